@@ -1,0 +1,21 @@
+// Opening the file to be checked, and the name the protocol gives it.
+#ifndef VELTRANE_APP_INPUT_FILE_H_
+#define VELTRANE_APP_INPUT_FILE_H_
+
+#include <memory>
+#include <string>
+
+#include "platform/file.h"
+
+// Opens `path` for reading as text, with sharing denied to everybody else.
+// Always returns a file object; `opened` says whether the open succeeded and
+// `error`, if given, why it did not.
+std::unique_ptr<CStdioFile> OpenInputFile(const std::string& path,
+                                          bool& opened,
+                                          CFileException* error = nullptr);
+
+// `path` itself when it has at most 70 characters, otherwise "..." and its
+// last 67 characters.
+std::string MakeDisplayName(const std::string& path);
+
+#endif  // VELTRANE_APP_INPUT_FILE_H_

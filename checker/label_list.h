@@ -1,0 +1,66 @@
+// The one container of the checking engine: the labels a check run finds,
+// addressed by a zero-based index.
+#ifndef VELTRANE_CHECKER_LABEL_LIST_H_
+#define VELTRANE_CHECKER_LABEL_LIST_H_
+
+#include <string>
+#include <vector>
+
+// One occurrence of a label: a definition ("[Name]") or a reference
+// ("Key=Name").
+struct CLabelEntry {
+  CLabelEntry() = default;
+  CLabelEntry(const CLabelEntry&) = default;
+  CLabelEntry(CLabelEntry&&) noexcept = default;
+  CLabelEntry& operator=(const CLabelEntry&) = default;
+  CLabelEntry& operator=(CLabelEntry&&) noexcept = default;
+  virtual ~CLabelEntry() = default;
+
+  std::string name;   // the label, without brackets or key
+  int line = -1;      // 1-based number of the piece it was found in
+  std::string text;   // the piece as read, with its "\n" if it had one
+  int kind = 0;       // the SectionKind it belongs to
+  bool used = false;  // matched by a reference, or pre-marked
+};
+
+// A growable list of label entries. Accessors never fail: an index outside
+// the list gives a neutral value ("", -1, 0 or false) and MarkUsed ignores it.
+class CLabelList {
+ public:
+  static constexpr int kInitialCapacity = 1500;
+  static constexpr int kGrowthStep = 1000;
+
+  CLabelList();
+  virtual ~CLabelList();
+  CLabelList(const CLabelList&) = delete;
+  CLabelList& operator=(const CLabelList&) = delete;
+
+  int GetCount() const { return static_cast<int>(m_items.size()); }
+  // The number of entries the list holds room for.
+  int GetCapacity() const { return static_cast<int>(m_items.capacity()); }
+
+  // Appends an entry that is not yet used.
+  void Add(std::string name, int line, std::string text, int kind);
+
+  std::string GetName(int index) const;
+  std::string GetText(int index) const;
+  int GetLine(int index) const;
+  int GetKind(int index) const;
+  void MarkUsed(int index);
+  bool IsUsed(int index) const;
+
+  // Orders the entries by name, comparing unsigned byte values; entries with
+  // equal names keep the order in which they were added.
+  void Sort();
+
+  // Read access without copies, for the engine's own loops.
+  // REQUIRES: 0 <= index < GetCount().
+  const CLabelEntry& At(int index) const { return m_items[index]; }
+
+ private:
+  bool InRange(int index) const { return index >= 0 && index < GetCount(); }
+
+  std::vector<CLabelEntry> m_items;
+};
+
+#endif  // VELTRANE_CHECKER_LABEL_LIST_H_

@@ -1,0 +1,107 @@
+#include "checker/scanner.h"
+
+#include <string_view>
+
+namespace {
+
+struct SectionHeader {
+  std::string_view literal;
+  SectionKind kind;
+};
+
+// Tested in this order; a piece selects the first header it starts with.
+constexpr SectionHeader kHeaders[] = {
+    {".Patch Names", kPatchNames},
+    {".Note Names", kNoteNames},
+    {".Controller Names", kControllerNames},
+    {".RPN Names", kRpnNames},
+    {".NRPN Names", kNrpnNames},
+    {".Instrument Definitions", kInstrumentDefinitions},
+};
+
+struct ReferenceKey {
+  std::string_view prefix;
+  int kind;              // kNoSection here means "the current section"
+  bool numberedListsOk;  // "1..128" and "0..127" name built-in lists
+};
+
+// Tested in this order: "NRPN" never shadows "RPN" because no piece starts
+// with both, and "Control" also catches "Controller..." lines on purpose.
+constexpr ReferenceKey kKeys[] = {
+    {"BasedOn", kNoSection, false},   {"Control", kControllerNames, false},
+    {"RPN", kRpnNames, false},        {"NRPN", kNrpnNames, false},
+    {"Patch", kPatchNames, true},     {"Key", kNoteNames, true},
+};
+
+// A piece that starts with "." never counts as a label or key line; it
+// selects a section when it starts with one of the headers, and otherwise
+// leaves the section as it was.
+void ApplyHeader(std::string_view piece, int& kind) {
+  for (const SectionHeader& header : kHeaders) {
+    if (piece.starts_with(header.literal)) {
+      kind = header.kind;
+      return;
+    }
+  }
+}
+
+std::string_view DefinitionName(std::string_view piece) {
+  const std::size_t close = piece.find(']');
+  if (close == std::string_view::npos || close < 1) return {};
+  return piece.substr(1, close - 1);
+}
+
+// The value of a key line: all after the first "=", or the whole piece
+// without one, less its line end.
+std::string_view ReferenceValue(std::string_view piece) {
+  const std::size_t eq = piece.find('=');
+  std::string_view value =
+      eq == std::string_view::npos ? piece : piece.substr(eq + 1);
+  if (value.ends_with('\n')) value.remove_suffix(1);
+  return value;
+}
+
+const ReferenceKey* FindKey(std::string_view piece) {
+  for (const ReferenceKey& key : kKeys) {
+    if (piece.starts_with(key.prefix)) return &key;
+  }
+  return nullptr;
+}
+
+// Runs one pass: every piece goes to `handle` with its line number and the
+// current section kind, headers excepted.
+template <typename Handler>
+void ScanPass(CStdioFile& file, Handler handle) {
+  file.SeekToBegin();
+  int kind = kNoSection;
+  int line = 1;
+  std::string piece;
+  piece.reserve(CStdioFile::kMaxPiece + 1);
+  for (; file.ReadString(piece); ++line) {
+    if (piece.front() == '.')
+      ApplyHeader(piece, kind);
+    else
+      handle(piece, line, kind);
+  }
+}
+
+}  // namespace
+
+void ScanDefinitions(CStdioFile& file, CLabelList& definitions) {
+  ScanPass(file, [&](const std::string& piece, int line, int kind) {
+    if (piece.front() != '[') return;
+    definitions.Add(std::string(DefinitionName(piece)), line, piece, kind);
+  });
+}
+
+void ScanReferences(CStdioFile& file, CLabelList& references) {
+  ScanPass(file, [&](const std::string& piece, int line, int kind) {
+    const ReferenceKey* key = FindKey(piece);
+    if (!key) return;
+    const std::string_view value = ReferenceValue(piece);
+    if (key->numberedListsOk && (value == "1..128" || value == "0..127"))
+      return;
+    references.Add(std::string(value), line, piece,
+                   key->kind == kNoSection ? kind : key->kind);
+  });
+}

@@ -1,0 +1,32 @@
+// The two passes over an instrument definition file: one collects the
+// bracketed labels, the other the key lines that name a label.
+#ifndef VELTRANE_CHECKER_SCANNER_H_
+#define VELTRANE_CHECKER_SCANNER_H_
+
+#include "checker/label_list.h"
+#include "platform/file.h"
+
+// The section a label or reference belongs to.
+enum SectionKind : int {
+  kNoSection = 0,       // before any section header
+  kPatchNames = 1,      // ".Patch Names"
+  kNoteNames = 2,       // ".Note Names"
+  kControllerNames = 3, // ".Controller Names"
+  kRpnNames = 4,        // ".RPN Names"
+  kNrpnNames = 5,       // ".NRPN Names"
+  kInstrumentDefinitions = 6,  // ".Instrument Definitions"
+};
+
+// Seeks `file` to its start and adds every label line ("[" first) with the
+// kind of the section it stands in. Lines are the file's pieces of at most
+// 254 characters. Throws CFileException on a read error.
+// REQUIRES: `file` is open for reading.
+void ScanDefinitions(CStdioFile& file, CLabelList& definitions);
+
+// Seeks `file` to its start and adds every key line (BasedOn, Control, RPN,
+// NRPN, Patch, Key) whose value names a label. Throws CFileException on a
+// read error.
+// REQUIRES: `file` is open for reading.
+void ScanReferences(CStdioFile& file, CLabelList& references);
+
+#endif  // VELTRANE_CHECKER_SCANNER_H_

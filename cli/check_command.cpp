@@ -1,0 +1,169 @@
+#include "cli/check_command.h"
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include "app/input_file.h"
+#include "checker/check_run.h"
+#include "checker/protocol.h"
+
+namespace {
+
+constexpr char kProgram[] = "veltrane-check";
+
+constexpr char kUsage[] =
+    "Usage: veltrane-check [--output PROTOCOL] [--force] INPUT\n"
+    "\n"
+    "Checks the instrument definition file INPUT for duplicate labels, labels\n"
+    "that nothing uses and references to labels that do not exist, and writes\n"
+    "the check protocol.\n"
+    "\n"
+    "  -o, --output PROTOCOL  write the protocol to the file PROTOCOL instead\n"
+    "                         of standard output\n"
+    "  -f, --force            replace PROTOCOL when it exists and is not empty\n"
+    "      --help             show this help and exit\n"
+    "      --version          show the version and exit\n"
+    "\n"
+    "Exit status: 0 when the protocol counts no errors, 1 when it counts\n"
+    "errors, 2 when INPUT cannot be read, the protocol cannot be written or\n"
+    "the arguments are wrong.\n";
+
+struct Options {
+  std::string input;
+  std::optional<std::string> output;
+  bool force = false;
+  bool help = false;
+  bool version = false;
+};
+
+// Reports one failure as a single line and returns the failure status.
+int Fail(std::FILE* err, const std::string& message) {
+  std::fprintf(err, "%s: %s\n", kProgram, message.c_str());
+  return kExitFailure;
+}
+
+// Parses `args` into `options`; returns an error message, empty on success.
+std::string ParseArguments(const std::vector<std::string>& args,
+                           Options& options) {
+  bool optionsEnded = false;
+  std::vector<std::string> inputs;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+      inputs.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else if (arg == "--force" || arg == "-f") {
+      options.force = true;
+    } else if (arg == "--output" || arg == "-o") {
+      if (i + 1 == args.size()) return "option '" + arg + "' needs a file name";
+      options.output = args[++i];
+    } else if (arg.starts_with("--output=")) {
+      options.output = arg.substr(std::strlen("--output="));
+    } else {
+      return "unknown option '" + arg + "'";
+    }
+  }
+  if (options.help || options.version) return {};
+  if (options.output && options.output->empty())
+    return "the protocol file name is empty";
+  if (inputs.empty()) return "no input file given";
+  if (inputs.size() > 1) return "more than one input file given";
+  options.input = inputs.front();
+  return {};
+}
+
+// The command line answers the save dialog with --output and the overwrite
+// question with --force, and opens no viewer.
+class CommandLineHost : public CProtocolHost {
+ public:
+  CommandLineHost(std::string path, bool force)
+      : m_path(std::move(path)), m_force(force) {}
+
+  int DoSaveDialog(const CFileDialogParams&, std::string& path) override {
+    path = m_path;
+    return IDOK;
+  }
+  int MessageBox(const std::string&, unsigned) override {
+    return m_force ? IDYES : IDNO;
+  }
+  void ShellOpen(const std::string&) override {}
+
+ private:
+  std::string m_path;
+  bool m_force;
+};
+
+int WriteToFile(CCheckRun& run, const std::string& path, bool force,
+                std::FILE* err) {
+  CommandLineHost host(path, force);
+  switch (run.WriteProtocol(host)) {
+    case CCheckRun::ProtocolOutcome::written:
+      return run.m_nErrorCount > 0 ? kExitFindings : kExitClean;
+    case CCheckRun::ProtocolOutcome::overwriteRefused:
+      return Fail(err, path +
+                           ": file exists and is not empty; use --force to "
+                           "replace it");
+    case CCheckRun::ProtocolOutcome::sameAsInput:
+      return Fail(err, path + ": is the input file; choose another protocol "
+                              "file");
+    case CCheckRun::ProtocolOutcome::openFailed:
+      return Fail(err, run.m_protocolOpenError.what());
+    case CCheckRun::ProtocolOutcome::cancelled:
+      break;
+  }
+  return Fail(err, path + ": protocol not written");
+}
+
+int WriteToStream(CCheckRun& run, std::FILE* out, std::FILE* err) {
+  const int errors = EmitProtocol(
+      *run.m_pDefinitions, *run.m_pReferences, run.m_strDisplayName,
+      [out](std::string_view text) {
+        std::fwrite(text.data(), 1, text.size(), out);
+      });
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    return Fail(err, std::string("standard output: ") + std::strerror(errno));
+  }
+  run.m_nErrorCount = errors;
+  return errors > 0 ? kExitFindings : kExitClean;
+}
+
+}  // namespace
+
+int RunCheckCommand(const std::vector<std::string>& args, std::FILE* out,
+                    std::FILE* err) {
+  Options options;
+  const std::string problem = ParseArguments(args, options);
+  if (!problem.empty()) {
+    return Fail(err, problem + "; try '" + kProgram + " --help'");
+  }
+  if (options.help) {
+    std::fputs(kUsage, out);
+    return std::fflush(out) == 0 ? kExitClean : kExitFailure;
+  }
+  if (options.version) {
+    std::fprintf(out, "%s %s\n", kProgram, VELTRANE_VERSION);
+    return std::fflush(out) == 0 ? kExitClean : kExitFailure;
+  }
+
+  CCheckRun run;
+  bool opened = false;
+  CFileException openError;
+  run.m_pInputFile = OpenInputFile(options.input, opened, &openError);
+  if (!opened) return Fail(err, openError.what());
+  run.m_strDisplayName = MakeDisplayName(options.input);
+
+  try {
+    run.RunCheck();
+    if (options.output)
+      return WriteToFile(run, *options.output, options.force, err);
+    return WriteToStream(run, out, err);
+  } catch (const CFileException& e) {
+    return Fail(err, e.what());
+  }
+}

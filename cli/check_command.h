@@ -1,0 +1,20 @@
+// veltrane-check: the checking engine for scripts and terminals.
+#ifndef VELTRANE_CLI_CHECK_COMMAND_H_
+#define VELTRANE_CLI_CHECK_COMMAND_H_
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// Exit statuses of veltrane-check.
+constexpr int kExitClean = 0;     // the protocol counts no errors
+constexpr int kExitFindings = 1;  // the protocol counts errors
+constexpr int kExitFailure = 2;   // bad arguments, unreadable input, unwritable protocol
+
+// Runs veltrane-check with `args` (without the program name), writing the
+// protocol or help to `out` and every failure as one line to `err`.
+// Returns the exit status.
+int RunCheckCommand(const std::vector<std::string>& args, std::FILE* out,
+                    std::FILE* err);
+
+#endif  // VELTRANE_CLI_CHECK_COMMAND_H_

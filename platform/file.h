@@ -1,0 +1,156 @@
+// Files as the checker sees them: a binary file (CFile) and a buffered text
+// file (CStdioFile) with the open flags, text-mode reading and the single
+// exception type that the program was designed around.
+#ifndef VELTRANE_PLATFORM_FILE_H_
+#define VELTRANE_PLATFORM_FILE_H_
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Describes why a file operation failed. Thrown by read, write, seek, length
+// and close failures; filled in (not thrown) by a failed Open.
+class CFileException : public std::exception {
+ public:
+  enum Cause {
+    none,
+    generic,
+    sharingViolation,  // another process holds the file open exclusively
+  };
+
+  CFileException() = default;
+  CFileException(std::string path, int osError, Cause cause = generic);
+
+  // "PATH: reason", the reason being the OS error text.
+  const char* what() const noexcept override { return m_strMessage.c_str(); }
+  // The reason alone, without the path.
+  std::string GetErrorText() const;
+
+  std::string m_strFileName;
+  int m_lOsError = 0;
+  Cause m_cause = none;
+
+ private:
+  std::string m_strMessage;
+};
+
+// What GetStatus reports of a path. Two paths name the same file when their
+// device and inode agree.
+struct CFileStatus {
+  std::uint64_t m_size = 0;
+  bool m_bDirectory = false;
+  std::uint64_t m_device = 0;
+  std::uint64_t m_inode = 0;
+
+  bool IsSameFile(const CFileStatus& other) const {
+    return m_device == other.m_device && m_inode == other.m_inode;
+  }
+};
+
+// An unbuffered file on a POSIX descriptor. Closing in the destructor never
+// throws; call Close() to learn about errors.
+class CFile {
+ public:
+  // Open flags, with the values the stored call sites were written with.
+  enum OpenFlags : unsigned {
+    modeRead = 0x0000,
+    modeWrite = 0x0001,
+    modeReadWrite = 0x0002,
+    shareExclusive = 0x0010,
+    modeCreate = 0x1000,
+    modeNoTruncate = 0x2000,
+    typeText = 0x4000,
+    typeBinary = 0x8000,
+  };
+  enum SeekPosition { begin = 0, current = 1, end = 2 };
+
+  CFile() = default;
+  virtual ~CFile();
+  CFile(const CFile&) = delete;
+  CFile& operator=(const CFile&) = delete;
+
+  // Opens `path`. Returns false on failure and, if `error` is given, fills it
+  // in. A directory never opens. shareExclusive takes a non-blocking
+  // exclusive lock: a file that another open holds locked fails with
+  // CFileException::sharingViolation.
+  virtual bool Open(const std::string& path, unsigned flags,
+                    CFileException* error = nullptr);
+  // Writes pending output and closes. Throws CFileException on failure; the
+  // descriptor is released either way.
+  virtual void Close();
+  // Closes without reporting errors.
+  void Abort() noexcept;
+
+  bool IsOpen() const { return m_fd >= 0; }
+  const std::string& GetFilePath() const { return m_strFileName; }
+
+  std::uint64_t GetLength() const;
+  // Throws CFileException when the descriptor cannot be queried.
+  CFileStatus GetStatus() const;
+  // Sets the size of a regular file. Devices and pipes have no size to set,
+  // so the call does nothing for them.
+  virtual void SetLength(std::uint64_t length);
+  virtual std::uint64_t Seek(std::int64_t offset, SeekPosition from);
+  void SeekToBegin() { Seek(0, begin); }
+
+  // Reads up to `count` bytes; returns how many were read, 0 at the end.
+  std::size_t Read(void* buffer, std::size_t count);
+  void Write(const void* buffer, std::size_t count);
+
+  // Throws CFileException when the file cannot be removed.
+  static void Remove(const std::string& path);
+  // Returns false when nothing exists at `path`.
+  static bool GetStatus(const std::string& path, CFileStatus& status);
+
+ protected:
+  [[noreturn]] void ThrowLastError() const;
+
+  int m_fd = -1;
+  unsigned m_nFlags = 0;
+  std::string m_strFileName;
+};
+
+// A buffered file for text. Text mode (the default) reads CR LF as "\n" and
+// leaves a lone CR as it is; it writes "\n" unchanged, LF being this
+// platform's line end.
+class CStdioFile : public CFile {
+ public:
+  // The most characters one ReadString call hands out, the buffer size the
+  // scanner reads with less its terminator.
+  static constexpr std::size_t kMaxPiece = 254;
+
+  CStdioFile() = default;
+  ~CStdioFile() override;
+
+  bool Open(const std::string& path, unsigned flags,
+            CFileException* error = nullptr) override;
+  void Close() override;
+  void SetLength(std::uint64_t length) override;
+  std::uint64_t Seek(std::int64_t offset, SeekPosition from) override;
+
+  // Reads the next piece: the characters up to and including the next line
+  // end, but at most nMax - 1 of them. NUL bytes are ordinary characters.
+  // Returns false, with `piece` empty, at the end of the file. Throws
+  // CFileException on a read error.
+  bool ReadString(std::string& piece, std::size_t nMax = kMaxPiece + 1);
+
+  // Buffers `text` for writing. Throws CFileException on a write error,
+  // which may also surface at Seek, SetLength or Close.
+  void WriteString(std::string_view text);
+  void Flush();
+
+ private:
+  // Makes at least one unread byte available; false at the end of the file.
+  bool FillReadBuffer();
+  void DiscardReadBuffer();
+  bool IsText() const { return (m_nFlags & typeBinary) == 0; }
+
+  std::vector<char> m_readBuffer;
+  std::size_t m_readPos = 0;
+  std::size_t m_readEnd = 0;
+  std::string m_writeBuffer;
+};
+
+#endif  // VELTRANE_PLATFORM_FILE_H_

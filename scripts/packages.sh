@@ -1,0 +1,33 @@
+# Sourced by the other scripts: the Debian packages that building, testing
+# and using Veltrane need, and a function that installs the missing ones.
+
+VELTRANE_PACKAGES=(
+  # build
+  g++ cmake make pkg-config libwxgtk3.2-dev
+  # tests
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth xdotool openbox imagemagick xdg-utils desktop-file-utils
+  clang libclang-rt-14-dev
+  # measurements
+  hyperfine time
+)
+
+veltrane_install_missing() {
+  local missing=()
+  local pkg
+  for pkg in "${VELTRANE_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$pkg")
+    fi
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    return 0
+  fi
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+  fi
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
