@@ -6,45 +6,19 @@
 
 namespace {
 
-// "Line N: TEXT" followed by the finding. A text without its own line end
-// (the last line of a file without one, or a piece of an over-long line)
-// gets one, so that the finding starts a line of its own.
-void EmitRecord(const CLabelEntry& entry, std::string_view finding,
-                std::string& buffer, const ProtocolSink& out) {
-  buffer.assign("Line ");
-  buffer.append(std::to_string(entry.line));
-  buffer.append(": ");
-  buffer.append(entry.text);
-  if (!entry.text.ends_with('\n')) buffer.push_back('\n');
-  buffer.append(finding);
-  out(buffer);
+CFinding MakeFinding(CFinding::Kind kind, const CLabelEntry& entry,
+                     int firstLine = -1) {
+  return CFinding{kind, entry.line, entry.text, entry.name, firstLine};
 }
 
-std::string Finding(std::string_view before, const std::string& name,
-                    std::string_view after) {
-  std::string text(before);
-  text.append(name);
-  text.append(after);
-  return text;
-}
-
-}  // namespace
-
-int EmitProtocol(const CLabelList& definitions, const CLabelList& references,
-                 std::string_view displayName, const ProtocolSink& out) {
-  int errors = 0;
-  std::string buffer = "Veltrane Protocol\nFile: \"";
-  buffer.append(displayName);
-  buffer.append("\"\n\n");
-  out(buffer);
-
-  // Equal names stand together in the sorted list. Within such a run, every
-  // definition after the first of its kind is a duplicate of that first one,
-  // whatever other kinds stand between them. Labels before any section
-  // (kind 0) are never duplicates.
-  const int count = definitions.GetCount();
+// Equal names stand together in the sorted list. Within such a run, every
+// definition after the first of its kind is a duplicate of that first one,
+// whatever other kinds stand between them. Labels before any section
+// (kind 0) are never duplicates.
+int ForEachDuplicate(const CLabelList& definitions, const FindingSink& found) {
+  int count = 0;
   std::vector<std::pair<int, int>> firstLineOfKind;  // (kind, line)
-  for (int j = 0; j < count; ++j) {
+  for (int j = 0; j < definitions.GetCount(); ++j) {
     const CLabelEntry& entry = definitions.At(j);
     if (j == 0 || entry.name != definitions.At(j - 1).name)
       firstLineOfKind.clear();
@@ -56,30 +30,76 @@ int EmitProtocol(const CLabelList& definitions, const CLabelList& references,
       firstLineOfKind.emplace_back(entry.kind, entry.line);
       continue;
     }
-    EmitRecord(entry,
-               Finding("Warning: Label \"", entry.name,
-                       "\" already in line " + std::to_string(first->second) +
-                           "\n"),
-               buffer, out);
-    ++errors;
+    found(MakeFinding(CFinding::Kind::duplicate, entry, first->second));
+    ++count;
   }
+  return count;
+}
 
-  for (int j = 0; j < count; ++j) {
-    const CLabelEntry& entry = definitions.At(j);
+int ForEachUnmatched(const CLabelList& list, CFinding::Kind kind,
+                     const FindingSink& found) {
+  int count = 0;
+  for (int j = 0; j < list.GetCount(); ++j) {
+    const CLabelEntry& entry = list.At(j);
     if (entry.used) continue;
-    EmitRecord(entry, Finding("Error: Label \"", entry.name, "\" not used\n\n"),
-               buffer, out);
-    ++errors;
+    found(MakeFinding(kind, entry));
+    ++count;
   }
+  return count;
+}
 
-  for (int i = 0; i < references.GetCount(); ++i) {
-    const CLabelEntry& entry = references.At(i);
-    if (entry.used) continue;
-    EmitRecord(entry,
-               Finding("Error: Label \"", entry.name, "\" not found\n\n"),
-               buffer, out);
-    ++errors;
+// "Line N: TEXT" followed by the finding. A text without its own line end
+// (the last line of a file without one, or a piece of an over-long line)
+// gets one, so that the finding starts a line of its own.
+void AppendRecord(const CFinding& finding, std::string& buffer) {
+  buffer.assign("Line ");
+  buffer.append(std::to_string(finding.line));
+  buffer.append(": ");
+  buffer.append(finding.text);
+  if (!finding.text.ends_with('\n')) buffer.push_back('\n');
+  switch (finding.kind) {
+    case CFinding::Kind::duplicate:
+      buffer.append("Warning: Label \"");
+      buffer.append(finding.name);
+      buffer.append("\" already in line ");
+      buffer.append(std::to_string(finding.firstLine));
+      buffer.append("\n");
+      break;
+    case CFinding::Kind::unused:
+      buffer.append("Error: Label \"");
+      buffer.append(finding.name);
+      buffer.append("\" not used\n\n");
+      break;
+    case CFinding::Kind::notFound:
+      buffer.append("Error: Label \"");
+      buffer.append(finding.name);
+      buffer.append("\" not found\n\n");
+      break;
   }
+}
+
+}  // namespace
+
+int ForEachFinding(const CLabelList& definitions, const CLabelList& references,
+                   const FindingSink& found) {
+  int count = ForEachDuplicate(definitions, found);
+  count += ForEachUnmatched(definitions, CFinding::Kind::unused, found);
+  count += ForEachUnmatched(references, CFinding::Kind::notFound, found);
+  return count;
+}
+
+int EmitProtocol(const CLabelList& definitions, const CLabelList& references,
+                 std::string_view displayName, const ProtocolSink& out) {
+  std::string buffer = "Veltrane Protocol\nFile: \"";
+  buffer.append(displayName);
+  buffer.append("\"\n\n");
+  out(buffer);
+
+  const int errors =
+      ForEachFinding(definitions, references, [&](const CFinding& finding) {
+        AppendRecord(finding, buffer);
+        out(buffer);
+      });
 
   out("Number of errors " + std::to_string(errors));
   return errors;

@@ -7,30 +7,37 @@
 #include "app/input_file.h"
 #include "checker/check_run.h"
 #include "checker/protocol.h"
+#include "cli/gnu_format.h"
 
 namespace {
 
 constexpr char kProgram[] = "veltrane-check";
 
 constexpr char kUsage[] =
-    "Usage: veltrane-check [--output PROTOCOL] [--force] INPUT\n"
+    "Usage: veltrane-check [--format=protocol] [--output PROTOCOL] [--force] INPUT\n"
+    "       veltrane-check --format=gnu INPUT...\n"
     "\n"
-    "Checks the instrument definition file INPUT for duplicate labels, labels\n"
-    "that nothing uses and references to labels that do not exist, and writes\n"
-    "the check protocol.\n"
+    "Checks instrument definition files for duplicate labels, labels that\n"
+    "nothing uses and references to labels that do not exist.\n"
     "\n"
+    "      --format=protocol  write the check protocol of INPUT (the default)\n"
+    "      --format=gnu       write each finding of every INPUT as one line\n"
+    "                         INPUT:LINE: warning|error: MESSAGE\n"
     "  -o, --output PROTOCOL  write the protocol to the file PROTOCOL instead\n"
     "                         of standard output\n"
     "  -f, --force            replace PROTOCOL when it exists and is not empty\n"
     "      --help             show this help and exit\n"
     "      --version          show the version and exit\n"
     "\n"
-    "Exit status: 0 when the protocol counts no errors, 1 when it counts\n"
-    "errors, 2 when INPUT cannot be read, the protocol cannot be written or\n"
-    "the arguments are wrong.\n";
+    "Exit status: 0 when there are no findings (the protocol counts no\n"
+    "errors), 1 when there are, 2 when an INPUT cannot be read, the protocol\n"
+    "cannot be written or the arguments are wrong.\n";
+
+enum class Format { protocol, gnu };
 
 struct Options {
-  std::string input;
+  Format format = Format::protocol;
+  std::vector<std::string> inputs;
   std::optional<std::string> output;
   bool force = false;
   bool help = false;
@@ -43,11 +50,23 @@ int Fail(std::FILE* err, const std::string& message) {
   return kExitFailure;
 }
 
+// Sets `format` from the value of --format; false when it names none.
+bool ParseFormat(const std::string& value, Format& format) {
+  if (value == "protocol") {
+    format = Format::protocol;
+  } else if (value == "gnu") {
+    format = Format::gnu;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // Parses `args` into `options`; returns an error message, empty on success.
 std::string ParseArguments(const std::vector<std::string>& args,
                            Options& options) {
   bool optionsEnded = false;
-  std::vector<std::string> inputs;
+  std::vector<std::string>& inputs = options.inputs;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -65,16 +84,31 @@ std::string ParseArguments(const std::vector<std::string>& args,
       options.output = args[++i];
     } else if (arg.starts_with("--output=")) {
       options.output = arg.substr(std::strlen("--output="));
+    } else if (arg == "--format" || arg.starts_with("--format=")) {
+      std::string value;
+      if (arg == "--format") {
+        if (i + 1 == args.size()) return "option '--format' needs a format";
+        value = args[++i];
+      } else {
+        value = arg.substr(std::strlen("--format="));
+      }
+      if (!ParseFormat(value, options.format))
+        return "unknown format '" + value + "' (protocol or gnu)";
     } else {
       return "unknown option '" + arg + "'";
     }
   }
   if (options.help || options.version) return {};
+  if (options.format == Format::gnu) {
+    if (options.output) return "--output goes with --format=protocol only";
+    if (options.force) return "--force goes with --format=protocol only";
+    if (inputs.empty()) return "no input file given";
+    return {};
+  }
   if (options.output && options.output->empty())
     return "the protocol file name is empty";
   if (inputs.empty()) return "no input file given";
   if (inputs.size() > 1) return "more than one input file given";
-  options.input = inputs.front();
   return {};
 }
 
@@ -133,6 +167,65 @@ int WriteToStream(CCheckRun& run, std::FILE* out, std::FILE* err) {
   return errors > 0 ? kExitFindings : kExitClean;
 }
 
+// Opens `input` and resolves its lists into `run`. Returns false, with the
+// reason in `error`, when the file cannot be opened or read.
+bool CheckInput(const std::string& input, CCheckRun& run,
+                CFileException& error) {
+  bool opened = false;
+  run.m_pInputFile = OpenInputFile(input, opened, &error);
+  if (!opened) return false;
+  run.m_strDisplayName = MakeDisplayName(input);
+  try {
+    run.RunCheck();
+  } catch (const CFileException& e) {
+    error = e;
+    return false;
+  }
+  return true;
+}
+
+int CheckToProtocol(const Options& options, std::FILE* out, std::FILE* err) {
+  CCheckRun run;
+  CFileException error;
+  if (!CheckInput(options.inputs.front(), run, error))
+    return Fail(err, error.what());
+  try {
+    if (options.output)
+      return WriteToFile(run, *options.output, options.force, err);
+    return WriteToStream(run, out, err);
+  } catch (const CFileException& e) {
+    return Fail(err, e.what());
+  }
+}
+
+// Every input is checked even when an earlier one fails, so that one run
+// reports all there is to report. Standard output is flushed after each
+// input so that its lines and those on standard error keep their order.
+int CheckToGnuLines(const Options& options, std::FILE* out, std::FILE* err) {
+  bool anyFailed = false;
+  bool anyFinding = false;
+  for (const std::string& input : options.inputs) {
+    CCheckRun run;
+    CFileException error;
+    if (!CheckInput(input, run, error)) {
+      Fail(err, error.what());
+      anyFailed = true;
+      continue;
+    }
+    const int findings = ForEachFinding(
+        *run.m_pDefinitions, *run.m_pReferences, [&](const CFinding& finding) {
+          const std::string line = FormatGnuFinding(input, finding);
+          std::fwrite(line.data(), 1, line.size(), out);
+        });
+    if (findings > 0) anyFinding = true;
+    if (std::fflush(out) != 0 || std::ferror(out)) {
+      return Fail(err, std::string("standard output: ") + std::strerror(errno));
+    }
+  }
+  if (anyFailed) return kExitFailure;
+  return anyFinding ? kExitFindings : kExitClean;
+}
+
 }  // namespace
 
 int RunCheckCommand(const std::vector<std::string>& args, std::FILE* out,
@@ -150,20 +243,6 @@ int RunCheckCommand(const std::vector<std::string>& args, std::FILE* out,
     std::fprintf(out, "%s %s\n", kProgram, VELTRANE_VERSION);
     return std::fflush(out) == 0 ? kExitClean : kExitFailure;
   }
-
-  CCheckRun run;
-  bool opened = false;
-  CFileException openError;
-  run.m_pInputFile = OpenInputFile(options.input, opened, &openError);
-  if (!opened) return Fail(err, openError.what());
-  run.m_strDisplayName = MakeDisplayName(options.input);
-
-  try {
-    run.RunCheck();
-    if (options.output)
-      return WriteToFile(run, *options.output, options.force, err);
-    return WriteToStream(run, out, err);
-  } catch (const CFileException& e) {
-    return Fail(err, e.what());
-  }
+  if (options.format == Format::gnu) return CheckToGnuLines(options, out, err);
+  return CheckToProtocol(options, out, err);
 }

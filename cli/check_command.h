@@ -7,13 +7,13 @@
 #include <vector>
 
 // Exit statuses of veltrane-check.
-constexpr int kExitClean = 0;     // the protocol counts no errors
-constexpr int kExitFindings = 1;  // the protocol counts errors
-constexpr int kExitFailure = 2;   // bad arguments, unreadable input, unwritable protocol
+constexpr int kExitClean = 0;     // no findings: the protocol counts no errors
+constexpr int kExitFindings = 1;  // findings: the protocol counts errors
+constexpr int kExitFailure = 2;   // bad arguments, an unreadable input, unwritable protocol
 
 // Runs veltrane-check with `args` (without the program name), writing the
-// protocol or help to `out` and every failure as one line to `err`.
-// Returns the exit status.
+// protocol, the findings or the help to `out` and every failure as one line
+// to `err`. Returns the exit status.
 int RunCheckCommand(const std::vector<std::string>& args, std::FILE* out,
                     std::FILE* err);
 
