@@ -1,0 +1,162 @@
+// veltrane-check end to end: the built program, run as a user would run it.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/ten_line_example.h"
+#include "tests/test_util.h"
+
+namespace {
+
+const std::string kExe = VELTRANE_CHECK_EXE;
+
+RunResult Check(std::vector<std::string> args, const std::string& dir = "") {
+  args.insert(args.begin(), kExe);
+  return RunProgram(args, dir);
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    input = dir.File("synth.ins");
+    WriteBytes(input, kTenLineExample);
+    WriteBytes(dir.File("clean.ins"), ".Instrument Definitions\n[I]\n");
+  }
+  ScratchDir dir;
+  std::string input;
+};
+
+TEST_F(CliTest, ProtocolOnStandardOutputNamesThePathAsTyped) {
+  RunResult r = Check({"synth.ins"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, TenLineProtocol("synth.ins"));
+  EXPECT_EQ(r.err, "");
+
+  r = Check({"./clean.ins"}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Veltrane Protocol\nFile: \"./clean.ins\"\n\nNumber of errors 0");
+}
+
+TEST_F(CliTest, LongInputPathIsShortenedInTheHeader) {
+  const std::string sub = dir.File(std::string(80, 's'));
+  ASSERT_EQ(::mkdir(sub.c_str(), 0755), 0);
+  const std::string path = sub + "/synth.ins";
+  WriteBytes(path, kTenLineExample);
+  RunResult r = Check({path});
+  EXPECT_EQ(r.out, TenLineProtocol("..." + path.substr(path.size() - 67)));
+}
+
+TEST_F(CliTest, OutputFileGetsTheSameProtocolAndNothingOnStdout) {
+  RunResult r = Check({"--output", "p.txt", "synth.ins"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(ReadBytes(dir.File("p.txt")), TenLineProtocol("synth.ins"));
+
+  // An existing empty file is written without asking.
+  WriteBytes(dir.File("empty.txt"), "");
+  r = Check({"--output=empty.txt", "clean.ins"}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ReadBytes(dir.File("empty.txt")),
+            "Veltrane Protocol\nFile: \"clean.ins\"\n\nNumber of errors 0");
+}
+
+TEST_F(CliTest, NonEmptyOutputNeedsForce) {
+  const std::string out = dir.File("p.txt");
+  WriteBytes(out, "an older protocol\n");
+  RunResult r = Check({"--output", out, input});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "veltrane-check: " + out +
+                       ": file exists and is not empty; use --force to replace it\n");
+  EXPECT_EQ(ReadBytes(out), "an older protocol\n");
+
+  r = Check({"--force", "--output", out, input});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(ReadBytes(out), TenLineProtocol(input));
+}
+
+TEST_F(CliTest, TheInputIsNeverTheProtocol) {
+  RunResult r = Check({"--force", "--output", input, input});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "veltrane-check: " + input +
+                       ": is the input file; choose another protocol file\n");
+  EXPECT_EQ(ReadBytes(input), kTenLineExample);
+}
+
+TEST_F(CliTest, FailuresGiveOneLineAndStatusTwo) {
+  const std::string missing = dir.File("missing.ins");
+  const std::string noFolder = dir.File("no/such/p.txt");
+  struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{missing}, missing + ": No such file or directory"},
+      {{dir.path()}, dir.path() + ": Is a directory"},
+      {{"--output", noFolder, input}, noFolder + ": No such file or directory"},
+      {{"--output", dir.path(), input}, dir.path() + ": Is a directory"},
+      {{"--output", "/dev/full", input}, "/dev/full: No space left on device"},
+      {{}, "no input file given; try 'veltrane-check --help'"},
+      {{input, input}, "more than one input file given; try 'veltrane-check --help'"},
+      {{"--bogus", input}, "unknown option '--bogus'; try 'veltrane-check --help'"},
+      {{input, "--output"},
+       "option '--output' needs a file name; try 'veltrane-check --help'"},
+      {{"--output=", input},
+       "the protocol file name is empty; try 'veltrane-check --help'"},
+  };
+  for (const auto& c : cases) {
+    RunResult r = Check(c.args);
+    EXPECT_EQ(r.status, 2) << c.err;
+    EXPECT_EQ(r.err, "veltrane-check: " + c.err + "\n");
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(ReadBytes(input), kTenLineExample);
+}
+
+TEST_F(CliTest, UnwritableOutputFolder) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into any folder";
+  const std::string locked = dir.File("locked");
+  ASSERT_EQ(::mkdir(locked.c_str(), 0555), 0);
+  RunResult r = Check({"--output", locked + "/p.txt", input});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "veltrane-check: " + locked + "/p.txt: Permission denied\n");
+}
+
+TEST_F(CliTest, UnwritableOutputFolderAsRoot) {
+  // Root ignores folder permissions, but a folder on a read-only file
+  // system refuses everybody; /proc is one that every Linux machine has.
+  RunResult r = Check({"--output", "/proc/veltrane-protocol.txt", input});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(r.err.starts_with("veltrane-check: /proc/veltrane-protocol.txt: "))
+      << r.err;
+}
+
+TEST_F(CliTest, DashDashEndsOptions) {
+  WriteBytes(dir.File("-odd.ins"), kTenLineExample);
+  RunResult r = Check({"--", "-odd.ins"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, TenLineProtocol("-odd.ins"));
+}
+
+TEST(CliInfoTest, VersionAndHelp) {
+  RunResult r = RunProgram({kExe, "--version"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "veltrane-check 1.0.0\n");
+  r = RunProgram({kExe, "--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out.starts_with("Usage: veltrane-check ")) << r.out;
+}
+
+TEST(CliExamplesTest, BundledExamplesHaveTheirFindings) {
+  const std::string examples = VELTRANE_EXAMPLES_DIR;
+  RunResult r = RunProgram({kExe, examples + "/clean_module.ins"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out.ends_with("\n\nNumber of errors 0")) << r.out;
+  r = RunProgram({kExe, examples + "/studio_rack.ins"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.out.ends_with("\nNumber of errors 5")) << r.out;
+}
+
+}  // namespace
