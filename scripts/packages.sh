@@ -5,7 +5,7 @@ VELTRANE_PACKAGES=(
   # build
   g++ cmake make pkg-config libwxgtk3.2-dev
   # tests
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev python3
   xvfb xauth xdotool openbox imagemagick xdg-utils desktop-file-utils
   clang libclang-rt-14-dev
   # measurements
