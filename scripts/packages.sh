@@ -8,6 +8,9 @@ VELTRANE_PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev python3
   xvfb xauth xdotool openbox imagemagick xdg-utils desktop-file-utils
   clang libclang-rt-14-dev
+  # packaging: cpack's Debian generator reads shared-library dependencies
+  # with dpkg-shlibdeps
+  dpkg-dev
   # measurements
   hyperfine time
 )
