@@ -1,0 +1,244 @@
+// veltrane-check --format=gnu end to end: one line per finding for several
+// inputs, always the findings of the protocol, and the exit statuses.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/test_util.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+const std::string kExe = VELTRANE_CHECK_EXE;
+
+RunResult Check(std::vector<std::string> args, const std::string& dir) {
+  args.insert(args.begin(), kExe);
+  return RunProgram(args, dir);
+}
+
+int CountLines(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// The gnu lines a protocol stands for. Every record of a protocol is two
+// lines, "Line N: TEXT" (a line text never holds a line end but its last
+// byte) and the finding, so the finding's line number is that of the line
+// before it. Adds the protocol's own count to `count`.
+std::string GnuLinesOfProtocol(const std::string& input,
+                               const std::string& protocol, int& count) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = protocol.find('\n', start)) != std::string::npos;
+       start = end + 1) {
+    lines.push_back(protocol.substr(start, end - start));
+  }
+  const std::string trailer = "Number of errors ";
+  EXPECT_TRUE(protocol.substr(start).starts_with(trailer)) << protocol;
+  count += std::stoi(protocol.substr(start + trailer.size()));
+
+  std::string gnu;
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const std::string& finding = lines[i];
+    std::string severity;
+    if (finding.starts_with("Warning: ")) severity = "warning: ";
+    if (finding.starts_with("Error: ")) severity = "error: ";
+    if (severity.empty() || !lines[i - 1].starts_with("Line ")) continue;
+    const std::string& record = lines[i - 1];
+    const std::string lineNumber = record.substr(5, record.find(':') - 5);
+    gnu += input + ":" + lineNumber + ": " + severity +
+           finding.substr(finding.find(' ') + 1) + "\n";
+  }
+  return gnu;
+}
+
+// Files whose findings are easy to get wrong in one format but not the
+// other: bytes that C strings stop at, missing line ends, pieces of
+// over-long lines, a duplicate with another kind in between.
+struct EdgeFile {
+  const char* name;
+  std::string bytes;
+};
+
+const std::vector<EdgeFile>& EdgeFiles() {
+  static const std::vector<EdgeFile> files = {
+      {"nul_and_cr.ins",
+       ".Patch Names\n[Bank\0One]\n[Bank\rTwo]\n"
+       ".Instrument Definitions\n[I]\nPatch[*]=Go\0ne\n"s},
+      {"no_final_line_end.ins",
+       ".Controller Names\n[Std]\n.Instrument Definitions\n[I]\nControl=Stdd"},
+      {"long_lines.ins", ".Note Names\n[" + std::string(300, 'k') +
+                             "]\n.Instrument Definitions\n[I]\nKey[*,*]=" +
+                             std::string(260, 'v') + "\n"},
+      {"kinds_between.ins",
+       ".Patch Names\n[A]\n.Note Names\n[A]\n.Patch Names\n[A]\n"
+       ".Controller Names\n[A]\n[A]\n.Instrument Definitions\n[I]\n"
+       "Patch[*]=A\n"},
+      {"crlf.ins", ".RPN Names\r\n[R]\r\n[R]\r\n.Instrument Definitions\r\n"
+                   "[I]\r\nRPN=R\r\nNRPN=R\r\n"},
+      {"empty.ins", ""},
+  };
+  return files;
+}
+
+class GnuFormatTest : public ::testing::Test {
+ protected:
+  // Works on copies: the checker locks what it reads, and other tests may
+  // be reading the examples at the same time.
+  void SetUp() override {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(VELTRANE_EXAMPLES_DIR)) {
+      if (entry.path().extension() != ".ins") continue;
+      std::filesystem::copy_file(entry.path(),
+                                 dir.File(entry.path().filename().string()));
+      inputs.push_back(entry.path().filename().string());
+    }
+    std::sort(inputs.begin(), inputs.end());
+    ASSERT_GE(inputs.size(), 2u);
+    for (const EdgeFile& file : EdgeFiles()) {
+      WriteBytes(dir.File(file.name), file.bytes);
+      inputs.push_back(file.name);
+    }
+    WriteBytes(dir.File("clean.ins"), ".Instrument Definitions\n[I]\n");
+    WriteBytes(dir.File("dirty.ins"), ".Patch Names\n[Unused]\n");
+  }
+
+  ScratchDir dir;
+  std::vector<std::string> inputs;  // the examples, then the edge files
+};
+
+TEST_F(GnuFormatTest, EachInputGivesTheFindingsOfItsProtocol) {
+  for (const std::string& input : inputs) {
+    SCOPED_TRACE(input);
+    const RunResult protocol = Check({input}, dir.path());
+    const RunResult gnu = Check({"--format=gnu", input}, dir.path());
+    int count = 0;
+    EXPECT_EQ(gnu.out, GnuLinesOfProtocol(input, protocol.out, count));
+    EXPECT_EQ(CountLines(gnu.out), count);
+    EXPECT_EQ(gnu.status, protocol.status);
+    EXPECT_EQ(gnu.err, "");
+  }
+}
+
+TEST_F(GnuFormatTest, SeveralInputsInTheOrderGiven) {
+  std::vector<std::string> args = {"--format=gnu"};
+  std::string expected;
+  int count = 0;
+  for (auto it = inputs.rbegin(); it != inputs.rend(); ++it) {
+    args.push_back(*it);
+    expected += GnuLinesOfProtocol(*it, Check({*it}, dir.path()).out, count);
+  }
+  const RunResult gnu = Check(args, dir.path());
+  EXPECT_EQ(gnu.out, expected);
+  EXPECT_EQ(CountLines(gnu.out), count);
+  EXPECT_EQ(gnu.status, 1);
+}
+
+TEST_F(GnuFormatTest, LinesAreExactAndKeepTheNameBytes) {
+  const RunResult r = Check({"--format=gnu", "nul_and_cr.ins"}, dir.path());
+  EXPECT_EQ(r.out,
+            "nul_and_cr.ins:2: error: Label \"Bank\0One\" not used\n"
+            "nul_and_cr.ins:3: error: Label \"Bank\rTwo\" not used\n"
+            "nul_and_cr.ins:6: error: Label \"Go\0ne\" not found\n"s);
+
+  const RunResult kinds = Check({"--format=gnu", "kinds_between.ins"}, dir.path());
+  EXPECT_EQ(kinds.out,
+            "kinds_between.ins:6: warning: Label \"A\" already in line 2\n"
+            "kinds_between.ins:9: warning: Label \"A\" already in line 8\n"
+            "kinds_between.ins:4: error: Label \"A\" not used\n"
+            "kinds_between.ins:6: error: Label \"A\" not used\n"
+            "kinds_between.ins:8: error: Label \"A\" not used\n"
+            "kinds_between.ins:9: error: Label \"A\" not used\n");
+}
+
+TEST_F(GnuFormatTest, InputIsNamedAsTyped) {
+  ASSERT_EQ(::mkdir(dir.File("sub").c_str(), 0755), 0);
+  const std::string longName = dir.File(std::string(90, 'n') + ".ins");
+  WriteBytes(longName, ".Patch Names\n[Unused]\n");
+  for (const std::string& typed :
+       {std::string("./dirty.ins"), std::string("sub/../dirty.ins"), longName}) {
+    SCOPED_TRACE(typed);
+    const RunResult r = Check({"--format=gnu", typed}, dir.path());
+    EXPECT_EQ(r.out, typed + ":2: error: Label \"Unused\" not used\n");
+  }
+}
+
+// An input that cannot be read costs one line on standard error; the others
+// are still checked, and a failure outranks findings.
+TEST_F(GnuFormatTest, ExitStatusOverSeveralInputs) {
+  ASSERT_EQ(::mkdir(dir.File("folder.ins").c_str(), 0755), 0);
+  const std::string dirtyLine = "dirty.ins:2: error: Label \"Unused\" not used\n";
+  struct Case {
+    std::vector<std::string> inputs;
+    int status;
+    std::string out;
+    int errLines;
+  } cases[] = {
+      {{"clean.ins"}, 0, "", 0},
+      {{"clean.ins", "clean.ins"}, 0, "", 0},
+      {{"clean.ins", "dirty.ins"}, 1, dirtyLine, 0},
+      {{"dirty.ins", "dirty.ins"}, 1, dirtyLine + dirtyLine, 0},
+      {{"missing.ins"}, 2, "", 1},
+      {{"clean.ins", "missing.ins"}, 2, "", 1},
+      {{"missing.ins", "dirty.ins"}, 2, dirtyLine, 1},
+      {{"dirty.ins", "missing.ins", "folder.ins", "clean.ins"}, 2, dirtyLine, 2},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"--format=gnu"};
+    args.insert(args.end(), c.inputs.begin(), c.inputs.end());
+    SCOPED_TRACE(::testing::PrintToString(c.inputs));
+    const RunResult r = Check(args, dir.path());
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(CountLines(r.err), c.errLines) << r.err;
+    if (c.errLines > 0) {
+      EXPECT_NE(r.err.find("missing.ins: "), std::string::npos);
+    }
+  }
+}
+
+// Wrong arguments: exit 2, one line on standard error, nothing checked and
+// nothing written.
+TEST_F(GnuFormatTest, ArgumentErrors) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"--format=gnu", "--output", "p.txt", "dirty.ins"},
+      {"--format=gnu", "-o", "p.txt", "dirty.ins"},
+      {"--output=p.txt", "--format=gnu", "dirty.ins"},
+      {"--format=gnu", "--force", "dirty.ins"},
+      {"--format=gnu"},
+      {"--format=xml", "dirty.ins"},
+      {"--format=", "dirty.ins"},
+      {"dirty.ins", "--format"},
+      {"dirty.ins", "clean.ins"},
+      {"--format=protocol", "dirty.ins", "clean.ins"},
+  };
+  for (const auto& args : cases) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const RunResult r = Check(args, dir.path());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(CountLines(r.err), 1) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("p.txt")));
+  }
+}
+
+TEST_F(GnuFormatTest, ProtocolFormatIsTheDefault) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--format=protocol", "dirty.ins"},
+        std::vector<std::string>{"--format", "protocol", "dirty.ins"}}) {
+    const RunResult r = Check(args, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, Check({"dirty.ins"}, dir.path()).out);
+  }
+  const RunResult written =
+      Check({"--format=protocol", "--output", "p.txt", "dirty.ins"}, dir.path());
+  EXPECT_EQ(written.status, 1);
+  EXPECT_EQ(ReadBytes(dir.File("p.txt")), Check({"dirty.ins"}, dir.path()).out);
+}
+
+}  // namespace
