@@ -119,6 +119,21 @@ check "the MIME database maps *.ins to $mime_type" \
 check "$mime_type is a kind of text/plain" \
   grep -qx "$mime_type text/plain" "$mime/subclasses"
 
+# TeX installation files are *.ins too. Next to the system's own types, the
+# content decides: instrument definitions are ours, TeX files stay TeX.
+system_types=/usr/share/mime/packages/freedesktop.org.xml
+if command -v gio >/dev/null && [ -f "$system_types" ]; then
+  cp "$system_types" "$mime/packages/"
+  XDG_DATA_HOME=$scratch/share update-mime-database "$mime"
+  printf '%%%% docstrip installation file\n\\input docstrip\n' >"$scratch/docstrip.ins"
+  for file in studio_rack.ins:$mime_type clean_module.ins:$mime_type docstrip.ins:text/x-tex; do
+    got=$(XDG_DATA_DIRS=$scratch/share XDG_DATA_HOME=$scratch/no-home \
+          gio info -a standard::content-type "$scratch/${file%%:*}" |
+          sed -n 's/^ *standard::content-type: //p')
+    check "${file%%:*} is seen as ${file#*:} (got $got)" [ "$got" = "${file#*:}" ]
+  done
+fi
+
 if [ "$have_dialog" = 1 ]; then
   desktop=$root/usr/share/applications/veltrane.desktop
   if out=$(desktop-file-validate "$desktop" 2>&1) && [ -z "$out" ]; then
