@@ -75,9 +75,10 @@ void ScanPass(CStdioFile& file, Handler handle) {
   file.SeekToBegin();
   int kind = kNoSection;
   int line = 1;
-  std::string piece;
-  piece.reserve(CStdioFile::kMaxPiece + 1);
-  for (; file.ReadString(piece); ++line) {
+  // Pieces are read in place: most lines are skipped, and a skipped line
+  // should cost no copy.
+  std::string_view piece;
+  for (; file.ReadPiece(piece); ++line) {
     if (piece.front() == '.')
       ApplyHeader(piece, kind);
     else
@@ -88,20 +89,21 @@ void ScanPass(CStdioFile& file, Handler handle) {
 }  // namespace
 
 void ScanDefinitions(CStdioFile& file, CLabelList& definitions) {
-  ScanPass(file, [&](const std::string& piece, int line, int kind) {
+  ScanPass(file, [&](std::string_view piece, int line, int kind) {
     if (piece.front() != '[') return;
-    definitions.Add(std::string(DefinitionName(piece)), line, piece, kind);
+    definitions.Add(std::string(DefinitionName(piece)), line,
+                    std::string(piece), kind);
   });
 }
 
 void ScanReferences(CStdioFile& file, CLabelList& references) {
-  ScanPass(file, [&](const std::string& piece, int line, int kind) {
+  ScanPass(file, [&](std::string_view piece, int line, int kind) {
     const ReferenceKey* key = FindKey(piece);
     if (!key) return;
     const std::string_view value = ReferenceValue(piece);
     if (key->numberedListsOk && (value == "1..128" || value == "0..127"))
       return;
-    references.Add(std::string(value), line, piece,
+    references.Add(std::string(value), line, std::string(piece),
                    key->kind == kNoSection ? kind : key->kind);
   });
 }

@@ -11,7 +11,15 @@
 
 namespace {
 
+// The fuzz build shrinks the read buffer so that small inputs reach its
+// edges, where a CR LF or a piece can be split between two reads.
+#ifdef VELTRANE_READ_BUFFER_SIZE
+constexpr std::size_t kReadBufferSize = VELTRANE_READ_BUFFER_SIZE;
+#else
 constexpr std::size_t kReadBufferSize = 256 * 1024;
+#endif
+static_assert(kReadBufferSize > CStdioFile::kMaxPiece,
+              "a piece and the byte after it must fit in the read buffer");
 constexpr std::size_t kWriteBufferSize = 64 * 1024;
 
 }  // namespace
@@ -192,6 +200,7 @@ std::uint64_t CStdioFile::Seek(std::int64_t offset, SeekPosition from) {
 void CStdioFile::DiscardReadBuffer() {
   m_readPos = 0;
   m_readEnd = 0;
+  m_bReadAtEnd = false;
 }
 
 bool CStdioFile::FillReadBuffer() {
@@ -237,6 +246,53 @@ bool CStdioFile::ReadString(std::string& piece, std::size_t nMax) {
     m_readPos += n;
   }
   return !piece.empty();
+}
+
+void CStdioFile::TopUpReadBuffer(std::size_t wanted) {
+  if (m_readBuffer.empty()) m_readBuffer.resize(kReadBufferSize);
+  const std::size_t unread = m_readEnd - m_readPos;
+  std::memmove(m_readBuffer.data(), m_readBuffer.data() + m_readPos, unread);
+  m_readPos = 0;
+  m_readEnd = unread;
+  while (m_readEnd < wanted && !m_bReadAtEnd) {
+    const std::size_t n =
+        Read(m_readBuffer.data() + m_readEnd, m_readBuffer.size() - m_readEnd);
+    if (n == 0) m_bReadAtEnd = true;
+    m_readEnd += n;
+  }
+}
+
+bool CStdioFile::ReadPiece(std::string_view& piece) {
+  // With a whole piece and the byte after it in the buffer, every piece is
+  // decided in place: this is the scanner's inner loop, so it neither copies
+  // nor allocates.
+  if (m_readEnd - m_readPos < kMaxPiece + 1) TopUpReadBuffer(kMaxPiece + 1);
+  const std::size_t unread = m_readEnd - m_readPos;
+  if (unread == 0) {
+    piece = {};
+    return false;
+  }
+  char* p = m_readBuffer.data() + m_readPos;
+  const std::size_t n = std::min(unread, kMaxPiece);
+  std::size_t length = n;
+  std::size_t consumed = n;
+  if (const char* nl = static_cast<const char*>(std::memchr(p, '\n', n))) {
+    length = consumed = static_cast<std::size_t>(nl - p) + 1;
+  } else if (n == kMaxPiece && unread > n && p[n] == '\n' && IsText() &&
+             p[n - 1] == '\r') {
+    // A CR LF whose CR is the piece's last character still ends it.
+    length = n + 1;
+    consumed = n + 1;
+  }
+  // Text mode: a CR just before the LF makes one "\n" with it, so the LF
+  // takes the CR's place and the piece ends there. Any other CR stays.
+  if (IsText() && length >= 2 && p[length - 1] == '\n' && p[length - 2] == '\r') {
+    p[length - 2] = '\n';
+    --length;
+  }
+  m_readPos += consumed;
+  piece = std::string_view(p, length);
+  return true;
 }
 
 void CStdioFile::WriteString(std::string_view text) {

@@ -136,6 +136,12 @@ class CStdioFile : public CFile {
   // CFileException on a read error.
   bool ReadString(std::string& piece, std::size_t nMax = kMaxPiece + 1);
 
+  // Reads the next piece exactly as ReadString(piece) does, but without
+  // copying it: `piece` points into the file's buffer and stays valid until
+  // the next read, seek or close. Returns false, with `piece` empty, at the
+  // end of the file. Throws CFileException on a read error.
+  bool ReadPiece(std::string_view& piece);
+
   // Buffers `text` for writing. Throws CFileException on a write error,
   // which may also surface at Seek, SetLength or Close.
   void WriteString(std::string_view text);
@@ -144,12 +150,16 @@ class CStdioFile : public CFile {
  private:
   // Makes at least one unread byte available; false at the end of the file.
   bool FillReadBuffer();
+  // Moves the unread bytes to the front of the buffer and reads until at
+  // least `wanted` are unread or the file ends.
+  void TopUpReadBuffer(std::size_t wanted);
   void DiscardReadBuffer();
   bool IsText() const { return (m_nFlags & typeBinary) == 0; }
 
   std::vector<char> m_readBuffer;
   std::size_t m_readPos = 0;
   std::size_t m_readEnd = 0;
+  bool m_bReadAtEnd = false;  // a read found the end since the last seek
   std::string m_writeBuffer;
 };
 
