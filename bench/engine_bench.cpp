@@ -1,0 +1,173 @@
+// The engine's stages one by one, on a generated 8 MB file: reading pieces,
+// the two scanner passes, sorting, resolving and writing the protocol, and
+// the whole check. Run by scripts/bench, never by the test suite.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench/ins_generator.h"
+#include "checker/check_run.h"
+#include "checker/protocol.h"
+#include "checker/scanner.h"
+
+namespace {
+
+constexpr std::uint64_t kInputBytes = 8 << 20;
+
+std::string ScratchPath(const char* stem) {
+  const char* dir = std::getenv("TMPDIR");
+  std::string pattern =
+      std::string(dir && *dir ? dir : "/tmp") + "/" + stem + "-XXXXXX";
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) std::abort();
+  ::close(fd);
+  return pattern;
+}
+
+// The generated input, written once and removed at exit.
+const std::string& InputPath() {
+  static const std::string path = [] {
+    std::string p = ScratchPath("veltrane-bench-input");
+    std::FILE* f = std::fopen(p.c_str(), "wb");
+    if (!f) std::abort();
+    GenerateIns(1, kInputBytes, [f](std::string_view piece) {
+      std::fwrite(piece.data(), 1, piece.size(), f);
+    });
+    if (std::fclose(f) != 0) std::abort();
+    std::atexit([] { ::unlink(InputPath().c_str()); });
+    return p;
+  }();
+  return path;
+}
+
+std::uint64_t InputSize() {
+  CFileStatus status;
+  CFile::GetStatus(InputPath(), status);
+  return status.m_size;
+}
+
+void Open(CStdioFile& file) {
+  if (!file.Open(InputPath(), CFile::modeRead | CFile::typeText)) std::abort();
+}
+
+// The reader alone, as the scanner uses it (in place) and as ReadString
+// hands pieces out (copied).
+void BM_ReadPieces(benchmark::State& state) {
+  const bool copied = state.range(0) != 0;
+  CStdioFile file;
+  Open(file);
+  std::string copy;
+  std::string_view piece;
+  for (auto _ : state) {
+    file.SeekToBegin();
+    std::size_t pieces = 0;
+    if (copied) {
+      while (file.ReadString(copy)) ++pieces;
+    } else {
+      while (file.ReadPiece(piece)) ++pieces;
+    }
+    benchmark::DoNotOptimize(pieces);
+  }
+  state.SetBytesProcessed(state.iterations() * InputSize());
+}
+BENCHMARK(BM_ReadPieces)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// One scanner pass, into a new list each time.
+template <void (*Scan)(CStdioFile&, CLabelList&)>
+void BM_Scan(benchmark::State& state) {
+  CStdioFile file;
+  Open(file);
+  for (auto _ : state) {
+    CLabelList labels;
+    Scan(file, labels);
+    benchmark::DoNotOptimize(labels.GetCount());
+  }
+  state.SetBytesProcessed(state.iterations() * InputSize());
+}
+BENCHMARK_TEMPLATE(BM_Scan, ScanDefinitions)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Scan, ScanReferences)->Unit(benchmark::kMillisecond);
+
+// The definitions in file order, to be sorted afresh in every iteration.
+void BM_SortDefinitions(benchmark::State& state) {
+  CStdioFile file;
+  Open(file);
+  CLabelList scanned;
+  ScanDefinitions(file, scanned);
+  for (auto _ : state) {
+    state.PauseTiming();
+    CLabelList definitions;
+    for (int j = 0; j < scanned.GetCount(); ++j) {
+      const CLabelEntry& e = scanned.At(j);
+      definitions.Add(e.name, e.line, e.text, e.kind);
+    }
+    state.ResumeTiming();
+    definitions.Sort();
+  }
+  state.SetItemsProcessed(state.iterations() * scanned.GetCount());
+}
+BENCHMARK(BM_SortDefinitions)->Unit(benchmark::kMillisecond);
+
+// Both lists of the input, scanned and sorted, resolved if asked.
+struct ScannedLists {
+  explicit ScannedLists(bool resolve) {
+    CStdioFile file;
+    Open(file);
+    ScanDefinitions(file, definitions);
+    definitions.Sort();
+    ScanReferences(file, references);
+    if (resolve) ResolveReferences(definitions, references);
+  }
+  CLabelList definitions, references;
+};
+
+// Resolution only sets used flags, so running it again does the same work.
+void BM_ResolveReferences(benchmark::State& state) {
+  ScannedLists lists(false);
+  for (auto _ : state) ResolveReferences(lists.definitions, lists.references);
+  state.SetItemsProcessed(state.iterations() * lists.references.GetCount());
+}
+BENCHMARK(BM_ResolveReferences)->Unit(benchmark::kMillisecond);
+
+// Writing through the text file. With the lists unresolved every label is a
+// finding, so the protocol is about as large as the input: the writer's
+// worst case.
+void BM_WriteProtocol(benchmark::State& state) {
+  const ScannedLists lists(state.range(0) != 0);
+  const std::string outPath = ScratchPath("veltrane-bench-protocol");
+  std::uint64_t bytes = 0;
+  for (auto _ : state) {
+    CStdioFile out;
+    if (!out.Open(outPath, CFile::modeCreate | CFile::modeReadWrite)) std::abort();
+    EmitProtocol(lists.definitions, lists.references, InputPath(),
+                 [&](std::string_view text) {
+                   bytes += text.size();
+                   out.WriteString(text);
+                 });
+    out.Close();
+  }
+  ::unlink(outPath.c_str());
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(BM_WriteProtocol)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// The whole check as veltrane-check runs it, protocol text included.
+void BM_CheckFile(benchmark::State& state) {
+  for (auto _ : state) {
+    CCheckRun run;
+    run.m_pInputFile = std::make_unique<CStdioFile>();
+    Open(*run.m_pInputFile);
+    run.RunCheck();
+    std::string text;
+    EmitProtocol(*run.m_pDefinitions, *run.m_pReferences, InputPath(),
+                 [&](std::string_view piece) { text.append(piece); });
+    benchmark::DoNotOptimize(text.size());
+  }
+  state.SetBytesProcessed(state.iterations() * InputSize());
+}
+BENCHMARK(BM_CheckFile)->Unit(benchmark::kMillisecond);
+
+}  // namespace
