@@ -6,7 +6,7 @@ VELTRANE_PACKAGES=(
   g++ cmake make pkg-config libwxgtk3.2-dev
   # tests
   googletest libgtest-dev libgmock-dev libbenchmark-dev python3
-  xvfb xauth xdotool openbox imagemagick xdg-utils desktop-file-utils
+  xvfb xauth xdotool openbox imagemagick xdg-utils x11-utils desktop-file-utils
   clang libclang-rt-14-dev
   # packaging: cpack's Debian generator reads shared-library dependencies
   # with dpkg-shlibdeps

@@ -66,6 +66,10 @@ class CWxDialogWindow : public wxDialog, public CDialogSite {
     });
     Bind(wxEVT_CLOSE_WINDOW,
          [this](wxCloseEvent&) { m_dialog.DispatchCommand(IDCANCEL); });
+    Bind(wxEVT_ACTIVATE, [this](wxActivateEvent& event) {
+      if (event.GetActive()) CallAfter([this] { KeepFocus(); });
+      event.Skip();
+    });
     Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
       wxPaintDC dc(this);
       m_paintDC = &dc;
@@ -88,7 +92,10 @@ class CWxDialogWindow : public wxDialog, public CDialogSite {
   }
 
   void EnableControl(int id, bool enable) override {
-    if (wxWindow* control = FindWindow(id)) control->Enable(enable);
+    wxWindow* control = FindWindow(id);
+    if (!control) return;
+    control->Enable(enable);
+    if (!enable) CallAfter([this] { KeepFocus(); });
   }
 
   int MessageBox(const std::string& text, const std::string& caption,
@@ -168,6 +175,18 @@ class CWxDialogWindow : public wxDialog, public CDialogSite {
     }
     auto* button = new wxButton(this, c.id, text, pos, size);
     if (c.style & BS_DEFPUSHBUTTON) button->SetDefault();
+  }
+
+  // A disabled control drops the focus, and a dialog without a focused
+  // control gets no keys at all, not even Escape: the focus then goes back
+  // where it started.
+  void KeepFocus() {
+    const wxWindow* focus = wxWindow::FindFocus();
+    if (!IsActive() || (focus && focus->GetParent() == this &&
+                        focus->IsEnabled())) {
+      return;
+    }
+    FocusFirstControl();
   }
 
   // The first enabled control that takes the focus, in template order.

@@ -1,0 +1,229 @@
+#!/usr/bin/env bash
+# The dialog program end to end on a private X display, driven with mouse
+# and keyboard as a person would use it.
+# Usage: dialog_e2e.sh PATH/TO/veltrane EXAMPLES_DIR
+set -uo pipefail
+veltrane=$1
+examples=$2
+checker="$(dirname "$veltrane")/veltrane-check"
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/xsession.sh"
+
+work=$(mktemp -d)
+app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  xsession_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The viewer is a stub that records what it was asked to open.
+mkdir -p "$work/bin" "$work/home"
+cat >"$work/bin/xdg-open" <<STUB
+#!/bin/sh
+printf '%s\n' "\$@" >>"$work/opened"
+STUB
+chmod +x "$work/bin/xdg-open"
+export PATH="$work/bin:$PATH" HOME="$work/home" NO_AT_BRIDGE=1 GDK_BACKEND=x11
+
+passed=0
+failed=0
+fail() {
+  echo "FAIL: $*"
+  return 1
+}
+
+# Starts veltrane with the given arguments and waits for its main dialog
+# (or, with ONLY_START=1, just starts it).
+start() {
+  timeout 120 "$veltrane" "$@" >>"$work/veltrane.log" 2>&1 &
+  app_pid=$!
+}
+
+main_window() {
+  main=$(xsession_wait_window Veltrane 15) || fail "no window 'Veltrane'"
+}
+
+# Clicks the centre of the control at dialog units (x, y, cx, cy) of
+# template 102 in window $main, scaling by the window's size in pixels.
+click_du() {
+  local x=$1 y=$2 cx=$3 cy=$4 WIDTH HEIGHT
+  eval "$(xdotool getwindowgeometry --shell "$main" | grep -E '^(WIDTH|HEIGHT)=')"
+  xdotool mousemove --window "$main" $(((x + cx / 2) * WIDTH / 320)) \
+    $(((y + cy / 2) * HEIGHT / 182)) click 1
+}
+click_load() { click_du 92 41 133 14; }
+click_check() { click_du 92 78 133 14; }
+click_info() { click_du 11 161 60 14; }
+click_exit() { click_du 92 116 133 14; }
+
+# Waits for the program to end; fails unless it exits with status 0.
+expect_exit() {
+  local i
+  for i in $(seq 150); do
+    if ! kill -0 "$app_pid" 2>/dev/null; then
+      wait "$app_pid"
+      local status=$?
+      app_pid=""
+      [ "$status" -eq 0 ] || fail "exit status $status"
+      return
+    fi
+    sleep 0.1
+  done
+  fail "the program did not end"
+}
+
+# True when no window titled $1 shows up within two seconds.
+stays_away() {
+  ! xsession_wait_window "$1" 2 >/dev/null
+}
+
+# Types $1 into the file dialog titled $2 and confirms it. The name field
+# may be busy completing the typed folder, so Return is pressed until the
+# dialog goes.
+answer_file_dialog() {
+  local dialog try
+  dialog=$(xsession_wait_window "$2" 15) || fail "no file dialog '$2'" || return
+  xdotool windowactivate --sync "$dialog" 2>/dev/null
+  sleep 0.5
+  xdotool key ctrl+a
+  xdotool type --delay 10 "$1"
+  for try in 1 2 3; do
+    sleep 0.5
+    xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+    xdotool key Return
+    xsession_wait_gone "$2" 3 && return
+  done
+  fail "file dialog '$2' stayed open"
+}
+
+# Gives the main dialog the keyboard.
+focus_main() {
+  xdotool windowactivate --sync "$main" 2>/dev/null
+  sleep 0.5
+}
+
+test_start_without_file() {
+  start
+  main_window || return
+  stays_away veltrane || fail "a message box appeared" || return
+  click_check
+  stays_away "Select Protfile" || fail "Check is enabled" || return
+  click_load
+  local open
+  open=$(xsession_wait_window "Select a file" 10) || fail "Load is disabled" || return
+  xdotool windowactivate --sync "$open" 2>/dev/null
+  xdotool key Escape
+  xsession_wait_gone "Select a file" || fail "open dialog stayed" || return
+  click_exit
+  expect_exit
+}
+
+test_enter_ends_program() {
+  start
+  main_window || return
+  focus_main
+  xdotool key Return
+  expect_exit
+}
+
+test_check_writes_protocol_and_overwrites() {
+  local input="$work/My Rack.ins"
+  cp "$examples/studio_rack.ins" "$input"
+  "$checker" "$input" >"$work/expected"
+  rm -f "$work/opened"
+  # Blanks, quotes, "$" and ";" reach the viewer as one argument; the save
+  # dialog adds the missing ".txt".
+  local typed="$work/prot \$HOME; 'x'"
+  local protocol="$typed.txt"
+
+  start "$input"
+  main_window || return
+  click_check
+  answer_file_dialog "$typed" "Select Protfile" || return
+  sleep 1
+  cmp -s "$protocol" "$work/expected" || fail "protocol differs" || return
+  [ "$(cat "$work/opened" 2>/dev/null)" = "$protocol" ] ||
+    fail "viewer got '$(cat "$work/opened" 2>/dev/null)'" || return
+
+  # The next file: Load again, then Check onto the existing protocol.
+  printf 'old' >"$protocol"
+  click_load
+  answer_file_dialog "$input" "Select a file" || return
+  click_check
+  answer_file_dialog "$typed" "Select Protfile" || return
+  local box
+  box=$(xsession_wait_window veltrane 10) || fail "no overwrite question" || return
+  xdotool windowactivate --sync "$box" 2>/dev/null
+  xdotool key alt+y
+  xsession_wait_gone veltrane || fail "overwrite question stayed" || return
+  sleep 1
+  cmp -s "$protocol" "$work/expected" || fail "protocol not replaced" || return
+  [ "$(wc -l <"$work/opened")" -eq 2 ] || fail "viewer not opened twice" || return
+  focus_main
+  xdotool key Escape
+  expect_exit
+}
+
+test_info_box() {
+  start
+  main_window || return
+  click_info
+  local info
+  info=$(xsession_wait_window Info 10) || fail "no Info box" || return
+  eval "$(xdotool getwindowgeometry --shell "$info" | grep -E '^(WIDTH|HEIGHT)=')"
+  # The Info box's Exit: 129, 66, 50, 14 of a 186 x 87 template.
+  xdotool mousemove --window "$info" $(((129 + 25) * WIDTH / 186)) \
+    $(((66 + 7) * HEIGHT / 87)) click 1
+  xsession_wait_gone Info || fail "Info box stayed open" || return
+  kill -0 "$app_pid" 2>/dev/null || fail "the program ended with the Info box" || return
+  # The close box ends the program as well.
+  focus_main
+  xdotool key alt+F4
+  expect_exit
+}
+
+# A file that is missing or that another program holds locked.
+test_unusable_file_on_command_line() {
+  local locked="$work/locked.ins"
+  cp "$examples/studio_rack.ins" "$locked"
+  flock "$locked" sleep 60 &
+  local holder=$!
+  local path box ok=0
+  for path in "$work/missing.ins" "$locked"; do
+    ok=1
+    start "$path"
+    box=$(xsession_wait_window veltrane 15) || fail "no message for $path" || break
+    xdotool windowactivate --sync "$box" 2>/dev/null
+    xdotool key Return
+    xsession_wait_gone veltrane || fail "message stayed" || break
+    main_window || break
+    click_check
+    stays_away "Select Protfile" || fail "Check is enabled after $path" || break
+    focus_main
+    xdotool key Escape
+    expect_exit || break
+    ok=0
+  done
+  kill "$holder" 2>/dev/null
+  wait "$holder" 2>/dev/null
+  return "$ok"
+}
+
+xsession_start || exit 1
+for t in test_start_without_file test_enter_ends_program \
+  test_check_writes_protocol_and_overwrites test_info_box \
+  test_unusable_file_on_command_line; do
+  echo "== $t"
+  if $t; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+    app_pid=""
+    grep -v -e dconf -e '^$' "$work/veltrane.log" | tail -5
+  fi
+done
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

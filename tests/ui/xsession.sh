@@ -1,0 +1,81 @@
+# Sourced by the dialog's end-to-end tests and the screenshot script: a
+# private X display (Xvfb on a free display number, with openbox for focus)
+# and helpers that wait for windows. Everything it starts it stops in
+# xsession_stop; every wait has a time limit.
+
+XSESSION_PIDS=()
+
+# Starts Xvfb and openbox and exports DISPLAY. Returns non-zero on failure.
+xsession_start() {
+  local fifo dir
+  dir=$(mktemp -d)
+  fifo="$dir/displayfd"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" \
+    >/dev/null 2>&1 &
+  XSESSION_PIDS+=($!)
+  local number=""
+  read -r -t 20 number <"$fifo" || true
+  rm -rf "$dir"
+  if [ -z "$number" ]; then
+    echo "xsession: Xvfb did not start" >&2
+    return 1
+  fi
+  export DISPLAY=":$number"
+  openbox >/dev/null 2>&1 &
+  XSESSION_PIDS+=($!)
+  # openbox is ready when it has claimed the window manager selection.
+  local i
+  for i in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.1
+  done
+  echo "xsession: openbox did not start" >&2
+  return 1
+}
+
+xsession_stop() {
+  local pid
+  for pid in "${XSESSION_PIDS[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  for pid in "${XSESSION_PIDS[@]}"; do
+    wait "$pid" 2>/dev/null || true
+  done
+  XSESSION_PIDS=()
+}
+
+# Prints the ids of the visible windows titled exactly $1, case and all
+# (xdotool's own search ignores case).
+xsession_find() {
+  local id
+  for id in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
+    [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] && echo "$id"
+  done
+  return 0
+}
+
+# Prints the id of the first visible window titled exactly $1, waiting up
+# to ${2:-10} seconds. Returns non-zero when none appears.
+xsession_wait_window() {
+  local title=$1 limit=${2:-10} id i
+  for i in $(seq $((limit * 10))); do
+    id=$(xsession_find "$title" | head -1)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits up to ${2:-10} seconds until no visible window is titled exactly $1.
+xsession_wait_gone() {
+  local title=$1 limit=${2:-10} i
+  for i in $(seq $((limit * 10))); do
+    [ -z "$(xsession_find "$title")" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
