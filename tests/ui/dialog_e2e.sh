@@ -45,14 +45,9 @@ main_window() {
   main=$(xsession_wait_window Veltrane 15) || fail "no window 'Veltrane'"
 }
 
-# Clicks the centre of the control at dialog units (x, y, cx, cy) of
-# template 102 in window $main, scaling by the window's size in pixels.
-click_du() {
-  local x=$1 y=$2 cx=$3 cy=$4 WIDTH HEIGHT
-  eval "$(xdotool getwindowgeometry --shell "$main" | grep -E '^(WIDTH|HEIGHT)=')"
-  xdotool mousemove --window "$main" $(((x + cx / 2) * WIDTH / 320)) \
-    $(((y + cy / 2) * HEIGHT / 182)) click 1
-}
+# Clicks a control of the main dialog, given in dialog units of its
+# 320 x 182 template.
+click_du() { xsession_click_du "$main" "$@" 320 182; }
 click_load() { click_du 92 41 133 14; }
 click_check() { click_du 92 78 133 14; }
 click_info() { click_du 11 161 60 14; }
@@ -172,10 +167,8 @@ test_info_box() {
   click_info
   local info
   info=$(xsession_wait_window Info 10) || fail "no Info box" || return
-  eval "$(xdotool getwindowgeometry --shell "$info" | grep -E '^(WIDTH|HEIGHT)=')"
-  # The Info box's Exit: 129, 66, 50, 14 of a 186 x 87 template.
-  xdotool mousemove --window "$info" $(((129 + 25) * WIDTH / 186)) \
-    $(((66 + 7) * HEIGHT / 87)) click 1
+  # The Info box's Exit in its 186 x 87 template.
+  xsession_click_du "$info" 129 66 50 14 186 87
   xsession_wait_gone Info || fail "Info box stayed open" || return
   kill -0 "$app_pid" 2>/dev/null || fail "the program ended with the Info box" || return
   # The close box ends the program as well.

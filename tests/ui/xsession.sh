@@ -79,3 +79,13 @@ xsession_wait_gone() {
   done
   return 1
 }
+
+# Clicks the centre of a control given in dialog units (x y cx cy) in the
+# window $1, whose template is $6 x $7 dialog units: the window's size in
+# pixels gives the scale.
+xsession_click_du() {
+  local window=$1 x=$2 y=$3 cx=$4 cy=$5 w=$6 h=$7 WIDTH HEIGHT
+  eval "$(xdotool getwindowgeometry --shell "$window" | grep -E '^(WIDTH|HEIGHT)=')"
+  xdotool mousemove --window "$window" $(((x + cx / 2) * WIDTH / w)) \
+    $(((y + cy / 2) * HEIGHT / h)) click 1
+}
