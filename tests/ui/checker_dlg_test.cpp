@@ -147,13 +147,11 @@ TEST_F(CheckerDlgTest, CommandLineForms) {
       // No short names here: the "~" path is kept and opens as it is.
       {tilde, tilde},
       {longPath, longPath},
-      {"\"" + longPath + "\"", longPath},
       // Refused, never cut to 259 characters.
       {tooLong, ""},
       {dir.File("missing.ins"), ""},
       {input + " " + spaced, ""},
       {dir.path(), ""},
-      {"\"\"", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.commandLine);
@@ -335,20 +333,6 @@ TEST_F(CheckerDlgTest, ExitReleasesFileAndEndsWithZero) {
   EXPECT_EQ(site.ended, 0);
 }
 
-TEST_F(CheckerDlgTest, ExitAfterAbandonedRunDeletesLists) {
-  InitLoaded();
-  Check(IDCANCEL, "");
-  dlg.DispatchCommand(IDOK);
-  EXPECT_EQ(dlg.m_pDefinitions, nullptr);
-  EXPECT_EQ(dlg.m_pReferences, nullptr);
-}
-
-TEST_F(CheckerDlgTest, EscapeEndsWithCancel) {
-  InitLoaded();
-  dlg.DispatchCommand(IDCANCEL);
-  EXPECT_EQ(site.ended, IDCANCEL);
-}
-
 TEST_F(CheckerDlgTest, InfoRunsTheInfoBoxUntilItsExit) {
   Init();
   FakeBackend backend;
@@ -357,29 +341,6 @@ TEST_F(CheckerDlgTest, InfoRunsTheInfoBoxUntilItsExit) {
   EXPECT_EQ(backend.templates, std::vector<int>{IDD_INFO});
   EXPECT_EQ(backend.sites.at(0).ended, 0);
   EXPECT_TRUE(site.ended == std::nullopt);
-}
-
-TEST_F(CheckerDlgTest, MinimisedWindowPaintsCentredIcon) {
-  Init();
-  struct Case {
-    bool iconic;
-    CSize client;
-    std::vector<FakeSite::Drawn> drawn;
-  };
-  const Case cases[] = {
-      {false, {100, 80}, {}},
-      {true, {100, 80}, {{34, 24, IDR_MAINFRAME}}},
-      {true, {33, 31}, {{1, 0, IDR_MAINFRAME}}},
-      {true, {0, 0}, {{-15, -15, IDR_MAINFRAME}}},
-  };
-  for (const Case& c : cases) {
-    site.drawn.clear();
-    site.iconic = c.iconic;
-    site.client = c.client;
-    dlg.OnPaint();
-    EXPECT_EQ(site.drawn, c.drawn);
-  }
-  EXPECT_EQ(dlg.OnQueryDragIcon(), IDR_MAINFRAME);
 }
 
 TEST(CheckerAppTest, InitInstanceRunsMainDialogWithCommandLine) {

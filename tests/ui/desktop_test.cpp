@@ -42,10 +42,4 @@ TEST(DesktopTest, SaveDialogAppendsDefaultExtension) {
   }
 }
 
-TEST(DesktopTest, FilterLosesItsEmptyEnd) {
-  EXPECT_EQ(TrimFilter("Prot File (*.txt)|*.txt||"), "Prot File (*.txt)|*.txt");
-  EXPECT_EQ(TrimFilter("A|*.a|B|*.b||"), "A|*.a|B|*.b");
-  EXPECT_EQ(TrimFilter(""), "");
-}
-
 }  // namespace
