@@ -8,12 +8,13 @@
 void ShellOpen(const std::string& path) {
   // Fork twice so that the viewer is nobody's child here: some openers wait
   // for the viewer to exit, and the dialog must not wait with them, nor
-  // leave a zombie behind.
+  // leave a zombie behind. The argument vector is built before forking, so
+  // the children only exec and exit.
+  const char* argv[] = {"xdg-open", path.c_str(), nullptr};
   const pid_t child = ::fork();
   if (child < 0) return;
   if (child == 0) {
     if (::fork() == 0) {
-      const char* argv[] = {"xdg-open", path.c_str(), nullptr};
       ::execvp(argv[0], const_cast<char* const*>(argv));
       ::_exit(127);
     }
