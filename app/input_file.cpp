@@ -5,6 +5,14 @@ namespace {
 constexpr std::size_t kMaxDisplayName = 70;
 constexpr std::size_t kDisplayTail = 67;
 
+bool IsRegularFile(const CFile& file) {
+  try {
+    return file.GetStatus().m_bRegular;
+  } catch (const CFileException&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<CStdioFile> OpenInputFile(const std::string& path,
@@ -14,6 +22,15 @@ std::unique_ptr<CStdioFile> OpenInputFile(const std::string& path,
   opened = file->Open(path, CFile::modeRead | CFile::shareExclusive |
                                 CFile::typeText,
                       error);
+  // The check reads the file twice from its start, so only a regular file
+  // will do: a pipe cannot go back, and a device such as /dev/zero never
+  // ends.
+  if (opened && !IsRegularFile(*file)) {
+    file->Abort();
+    opened = false;
+    if (error)
+      *error = CFileException(path, 0, CFileException::notRegularFile);
+  }
   return file;
 }
 

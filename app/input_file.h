@@ -7,7 +7,8 @@
 
 #include "platform/file.h"
 
-// Opens `path` for reading as text, with sharing denied to everybody else.
+// Opens `path`, which must be a regular file, for reading as text, with
+// sharing denied to everybody else.
 // Always returns a file object; `opened` says whether the open succeeded and
 // `error`, if given, why it did not.
 std::unique_ptr<CStdioFile> OpenInputFile(const std::string& path,

@@ -31,6 +31,7 @@ CFileException::CFileException(std::string path, int osError, Cause cause)
 
 std::string CFileException::GetErrorText() const {
   if (m_cause == sharingViolation) return "locked by another process";
+  if (m_cause == notRegularFile) return "not a regular file";
   if (m_lOsError == 0) return "unknown error";
   return std::strerror(m_lOsError);
 }
@@ -143,6 +144,7 @@ CFileStatus ToStatus(const struct stat& st) {
   CFileStatus status;
   status.m_size = static_cast<std::uint64_t>(st.st_size);
   status.m_bDirectory = S_ISDIR(st.st_mode);
+  status.m_bRegular = S_ISREG(st.st_mode);
   status.m_device = static_cast<std::uint64_t>(st.st_dev);
   status.m_inode = static_cast<std::uint64_t>(st.st_ino);
   return status;

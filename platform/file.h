@@ -18,6 +18,7 @@ class CFileException : public std::exception {
     none,
     generic,
     sharingViolation,  // another process holds the file open exclusively
+    notRegularFile,    // a device, pipe or socket where a file was wanted
   };
 
   CFileException() = default;
@@ -41,6 +42,7 @@ class CFileException : public std::exception {
 struct CFileStatus {
   std::uint64_t m_size = 0;
   bool m_bDirectory = false;
+  bool m_bRegular = false;  // a plain file, not a folder, device or pipe
   std::uint64_t m_device = 0;
   std::uint64_t m_inode = 0;
 
