@@ -1,5 +1,7 @@
 #include "checker/scanner.h"
 
+#include <cerrno>
+#include <limits>
 #include <string_view>
 
 namespace {
@@ -74,11 +76,16 @@ template <typename Handler>
 void ScanPass(CStdioFile& file, Handler handle) {
   file.SeekToBegin();
   int kind = kNoSection;
-  int line = 1;
+  int line = 0;
   // Pieces are read in place: most lines are skipped, and a skipped line
   // should cost no copy.
   std::string_view piece;
-  for (; file.ReadPiece(piece); ++line) {
+  while (file.ReadPiece(piece)) {
+    // Line numbers are ints; a file of more pieces than that (2 GiB of
+    // empty lines) is refused rather than numbered wrongly.
+    if (line == std::numeric_limits<int>::max())
+      throw CFileException(file.GetFilePath(), EFBIG);
+    ++line;
     if (piece.front() == '.')
       ApplyHeader(piece, kind);
     else

@@ -19,13 +19,14 @@ enum SectionKind : int {
 
 // Seeks `file` to its start and adds every label line ("[" first) with the
 // kind of the section it stands in. Lines are the file's pieces of at most
-// 254 characters. Throws CFileException on a read error.
+// 254 characters. Throws CFileException on a read error, or when the file
+// has more pieces than line numbers can count.
 // REQUIRES: `file` is open for reading.
 void ScanDefinitions(CStdioFile& file, CLabelList& definitions);
 
 // Seeks `file` to its start and adds every key line (BasedOn, Control, RPN,
-// NRPN, Patch, Key) whose value names a label. Throws CFileException on a
-// read error.
+// NRPN, Patch, Key) whose value names a label. Throws CFileException as
+// ScanDefinitions does.
 // REQUIRES: `file` is open for reading.
 void ScanReferences(CStdioFile& file, CLabelList& references);
 
