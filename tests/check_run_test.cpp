@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ struct ResolveCase {
   std::string file;
   Flags flags;
 };
+
+// The case's label, so that test names and failure reports stay short.
+void PrintTo(const ResolveCase& c, std::ostream* os) { *os << c.label; }
 
 class ResolveTest : public ::testing::TestWithParam<ResolveCase> {};
 

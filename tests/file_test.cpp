@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct ReadCase {
   std::string bytes;
   Pieces pieces;
 };
+
+// The case's label, so that test names and failure reports stay short.
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.label; }
 
 class TextModeReading : public ::testing::TestWithParam<ReadCase> {};
 

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,9 @@ struct FailureCase {
   // veltrane-check is run and what it must say.
   std::function<Failure(const ScratchDir&)> prepare;
 };
+
+// The case's label, so that test names and failure reports stay short.
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.label; }
 
 class HostileFailure : public ::testing::TestWithParam<FailureCase> {};
 
@@ -330,6 +334,8 @@ struct OddInputCase {
   std::string body;  // the protocol between header and trailer
   int errors;
 };
+
+void PrintTo(const OddInputCase& c, std::ostream* os) { *os << c.label; }
 
 class HostileOddInput : public ::testing::TestWithParam<OddInputCase> {};
 

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "tests/check_fixture.h"
@@ -35,6 +36,9 @@ struct ProtocolCase {
   std::string findings;  // everything between header and trailer
   int count;
 };
+
+// The case's label, so that test names and failure reports stay short.
+void PrintTo(const ProtocolCase& c, std::ostream* os) { *os << c.label; }
 
 class ProtocolTextTest : public ::testing::TestWithParam<ProtocolCase> {};
 
