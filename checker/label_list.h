@@ -3,11 +3,15 @@
 #ifndef VELTRANE_CHECKER_LABEL_LIST_H_
 #define VELTRANE_CHECKER_LABEL_LIST_H_
 
+#include <cstddef>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One occurrence of a label: a definition ("[Name]") or a reference
-// ("Key=Name").
+// ("Key=Name"). Its strings are views into the text store of the list that
+// holds it, so an entry is only ever used through its list.
 struct CLabelEntry {
   CLabelEntry() = default;
   CLabelEntry(const CLabelEntry&) = default;
@@ -16,11 +20,11 @@ struct CLabelEntry {
   CLabelEntry& operator=(CLabelEntry&&) noexcept = default;
   virtual ~CLabelEntry() = default;
 
-  std::string name;   // the label, without brackets or key
-  int line = -1;      // 1-based number of the piece it was found in
-  std::string text;   // the piece as read, with its "\n" if it had one
-  int kind = 0;       // the SectionKind it belongs to
-  bool used = false;  // matched by a reference, or pre-marked
+  std::string_view name;  // the label, without brackets or key
+  int line = -1;          // 1-based number of the piece it was found in
+  std::string_view text;  // the piece as read, with its "\n" if it had one
+  int kind = 0;           // the SectionKind it belongs to
+  bool used = false;      // matched by a reference, or pre-marked
 };
 
 // A growable list of label entries. Accessors never fail: an index outside
@@ -35,12 +39,12 @@ class CLabelList {
   CLabelList(const CLabelList&) = delete;
   CLabelList& operator=(const CLabelList&) = delete;
 
-  int GetCount() const { return static_cast<int>(m_items.size()); }
-  // The number of entries the list holds room for.
-  int GetCapacity() const { return static_cast<int>(m_items.capacity()); }
+  int GetCount() const { return static_cast<int>(m_order.size()); }
+  // The number of entries the list holds room for before it grows.
+  int GetCapacity() const { return static_cast<int>(m_order.capacity()); }
 
-  // Appends an entry that is not yet used.
-  void Add(std::string name, int line, std::string text, int kind);
+  // Appends an entry that is not yet used, with copies of name and text.
+  void Add(std::string_view name, int line, std::string_view text, int kind);
 
   std::string GetName(int index) const;
   std::string GetText(int index) const;
@@ -55,12 +59,23 @@ class CLabelList {
 
   // Read access without copies, for the engine's own loops.
   // REQUIRES: 0 <= index < GetCount().
-  const CLabelEntry& At(int index) const { return m_items[index]; }
+  const CLabelEntry& At(int index) const { return *m_order[index]; }
 
  private:
   bool InRange(int index) const { return index >= 0 && index < GetCount(); }
+  CLabelEntry& NewEntry();
+  std::string_view StoreText(std::string_view bytes);
 
-  std::vector<CLabelEntry> m_items;
+  // A check of a large file adds hundreds of thousands of entries. They are
+  // made in blocks that never move; growing the list grows only m_order,
+  // the entries' addresses in list order, and Sort reorders only that.
+  std::vector<CLabelEntry*> m_order;
+  std::vector<std::vector<CLabelEntry>> m_entryBlocks;
+  // The entries' bytes, packed into blocks in the order they were added
+  // instead of one allocation per string.
+  std::vector<std::unique_ptr<char[]>> m_textBlocks;
+  char* m_textFree = nullptr;
+  std::size_t m_textRoom = 0;
 };
 
 #endif  // VELTRANE_CHECKER_LABEL_LIST_H_

@@ -93,24 +93,38 @@ void ScanPass(CStdioFile& file, Handler handle) {
   }
 }
 
+void AddDefinition(std::string_view piece, int line, int kind, CLabelList& definitions) {
+  if (piece.front() != '[') return;
+  definitions.Add(DefinitionName(piece), line, piece, kind);
+}
+
+void AddReference(std::string_view piece, int line, int kind, CLabelList& references) {
+  const ReferenceKey* key = FindKey(piece);
+  if (!key) return;
+  const std::string_view value = ReferenceValue(piece);
+  if (key->numberedListsOk && (value == "1..128" || value == "0..127")) return;
+  references.Add(value, line, piece, key->kind == kNoSection ? kind : key->kind);
+}
+
 }  // namespace
 
 void ScanDefinitions(CStdioFile& file, CLabelList& definitions) {
   ScanPass(file, [&](std::string_view piece, int line, int kind) {
-    if (piece.front() != '[') return;
-    definitions.Add(std::string(DefinitionName(piece)), line,
-                    std::string(piece), kind);
+    AddDefinition(piece, line, kind, definitions);
   });
 }
 
 void ScanReferences(CStdioFile& file, CLabelList& references) {
   ScanPass(file, [&](std::string_view piece, int line, int kind) {
-    const ReferenceKey* key = FindKey(piece);
-    if (!key) return;
-    const std::string_view value = ReferenceValue(piece);
-    if (key->numberedListsOk && (value == "1..128" || value == "0..127"))
-      return;
-    references.Add(std::string(value), line, std::string(piece),
-                   key->kind == kNoSection ? kind : key->kind);
+    AddReference(piece, line, kind, references);
+  });
+}
+
+void ScanLabels(CStdioFile& file, CLabelList& definitions, CLabelList& references) {
+  // A piece that starts with "[" is never a key line, so at most one of the
+  // two adds an entry.
+  ScanPass(file, [&](std::string_view piece, int line, int kind) {
+    AddDefinition(piece, line, kind, definitions);
+    AddReference(piece, line, kind, references);
   });
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -42,6 +43,30 @@ TEST(LabelListTest, GrowingKeepsEveryEntry) {
     ASSERT_EQ(list.IsUsed(i), i == 0 || i == 1499);
   }
   EXPECT_FALSE(list.IsUsed(1500));
+}
+
+TEST(LabelListTest, KeepsEveryByteOfLongAndManyTexts) {
+  // Enough bytes to fill several of the list's internal blocks, one text
+  // larger than any block, and names that are and are not part of their text.
+  CLabelList list;
+  std::vector<std::string> texts;
+  for (int i = 0; i < 3000; ++i)
+    texts.push_back("[" + std::to_string(i) + "]" + std::string(250, 'a' + i % 26) + "\n");
+  texts.push_back(std::string(5 << 20, 'x'));
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    const std::string_view text = texts[i];
+    if (i % 2 == 0)
+      list.Add(text.substr(1, text.find(']') - 1), static_cast<int>(i), text, 1);
+    else
+      list.Add("other " + std::to_string(i), static_cast<int>(i), text, 1);
+  }
+  texts[0].assign(texts[0].size(), '?');  // the list holds copies
+  ASSERT_EQ(list.GetCount(), 3001);
+  for (int i = 0; i < 3000; ++i) {
+    ASSERT_EQ(list.GetName(i), i % 2 == 0 ? std::to_string(i) : "other " + std::to_string(i));
+    ASSERT_EQ(list.GetText(i), i == 0 ? "[0]" + std::string(250, 'a') + "\n" : texts[i]);
+  }
+  EXPECT_EQ(list.GetText(3000), texts[3000]);
 }
 
 struct SortCase {

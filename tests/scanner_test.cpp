@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ struct ScanCase {
   Entries references;
 };
 
+// The case's label, so that test names and failure reports stay short.
+void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.label; }
+
 class ScannerTest : public ::testing::TestWithParam<ScanCase> {};
 
 TEST_P(ScannerTest, FindsLabelsAndReferences) {
@@ -39,6 +43,16 @@ TEST_P(ScannerTest, FindsLabelsAndReferences) {
   ScanReferences(file, references);
   EXPECT_EQ(Describe(definitions), GetParam().definitions);
   EXPECT_EQ(Describe(references), GetParam().references);
+
+  // The one-reading scan that a check uses finds the same, texts and all.
+  CLabelList together[2];
+  ScanLabels(file, together[0], together[1]);
+  const CLabelList* separate[2] = {&definitions, &references};
+  for (int list = 0; list < 2; ++list) {
+    EXPECT_EQ(Describe(together[list]), Describe(*separate[list])) << list;
+    for (int i = 0; i < separate[list]->GetCount(); ++i)
+      EXPECT_EQ(together[list].GetText(i), separate[list]->GetText(i)) << list << " " << i;
+  }
 }
 
 const std::string k300(300, 'z');
