@@ -91,6 +91,19 @@ void BM_Scan(benchmark::State& state) {
 BENCHMARK_TEMPLATE(BM_Scan, ScanDefinitions)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_Scan, ScanReferences)->Unit(benchmark::kMillisecond);
 
+// Both lists in one reading, as a check scans.
+void BM_ScanLabels(benchmark::State& state) {
+  CStdioFile file;
+  Open(file);
+  for (auto _ : state) {
+    CLabelList definitions, references;
+    ScanLabels(file, definitions, references);
+    benchmark::DoNotOptimize(definitions.GetCount() + references.GetCount());
+  }
+  state.SetBytesProcessed(state.iterations() * InputSize());
+}
+BENCHMARK(BM_ScanLabels)->Unit(benchmark::kMillisecond);
+
 // The definitions in file order, to be sorted afresh in every iteration.
 void BM_SortDefinitions(benchmark::State& state) {
   CStdioFile file;
