@@ -129,9 +129,8 @@ struct ScannedLists {
   explicit ScannedLists(bool resolve) {
     CStdioFile file;
     Open(file);
-    ScanDefinitions(file, definitions);
+    ScanLabels(file, definitions, references);
     definitions.Sort();
-    ScanReferences(file, references);
     if (resolve) ResolveReferences(definitions, references);
   }
   CLabelList definitions, references;
