@@ -87,8 +87,8 @@ void CCheckRun::RunCheck() {
 
   // One reading gives what a definitions pass and a references pass would;
   // the references play no part in sorting and pre-marking definitions.
-  ScanLabels(*m_pInputFile, *m_pDefinitions, *m_pReferences);
-  m_pDefinitions->Sort();
+  ScanLabels(*m_pInputFile, *m_pDefinitions, *m_pReferences, m_codePage);
+  m_pDefinitions->Sort(m_codePage);
   for (int j = 0; j < m_pDefinitions->GetCount(); ++j) {
     if (m_pDefinitions->GetKind(j) == kInstrumentDefinitions) m_pDefinitions->MarkUsed(j);
   }

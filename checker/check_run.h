@@ -8,6 +8,7 @@
 
 #include "checker/label_list.h"
 #include "checker/protocol_host.h"
+#include "platform/code_page.h"
 #include "platform/file.h"
 
 // Marks every reference that names a definition of its own kind, and that
@@ -55,6 +56,9 @@ class CCheckRun {
   std::unique_ptr<CStdioFile> m_pProtocolFile;
   std::string m_strDisplayName;
   CFileException m_protocolOpenError;
+  // The code page names are read and sorted in: the system's, unless the
+  // owner chooses another before RunCheck.
+  CCodePage m_codePage = SystemCodePage();
 
  private:
   // Identifies the checked file after it is closed, so that no protocol is

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/code_page.h"
+
 // One occurrence of a label: a definition ("[Name]") or a reference
 // ("Key=Name"). Its strings are views into the text store of the list that
 // holds it, so an entry is only ever used through its list.
@@ -53,9 +55,10 @@ class CLabelList {
   void MarkUsed(int index);
   bool IsUsed(int index) const;
 
-  // Orders the entries by name, comparing unsigned byte values; entries with
-  // equal names keep the order in which they were added.
-  void Sort();
+  // Orders the entries by name, character by character in `codePage`
+  // (unsigned byte values in a single-byte code page); entries with equal
+  // names keep the order in which they were added.
+  void Sort(const CCodePage& codePage = CCodePage());
 
   // Read access without copies, for the engine's own loops.
   // REQUIRES: 0 <= index < GetCount().

@@ -47,16 +47,16 @@ void ApplyHeader(std::string_view piece, int& kind) {
   }
 }
 
-std::string_view DefinitionName(std::string_view piece) {
-  const std::size_t close = piece.find(']');
+std::string_view DefinitionName(std::string_view piece, const CCodePage& codePage) {
+  const std::size_t close = codePage.Find(piece, ']');
   if (close == std::string_view::npos || close < 1) return {};
   return piece.substr(1, close - 1);
 }
 
 // The value of a key line: all after the first "=", or the whole piece
 // without one, less its line end.
-std::string_view ReferenceValue(std::string_view piece) {
-  const std::size_t eq = piece.find('=');
+std::string_view ReferenceValue(std::string_view piece, const CCodePage& codePage) {
+  const std::size_t eq = codePage.Find(piece, '=');
   std::string_view value =
       eq == std::string_view::npos ? piece : piece.substr(eq + 1);
   if (value.ends_with('\n')) value.remove_suffix(1);
@@ -93,38 +93,41 @@ void ScanPass(CStdioFile& file, Handler handle) {
   }
 }
 
-void AddDefinition(std::string_view piece, int line, int kind, CLabelList& definitions) {
+void AddDefinition(std::string_view piece, int line, int kind, CLabelList& definitions,
+                   const CCodePage& codePage) {
   if (piece.front() != '[') return;
-  definitions.Add(DefinitionName(piece), line, piece, kind);
+  definitions.Add(DefinitionName(piece, codePage), line, piece, kind);
 }
 
-void AddReference(std::string_view piece, int line, int kind, CLabelList& references) {
+void AddReference(std::string_view piece, int line, int kind, CLabelList& references,
+                  const CCodePage& codePage) {
   const ReferenceKey* key = FindKey(piece);
   if (!key) return;
-  const std::string_view value = ReferenceValue(piece);
+  const std::string_view value = ReferenceValue(piece, codePage);
   if (key->numberedListsOk && (value == "1..128" || value == "0..127")) return;
   references.Add(value, line, piece, key->kind == kNoSection ? kind : key->kind);
 }
 
 }  // namespace
 
-void ScanDefinitions(CStdioFile& file, CLabelList& definitions) {
+void ScanDefinitions(CStdioFile& file, CLabelList& definitions, const CCodePage& codePage) {
   ScanPass(file, [&](std::string_view piece, int line, int kind) {
-    AddDefinition(piece, line, kind, definitions);
+    AddDefinition(piece, line, kind, definitions, codePage);
   });
 }
 
-void ScanReferences(CStdioFile& file, CLabelList& references) {
+void ScanReferences(CStdioFile& file, CLabelList& references, const CCodePage& codePage) {
   ScanPass(file, [&](std::string_view piece, int line, int kind) {
-    AddReference(piece, line, kind, references);
+    AddReference(piece, line, kind, references, codePage);
   });
 }
 
-void ScanLabels(CStdioFile& file, CLabelList& definitions, CLabelList& references) {
+void ScanLabels(CStdioFile& file, CLabelList& definitions, CLabelList& references,
+                const CCodePage& codePage) {
   // A piece that starts with "[" is never a key line, so at most one of the
   // two adds an entry.
   ScanPass(file, [&](std::string_view piece, int line, int kind) {
-    AddDefinition(piece, line, kind, definitions);
-    AddReference(piece, line, kind, references);
+    AddDefinition(piece, line, kind, definitions, codePage);
+    AddReference(piece, line, kind, references, codePage);
   });
 }

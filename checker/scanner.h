@@ -4,6 +4,7 @@
 #define VELTRANE_CHECKER_SCANNER_H_
 
 #include "checker/label_list.h"
+#include "platform/code_page.h"
 #include "platform/file.h"
 
 // The section a label or reference belongs to.
@@ -19,20 +20,26 @@ enum SectionKind : int {
 
 // Seeks `file` to its start and adds every label line ("[" first) with the
 // kind of the section it stands in. Lines are the file's pieces of at most
-// 254 characters. Throws CFileException on a read error, or when the file
-// has more pieces than line numbers can count.
+// 254 bytes. The "]" that ends a name is searched for as a character of
+// `codePage`, so a trail byte of the same value does not end it. Throws
+// CFileException on a read error, or when the file has more pieces than
+// line numbers can count.
 // REQUIRES: `file` is open for reading.
-void ScanDefinitions(CStdioFile& file, CLabelList& definitions);
+void ScanDefinitions(CStdioFile& file, CLabelList& definitions,
+                     const CCodePage& codePage = CCodePage());
 
 // Seeks `file` to its start and adds every key line (BasedOn, Control, RPN,
-// NRPN, Patch, Key) whose value names a label. Throws CFileException as
+// NRPN, Patch, Key) whose value names a label. The "=" before the value is
+// searched for as a character of `codePage`. Throws CFileException as
 // ScanDefinitions does.
 // REQUIRES: `file` is open for reading.
-void ScanReferences(CStdioFile& file, CLabelList& references);
+void ScanReferences(CStdioFile& file, CLabelList& references,
+                    const CCodePage& codePage = CCodePage());
 
 // Both of the above in one reading of the file: the same entries, in the
 // same order, as ScanDefinitions followed by ScanReferences. A check reads
 // each line once this way, which matters on large files.
-void ScanLabels(CStdioFile& file, CLabelList& definitions, CLabelList& references);
+void ScanLabels(CStdioFile& file, CLabelList& definitions, CLabelList& references,
+                const CCodePage& codePage = CCodePage());
 
 #endif  // VELTRANE_CHECKER_SCANNER_H_

@@ -1,21 +1,25 @@
 #include "cli/check_command.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <optional>
+#include <string_view>
 
 #include "app/input_file.h"
 #include "checker/check_run.h"
 #include "checker/protocol.h"
 #include "cli/gnu_format.h"
+#include "platform/code_page.h"
 
 namespace {
 
 constexpr char kProgram[] = "veltrane-check";
 
 constexpr char kUsage[] =
-    "Usage: veltrane-check [--format=protocol] [--output PROTOCOL] [--force] INPUT\n"
-    "       veltrane-check --format=gnu INPUT...\n"
+    "Usage: veltrane-check [--format=protocol] [--output PROTOCOL] [--force]\n"
+    "                      [--codepage=N] INPUT\n"
+    "       veltrane-check --format=gnu [--codepage=N] INPUT...\n"
     "\n"
     "Checks instrument definition files for duplicate labels, labels that\n"
     "nothing uses and references to labels that do not exist.\n"
@@ -26,6 +30,11 @@ constexpr char kUsage[] =
     "  -o, --output PROTOCOL  write the protocol to the file PROTOCOL instead\n"
     "                         of standard output\n"
     "  -f, --force            replace PROTOCOL when it exists and is not empty\n"
+    "      --codepage=N       read names in code page N: 932, 936, 949 or 950\n"
+    "                         (double-byte: a lead byte and its trail byte are\n"
+    "                         one character) or a single-byte one such as 1252;\n"
+    "                         the default is the system's ANSI code page on\n"
+    "                         Windows and single-byte elsewhere\n"
     "      --help             show this help and exit\n"
     "      --version          show the version and exit\n"
     "\n"
@@ -40,6 +49,7 @@ struct Options {
   std::vector<std::string> inputs;
   std::optional<std::string> output;
   bool force = false;
+  std::optional<CCodePage> codePage;
   bool help = false;
   bool version = false;
 };
@@ -62,11 +72,41 @@ bool ParseFormat(const std::string& value, Format& format) {
   return true;
 }
 
+// The code page --codepage names, or nullopt when `value` is not the number
+// of one this program knows.
+std::optional<CCodePage> ParseCodePage(const std::string& value) {
+  int number = 0;
+  const char* end = value.data() + value.size();
+  const auto [ptr, ec] = std::from_chars(value.data(), end, number);
+  if (value.empty() || ec != std::errc() || ptr != end) return std::nullopt;
+  return CCodePage::FromNumber(number);
+}
+
+// For an option written "--name VALUE" or "--name=VALUE": returns false
+// when args[i] is not option `name`. Otherwise puts its value in `value`,
+// moving `i` past a separate one, and sets `missing` when there is none.
+bool TakeOptionValue(const std::vector<std::string>& args, std::size_t& i,
+                     std::string_view name, std::string& value, bool& missing) {
+  const std::string_view arg = args[i];
+  missing = false;
+  if (arg == name) {
+    missing = i + 1 == args.size();
+    value = missing ? std::string() : args[++i];
+    return true;
+  }
+  if (!arg.starts_with(name) || arg.size() == name.size() || arg[name.size()] != '=')
+    return false;
+  value = arg.substr(name.size() + 1);
+  return true;
+}
+
 // Parses `args` into `options`; returns an error message, empty on success.
 std::string ParseArguments(const std::vector<std::string>& args,
                            Options& options) {
   bool optionsEnded = false;
   std::vector<std::string>& inputs = options.inputs;
+  std::string value;
+  bool missing = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -84,16 +124,16 @@ std::string ParseArguments(const std::vector<std::string>& args,
       options.output = args[++i];
     } else if (arg.starts_with("--output=")) {
       options.output = arg.substr(std::strlen("--output="));
-    } else if (arg == "--format" || arg.starts_with("--format=")) {
-      std::string value;
-      if (arg == "--format") {
-        if (i + 1 == args.size()) return "option '--format' needs a format";
-        value = args[++i];
-      } else {
-        value = arg.substr(std::strlen("--format="));
-      }
+    } else if (TakeOptionValue(args, i, "--format", value, missing)) {
+      if (missing) return "option '--format' needs a format";
       if (!ParseFormat(value, options.format))
         return "unknown format '" + value + "' (protocol or gnu)";
+    } else if (TakeOptionValue(args, i, "--codepage", value, missing)) {
+      if (missing) return "option '--codepage' needs a code page number";
+      options.codePage = ParseCodePage(value);
+      if (!options.codePage)
+        return "unknown code page '" + value +
+               "' (932, 936, 949, 950 or a single-byte one such as 1252)";
     } else {
       return "unknown option '" + arg + "'";
     }
@@ -169,8 +209,9 @@ int WriteToStream(CCheckRun& run, std::FILE* out, std::FILE* err) {
 
 // Opens `input` and resolves its lists into `run`. Returns false, with the
 // reason in `error`, when the file cannot be opened or read.
-bool CheckInput(const std::string& input, CCheckRun& run,
+bool CheckInput(const std::string& input, const Options& options, CCheckRun& run,
                 CFileException& error) {
+  if (options.codePage) run.m_codePage = *options.codePage;
   bool opened = false;
   run.m_pInputFile = OpenInputFile(input, opened, &error);
   if (!opened) return false;
@@ -187,7 +228,7 @@ bool CheckInput(const std::string& input, CCheckRun& run,
 int CheckToProtocol(const Options& options, std::FILE* out, std::FILE* err) {
   CCheckRun run;
   CFileException error;
-  if (!CheckInput(options.inputs.front(), run, error))
+  if (!CheckInput(options.inputs.front(), options, run, error))
     return Fail(err, error.what());
   try {
     if (options.output)
@@ -207,7 +248,7 @@ int CheckToGnuLines(const Options& options, std::FILE* out, std::FILE* err) {
   for (const std::string& input : options.inputs) {
     CCheckRun run;
     CFileException error;
-    if (!CheckInput(input, run, error)) {
+    if (!CheckInput(input, options, run, error)) {
       Fail(err, error.what());
       anyFailed = true;
       continue;

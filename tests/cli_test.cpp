@@ -105,6 +105,14 @@ TEST_F(CliTest, FailuresGiveOneLineAndStatusTwo) {
        "option '--output' needs a file name; try 'veltrane-check --help'"},
       {{"--output=", input},
        "the protocol file name is empty; try 'veltrane-check --help'"},
+      {{"--codepage=1361", input},
+       "unknown code page '1361' (932, 936, 949, 950 or a single-byte one such as "
+       "1252); try 'veltrane-check --help'"},
+      {{"--codepage", "932x", input},
+       "unknown code page '932x' (932, 936, 949, 950 or a single-byte one such as "
+       "1252); try 'veltrane-check --help'"},
+      {{input, "--codepage"},
+       "option '--codepage' needs a code page number; try 'veltrane-check --help'"},
   };
   for (const auto& c : cases) {
     RunResult r = Check(c.args);
@@ -138,6 +146,35 @@ TEST_F(CliTest, DashDashEndsOptions) {
   RunResult r = Check({"--", "-odd.ins"}, dir.path());
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, TenLineProtocol("-odd.ins"));
+}
+
+TEST_F(CliTest, CodePageChoosesHowNamesAreRead) {
+  // A Shift-JIS drum kit whose first trail byte is "]".
+  WriteBytes(dir.File("kit.ins"),
+             ".Note Names\n[\x83\x5D\x83\x41 Kit]\n.Instrument Definitions\n[I]\n"
+             "Key[*,*]=\x83\x5D\x83\x41 Kit\n");
+  const struct {
+    std::vector<std::string> options;
+    int status;
+    std::string gnu;
+  } cases[] = {
+      {{"--codepage=932"}, 0, ""},
+      {{"--codepage", "936"}, 0, ""},
+      {{"--codepage=1252"}, 1,
+       "kit.ins:2: error: Label \"\x83\" not used\n"
+       "kit.ins:5: error: Label \"\x83\x5D\x83\x41 Kit\" not found\n"},
+      {{}, 1,
+       "kit.ins:2: error: Label \"\x83\" not used\n"
+       "kit.ins:5: error: Label \"\x83\x5D\x83\x41 Kit\" not found\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.options;
+    args.insert(args.begin(), "--format=gnu");
+    args.push_back("kit.ins");
+    RunResult r = Check(args, dir.path());
+    EXPECT_EQ(r.status, c.status) << args[1];
+    EXPECT_EQ(r.out, c.gnu) << args[1];
+  }
 }
 
 TEST(CliInfoTest, VersionAndHelp) {

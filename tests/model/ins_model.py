@@ -4,9 +4,13 @@ veltrane-check on generated files: it reads the file byte by byte, sorts with
 an insertion sort, resolves with a nested scan and finds duplicates by
 looking back over all earlier definitions, as slowly as it likes.
 
-Usage: ins_model.py [--compare VELTRANE_CHECK] [--files N] [--seed S]
+Usage: ins_model.py [--compare VELTRANE_CHECK] [--files N] [--seed S] [--codepage CP]
   Without --compare it prints the protocol of the file named on the command
   line. With --compare it generates N files and compares byte for byte.
+  --codepage 932, 936, 949 or 950 reads names as double-byte text (a lead
+  byte and the byte after it are one character) and passes the same
+  --codepage to VELTRANE_CHECK; without it, or with a single-byte code page
+  such as 1252, every byte is a character.
 """
 
 import os
@@ -20,6 +24,38 @@ HEADERS = [(b".Patch Names", 1), (b".Note Names", 2), (b".Controller Names", 3),
 KEYS = [(b"BasedOn", None), (b"Control", 3), (b"RPN", 4), (b"NRPN", 5),
         (b"Patch", 1), (b"Key", 2)]
 PIECE = 254
+LEAD_BYTES = {
+    932: set(range(0x81, 0xA0)) | set(range(0xE0, 0xFD)),
+    936: set(range(0x81, 0xFF)),
+    949: set(range(0x81, 0xFF)),
+    950: set(range(0x81, 0xFF)),
+}
+
+
+def characters(text, leads):
+    """The characters of `text` as (position, code): a lead byte and the byte
+    after it are one character of code lead * 256 + trail."""
+    out = []
+    i = 0
+    while i < len(text):
+        if text[i] in leads and i + 1 < len(text):
+            out.append((i, text[i] * 256 + text[i + 1]))
+            i += 2
+        else:
+            out.append((i, text[i]))
+            i += 1
+    return out
+
+
+def find(text, char, leads):
+    for pos, code in characters(text, leads):
+        if code == char:
+            return pos
+    return -1
+
+
+def sort_key(name, leads):
+    return [code for _, code in characters(name, leads)]
 
 
 def pieces(data):
@@ -53,14 +89,14 @@ def header_kind(piece, kind):
     return kind
 
 
-def scan(data):
+def scan(data, leads):
     defs, refs = [], []
     kind = 0
     for line, piece in enumerate(pieces(data), 1):
         if piece[:1] == b".":
             kind = header_kind(piece, kind)
         elif piece[:1] == b"[":
-            close = piece.find(b"]")
+            close = find(piece, ord("]"), leads)
             name = piece[1:close] if close > 0 else b""
             defs.append([name, line, piece, kind, False])
     kind = 0
@@ -70,7 +106,7 @@ def scan(data):
             continue
         for prefix, key_kind in KEYS:
             if piece[:len(prefix)] == prefix:
-                eq = piece.find(b"=")
+                eq = find(piece, ord("="), leads)
                 value = piece if eq < 0 else piece[eq + 1:]
                 if value.endswith(b"\n"):
                     value = value[:-1]
@@ -81,13 +117,14 @@ def scan(data):
     return defs, refs
 
 
-def check(data, display):
-    defs, refs = scan(data)
-    # Insertion sort, stable, by unsigned bytes.
+def check(data, display, leads=frozenset()):
+    defs, refs = scan(data, leads)
+    # Insertion sort, stable, by character codes (unsigned bytes when there
+    # are no lead bytes).
     for p in range(1, len(defs)):
         key = defs[p]
         q = p - 1
-        while q >= 0 and defs[q][0] > key[0]:
+        while q >= 0 and sort_key(defs[q][0], leads) > sort_key(key[0], leads):
             defs[q + 1] = defs[q]
             q -= 1
         defs[q + 1] = key
@@ -128,14 +165,20 @@ def check(data, display):
 
 NAMES = [b"A", b"a", b"B", b"Std", b"Std ", b" Std", b"GM", b"", b"1..128", b"0..127",
          b"1..127", b"\xe9t\xe9", b"x\x00y", b"Drums", b"Drumz", b"=", b"]"]
+# Double-byte names: trail bytes that look like "]" or "=", half-width
+# katakana of 932, lead bytes at the end of a name, and plain double-byte
+# characters, which sort differently from their bytes.
+DOUBLE_BYTE_NAMES = [b"\x83\x5d\x83\x41 Kit", b"\x83\x41", b"\xb1", b"\xb1\xb2", b"\x81=",
+                     b"\x95\x5c", b"\x83", b"A\x83", b"\xe0\x40", b"\xfc\xfc", b"\xfe]",
+                     b"\x81\x40\x81", b"\x82\x41x", b"\xa4\x40"]
 LINE_ENDS = [b"\n", b"\r\n", b"\r", b"", b"\r\r\n"]
 
 
-def random_file(rng):
+def random_file(rng, names=NAMES):
     lines = []
     for _ in range(rng.randint(0, 60)):
         roll = rng.random()
-        name = rng.choice(NAMES)
+        name = rng.choice(names)
         if roll < 0.15:
             line = rng.choice([h for h, _ in HEADERS] + [b".Other", b".patch names"])
             if rng.random() < 0.2:
@@ -149,22 +192,25 @@ def random_file(rng):
         elif roll < 0.9:
             line = rng.choice([b"0=Piano", b"; comment", b"", b" [A]", b"\t[A]"])
         else:
-            line = rng.choice([b"[", b"Control=", b"x"]) + bytes(rng.choice(b"ab]=[\r\x00") for _ in range(rng.randint(240, 520)))
+            line = rng.choice([b"[", b"Control=", b"x"]) + bytes(rng.choice(b"ab]=[\r\x00\x83\xb1") for _ in range(rng.randint(240, 520)))
         lines.append(line + rng.choice(LINE_ENDS))
     return b"".join(lines)
 
 
-def compare(exe, files, seed):
+def compare(exe, files, seed, codepage=None):
     rng = random.Random(seed)
+    leads = LEAD_BYTES.get(codepage, frozenset())
+    names = NAMES + DOUBLE_BYTE_NAMES if leads else NAMES
+    options = ["--codepage=%d" % codepage] if codepage else []
     failures = 0
     with tempfile.TemporaryDirectory() as tmp:
         path = os.path.join(tmp, "generated.ins")
         for n in range(files):
-            data = random_file(rng)
+            data = random_file(rng, names)
             with open(path, "wb") as f:
                 f.write(data)
-            expected, errors = check(data, path.encode())
-            got = subprocess.run([exe, path], capture_output=True)
+            expected, errors = check(data, path.encode(), leads)
+            got = subprocess.run([exe] + options + [path], capture_output=True)
             want_status = 1 if errors else 0
             if got.stdout != expected or got.returncode != want_status:
                 failures += 1
@@ -183,10 +229,15 @@ def main(argv):
     if len(argv) >= 2 and argv[0] == "--compare":
         exe = argv[1]
         opts = dict(zip(argv[2::2], argv[3::2]))
-        return compare(exe, int(opts.get("--files", 500)), int(opts.get("--seed", 1)))
+        codepage = int(opts["--codepage"]) if "--codepage" in opts else None
+        return compare(exe, int(opts.get("--files", 500)), int(opts.get("--seed", 1)), codepage)
+    codepage = None
+    if len(argv) == 3 and argv[0] == "--codepage":
+        codepage = int(argv[1])
+        argv = argv[2:]
     if len(argv) == 1:
         with open(argv[0], "rb") as f:
-            text, _ = check(f.read(), argv[0].encode())
+            text, _ = check(f.read(), argv[0].encode(), LEAD_BYTES.get(codepage, frozenset()))
         sys.stdout.buffer.write(text)
         return 0
     print(__doc__, file=sys.stderr)
