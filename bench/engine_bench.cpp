@@ -77,13 +77,13 @@ void BM_ReadPieces(benchmark::State& state) {
 BENCHMARK(BM_ReadPieces)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // One scanner pass, into a new list each time.
-template <void (*Scan)(CStdioFile&, CLabelList&)>
+template <void (*Scan)(CStdioFile&, CLabelList&, const CCodePage&)>
 void BM_Scan(benchmark::State& state) {
   CStdioFile file;
   Open(file);
   for (auto _ : state) {
     CLabelList labels;
-    Scan(file, labels);
+    Scan(file, labels, CCodePage());
     benchmark::DoNotOptimize(labels.GetCount());
   }
   state.SetBytesProcessed(state.iterations() * InputSize());
@@ -104,8 +104,11 @@ void BM_ScanLabels(benchmark::State& state) {
 }
 BENCHMARK(BM_ScanLabels)->Unit(benchmark::kMillisecond);
 
-// The definitions in file order, to be sorted afresh in every iteration.
+// The definitions in file order, to be sorted afresh in every iteration,
+// byte by byte (0) or by the characters of a double-byte code page (932).
 void BM_SortDefinitions(benchmark::State& state) {
+  const CCodePage codePage =
+      CCodePage::FromNumber(static_cast<int>(state.range(0))).value_or(CCodePage());
   CStdioFile file;
   Open(file);
   CLabelList scanned;
@@ -118,11 +121,11 @@ void BM_SortDefinitions(benchmark::State& state) {
       definitions.Add(e.name, e.line, e.text, e.kind);
     }
     state.ResumeTiming();
-    definitions.Sort();
+    definitions.Sort(codePage);
   }
   state.SetItemsProcessed(state.iterations() * scanned.GetCount());
 }
-BENCHMARK(BM_SortDefinitions)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortDefinitions)->Arg(0)->Arg(932)->Unit(benchmark::kMillisecond);
 
 // Both lists of the input, scanned and sorted, resolved if asked.
 struct ScannedLists {

@@ -70,27 +70,28 @@ int CCodePage::Compare(std::string_view a, std::string_view b) const {
   // string_view compares by unsigned byte value, which is the order of
   // character codes whenever no lead byte is involved.
   if (!m_bDoubleByte) return a.compare(b);
-  // The bytes before the first difference parse alike in both names, so
-  // the walk can step by whole characters of either.
-  auto code = [this](std::string_view s, std::size_t i, std::size_t& length) {
-    const unsigned char lead = static_cast<unsigned char>(s[i]);
-    if (IsLeadByte(lead) && i + 1 < s.size()) {
-      length = 2;
-      return lead * 256u + static_cast<unsigned char>(s[i + 1]);
-    }
-    length = 1;
-    return static_cast<unsigned>(lead);
+  const std::size_t n = std::min(a.size(), b.size());
+  const std::size_t i = static_cast<std::size_t>(
+      std::mismatch(a.begin(), a.begin() + n, b.begin()).first - a.begin());
+  auto sizes = [&] { return (i == a.size() ? 0 : 1) - (i == b.size() ? 0 : 1); };
+  auto byte = [](std::string_view s, std::size_t k) {
+    return static_cast<unsigned char>(s[k]);
   };
-  std::size_t i = 0;
-  for (;;) {
-    if (i == a.size() || i == b.size())
-      return (i == a.size() ? 0 : 1) - (i == b.size() ? 0 : 1);
-    std::size_t length = 0;
-    const unsigned ca = code(a, i, length);
-    const unsigned cb = code(b, i, length);
-    if (ca != cb) return ca < cb ? -1 : 1;
-    i += length;  // equal codes are characters of equal length
-  }
+  // Both names agree up to i, so i is a character boundary in both or in
+  // neither. A byte that cannot lead ends a character wherever it stands,
+  // so the lead-byte values between the last such byte and i pair up: an
+  // odd run means byte i is the trail of a character both names begin.
+  std::size_t run = 0;
+  while (run < i && IsLeadByte(byte(a, i - 1 - run))) ++run;
+  if (i == n) return sizes();
+  if (run % 2 == 1) return byte(a, i) < byte(b, i) ? -1 : 1;
+  // A character boundary: a lead byte with a trail is a code above every
+  // single byte; a lead byte that ends its name is a code of its own.
+  auto code = [&](std::string_view s) {
+    const unsigned lead = byte(s, i);
+    return IsLeadByte(lead) && i + 1 < s.size() ? lead * 256u + byte(s, i + 1) : lead;
+  };
+  return code(a) < code(b) ? -1 : 1;
 }
 
 CCodePage SystemCodePage() {

@@ -73,6 +73,10 @@ TEST(CodePageTest, CompareOrdersByCharacterCodes) {
       {932, "\x83", "\x82\x41", -1},
       {932, "\x83", "\x83\x41", -1},   // a prefix sorts first
       {932, "\x83\x41 Kit", "\x83\x41 Kit", 0},
+      // Where the names part, the lead bytes before decide whether a byte
+      // starts a character or ends one.
+      {932, "\x81\x81\x83\x41", "\x81\x81\xB1", 1},
+      {932, "\x81\x83\x41", "\x81\xB1", -1},
       {932, "", "", 0},
       {936, "\x81\x40", "\x80", 1},
   };
