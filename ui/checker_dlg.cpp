@@ -1,7 +1,7 @@
 #include "ui/checker_dlg.h"
 
-#include "app/command_line.h"
-#include "app/input_file.h"
+#include "ui/command_line.h"
+#include "checker/input_file.h"
 #include "res/resource.h"
 #include "ui/info_dlg.h"
 
