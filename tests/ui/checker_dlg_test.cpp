@@ -126,6 +126,33 @@ TEST_F(CheckerDlgTest, StartsWithoutFileAndShowsNothing) {
   EXPECT_EQ(site.icons, icons);
 }
 
+TEST_F(CheckerDlgTest, MinimisedWindowPaintsTheIconInTheMiddle) {
+  Init();
+  const HICON icon = AfxLoadIcon(IDR_MAINFRAME);
+  const int cx = GetSystemMetrics(SM_CXICON);
+  const int cy = GetSystemMetrics(SM_CYICON);
+  struct {
+    bool iconic;
+    CSize client;
+    std::vector<FakeSite::Drawn> drawn;
+  } cases[] = {
+      {false, {100, 80}, {}},
+      // Odd and even leftovers both round up: (w - icon + 1) / 2.
+      {true, {cx + 10, cy + 11}, {{5, 6, icon}}},
+      {true, {cx, cy}, {{0, 0, icon}}},
+      // Smaller than the icon: the integer division goes towards zero.
+      {true, {cx - 4, cy - 3}, {{-1, -1, icon}}},
+  };
+  for (const auto& c : cases) {
+    site.iconic = c.iconic;
+    site.client = c.client;
+    site.drawn.clear();
+    dlg.OnPaint();
+    EXPECT_EQ(site.drawn, c.drawn) << c.client.cx << "x" << c.client.cy;
+  }
+  EXPECT_EQ(dlg.OnQueryDragIcon(), icon);
+}
+
 TEST_F(CheckerDlgTest, CommandLineForms) {
   const std::string spaced = dir.File("My Synth.ins");
   WriteBytes(spaced, kInput);
