@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "app/input_file.h"
+#include "checker/input_file.h"
 #include "checker/check_run.h"
 #include "checker/protocol.h"
 #include "cli/gnu_format.h"
