@@ -37,24 +37,22 @@ const std::string& InputPath() {
   return path;
 }
 
-// The file as text mode must hand it out: every CR LF as "\n", nothing else
-// changed.
-std::string TextModeView(std::string_view bytes) {
-  std::string text;
-  text.reserve(bytes.size());
-  for (std::size_t from = 0; from < bytes.size();) {
-    std::size_t crlf = bytes.find("\r\n", from);
-    if (crlf == std::string_view::npos) crlf = bytes.size();
-    text.append(bytes.substr(from, crlf - from));
-    from = crlf + 1;  // the LF stays and the CR goes
+// Takes `piece` off the front of `bytes` as text mode must hand them out:
+// every CR LF as "\n", nothing else changed. False when they differ.
+bool TakeTextModePiece(std::string_view& bytes, std::string_view piece) {
+  for (const char c : piece) {
+    const std::size_t taken = bytes.starts_with("\r\n") ? 2 : 1;
+    const char expected = taken == 2 ? '\n' : bytes.empty() ? '\0' : bytes.front();
+    if (bytes.empty() || c != expected) return false;
+    bytes.remove_prefix(taken);
   }
-  return text;
+  return true;
 }
 
 // Both ways of reading pieces, `copied` by ReadString and `inPlace` by
-// ReadPiece, must agree with that view, piece by piece.
+// ReadPiece, must give the bytes in text mode, piece by piece alike.
 void CheckPieces(CStdioFile& copied, CStdioFile& inPlace, std::string_view bytes) {
-  std::string piece, joined;
+  std::string piece;
   std::string_view view;
   for (;;) {
     const bool more = copied.ReadString(piece);
@@ -66,9 +64,9 @@ void CheckPieces(CStdioFile& copied, CStdioFile& inPlace, std::string_view bytes
     Expect(piece.find('\n') == std::string::npos ||
                piece.find('\n') == piece.size() - 1,
            "a line end only ends a piece");
-    joined += piece;
+    Expect(TakeTextModePiece(bytes, piece), "a piece is the next of the text");
   }
-  Expect(joined == TextModeView(bytes), "the pieces are the text, whole");
+  Expect(bytes.empty(), "the pieces are the text, whole");
 }
 
 // The command line's answers: write to the scratch protocol, replacing it.
