@@ -80,8 +80,12 @@ void ResolveReferences(CLabelList& definitions, CLabelList& references) {
 void CCheckRun::RunCheck() {
   m_nErrorCount = 0;
   m_bHaveInputStatus = false;
-  m_inputStatus = m_pInputFile->GetStatus();
-  m_bHaveInputStatus = true;
+  // Bytes read from memory have no file on disk that a protocol could
+  // replace, so there is nothing to guard.
+  if (!m_pInputFile->IsMemory()) {
+    m_inputStatus = m_pInputFile->GetStatus();
+    m_bHaveInputStatus = true;
+  }
   m_pDefinitions = std::make_unique<CLabelList>();
   m_pReferences = std::make_unique<CLabelList>();
 

@@ -1,97 +1,58 @@
-// libFuzzer entry: each input is written to a scratch file and checked the
-// way veltrane-check checks a file. Besides crashes and sanitizer reports it
-// stops on results that break the engine's own promises: pieces longer than
-// 254 characters or with a line end inside, bytes lost or invented by the
-// reader, the two ways of reading disagreeing, unsorted definitions, a
-// trailer that disagrees with the count, and a protocol file that differs
-// from the protocol text.
-#include <unistd.h>
-
+// libFuzzer entry: each input is checked the way veltrane-check checks a
+// file, read from memory through the same reader, buffer and edges as a
+// file. Besides crashes and sanitizer reports it stops on results that
+// break the engine's own promises: pieces longer than 254 characters or
+// with a line end inside, bytes lost or invented by the reader, the two ways
+// of reading disagreeing, unsorted definitions, a trailer that disagrees
+// with the count. One input in kFileSample also goes through a real input
+// file and a real protocol file (consent, open, write, close), which must
+// read and hold exactly what memory gave.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "checker/input_file.h"
 #include "checker/check_run.h"
 #include "checker/protocol.h"
+#include "fuzz/promise.h"
+#include "fuzz/scratch_folder.h"
 
 namespace {
 
-[[noreturn]] void Violated(const char* promise) {
-  std::fprintf(stderr, "veltrane_fuzz: broken promise: %s\n", promise);
-  std::abort();
+// Chosen by the input's bytes rather than by a counter, so that a finding
+// replays the same way on its own.
+constexpr std::size_t kFileSample = 64;
+
+const ScratchFolder& Scratch() {
+  static const ScratchFolder folder("veltrane-fuzz");
+  return folder;
 }
 
-void Expect(bool ok, const char* promise) {
-  if (!ok) Violated(promise);
-}
-
-// A file in the temporary folder, made on first use and removed at exit.
-class ScratchFile {
- public:
-  explicit ScratchFile(const char* stem) {
-    const char* dir = std::getenv("TMPDIR");
-    m_path = std::string(dir && *dir ? dir : "/tmp") + "/" + stem + "-XXXXXX";
-    const int fd = ::mkstemp(m_path.data());
-    if (fd < 0) Violated("a scratch file can be made");
-    ::close(fd);
-  }
-  ~ScratchFile() { ::unlink(m_path.c_str()); }
-  const std::string& path() const { return m_path; }
-
- private:
-  std::string m_path;
-};
-
+// The protocol names this file in both ways of checking, so that their texts
+// can be compared byte for byte.
 const std::string& InputPath() {
-  static const ScratchFile file("veltrane-fuzz-input");
-  return file.path();
+  static const std::string path = Scratch().File("input.ins");
+  return path;
 }
 
-const std::string& ProtocolPath() {
-  static const ScratchFile file("veltrane-fuzz-protocol");
-  return file.path();
-}
-
-void WriteAll(const std::string& path, std::string_view bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) Violated("the scratch file can be written");
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  if (std::fclose(f) != 0 || !ok) Violated("the scratch file can be written");
-}
-
-std::string ReadAll(const std::string& path) {
-  std::string bytes;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return bytes;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
-    bytes.append(buffer, n);
-  std::fclose(f);
-  return bytes;
-}
-
-// The file as text mode must hand it out: every CR LF as "\n", nothing else
-// changed.
-std::string TextModeView(std::string_view bytes) {
-  std::string text;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-      continue;
-    text.push_back(bytes[i]);
+// Takes `piece` off the front of `bytes` as text mode must hand them out:
+// every CR LF as "\n", nothing else changed. False when they differ.
+bool TakeTextModePiece(std::string_view& bytes, std::string_view piece) {
+  for (const char c : piece) {
+    const std::size_t taken = bytes.starts_with("\r\n") ? 2 : 1;
+    const char expected = taken == 2 ? '\n' : bytes.empty() ? '\0' : bytes.front();
+    if (bytes.empty() || c != expected) return false;
+    bytes.remove_prefix(taken);
   }
-  return text;
+  return true;
 }
 
-// Both ways of reading pieces must agree with that view, piece by piece.
-void CheckPieces(std::string_view bytes) {
-  CStdioFile copied, inPlace;
-  if (!copied.Open(InputPath(), CFile::modeRead | CFile::typeText) ||
-      !inPlace.Open(InputPath(), CFile::modeRead | CFile::typeText))
-    Violated("the input opens");
-  std::string piece, joined;
+// Both ways of reading pieces, `copied` by ReadString and `inPlace` by
+// ReadPiece, must give the bytes in text mode, piece by piece alike.
+void CheckPieces(CStdioFile& copied, CStdioFile& inPlace, std::string_view bytes) {
+  std::string piece;
   std::string_view view;
   for (;;) {
     const bool more = copied.ReadString(piece);
@@ -103,27 +64,26 @@ void CheckPieces(std::string_view bytes) {
     Expect(piece.find('\n') == std::string::npos ||
                piece.find('\n') == piece.size() - 1,
            "a line end only ends a piece");
-    joined += piece;
+    Expect(TakeTextModePiece(bytes, piece), "a piece is the next of the text");
   }
-  Expect(joined == TextModeView(bytes), "the pieces are the text, whole");
+  Expect(bytes.empty(), "the pieces are the text, whole");
 }
 
 // The command line's answers: write to the scratch protocol, replacing it.
 class FuzzHost : public CProtocolHost {
  public:
   int DoSaveDialog(const CFileDialogParams&, std::string& path) override {
-    path = ProtocolPath();
+    path = Scratch().File("protocol.txt");
     return IDOK;
   }
   int MessageBox(const std::string&, unsigned) override { return IDYES; }
   void ShellOpen(const std::string&) override {}
 };
 
-void CheckRun() {
-  CCheckRun run;
-  bool opened = false;
-  run.m_pInputFile = OpenInputFile(InputPath(), opened);
-  Expect(opened, "the input opens");
+// Runs the check on `input`, which must be open, and returns the protocol
+// text with its count in `errors`.
+std::string CheckRun(CCheckRun& run, std::unique_ptr<CStdioFile> input, int& errors) {
+  run.m_pInputFile = std::move(input);
   run.m_strDisplayName = MakeDisplayName(InputPath());
   run.RunCheck();
   Expect(!run.m_pInputFile, "the check run releases the input");
@@ -133,17 +93,43 @@ void CheckRun() {
     Expect(defs.At(j - 1).name <= defs.At(j).name, "definitions are sorted");
 
   std::string text;
-  const int errors = EmitProtocol(
-      defs, *run.m_pReferences, run.m_strDisplayName,
-      [&text](std::string_view piece) { text.append(piece); });
+  errors = EmitProtocol(defs, *run.m_pReferences, run.m_strDisplayName,
+                        [&text](std::string_view piece) { text.append(piece); });
   Expect(text.ends_with("\nNumber of errors " + std::to_string(errors)),
          "the trailer gives the count");
+  return text;
+}
 
+std::unique_ptr<CStdioFile> OpenBytes(std::string_view bytes) {
+  auto file = std::make_unique<CStdioFile>();
+  file->OpenMemory(bytes, InputPath());
+  return file;
+}
+
+std::unique_ptr<CStdioFile> OpenFile() {
+  bool opened = false;
+  auto file = OpenInputFile(InputPath(), opened);
+  Expect(opened, "the input opens");
+  return file;
+}
+
+// The file layer: the input read from a file must give what memory gave,
+// and the protocol file must hold the text.
+void CheckThroughFiles(std::string_view bytes, const std::string& text, int errors) {
+  WriteWholeFile(InputPath(), bytes);
+  CheckPieces(*OpenFile(), *OpenBytes(bytes), bytes);
+
+  CCheckRun run;
+  int fileErrors = 0;
+  Expect(CheckRun(run, OpenFile(), fileErrors) == text,
+         "a file and memory give the same protocol");
   FuzzHost host;
   Expect(run.WriteProtocol(host) == CCheckRun::ProtocolOutcome::written,
          "the protocol is written");
-  Expect(run.m_nErrorCount == errors, "the file counts what the text counts");
-  Expect(ReadAll(ProtocolPath()) == text, "the file holds the text");
+  Expect(run.m_nErrorCount == errors && fileErrors == errors,
+         "the file counts what the text counts");
+  Expect(ReadWholeFile(Scratch().File("protocol.txt")) == text,
+         "the file holds the text");
 }
 
 }  // namespace
@@ -151,8 +137,11 @@ void CheckRun() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  WriteAll(InputPath(), bytes);
-  CheckPieces(bytes);
-  CheckRun();
+  CheckPieces(*OpenBytes(bytes), *OpenBytes(bytes), bytes);
+  CCheckRun run;
+  int errors = 0;
+  const std::string text = CheckRun(run, OpenBytes(bytes), errors);
+  if (std::hash<std::string_view>()(bytes) % kFileSample == 0)
+    CheckThroughFiles(bytes, text, errors);
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -46,12 +47,33 @@ CStdioFile::~CStdioFile() = default;
 
 bool CStdioFile::Open(const std::string& path, unsigned flags,
                       CFileException* error) {
-  DiscardReadBuffer();
-  m_writeBuffer.clear();
+  Abort();
   return CFile::Open(path, flags, error);
 }
 
+void CStdioFile::OpenMemory(std::string_view bytes, const std::string& name,
+                            unsigned flags) {
+  Abort();
+  m_bMemory = true;
+  m_memory = bytes;
+  m_nFlags = flags;
+  m_strFileName = name;
+}
+
+void CStdioFile::Abort() noexcept {
+  DiscardReadBuffer();
+  m_writeBuffer.clear();
+  m_bMemory = false;
+  m_memory = {};
+  m_memoryPos = 0;
+  CFile::Abort();
+}
+
 void CStdioFile::Close() {
+  if (m_bMemory) {
+    Abort();
+    return;
+  }
   if (!IsOpen()) return;
   try {
     Flush();
@@ -71,7 +93,22 @@ void CStdioFile::SetLength(std::uint64_t length) {
 
 std::uint64_t CStdioFile::Seek(std::int64_t offset, SeekPosition from) {
   Flush();
-  if (from == current) offset -= static_cast<std::int64_t>(m_readEnd - m_readPos);
+  const std::size_t unread = m_readEnd - m_readPos;
+  if (m_bMemory) {
+    // As on a file: a position before the start or past what an offset can
+    // hold is an error, one beyond the end reads nothing. A failed seek
+    // leaves the place and the buffer as they were.
+    const std::uint64_t bases[] = {0, m_memoryPos - unread, m_memory.size()};
+    const std::uint64_t base = bases[from];
+    const std::uint64_t step = static_cast<std::uint64_t>(offset);
+    constexpr std::uint64_t kMaxPos = std::numeric_limits<std::int64_t>::max();
+    if (offset < 0 ? 0 - step > base : step > kMaxPos - base)
+      throw CFileException(m_strFileName, EINVAL);
+    DiscardReadBuffer();
+    m_memoryPos = base + step;  // wraps back below `base` when moving back
+    return m_memoryPos;
+  }
+  if (from == current) offset -= static_cast<std::int64_t>(unread);
   DiscardReadBuffer();
   return CFile::Seek(offset, from);
 }
@@ -82,10 +119,22 @@ void CStdioFile::DiscardReadBuffer() {
   m_bReadAtEnd = false;
 }
 
+std::size_t CStdioFile::ReadSource(char* buffer, std::size_t count) {
+  if (!m_bMemory) return Read(buffer, count);
+  // Copied into the read buffer like a file's bytes, so that pieces meet
+  // the buffer's edges exactly where they would in a file.
+  const std::uint64_t left =
+      m_memoryPos < m_memory.size() ? m_memory.size() - m_memoryPos : 0;
+  const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, left));
+  if (n > 0) std::memcpy(buffer, m_memory.data() + m_memoryPos, n);
+  m_memoryPos += n;
+  return n;
+}
+
 bool CStdioFile::FillReadBuffer() {
   if (m_readBuffer.empty()) m_readBuffer.resize(kReadBufferSize);
   m_readPos = 0;
-  m_readEnd = Read(m_readBuffer.data(), m_readBuffer.size());
+  m_readEnd = ReadSource(m_readBuffer.data(), m_readBuffer.size());
   return m_readEnd > 0;
 }
 
@@ -134,8 +183,8 @@ void CStdioFile::TopUpReadBuffer(std::size_t wanted) {
   m_readPos = 0;
   m_readEnd = unread;
   while (m_readEnd < wanted && !m_bReadAtEnd) {
-    const std::size_t n =
-        Read(m_readBuffer.data() + m_readEnd, m_readBuffer.size() - m_readEnd);
+    const std::size_t n = ReadSource(m_readBuffer.data() + m_readEnd,
+                                     m_readBuffer.size() - m_readEnd);
     if (n == 0) m_bReadAtEnd = true;
     m_readEnd += n;
   }

@@ -126,7 +126,8 @@ class CFile {
 
 // A buffered file for text. Text mode (the default) reads CR LF as "\n" and
 // leaves a lone CR as it is, on every system; it writes "\n" as the
-// system's line end: LF on POSIX, CR LF on Windows.
+// system's line end: LF on POSIX, CR LF on Windows. It reads either a file
+// or bytes in memory.
 class CStdioFile : public CFile {
  public:
   // The most characters one ReadString call hands out, the buffer size the
@@ -138,6 +139,18 @@ class CStdioFile : public CFile {
 
   bool Open(const std::string& path, unsigned flags,
             CFileException* error = nullptr) override;
+  // Opens `bytes` for reading as the content of a file named `name`: the
+  // same pieces, line ends and read-buffer edges as a file holding them,
+  // without any file system call. `bytes` must outlive the reading. Seek
+  // works on it; writing, SetLength and the status queries do not.
+  void OpenMemory(std::string_view bytes, const std::string& name,
+                  unsigned flags = modeRead | typeText);
+  // True while a file or bytes in memory are open.
+  bool IsOpen() const { return m_bMemory || CFile::IsOpen(); }
+  // True while the bytes come from memory: there is no file on disk.
+  bool IsMemory() const { return m_bMemory; }
+  // Closes without reporting errors, a file or bytes in memory.
+  void Abort() noexcept;
   void Close() override;
   void SetLength(std::uint64_t length) override;
   std::uint64_t Seek(std::int64_t offset, SeekPosition from) override;
@@ -160,6 +173,9 @@ class CStdioFile : public CFile {
   void Flush();
 
  private:
+  // Reads up to `count` bytes from the file or the bytes in memory; returns
+  // how many were read, 0 at the end.
+  std::size_t ReadSource(char* buffer, std::size_t count);
   // Makes at least one unread byte available; false at the end of the file.
   bool FillReadBuffer();
   // Moves the unread bytes to the front of the buffer and reads until at
@@ -175,6 +191,9 @@ class CStdioFile : public CFile {
   std::size_t m_readEnd = 0;
   bool m_bReadAtEnd = false;  // a read found the end since the last seek
   std::string m_writeBuffer;
+  bool m_bMemory = false;
+  std::string_view m_memory;
+  std::uint64_t m_memoryPos = 0;  // may lie beyond the end after a seek
 };
 
 #endif  // VELTRANE_PLATFORM_FILE_H_

@@ -114,4 +114,48 @@ TEST(RunCheckTest, DefinitionsAreSortedReferencesStayInFileOrder) {
   EXPECT_EQ(run.m_pReferences->GetName(0), "z");
 }
 
+// Saves to one path, says Yes, opens nothing.
+class PathHost : public CProtocolHost {
+ public:
+  explicit PathHost(std::string path) : m_path(std::move(path)) {}
+  int DoSaveDialog(const CFileDialogParams&, std::string& path) override {
+    path = m_path;
+    return IDOK;
+  }
+  int MessageBox(const std::string&, unsigned) override { return IDYES; }
+  void ShellOpen(const std::string&) override {}
+
+ private:
+  std::string m_path;
+};
+
+TEST(RunCheckTest, BytesInMemoryCheckAsTheirFileDoes) {
+  const std::string content =
+      ".Controller Names\r\n[S]\r\n[S]\r\nControl=S\r\nControl=" +
+      std::string(300, 'T');
+  ScratchDir dir;
+  CCheckRun fromFile;
+  CheckContent(fromFile, dir, content);
+  CCheckRun fromMemory;
+  fromMemory.m_pInputFile = std::make_unique<CStdioFile>();
+  fromMemory.m_pInputFile->OpenMemory(content, "P");
+  fromMemory.m_strDisplayName = "P";
+  fromMemory.RunCheck();
+  EXPECT_EQ(fromMemory.m_pInputFile, nullptr);
+  EXPECT_EQ(UsedFlags(fromMemory), UsedFlags(fromFile));
+  ASSERT_EQ(fromMemory.m_pReferences->GetCount(), 2);
+  EXPECT_EQ(fromMemory.m_pReferences->At(1).line, 5);
+  EXPECT_EQ(fromMemory.m_pReferences->At(1).text,
+            fromFile.m_pReferences->At(1).text);
+
+  // No file on disk stands behind the bytes, so none is guarded: the
+  // protocol goes where it is asked to, and says what the file's says.
+  PathHost host(dir.File("memory.txt"));
+  EXPECT_EQ(fromMemory.WriteProtocol(host), CCheckRun::ProtocolOutcome::written);
+  PathHost fileHost(dir.File("file.txt"));
+  EXPECT_EQ(fromFile.WriteProtocol(fileHost), CCheckRun::ProtocolOutcome::written);
+  EXPECT_EQ(ReadBytes(dir.File("memory.txt")), ReadBytes(dir.File("file.txt")));
+  EXPECT_EQ(fromMemory.m_nErrorCount, 3);  // a duplicate, it unused, T not found
+}
+
 }  // namespace

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/test_util.h"
@@ -22,6 +24,23 @@ Pieces ReadAllPieces(const std::string& path, unsigned extraFlags = 0) {
   return pieces;
 }
 
+// The same pieces from the same bytes in memory, read both ways.
+Pieces ReadAllMemoryPieces(const std::string& bytes, unsigned extraFlags = 0) {
+  CStdioFile copied, inPlace;
+  copied.OpenMemory(bytes, "memory", CFile::modeRead | extraFlags);
+  inPlace.OpenMemory(bytes, "memory", CFile::modeRead | extraFlags);
+  Pieces pieces;
+  std::string piece;
+  std::string_view view;
+  while (copied.ReadString(piece)) {
+    EXPECT_TRUE(inPlace.ReadPiece(view));
+    EXPECT_EQ(view, piece);
+    pieces.push_back(piece);
+  }
+  EXPECT_FALSE(inPlace.ReadPiece(view));
+  return pieces;
+}
+
 struct ReadCase {
   const char* label;
   std::string bytes;
@@ -37,6 +56,10 @@ TEST_P(TextModeReading, SplitsIntoPieces) {
   ScratchDir dir;
   WriteBytes(dir.File("in"), GetParam().bytes);
   EXPECT_EQ(ReadAllPieces(dir.File("in")), GetParam().pieces);
+}
+
+TEST_P(TextModeReading, SplitsBytesInMemoryAlike) {
+  EXPECT_EQ(ReadAllMemoryPieces(GetParam().bytes), GetParam().pieces);
 }
 
 const std::string k253(253, 'a');
@@ -82,6 +105,22 @@ TEST(TextModeReadingTest, CrLfAcrossReadBufferBoundary) {
   EXPECT_TRUE(pieces[pieces.size() - 2].ends_with("x\n"));
 }
 
+TEST(TextModeReadingTest, CrLfAcrossReadBufferBoundaryInMemory) {
+  // Every CR LF position around the block edge, and a CR that ends the
+  // bytes: memory is fetched in the same blocks as a file.
+  const std::size_t block = 256 * 1024;
+  for (std::size_t at = block - 256; at <= block + 1; ++at) {
+    std::string bytes(at, 'x');
+    for (std::size_t i = 99; i < at; i += 100) bytes[i] = '\n';
+    bytes += "\r\nlast\r";
+    const Pieces pieces = ReadAllMemoryPieces(bytes);
+    ASSERT_GE(pieces.size(), 2u) << at;
+    EXPECT_EQ(pieces.back(), "last\r") << at;
+    EXPECT_TRUE(pieces[pieces.size() - 2].ends_with("\n")) << at;
+    EXPECT_FALSE(pieces[pieces.size() - 2].ends_with("\r\n")) << at;
+  }
+}
+
 TEST(TextModeReadingTest, BinaryModeKeepsCrLf) {
   ScratchDir dir;
   WriteBytes(dir.File("in"), "a\r\nb");
@@ -99,6 +138,78 @@ TEST(TextModeReadingTest, SeekToBeginReadsAgain) {
   file.SeekToBegin();
   ASSERT_TRUE(file.ReadString(piece));
   EXPECT_EQ(piece, "one\n");
+}
+
+TEST(MemoryFileTest, BinaryModeKeepsCrLf) {
+  EXPECT_EQ(ReadAllMemoryPieces("a\r\nb", CFile::typeBinary),
+            (Pieces{"a\r\n", "b"}));
+}
+
+TEST(MemoryFileTest, SeeksLikeAFile) {
+  const std::string bytes = "one\ntwo\nthree\n";
+  struct {
+    const char* label;
+    std::int64_t offset;
+    CFile::SeekPosition from;
+    std::uint64_t position;
+    std::string next;  // the piece read after the seek; "" for none
+  } cases[] = {
+      {"ToBegin", 0, CFile::begin, 0, "one\n"},
+      {"IntoALine", 5, CFile::begin, 5, "wo\n"},
+      // After one piece the buffer holds the rest; current counts from the
+      // piece's end, not from the buffer's.
+      {"BackFromCurrent", -2, CFile::current, 2, "e\n"},
+      {"FromEnd", -6, CFile::end, 8, "three\n"},
+      {"BeyondTheEnd", 100, CFile::end, 114, ""},
+  };
+  for (const auto& c : cases) {
+    CStdioFile file;
+    file.OpenMemory(bytes, "m");
+    std::string piece;
+    ASSERT_TRUE(file.ReadString(piece));
+    EXPECT_EQ(file.Seek(c.offset, c.from), c.position) << c.label;
+    EXPECT_EQ(file.ReadString(piece), !c.next.empty()) << c.label;
+    EXPECT_EQ(piece, c.next) << c.label;
+  }
+}
+
+TEST(MemoryFileTest, SeekBeforeTheStartThrowsAndKeepsThePlace) {
+  CStdioFile file;
+  file.OpenMemory("abc\ndef\n", "mem.ins");
+  std::string piece;
+  ASSERT_TRUE(file.ReadString(piece));
+  try {
+    file.Seek(-5, CFile::current);
+    FAIL() << "no exception";
+  } catch (const CFileException& e) {
+    EXPECT_STREQ(e.what(), "mem.ins: Invalid argument");
+  }
+  EXPECT_THROW(file.Seek(INT64_MIN, CFile::end), CFileException);
+  EXPECT_THROW(file.Seek(INT64_MAX, CFile::end), CFileException);
+  ASSERT_TRUE(file.ReadString(piece));
+  EXPECT_EQ(piece, "def\n");
+}
+
+TEST(MemoryFileTest, CloseAndReopenOnAFile) {
+  ScratchDir dir;
+  WriteBytes(dir.File("in"), "from disk\n");
+  CStdioFile file;
+  file.OpenMemory("from memory\n", "m");
+  EXPECT_TRUE(file.IsOpen());
+  EXPECT_TRUE(file.IsMemory());
+  EXPECT_EQ(file.GetFilePath(), "m");
+  // Opening a file forgets the bytes, and their unread buffer with them.
+  ASSERT_TRUE(file.Open(dir.File("in"), CFile::modeRead));
+  EXPECT_FALSE(file.IsMemory());
+  std::string piece;
+  ASSERT_TRUE(file.ReadString(piece));
+  EXPECT_EQ(piece, "from disk\n");
+  file.OpenMemory("again\n", "m");
+  ASSERT_TRUE(file.ReadString(piece));
+  EXPECT_EQ(piece, "again\n");
+  file.Close();
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_FALSE(file.IsMemory());
 }
 
 TEST(FileOpenTest, FailuresFillTheRecord) {
