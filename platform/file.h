@@ -51,8 +51,9 @@ struct CFileStatus {
   }
 };
 
-// An unbuffered file on a POSIX descriptor. Closing in the destructor never
-// throws; call Close() to learn about errors.
+// An unbuffered file on the system's own handle (a POSIX descriptor, or a
+// Windows HANDLE). Closing in the destructor never throws; call Close() to
+// learn about errors.
 class CFile {
  public:
   // Open flags, with the values the stored call sites were written with.
@@ -74,8 +75,9 @@ class CFile {
   CFile& operator=(const CFile&) = delete;
 
   // Opens `path`. Returns false on failure and, if `error` is given, fills it
-  // in. A directory never opens. shareExclusive takes a non-blocking
-  // exclusive lock: a file that another open holds locked fails with
+  // in. A directory never opens. shareExclusive denies the file to every
+  // other open while this one lasts (POSIX: a non-blocking exclusive lock;
+  // Windows: share mode 0): a file held that way fails with
   // CFileException::sharingViolation.
   virtual bool Open(const std::string& path, unsigned flags,
                     CFileException* error = nullptr);
@@ -85,7 +87,11 @@ class CFile {
   // Closes without reporting errors.
   void Abort() noexcept;
 
+#ifdef _WIN32
+  bool IsOpen() const { return m_hFile != nullptr; }
+#else
   bool IsOpen() const { return m_fd >= 0; }
+#endif
   const std::string& GetFilePath() const { return m_strFileName; }
 
   std::uint64_t GetLength() const;
@@ -109,14 +115,18 @@ class CFile {
  protected:
   [[noreturn]] void ThrowLastError() const;
 
+#ifdef _WIN32
+  void* m_hFile = nullptr;  // the file's HANDLE; nullptr while closed
+#else
   int m_fd = -1;
+#endif
   unsigned m_nFlags = 0;
   std::string m_strFileName;
 };
 
 // A buffered file for text. Text mode (the default) reads CR LF as "\n" and
-// leaves a lone CR as it is; it writes "\n" unchanged, LF being this
-// platform's line end.
+// leaves a lone CR as it is, on every system; it writes "\n" as the
+// system's line end: LF on POSIX, CR LF on Windows.
 class CStdioFile : public CFile {
  public:
   // The most characters one ReadString call hands out, the buffer size the
@@ -157,6 +167,8 @@ class CStdioFile : public CFile {
   void TopUpReadBuffer(std::size_t wanted);
   void DiscardReadBuffer();
   bool IsText() const { return (m_nFlags & typeBinary) == 0; }
+  // Buffers `bytes` as they are.
+  void WriteBytes(std::string_view bytes);
 
   std::vector<char> m_readBuffer;
   std::size_t m_readPos = 0;

@@ -15,10 +15,24 @@ VELTRANE_PACKAGES=(
   hyperfine time
 )
 
+# The Windows build (scripts/build-windows): the cross compiler, Wine to run
+# its tests, NSIS for the installer, and the tools the Wine tests drive the
+# dialog with.
+VELTRANE_WINDOWS_PACKAGES=(
+  cmake make python3 googletest
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+  wine wine64 nsis zip
+  xvfb xauth xdotool openbox imagemagick x11-utils
+)
+
+# Installs the packages named, or VELTRANE_PACKAGES without arguments,
+# skipping those already installed.
 veltrane_install_missing() {
+  local wanted=("$@")
+  [ ${#wanted[@]} -gt 0 ] || wanted=("${VELTRANE_PACKAGES[@]}")
   local missing=()
   local pkg
-  for pkg in "${VELTRANE_PACKAGES[@]}"; do
+  for pkg in "${wanted[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
       missing+=("$pkg")
     fi

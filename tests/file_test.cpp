@@ -139,6 +139,28 @@ TEST(FileOpenTest, ExclusiveOpenRefusesASecondExclusiveOpen) {
   EXPECT_TRUE(second.Open(dir.File("in"), CFile::modeRead | CFile::shareExclusive));
 }
 
+#ifdef _WIN32
+TEST(FileOpenTest, ExclusiveOpenShutsOutEveryOtherOpen) {
+  // Share mode 0 keeps out every other program, not only those that ask
+  // for exclusive access themselves; the file can still be looked at.
+  ScratchDir dir;
+  WriteBytes(dir.File("in"), "x\n");
+  CStdioFile held;
+  ASSERT_TRUE(held.Open(dir.File("in"), CFile::modeRead | CFile::shareExclusive));
+  for (unsigned mode : {unsigned{CFile::modeRead}, unsigned{CFile::modeReadWrite},
+                        CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite}) {
+    CStdioFile other;
+    CFileException error;
+    EXPECT_FALSE(other.Open(dir.File("in"), mode, &error)) << mode;
+    EXPECT_EQ(error.m_cause, CFileException::sharingViolation) << mode;
+  }
+  CFileStatus status;
+  ASSERT_TRUE(CFile::GetStatus(dir.File("in"), status));
+  EXPECT_EQ(status.m_size, 2u);
+  EXPECT_TRUE(status.IsSameFile(held.GetStatus()));
+}
+#endif
+
 TEST(FileWriteTest, NoTruncateKeepsContentUntilSetLength) {
   ScratchDir dir;
   const std::string path = dir.File("out");
@@ -152,9 +174,45 @@ TEST(FileWriteTest, NoTruncateKeepsContentUntilSetLength) {
   file.SeekToBegin();
   file.WriteString("new\nlines");
   file.Close();
-  EXPECT_EQ(ReadBytes(path), "new\nlines");
+  EXPECT_EQ(ReadBytes(path), TextFileBytes("new\nlines"));
 }
 
+TEST(FileWriteTest, TextModeWritesTheSystemsLineEnd) {
+  // Long enough that line ends fall on both sides of a buffer flush.
+  const std::string many = std::string(70000, 'l') + "\n" + std::string(70000, 'm') + "\n";
+  struct {
+    const char* label;
+    unsigned mode;
+    std::string text;
+    std::string bytes;
+  } cases[] = {
+      {"Text", 0, "a\nb\n\nc", TextFileBytes("a\nb\n\nc")},
+      {"TextKeepsCrBeforeLf", 0, "a\r\n", "a\r" + TextFileBytes("\n")},
+      {"TextNoLineEnd", 0, "abc", "abc"},
+      {"TextLong", 0, many, TextFileBytes(many)},
+      {"BinaryAsIs", CFile::typeBinary, "a\nb\r\n", "a\nb\r\n"},
+  };
+  for (const auto& c : cases) {
+    ScratchDir dir;
+    CStdioFile file;
+    ASSERT_TRUE(file.Open(dir.File("out"),
+                          CFile::modeCreate | CFile::modeReadWrite | c.mode));
+    file.WriteString(c.text);
+    file.Close();
+    EXPECT_EQ(ReadBytes(dir.File("out")), c.bytes) << c.label;
+  }
+}
+
+TEST(FileWriteTest, TextWrittenReadsBackAsWritten) {
+  ScratchDir dir;
+  CStdioFile out;
+  ASSERT_TRUE(out.Open(dir.File("f"), CFile::modeCreate | CFile::modeWrite));
+  out.WriteString("one\ntwo\n");
+  out.Close();
+  EXPECT_EQ(ReadAllPieces(dir.File("f")), (Pieces{"one\n", "two\n"}));
+}
+
+#ifndef _WIN32  // Windows has no device that is always full
 TEST(FileWriteTest, WriteErrorThrowsWithPathAndReason) {
   CStdioFile file;
   ASSERT_TRUE(file.Open("/dev/full", CFile::modeCreate | CFile::modeNoTruncate |
@@ -169,6 +227,7 @@ TEST(FileWriteTest, WriteErrorThrowsWithPathAndReason) {
   }
   EXPECT_FALSE(file.IsOpen());
 }
+#endif
 
 TEST(FileStatusTest, RemoveAndStatus) {
   ScratchDir dir;

@@ -1,21 +1,26 @@
 #include "tests/test_util.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
+#include <random>
 
 ScratchDir::ScratchDir() {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "veltrane-test-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) std::abort();
-  m_path = pattern;
+  // A random name, created only if it is new, as mkdtemp does; the
+  // standard library offers that on every system the tests run on.
+  std::random_device random;
+  const auto base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const auto candidate =
+        base / ("veltrane-test-" + std::to_string(random()));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) {
+      m_path = candidate.generic_string();
+      return;
+    }
+  }
+  std::abort();
 }
 
 ScratchDir::~ScratchDir() {
@@ -36,34 +41,15 @@ std::string ReadBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-RunResult RunProgram(const std::vector<std::string>& argv,
-                     const std::string& dir) {
-  ScratchDir capture;
-  const std::string outPath = capture.File("out");
-  const std::string errPath = capture.File("err");
-  RunResult result;
-  pid_t pid = ::fork();
-  if (pid < 0) return result;
-  if (pid == 0) {
-    int in = ::open("/dev/null", O_RDONLY);
-    int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0) ::_exit(127);
-    ::dup2(in, 0);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    if (!dir.empty() && ::chdir(dir.c_str()) != 0) ::_exit(127);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
+std::string TextFileBytes(const std::string& text) {
+#ifdef _WIN32
+  std::string bytes;
+  for (char c : text) {
+    if (c == '\n') bytes += '\r';
+    bytes += c;
   }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-  }
-  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
-  result.out = ReadBytes(outPath);
-  result.err = ReadBytes(errPath);
-  return result;
+  return bytes;
+#else
+  return text;
+#endif
 }

@@ -28,6 +28,10 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 // The whole content of `path`; "" when it cannot be read.
 std::string ReadBytes(const std::string& path);
 
+// `text` as a file written in text mode holds it: every "\n" becomes the
+// system's line end (CR LF on Windows).
+std::string TextFileBytes(const std::string& text);
+
 struct RunResult {
   int status = -1;  // exit status, or -1 when the program did not exit
   std::string out;
@@ -35,7 +39,8 @@ struct RunResult {
 };
 
 // Runs `argv` (argv[0] is the program's path) in `dir`, or the current
-// folder when `dir` is empty, with standard input from /dev/null.
+// folder when `dir` is empty, with standard input from /dev/null. POSIX
+// only (tests/run_program.cpp).
 RunResult RunProgram(const std::vector<std::string>& argv,
                      const std::string& dir = "");
 
