@@ -12,7 +12,7 @@ version=${setup##*/veltrane-}
 version=${version%-setup.exe}
 [ -f "$setup" ] || { echo "FAIL: no installer in $build"; exit 1; }
 
-wine_prefix "$build/wine/install" || { echo "FAIL: no Wine prefix"; exit 1; }
+wine_prefix "$build/wine-tests/install" || { echo "FAIL: no Wine prefix"; exit 1; }
 trap wineserver_stop_if_running EXIT
 
 drive_c=$WINEPREFIX/drive_c
