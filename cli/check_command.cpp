@@ -4,7 +4,7 @@
 #include <cstring>
 #include <optional>
 
-#include "app/input_file.h"
+#include "checker/input_file.h"
 #include "checker/check_run.h"
 #include "checker/protocol.h"
 #include "cli/gnu_format.h"

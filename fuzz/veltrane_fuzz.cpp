@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/input_file.h"
+#include "checker/input_file.h"
 #include "checker/check_run.h"
 #include "checker/protocol.h"
 

@@ -1,10 +1,14 @@
 // The values that message boxes and file dialogs speak in, with the numbers
-// the program was designed around, and the parameters of a file dialog.
+// the program was designed around (on Windows, the system's own names), and
+// the parameters of a file dialog.
 #ifndef VELTRANE_PLATFORM_DIALOGS_H_
 #define VELTRANE_PLATFORM_DIALOGS_H_
 
 #include <string>
 
+#ifdef _WIN32
+#include "platform/win32/windows_names.h"
+#else
 // Results of a modal dialog or message box.
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
@@ -18,6 +22,7 @@ constexpr unsigned MB_YESNO = 0x4;
 // File dialog flags.
 constexpr unsigned OFN_PATHMUSTEXIST = 0x800;
 constexpr unsigned OFN_FILEMUSTEXIST = 0x1000;
+#endif
 
 // What an open or save file dialog is asked to show.
 struct CFileDialogParams {

@@ -1,4 +1,4 @@
-#include "app/input_file.h"
+#include "checker/input_file.h"
 
 #include <gtest/gtest.h>
 

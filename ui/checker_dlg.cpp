@@ -1,7 +1,7 @@
 #include "ui/checker_dlg.h"
 
-#include "app/command_line.h"
-#include "app/input_file.h"
+#include "ui/command_line.h"
+#include "checker/input_file.h"
 #include "res/resource.h"
 #include "ui/info_dlg.h"
 
@@ -137,8 +137,8 @@ void CCheckerDlg::OnInfo() {
 void CCheckerDlg::OnPaint() {
   if (!Site().IsIconic()) return;
   const CSize client = Site().GetClientSize();
-  Site().DrawIcon((client.cx - kIconSize + 1) / 2,
-                  (client.cy - kIconSize + 1) / 2, m_hIcon);
+  Site().DrawIcon((client.cx - GetSystemMetrics(SM_CXICON) + 1) / 2,
+                  (client.cy - GetSystemMetrics(SM_CYICON) + 1) / 2, m_hIcon);
 }
 
 HICON CCheckerDlg::OnQueryDragIcon() { return m_hIcon; }

@@ -4,6 +4,12 @@ namespace {
 
 CWinApp* g_app = nullptr;
 
+#ifdef _WIN32
+constexpr char kFolderSeparators[] = "/\\";
+#else
+constexpr char kFolderSeparators[] = "/";
+#endif
+
 }  // namespace
 
 CWinApp::CWinApp() { g_app = this; }
@@ -29,17 +35,22 @@ std::string JoinArguments(int argc, const char* const* argv) {
 }
 
 std::string AppNameFromPath(const std::string& programPath) {
-  std::string name = programPath.substr(programPath.find_last_of('/') + 1);
+  std::string name =
+      programPath.substr(programPath.find_last_of(kFolderSeparators) + 1);
   const std::size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot > 0) name.erase(dot);
   return name;
 }
 
 int AfxWinMain(int argc, const char* const* argv) {
+  return AfxWinMain(argc > 0 ? argv[0] : "", JoinArguments(argc, argv));
+}
+
+int AfxWinMain(const std::string& programPath, const std::string& commandLine) {
   CWinApp* app = AfxGetApp();
   if (!app) return 1;
-  app->m_pszAppName = AppNameFromPath(argc > 0 ? argv[0] : "");
-  app->m_lpCmdLine = JoinArguments(argc, argv);
+  app->m_pszAppName = AppNameFromPath(programPath);
+  app->m_lpCmdLine = commandLine;
   // The program ends whatever InitInstance returns: a dialog program has
   // no message loop of its own to enter.
   app->InitInstance();

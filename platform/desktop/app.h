@@ -33,11 +33,15 @@ const std::string& AfxGetAppName();
 // The arguments after the program name joined with single blanks, which is
 // how a command line of one string reaches the application.
 std::string JoinArguments(int argc, const char* const* argv);
-// The file name of `programPath` without its folder and extension.
+// The file name of `programPath` without its folder and extension. On
+// Windows a backslash separates folders too.
 std::string AppNameFromPath(const std::string& programPath);
 
 // Names the application after argv[0], hands it the joined arguments and
 // calls InitInstance. Returns the program's exit status.
 int AfxWinMain(int argc, const char* const* argv);
+// The same for a system that hands a program its command line as one text:
+// the program's path and the text after the program name.
+int AfxWinMain(const std::string& programPath, const std::string& commandLine);
 
 #endif  // VELTRANE_PLATFORM_DESKTOP_APP_H_

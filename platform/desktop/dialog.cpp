@@ -1,7 +1,6 @@
 #include "platform/desktop/dialog.h"
 
 #include "platform/desktop/app.h"
-#include "platform/desktop/dialog_template.h"
 #include "platform/file.h"
 
 namespace {
@@ -9,8 +8,6 @@ namespace {
 CDialogBackend* g_backend = nullptr;
 
 }  // namespace
-
-HICON AfxLoadIcon(int id) { return FindIconImages(id).empty() ? 0 : id; }
 
 void AfxSetDialogBackend(CDialogBackend* backend) { g_backend = backend; }
 

@@ -10,13 +10,23 @@
 
 #include "platform/dialogs.h"
 
-// An icon is named by its resource id; 0 is no icon.
+#ifndef _WIN32
+// An icon is named by its resource id; 0 is no icon. (On Windows, the
+// system's icon handle.)
 using HICON = int;
 
-// Loads icon `id` from the program's resources; 0 when there is none.
+constexpr int SM_CXICON = 11;
+constexpr int SM_CYICON = 12;
+// The icon width (SM_CXICON) or height (SM_CYICON) the window system draws
+// icons at; 0 for anything else.
+int GetSystemMetrics(int index);
+#endif
+
+// Loads icon `id` from the program's resources; no icon ({}) when there is
+// none.
 HICON AfxLoadIcon(int id);
 
-// The icon size the window system draws icons at.
+// The icon size the window system draws icons at, where a backend picks it.
 constexpr int kIconSize = 32;
 
 struct CSize {
@@ -134,7 +144,7 @@ class CDialog {
   virtual void OnOK() { EndDialog(IDOK); }
   // The window needs painting; the default leaves it to the toolkit.
   virtual void OnPaint() {}
-  virtual HICON OnQueryDragIcon() { return 0; }
+  virtual HICON OnQueryDragIcon() { return {}; }
 
  protected:
   virtual void DoDataExchange(CDataExchange*) {}

@@ -8,7 +8,11 @@
 #include <span>
 
 // Control and dialog styles, with the numbers the templates were written
-// with; a backend honours the ones it can express.
+// with (on Windows, the system's own names); a backend honours the ones it
+// can express.
+#ifdef _WIN32
+#include "platform/win32/windows_names.h"
+#else
 constexpr unsigned BS_PUSHBUTTON = 0x0;
 constexpr unsigned BS_DEFPUSHBUTTON = 0x1;
 constexpr unsigned SS_CENTER = 0x1;
@@ -19,6 +23,7 @@ constexpr unsigned WS_VISIBLE = 0x10000000;
 constexpr unsigned WS_CAPTION = 0x00C00000;
 constexpr unsigned WS_SYSMENU = 0x00080000;
 constexpr unsigned WS_EX_APPWINDOW = 0x00040000;
+#endif
 
 enum class ControlKind { pushButton, staticText };
 

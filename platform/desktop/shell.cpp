@@ -25,7 +25,7 @@ void ShellOpen(const std::string& path) {
   }
 }
 
-bool GetLongPathName(const std::string&, std::string&) {
+bool ExpandShortPath(const std::string&, std::string&) {
   // POSIX file systems have no short names to expand.
   return false;
 }

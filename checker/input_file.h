@@ -1,6 +1,6 @@
 // Opening the file to be checked, and the name the protocol gives it.
-#ifndef VELTRANE_APP_INPUT_FILE_H_
-#define VELTRANE_APP_INPUT_FILE_H_
+#ifndef VELTRANE_CHECKER_INPUT_FILE_H_
+#define VELTRANE_CHECKER_INPUT_FILE_H_
 
 #include <memory>
 #include <string>
@@ -19,4 +19,4 @@ std::unique_ptr<CStdioFile> OpenInputFile(const std::string& path,
 // last 67 characters.
 std::string MakeDisplayName(const std::string& path);
 
-#endif  // VELTRANE_APP_INPUT_FILE_H_
+#endif  // VELTRANE_CHECKER_INPUT_FILE_H_

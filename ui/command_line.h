@@ -1,6 +1,6 @@
 // Turning the program's command-line text into the path of the input file.
-#ifndef VELTRANE_APP_COMMAND_LINE_H_
-#define VELTRANE_APP_COMMAND_LINE_H_
+#ifndef VELTRANE_UI_COMMAND_LINE_H_
+#define VELTRANE_UI_COMMAND_LINE_H_
 
 #include <cstddef>
 #include <optional>
@@ -17,4 +17,4 @@ constexpr std::size_t kMaxInputPath = 259;
 // after quote removal is longer than kMaxInputPath.
 std::optional<std::string> NormaliseCommandLine(const std::string& text);
 
-#endif  // VELTRANE_APP_COMMAND_LINE_H_
+#endif  // VELTRANE_UI_COMMAND_LINE_H_

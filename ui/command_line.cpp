@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "ui/command_line.h"
 
 #include <algorithm>
 
@@ -19,7 +19,7 @@ std::optional<std::string> NormaliseCommandLine(const std::string& text) {
   if (path.find('~') == std::string::npos) return path;
 
   std::string longPath;
-  if (GetLongPathName(path, longPath) && longPath.size() <= kMaxLongPath)
+  if (ExpandShortPath(path, longPath) && longPath.size() <= kMaxLongPath)
     return longPath;
   return path;
 }
