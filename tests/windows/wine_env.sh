@@ -19,8 +19,9 @@ wine_prefix() {
 
 # Ends every Windows process of the prefix $1 (default: the current one).
 wineserver_stop_if_running() {
-  [ -d "${1:-$WINEPREFIX}" ] && WINEPREFIX=${1:-$WINEPREFIX} wineserver -k 2>/dev/null
-  return 0
+  if [ -d "${1:-${WINEPREFIX:-}}" ]; then
+    WINEPREFIX=${1:-$WINEPREFIX} wineserver -k 2>/dev/null || true
+  fi
 }
 
 # Prints the data of value $2 of registry key $1 ("" for the key's default
