@@ -83,7 +83,8 @@ CFileStatus ToStatus(HANDLE h) {
   status.m_bDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   status.m_bRegular = !status.m_bDirectory;
   status.m_device = info.dwVolumeSerialNumber;
-  status.m_inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  status.m_inode =
+      (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
   return status;
 }
 
@@ -92,12 +93,12 @@ CFileStatus ToStatus(HANDLE h) {
 bool CFile::Open(const std::string& path, unsigned flags,
                  CFileException* error) {
   Abort();
-  static constexpr DWORD kAccess[] = {GENERIC_READ, GENERIC_WRITE,
-                                      GENERIC_READ | GENERIC_WRITE,
-                                      GENERIC_READ};
-  const DWORD share = (flags & shareExclusive)
-                          ? 0
-                          : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  static constexpr DWORD kAccess[] = {
+      GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE, GENERIC_READ};
+  const DWORD share =
+      (flags & shareExclusive)
+          ? 0
+          : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   DWORD disposition = OPEN_EXISTING;
   if (flags & modeCreate)
     disposition = (flags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
@@ -112,10 +113,10 @@ bool CFile::Open(const std::string& path, unsigned flags,
       if (e == ERROR_ACCESS_DENIED && IsDirectory(path)) {
         *error = CFileException(path, EISDIR);
       } else {
-        *error = CFileException(path, ToErrno(e),
-                                IsSharingError(e)
-                                    ? CFileException::sharingViolation
-                                    : CFileException::generic);
+        *error =
+            CFileException(path, ToErrno(e),
+                           IsSharingError(e) ? CFileException::sharingViolation
+                                             : CFileException::generic);
       }
     }
     return false;
@@ -170,7 +171,8 @@ std::uint64_t CFile::Seek(std::int64_t offset, SeekPosition from) {
 
 std::size_t CFile::Read(void* buffer, std::size_t count) {
   // One call reads at most what a DWORD counts; the callers loop anyway.
-  const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
+  const DWORD chunk =
+      static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
   DWORD n = 0;
   if (!::ReadFile(Handle(m_hFile), buffer, chunk, &n, nullptr)) {
     // The writer of a pipe went away: that is its end, not an error.
@@ -183,7 +185,8 @@ std::size_t CFile::Read(void* buffer, std::size_t count) {
 void CFile::Write(const void* buffer, std::size_t count) {
   const char* p = static_cast<const char*>(buffer);
   while (count > 0) {
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
+    const DWORD chunk =
+        static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
     DWORD n = 0;
     if (!::WriteFile(Handle(m_hFile), p, chunk, &n, nullptr)) ThrowLastError();
     // A disk that fills up may take part of a write and then report success.
@@ -201,10 +204,9 @@ void CFile::Remove(const std::string& path) {
 bool CFile::GetStatus(const std::string& path, CFileStatus& status) {
   // No access asked for, so the query works on a file another program
   // holds open with sharing denied; backup semantics let folders open.
-  HANDLE h = ::CreateFileA(path.c_str(), 0,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                           nullptr);
+  HANDLE h = ::CreateFileA(
+      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h != INVALID_HANDLE_VALUE) {
     status = ToStatus(h);
     ::CloseHandle(h);
@@ -220,6 +222,4 @@ bool CFile::GetStatus(const std::string& path, CFileStatus& status) {
   return true;
 }
 
-CFileStatus CFile::GetStatus() const {
-  return ToStatus(Handle(m_hFile));
-}
+CFileStatus CFile::GetStatus() const { return ToStatus(Handle(m_hFile)); }

@@ -54,6 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"CrCrLf", "a\r\r\n", {"a\r\n"}},
         ReadCase{"NoFinalLineEnd", "a\nlast", {"a\n", "last"}},
         ReadCase{"EmptyLines", "\n\r\n\n", {"\n", "\n", "\n"}},
+        ReadCase{"CtrlZIsData", "a\x1a" "b\n\x1a", {"a\x1a" "b\n", "\x1a"}},
         ReadCase{"NulBytesKept", std::string("a\0b\n\0\n", 6),
                  {std::string("a\0b\n", 4), std::string("\0\n", 2)}},
         ReadCase{"LineOf253FitsOnePiece", k253 + "\n", {k253 + "\n"}},

@@ -1,11 +1,10 @@
 #include "platform/win32/win32_dialog.h"
 
-#include "platform/win32/windows_names.h"
-
 #include <algorithm>
 #include <vector>
 
 #include "platform/desktop/shell.h"
+#include "platform/win32/windows_names.h"
 
 namespace {
 
@@ -31,7 +30,8 @@ std::vector<HWND> g_openDialogs;
 // The window of one running dialog; the site of the CDialog it shows.
 class CWin32DialogSite : public CDialogSite {
  public:
-  CWin32DialogSite(HWND hwnd, CDialog& dialog) : m_hwnd(hwnd), m_dialog(dialog) {}
+  CWin32DialogSite(HWND hwnd, CDialog& dialog)
+      : m_hwnd(hwnd), m_dialog(dialog) {}
 
   CDialog& Dialog() { return m_dialog; }
 
@@ -45,7 +45,9 @@ class CWin32DialogSite : public CDialogSite {
     // next one, so that Enter still means the default button.
     if (!enable && hadFocus) {
       HWND first = ::GetNextDlgTabItem(m_hwnd, nullptr, FALSE);
-      if (first) ::SendMessageA(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+      if (first)
+        ::SendMessageA(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first),
+                       TRUE);
     }
   }
 
@@ -110,7 +112,8 @@ class CWin32DialogSite : public CDialogSite {
     if (!::IsIconic(m_hwnd)) return false;
     PAINTSTRUCT ps;
     m_hdc = ::BeginPaint(m_hwnd, &ps);
-    ::SendMessageA(m_hwnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(m_hdc), 0);
+    ::SendMessageA(m_hwnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(m_hdc),
+                   0);
     m_dialog.OnPaint();
     m_hdc = nullptr;
     ::EndPaint(m_hwnd, &ps);
@@ -134,14 +137,18 @@ void CenterWindow(HWND hwnd) {
               : ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0))) {
     return;
   }
-  const int x = area.left + ((area.right - area.left) - (window.right - window.left)) / 2;
-  const int y = area.top + ((area.bottom - area.top) - (window.bottom - window.top)) / 2;
-  ::SetWindowPos(hwnd, nullptr, std::max<int>(x, area.left), std::max<int>(y, area.top),
-                 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const int x =
+      area.left + ((area.right - area.left) - (window.right - window.left)) / 2;
+  const int y =
+      area.top + ((area.bottom - area.top) - (window.bottom - window.top)) / 2;
+  ::SetWindowPos(hwnd, nullptr, std::max<int>(x, area.left),
+                 std::max<int>(y, area.top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 CWin32DialogSite* SiteOf(HWND hwnd) {
-  return reinterpret_cast<CWin32DialogSite*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+  return reinterpret_cast<CWin32DialogSite*>(
+      ::GetWindowLongPtrA(hwnd, DWLP_USER));
 }
 
 INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam,

@@ -1,9 +1,5 @@
 #include "ui/checker_dlg.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -22,32 +18,31 @@ constexpr char kInput[] =
     ".Patch Names\n[GM]\n1=Piano\n.Instrument Definitions\n[Synth]\n"
     "Patch[*]=GM\nKey[*,*]=Missing Notes\n";
 
+// The protocol file's bytes: text mode writes the system's line ends.
 std::string ProtocolOf(const std::string& displayName) {
-  return "Veltrane Protocol\nFile: \"" + displayName +
-         "\"\n\nLine 7: Key[*,*]=Missing Notes\n"
-         "Error: Label \"Missing Notes\" not found\n\nNumber of errors 1";
+  return TextFileBytes("Veltrane Protocol\nFile: \"" + displayName +
+                       "\"\n\nLine 7: Key[*,*]=Missing Notes\n"
+                       "Error: Label \"Missing Notes\" not found\n\n"
+                       "Number of errors 1");
 }
 
-// Holds an exclusive lock on a file through an open of its own, as another
-// program that has the file open would.
+// Holds a file open with sharing denied through an open of its own, as
+// another program that has the file open would.
 class ForeignLock {
  public:
-  explicit ForeignLock(const std::string& path)
-      : m_fd(::open(path.c_str(), O_RDONLY)) {
-    EXPECT_EQ(::flock(m_fd, LOCK_EX | LOCK_NB), 0);
+  explicit ForeignLock(const std::string& path) {
+    EXPECT_TRUE(m_file.Open(path, CFile::modeRead | CFile::shareExclusive));
   }
-  ~ForeignLock() { ::close(m_fd); }
 
  private:
-  int m_fd;
+  CFile m_file;
 };
 
-// True when nobody holds `path` locked, i.e. the dialog has let go of it.
+// True when nobody holds `path` with sharing denied, i.e. the dialog has
+// let go of it.
 bool IsReleased(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-  ::close(fd);
-  return free;
+  CFile probe;
+  return probe.Open(path, CFile::modeRead | CFile::shareExclusive);
 }
 
 class CheckerDlgTest : public ::testing::Test {
@@ -124,9 +119,38 @@ TEST_F(CheckerDlgTest, StartsWithoutFileAndShowsNothing) {
   EXPECT_TRUE(site.messages.empty());
   EXPECT_EQ(dlg.m_szInputPath, "");
   // The window gets icon 128 as its big and then its small icon.
-  const std::vector<std::pair<HICON, bool>> icons = {{IDR_MAINFRAME, true},
-                                                     {IDR_MAINFRAME, false}};
+  const HICON icon = AfxLoadIcon(IDR_MAINFRAME);
+  EXPECT_NE(icon, HICON{});
+  const std::vector<std::pair<HICON, bool>> icons = {{icon, true},
+                                                     {icon, false}};
   EXPECT_EQ(site.icons, icons);
+}
+
+TEST_F(CheckerDlgTest, MinimisedWindowPaintsTheIconInTheMiddle) {
+  Init();
+  const HICON icon = AfxLoadIcon(IDR_MAINFRAME);
+  const int cx = GetSystemMetrics(SM_CXICON);
+  const int cy = GetSystemMetrics(SM_CYICON);
+  struct {
+    bool iconic;
+    CSize client;
+    std::vector<FakeSite::Drawn> drawn;
+  } cases[] = {
+      {false, {100, 80}, {}},
+      // Odd and even leftovers both round up: (w - icon + 1) / 2.
+      {true, {cx + 10, cy + 11}, {{5, 6, icon}}},
+      {true, {cx, cy}, {{0, 0, icon}}},
+      // Smaller than the icon: the integer division goes towards zero.
+      {true, {cx - 4, cy - 3}, {{-1, -1, icon}}},
+  };
+  for (const auto& c : cases) {
+    site.iconic = c.iconic;
+    site.client = c.client;
+    site.drawn.clear();
+    dlg.OnPaint();
+    EXPECT_EQ(site.drawn, c.drawn) << c.client.cx << "x" << c.client.cy;
+  }
+  EXPECT_EQ(dlg.OnQueryDragIcon(), icon);
 }
 
 TEST_F(CheckerDlgTest, CommandLineForms) {
@@ -305,6 +329,7 @@ TEST_F(CheckerDlgTest, AbandonedRunEndsWithoutFile) {
   }
 }
 
+#ifndef _WIN32  // Windows has no device that is always full
 TEST_F(CheckerDlgTest, WriteErrorIsReportedAndRunEnds) {
   InitLoaded();
   Check(IDOK, "/dev/full");
@@ -316,6 +341,7 @@ TEST_F(CheckerDlgTest, WriteErrorIsReportedAndRunEnds) {
   EXPECT_EQ(dlg.m_pDefinitions, nullptr);
   EXPECT_TRUE(site.ended == std::nullopt);
 }
+#endif
 
 TEST_F(CheckerDlgTest, CheckWithoutFileDoesNothing) {
   Init();

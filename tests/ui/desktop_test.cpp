@@ -12,6 +12,13 @@ TEST(DesktopTest, AppNameIsProgramFileNameWithoutExtension) {
       {"./build/bin/Veltrane.exe", "Veltrane"},
       {"/opt/my.tools/check.v2.bin", "check.v2"},
       {"/opt/.hidden", ".hidden"},
+#ifdef _WIN32
+      {"C:\\Program Files\\Veltrane\\veltrane.exe", "veltrane"},
+      {"C:\\v1.0\\Veltrane", "Veltrane"},
+#else
+      // A backslash is part of a POSIX file name.
+      {"/opt/a\\veltrane", "a\\veltrane"},
+#endif
   };
   for (const auto& [path, name] : cases) EXPECT_EQ(AppNameFromPath(path), name);
 }

@@ -45,9 +45,11 @@ class FakeSite : public CDialogSite {
   void SetIcon(HICON icon, bool big) override {
     icons.push_back({icon, big});
   }
-  bool IsIconic() const override { return false; }
-  CSize GetClientSize() const override { return {}; }
-  void DrawIcon(int, int, HICON) override {}
+  bool IsIconic() const override { return iconic; }
+  CSize GetClientSize() const override { return client; }
+  void DrawIcon(int x, int y, HICON icon) override {
+    drawn.push_back({x, y, icon});
+  }
 
   // "loaded" (Check on, Load off), "no file" (the reverse), or "?".
   std::string State() const {
@@ -66,6 +68,14 @@ class FakeSite : public CDialogSite {
   std::vector<std::string> opened;
   std::optional<int> ended;
   std::vector<std::pair<HICON, bool>> icons;
+  bool iconic = false;
+  CSize client;
+  struct Drawn {
+    int x, y;
+    HICON icon;
+    bool operator==(const Drawn&) const = default;
+  };
+  std::vector<Drawn> drawn;
 };
 
 // Runs every dialog on a FakeSite: records the template, initialises the
