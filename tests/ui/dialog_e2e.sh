@@ -27,8 +27,6 @@ STUB
 chmod +x "$work/bin/xdg-open"
 export PATH="$work/bin:$PATH" HOME="$work/home" NO_AT_BRIDGE=1 GDK_BACKEND=x11
 
-passed=0
-failed=0
 fail() {
   echo "FAIL: $*"
   return 1
@@ -55,23 +53,7 @@ click_exit() { click_du 92 116 133 14; }
 
 # Waits for the program to end; fails unless it exits with status 0.
 expect_exit() {
-  local i
-  for i in $(seq 150); do
-    if ! kill -0 "$app_pid" 2>/dev/null; then
-      wait "$app_pid"
-      local status=$?
-      app_pid=""
-      [ "$status" -eq 0 ] || fail "exit status $status"
-      return
-    fi
-    sleep 0.1
-  done
-  fail "the program did not end"
-}
-
-# True when no window titled $1 shows up within two seconds.
-stays_away() {
-  ! xsession_wait_window "$1" 2 >/dev/null
+  xsession_expect_exit "$app_pid" && app_pid=""
 }
 
 # Types $1 into the file dialog titled $2 and confirms it. The name field
@@ -102,9 +84,9 @@ focus_main() {
 test_start_without_file() {
   start
   main_window || return
-  stays_away veltrane || fail "a message box appeared" || return
+  xsession_stays_away veltrane || fail "a message box appeared" || return
   click_check
-  stays_away "Select Protfile" || fail "Check is enabled" || return
+  xsession_stays_away "Select Protfile" || fail "Check is enabled" || return
   click_load
   local open
   open=$(xsession_wait_window "Select a file" 10) || fail "Load is disabled" || return
@@ -193,7 +175,7 @@ test_unusable_file_on_command_line() {
     xsession_wait_gone veltrane || fail "message stayed" || break
     main_window || break
     click_check
-    stays_away "Select Protfile" || fail "Check is enabled after $path" || break
+    xsession_stays_away "Select Protfile" || fail "Check is enabled after $path" || break
     focus_main
     xdotool key Escape
     expect_exit || break
@@ -204,19 +186,13 @@ test_unusable_file_on_command_line() {
   return "$ok"
 }
 
+on_test_failed() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  app_pid=""
+  grep -v -e dconf -e '^$' "$work/veltrane.log" | tail -5
+}
+
 xsession_start || exit 1
-for t in test_start_without_file test_enter_ends_program \
+xsession_run_tests test_start_without_file test_enter_ends_program \
   test_check_writes_protocol_and_overwrites test_info_box \
-  test_unusable_file_on_command_line; do
-  echo "== $t"
-  if $t; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-    app_pid=""
-    grep -v -e dconf -e '^$' "$work/veltrane.log" | tail -5
-  fi
-done
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+  test_unusable_file_on_command_line

@@ -80,6 +80,30 @@ xsession_wait_gone() {
   return 1
 }
 
+# Waits up to 15 seconds for the process $1, started by this shell, to end.
+# Returns non-zero, with a FAIL line, unless it exits with status 0 (a
+# process that does not end is left running for the caller to stop).
+xsession_expect_exit() {
+  local pid=$1 i status
+  for i in $(seq 150); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"
+      status=$?
+      [ "$status" -eq 0 ] && return 0
+      echo "FAIL: exit status $status"
+      return 1
+    fi
+    sleep 0.1
+  done
+  echo "FAIL: the program did not end"
+  return 1
+}
+
+# True when no window titled $1 shows up within two seconds.
+xsession_stays_away() {
+  ! xsession_wait_window "$1" 2 >/dev/null
+}
+
 # Clicks the centre of a control given in dialog units (x y cx cy) in the
 # window $1, whose template is $6 x $7 dialog units: the window's size in
 # pixels gives the scale.
@@ -88,4 +112,22 @@ xsession_click_du() {
   eval "$(xdotool getwindowgeometry --shell "$window" | grep -E '^(WIDTH|HEIGHT)=')"
   xdotool mousemove --window "$window" $(((x + cx / 2) * WIDTH / w)) \
     $(((y + cy / 2) * HEIGHT / h)) click 1
+}
+
+# Runs the test functions named and counts them; after each one that fails
+# it calls on_test_failed with its name (the test script defines it, to
+# stop what the test left running). Returns non-zero when any failed.
+xsession_run_tests() {
+  local t passed=0 failed=0
+  for t in "$@"; do
+    echo "== $t"
+    if "$t"; then
+      passed=$((passed + 1))
+    else
+      failed=$((failed + 1))
+      on_test_failed "$t"
+    fi
+  done
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
 }
