@@ -108,6 +108,13 @@ void AddReference(std::string_view piece, int line, int kind, CLabelList& refere
 
 }  // namespace
 
+std::string_view SectionHeaderText(int kind) {
+  for (const SectionHeader& header : kHeaders) {
+    if (header.kind == kind) return header.literal;
+  }
+  return "no section";
+}
+
 void ScanDefinitions(CStdioFile& file, CLabelList& definitions) {
   ScanPass(file, [&](std::string_view piece, int line, int kind) {
     AddDefinition(piece, line, kind, definitions);
