@@ -1,16 +1,13 @@
 #include "checker/note_finder.h"
 
 #include <algorithm>
+#include <memory>
 #include <tuple>
 
+#include "checker/close_name_index.h"
 #include "checker/edit_distance.h"
 
 namespace {
-
-// A name is split into this many parts for the close-name index. Each edit
-// touches at most one part, a transposition at most two, so with at most
-// two edits at least one of five parts stays as it was.
-constexpr int kParts = 5;
 
 int DistanceLimit(std::string_view referenceName) {
   return referenceName.size() <= 6 ? 1 : 2;
@@ -22,31 +19,12 @@ char FoldCase(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// FNV-1a, continued from `hash`.
-std::uint64_t HashBytes(std::string_view bytes, std::uint64_t hash) {
-  for (const char c : bytes) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 0x100000001b3ULL;
-  }
-  return hash;
-}
-
-std::uint64_t HashNumbers(std::initializer_list<std::uint64_t> numbers) {
-  std::uint64_t hash = 0xcbf29ce484222325ULL;
-  for (const std::uint64_t n : numbers) {
-    hash ^= n;
-    hash *= 0x100000001b3ULL;
-    hash ^= hash >> 29;
-  }
-  return hash;
-}
-
+// FNV-1a of the section and the name with case and blanks left out.
 std::uint64_t FoldedKey(std::string_view name, int kind) {
-  std::uint64_t hash = HashNumbers({static_cast<std::uint64_t>(kind)});
+  std::uint64_t hash = 0xcbf29ce484222325ULL ^ static_cast<std::uint32_t>(kind);
   for (const char c : name) {
     if (IsBlank(c)) continue;
-    const char folded = FoldCase(c);
-    hash = HashBytes(std::string_view(&folded, 1), hash);
+    hash = (hash ^ static_cast<unsigned char>(FoldCase(c))) * 0x100000001b3ULL;
   }
   return hash;
 }
@@ -64,55 +42,58 @@ bool FoldedEqual(std::string_view a, std::string_view b) {
   }
 }
 
-// Where part `part` of a name of `length` bytes starts; part kParts is the
-// end of the name.
-std::size_t PartStart(std::size_t length, int part) {
-  return length * static_cast<std::size_t>(part) / kParts;
-}
-
-std::uint64_t PartKey(int kind, std::size_t length, int part, std::string_view bytes) {
-  return HashBytes(bytes, HashNumbers({static_cast<std::uint64_t>(kind), length,
-                                       static_cast<std::uint64_t>(part)}));
-}
-
 }  // namespace
 
 CNoteFinder::CNoteFinder(const CLabelList& definitions, const CLabelList& references)
     : m_definitions(definitions) {
-  std::vector<int> wantedKinds;
+  // Each name not found once, however often it is referred to.
+  std::vector<CCloseNameQuery> queries;
   for (int i = 0; i < references.GetCount(); ++i) {
     const CLabelEntry& entry = references.At(i);
-    if (!entry.used && std::find(wantedKinds.begin(), wantedKinds.end(), entry.kind) ==
-                           wantedKinds.end())
-      wantedKinds.push_back(entry.kind);
+    if (entry.used) continue;
+    if (KindSlot(entry.kind) < 0) m_kinds.push_back(entry.kind);
+    if (!entry.name.empty())
+      queries.push_back(CCloseNameQuery{entry.name, entry.kind, DistanceLimit(entry.name)});
   }
-  if (wantedKinds.empty()) return;
+  if (m_kinds.empty()) return;
+  // In the order of the file, which decides who is left out should the
+  // index run out of room.
+  std::vector<std::size_t> order(queries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return std::tie(queries[a].kind, queries[a].name) < std::tie(queries[b].kind, queries[b].name);
+  });
+  std::vector<bool> repeated(queries.size(), false);
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    const CCloseNameQuery& a = queries[order[i - 1]];
+    const CCloseNameQuery& b = queries[order[i]];
+    if (a.kind == b.kind && a.name == b.name) repeated[order[i]] = true;
+  }
+  std::vector<CCloseNameQuery> distinct;
+  for (std::size_t i = 0; i < queries.size(); ++i) {
+    if (!repeated[i]) distinct.push_back(queries[i]);
+  }
+  queries.swap(distinct);
+  m_closeNames = std::make_unique<CCloseNameIndex>(definitions, queries);
 
+  m_unused.resize(m_kinds.size());
   for (int j = 0; j < definitions.GetCount(); ++j) {
     const CLabelEntry& entry = definitions.At(j);
-    if (std::find(wantedKinds.begin(), wantedKinds.end(), entry.kind) == wantedKinds.end())
-      continue;
+    const int slot = KindSlot(entry.kind);
+    if (slot < 0) continue;
     if (!entry.used) {
-      auto unused = std::find_if(m_unused.begin(), m_unused.end(),
-                                 [&](const Unused& u) { return u.kind == entry.kind; });
-      if (unused == m_unused.end())
-        m_unused.push_back(Unused{entry.kind, 1, j});
-      else
-        ++unused->count;
+      Unused& unused = m_unused[static_cast<std::size_t>(slot)];
+      if (unused.count++ == 0) unused.first = j;
     }
     // A list without a name is no list anyone meant to write.
-    if (entry.name.empty()) continue;
-    m_folded.emplace_back(FoldedKey(entry.name, entry.kind), j);
-    for (int part = 0; part < kParts; ++part) {
-      const std::size_t start = PartStart(entry.name.size(), part);
-      const std::size_t end = PartStart(entry.name.size(), part + 1);
-      m_parts.emplace_back(
-          PartKey(entry.kind, entry.name.size(), part, entry.name.substr(start, end - start)),
-          j);
-    }
+    if (!entry.name.empty()) m_folded.emplace_back(FoldedKey(entry.name, entry.kind), j);
   }
   std::sort(m_folded.begin(), m_folded.end());
-  std::sort(m_parts.begin(), m_parts.end());
+}
+
+int CNoteFinder::KindSlot(int kind) const {
+  const auto it = std::find(m_kinds.begin(), m_kinds.end(), kind);
+  return it == m_kinds.end() ? -1 : static_cast<int>(it - m_kinds.begin());
 }
 
 std::optional<CNote> CNoteFinder::NoteFor(std::string_view name, int kind) const {
@@ -142,36 +123,19 @@ std::optional<CNote> CNoteFinder::OtherSection(std::string_view name, int kind) 
 }
 
 void CNoteFinder::Lookup(const std::vector<Posting>& postings, std::uint64_t key,
-                         std::vector<int>& found) const {
+                         std::vector<int>& found) {
   auto it = std::lower_bound(postings.begin(), postings.end(), Posting{key, -1});
   for (; it != postings.end() && it->first == key; ++it) found.push_back(it->second);
 }
 
 std::optional<CNote> CNoteFinder::CloseName(std::string_view name, int kind) const {
-  if (name.empty()) return std::nullopt;
+  if (name.empty() || !m_closeNames) return std::nullopt;
   const int limit = DistanceLimit(name);
 
   std::vector<int> candidates;
   Lookup(m_folded, FoldedKey(name, kind), candidates);
   const std::size_t foldedCount = candidates.size();
-  // A part of a candidate stands in the reference shifted by at most as
-  // many places as there are insertions and deletions.
-  const std::size_t shortest = name.size() > static_cast<std::size_t>(limit)
-                                   ? name.size() - static_cast<std::size_t>(limit)
-                                   : 1;
-  for (std::size_t length = shortest; length <= name.size() + static_cast<std::size_t>(limit);
-       ++length) {
-    for (int part = 0; part < kParts; ++part) {
-      const std::size_t start = PartStart(length, part);
-      const std::size_t size = PartStart(length, part + 1) - start;
-      for (int shift = -limit; shift <= limit; ++shift) {
-        const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(start) + shift;
-        if (at < 0 || static_cast<std::size_t>(at) + size > name.size()) continue;
-        Lookup(m_parts, PartKey(kind, length, part, name.substr(static_cast<std::size_t>(at), size)),
-               candidates);
-      }
-    }
-  }
+  m_closeNames->Candidates(CCloseNameQuery{name, kind, limit}, candidates);
 
   // The best is the smallest (used, distance, sorted position); a name that
   // differs only in case and blanks is as close as a name can be.
@@ -179,12 +143,13 @@ std::optional<CNote> CNoteFinder::CloseName(std::string_view name, int kind) con
   for (std::size_t c = 0; c < candidates.size(); ++c) {
     const int j = candidates[c];
     const CLabelEntry& entry = m_definitions.At(j);
-    if (entry.kind != kind) continue;  // a hash collision
+    if (entry.kind != kind) continue;  // another section's short name, or a hash collision
     int distance = limit + 1;
-    if (c < foldedCount && FoldedEqual(entry.name, name))
-      distance = 0;
-    else if (c >= foldedCount)
+    if (c < foldedCount) {
+      if (FoldedEqual(entry.name, name)) distance = 0;
+    } else {
       distance = BoundedEditDistance(entry.name, name, limit);
+    }
     if (distance > limit) continue;
     const std::tuple<bool, int, int> rank{entry.used, distance, j};
     if (!best || rank < *best) best = rank;
@@ -195,10 +160,8 @@ std::optional<CNote> CNoteFinder::CloseName(std::string_view name, int kind) con
 }
 
 std::optional<CNote> CNoteFinder::OnlyUnused(int kind) const {
-  for (const Unused& unused : m_unused) {
-    if (unused.kind != kind || unused.count != 1) continue;
-    const CLabelEntry& entry = m_definitions.At(unused.first);
-    return CNote{CNote::Kind::onlyUnused, entry.name, entry.line, entry.kind, kind};
-  }
-  return std::nullopt;
+  const int slot = KindSlot(kind);
+  if (slot < 0 || m_unused[static_cast<std::size_t>(slot)].count != 1) return std::nullopt;
+  const CLabelEntry& entry = m_definitions.At(m_unused[static_cast<std::size_t>(slot)].first);
+  return CNote{CNote::Kind::onlyUnused, entry.name, entry.line, entry.kind, kind};
 }

@@ -4,11 +4,13 @@
 #define VELTRANE_CHECKER_NOTE_FINDER_H_
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "checker/close_name_index.h"
 #include "checker/label_list.h"
 
 // One hint for a reference that matched no definition.
@@ -28,7 +30,9 @@ struct CNote {
 
 // Finds the hint for each reference not found, from lists that a check has
 // sorted and resolved. Building it indexes only the sections that have a
-// reference not found, so a clean file costs nothing.
+// reference not found, and of their names only the rare grams those
+// references are looked up by, so a clean file costs nothing and each
+// lookup meets few candidates.
 // REQUIRES: both lists outlive the finder and stay unchanged; `definitions`
 // is sorted by name.
 class CNoteFinder {
@@ -42,6 +46,8 @@ class CNoteFinder {
   // of 6 bytes or fewer), an unused list before a used one, then the
   // closest, then the first in sorted order; else the only list of the
   // right section that nothing uses. Nothing when none applies.
+  // REQUIRES: a reference of `references` with that name and kind matched
+  // no definition.
   std::optional<CNote> NoteFor(std::string_view name, int kind) const;
 
  private:
@@ -50,23 +56,24 @@ class CNoteFinder {
   std::optional<CNote> OtherSection(std::string_view name, int kind) const;
   std::optional<CNote> CloseName(std::string_view name, int kind) const;
   std::optional<CNote> OnlyUnused(int kind) const;
+  // The index of `kind` among m_kinds, or -1.
+  int KindSlot(int kind) const;
   // Adds the definitions that the postings list under `key` to `found`.
-  void Lookup(const std::vector<Posting>& postings, std::uint64_t key,
-              std::vector<int>& found) const;
+  static void Lookup(const std::vector<Posting>& postings, std::uint64_t key,
+                     std::vector<int>& found);
 
   const CLabelList& m_definitions;
-  // Definitions by their name with case and blanks left out.
+  // The sections that have a reference not found; the tables below cover
+  // only these.
+  std::vector<int> m_kinds;
+  // Definitions by their section and name with case and blanks left out.
   std::vector<Posting> m_folded;
-  // Definitions by each of their name's five parts, with the section, the
-  // name's length and the part's place: a name within distance 2 keeps at
-  // least one part untouched, a few places off at most.
-  std::vector<Posting> m_parts;
+  std::unique_ptr<CCloseNameIndex> m_closeNames;
   struct Unused {
-    int kind;
-    int count;
-    int first;  // the index of the first unused definition of that kind
+    int count = 0;
+    int first = -1;  // the index of the first unused definition
   };
-  std::vector<Unused> m_unused;
+  std::vector<Unused> m_unused;  // by the slot of the section in m_kinds
 };
 
 #endif  // VELTRANE_CHECKER_NOTE_FINDER_H_
