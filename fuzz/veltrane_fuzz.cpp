@@ -10,11 +10,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "app/input_file.h"
 #include "checker/check_run.h"
+#include "checker/note_finder.h"
 #include "checker/protocol.h"
 
 namespace {
@@ -138,6 +140,26 @@ void CheckRun() {
       [&text](std::string_view piece) { text.append(piece); });
   Expect(text.ends_with("\nNumber of errors " + std::to_string(errors)),
          "the trailer gives the count");
+
+  // Every note points at a definition that is there, under the section the
+  // note names.
+  const CNoteFinder notes(defs, *run.m_pReferences);
+  for (int i = 0; i < run.m_pReferences->GetCount(); ++i) {
+    const CLabelEntry& reference = run.m_pReferences->At(i);
+    if (reference.used) continue;
+    const std::optional<CNote> note = notes.NoteFor(reference.name, reference.kind);
+    if (!note) continue;
+    bool listed = false;
+    for (int j = 0; j < defs.GetCount(); ++j) {
+      const CLabelEntry& d = defs.At(j);
+      if (d.line == note->line && d.name == note->name && d.kind == note->section) listed = true;
+    }
+    Expect(listed, "a note names a definition of the file");
+    Expect(note->wanted == reference.kind, "a note is for the reference's section");
+    if (note->kind == CNote::Kind::closeName)
+      Expect(note->section == reference.kind && !note->name.empty(),
+             "a close name is a named list of the right section");
+  }
 
   FuzzHost host;
   Expect(run.WriteProtocol(host) == CCheckRun::ProtocolOutcome::written,
