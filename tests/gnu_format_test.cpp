@@ -219,6 +219,10 @@ TEST_F(GnuFormatTest, ArgumentErrors) {
       {"dirty.ins", "--format"},
       {"dirty.ins", "clean.ins"},
       {"--format=protocol", "dirty.ins", "clean.ins"},
+      {"--format=sarif", "--output", "p.txt", "dirty.ins"},
+      {"--format=sarif", "--force", "dirty.ins"},
+      {"--format=sarif"},
+      {"--format=gnu", "--no-notes"},
   };
   for (const auto& args : cases) {
     SCOPED_TRACE(::testing::PrintToString(args));
