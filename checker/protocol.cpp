@@ -8,7 +8,7 @@ namespace {
 
 CFinding MakeFinding(CFinding::Kind kind, const CLabelEntry& entry,
                      int firstLine = -1) {
-  return CFinding{kind, entry.line, entry.text, entry.name, firstLine};
+  return CFinding{kind, entry.line, entry.text, entry.name, firstLine, entry.kind};
 }
 
 // Equal names stand together in the sorted list. Within such a run, every

@@ -24,6 +24,7 @@ struct CFinding {
   std::string_view text;   // that line as read: any bytes, "\n" or not
   std::string_view name;   // the label; any bytes but "\n"
   int firstLine = -1;      // duplicate only: the line of the first definition
+  int section = 0;         // the SectionKind of the offending entry
 };
 
 // Receives findings one at a time.

@@ -110,6 +110,13 @@ void AddReference(std::string_view piece, int line, int kind, CLabelList& refere
 
 }  // namespace
 
+std::string_view SectionHeaderText(int kind) {
+  for (const SectionHeader& header : kHeaders) {
+    if (header.kind == kind) return header.literal;
+  }
+  return "no section";
+}
+
 void ScanDefinitions(CStdioFile& file, CLabelList& definitions, const CCodePage& codePage) {
   ScanPass(file, [&](std::string_view piece, int line, int kind) {
     AddDefinition(piece, line, kind, definitions, codePage);

@@ -3,6 +3,8 @@
 #ifndef VELTRANE_CHECKER_SCANNER_H_
 #define VELTRANE_CHECKER_SCANNER_H_
 
+#include <string_view>
+
 #include "checker/label_list.h"
 #include "platform/code_page.h"
 #include "platform/file.h"
@@ -17,6 +19,10 @@ enum SectionKind : int {
   kNrpnNames = 5,       // ".NRPN Names"
   kInstrumentDefinitions = 6,  // ".Instrument Definitions"
 };
+
+// The header that opens sections of `kind` (".Note Names", ...), or "no
+// section" for kNoSection and any value that names no section.
+std::string_view SectionHeaderText(int kind);
 
 // Seeks `file` to its start and adds every label line ("[" first) with the
 // kind of the section it stands in. Lines are the file's pieces of at most

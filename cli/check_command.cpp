@@ -10,6 +10,7 @@
 #include "checker/check_run.h"
 #include "checker/protocol.h"
 #include "cli/gnu_format.h"
+#include "cli/sarif_format.h"
 #include "platform/code_page.h"
 
 namespace {
@@ -19,14 +20,18 @@ constexpr char kProgram[] = "veltrane-check";
 constexpr char kUsage[] =
     "Usage: veltrane-check [--format=protocol] [--output PROTOCOL] [--force]\n"
     "                      [--codepage=N] INPUT\n"
-    "       veltrane-check --format=gnu [--codepage=N] INPUT...\n"
+    "       veltrane-check --format=gnu|sarif [--no-notes] [--codepage=N] INPUT...\n"
     "\n"
     "Checks instrument definition files for duplicate labels, labels that\n"
     "nothing uses and references to labels that do not exist.\n"
     "\n"
     "      --format=protocol  write the check protocol of INPUT (the default)\n"
     "      --format=gnu       write each finding of every INPUT as one line\n"
-    "                         INPUT:LINE: warning|error: MESSAGE\n"
+    "                         INPUT:LINE: warning|error: MESSAGE, and after a\n"
+    "                         label not found a note on the likely fix\n"
+    "      --format=sarif     write the findings of every INPUT as one SARIF\n"
+    "                         2.1.0 log, notes as related locations\n"
+    "      --no-notes         leave the notes out\n"
     "  -o, --output PROTOCOL  write the protocol to the file PROTOCOL instead\n"
     "                         of standard output\n"
     "  -f, --force            replace PROTOCOL when it exists and is not empty\n"
@@ -42,7 +47,7 @@ constexpr char kUsage[] =
     "errors), 1 when there are, 2 when an INPUT cannot be read, the protocol\n"
     "cannot be written or the arguments are wrong.\n";
 
-enum class Format { protocol, gnu };
+enum class Format { protocol, gnu, sarif };
 
 struct Options {
   Format format = Format::protocol;
@@ -50,6 +55,7 @@ struct Options {
   std::optional<std::string> output;
   bool force = false;
   std::optional<CCodePage> codePage;
+  bool notes = true;
   bool help = false;
   bool version = false;
 };
@@ -66,6 +72,8 @@ bool ParseFormat(const std::string& value, Format& format) {
     format = Format::protocol;
   } else if (value == "gnu") {
     format = Format::gnu;
+  } else if (value == "sarif") {
+    format = Format::sarif;
   } else {
     return false;
   }
@@ -117,6 +125,8 @@ std::string ParseArguments(const std::vector<std::string>& args,
       options.help = true;
     } else if (arg == "--version") {
       options.version = true;
+    } else if (arg == "--no-notes") {
+      options.notes = false;
     } else if (arg == "--force" || arg == "-f") {
       options.force = true;
     } else if (arg == "--output" || arg == "-o") {
@@ -127,7 +137,7 @@ std::string ParseArguments(const std::vector<std::string>& args,
     } else if (TakeOptionValue(args, i, "--format", value, missing)) {
       if (missing) return "option '--format' needs a format";
       if (!ParseFormat(value, options.format))
-        return "unknown format '" + value + "' (protocol or gnu)";
+        return "unknown format '" + value + "' (protocol, gnu or sarif)";
     } else if (TakeOptionValue(args, i, "--codepage", value, missing)) {
       if (missing) return "option '--codepage' needs a code page number";
       options.codePage = ParseCodePage(value);
@@ -139,7 +149,7 @@ std::string ParseArguments(const std::vector<std::string>& args,
     }
   }
   if (options.help || options.version) return {};
-  if (options.format == Format::gnu) {
+  if (options.format != Format::protocol) {
     if (options.output) return "--output goes with --format=protocol only";
     if (options.force) return "--force goes with --format=protocol only";
     if (inputs.empty()) return "no input file given";
@@ -239,10 +249,53 @@ int CheckToProtocol(const Options& options, std::FILE* out, std::FILE* err) {
   }
 }
 
+// What a format of many inputs does with each finding, with the note on it
+// when there is one, and with each input that cannot be read.
+class FindingReporter {
+ public:
+  virtual ~FindingReporter() = default;
+  virtual void OnFinding(const std::string& input, const CFinding& finding,
+                         const CNote* note) = 0;
+  virtual void OnUnreadable(const std::string& input, const CFileException& error) = 0;
+};
+
+class GnuReporter : public FindingReporter {
+ public:
+  explicit GnuReporter(std::FILE* out) : m_out(out) {}
+  void OnFinding(const std::string& input, const CFinding& finding,
+                 const CNote* note) override {
+    std::string lines = FormatGnuFinding(input, finding);
+    if (note) lines += FormatGnuNote(input, finding.line, *note);
+    std::fwrite(lines.data(), 1, lines.size(), m_out);
+  }
+  void OnUnreadable(const std::string&, const CFileException&) override {}
+
+ private:
+  std::FILE* m_out;
+};
+
+class SarifReporter : public FindingReporter {
+ public:
+  explicit SarifReporter(CSarifLog& log) : m_log(log) {}
+  void OnFinding(const std::string& input, const CFinding& finding,
+                 const CNote* note) override {
+    m_log.AddResult(input, finding, note);
+  }
+  void OnUnreadable(const std::string& input, const CFileException& error) override {
+    m_log.AddUnreadable(input, error.what());
+  }
+
+ private:
+  CSarifLog& m_log;
+};
+
 // Every input is checked even when an earlier one fails, so that one run
 // reports all there is to report. Standard output is flushed after each
 // input so that its lines and those on standard error keep their order.
-int CheckToGnuLines(const Options& options, std::FILE* out, std::FILE* err) {
+// Notes are looked for only once a file has a label not found, so a clean
+// file costs no index.
+int ReportFindings(const Options& options, FindingReporter& reporter,
+                   std::FILE* out, std::FILE* err) {
   bool anyFailed = false;
   bool anyFinding = false;
   for (const std::string& input : options.inputs) {
@@ -250,13 +303,19 @@ int CheckToGnuLines(const Options& options, std::FILE* out, std::FILE* err) {
     CFileException error;
     if (!CheckInput(input, options, run, error)) {
       Fail(err, error.what());
+      reporter.OnUnreadable(input, error);
       anyFailed = true;
       continue;
     }
+    std::optional<CNoteFinder> notes;
     const int findings = ForEachFinding(
         *run.m_pDefinitions, *run.m_pReferences, [&](const CFinding& finding) {
-          const std::string line = FormatGnuFinding(input, finding);
-          std::fwrite(line.data(), 1, line.size(), out);
+          std::optional<CNote> note;
+          if (options.notes && finding.kind == CFinding::Kind::notFound) {
+            if (!notes) notes.emplace(*run.m_pDefinitions, *run.m_pReferences);
+            note = notes->NoteFor(finding.name, finding.section);
+          }
+          reporter.OnFinding(input, finding, note ? &*note : nullptr);
         });
     if (findings > 0) anyFinding = true;
     if (std::fflush(out) != 0 || std::ferror(out)) {
@@ -265,6 +324,26 @@ int CheckToGnuLines(const Options& options, std::FILE* out, std::FILE* err) {
   }
   if (anyFailed) return kExitFailure;
   return anyFinding ? kExitFindings : kExitClean;
+}
+
+int CheckToGnuLines(const Options& options, std::FILE* out, std::FILE* err) {
+  GnuReporter reporter(out);
+  return ReportFindings(options, reporter, out, err);
+}
+
+// The log is whole even when inputs fail: they become notifications.
+int CheckToSarifLog(const Options& options, std::FILE* out, std::FILE* err) {
+  CSarifLog log([out](std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), out);
+  });
+  log.Begin();
+  SarifReporter reporter(log);
+  const int status = ReportFindings(options, reporter, out, err);
+  log.End();
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    return Fail(err, std::string("standard output: ") + std::strerror(errno));
+  }
+  return status;
 }
 
 }  // namespace
@@ -285,5 +364,6 @@ int RunCheckCommand(const std::vector<std::string>& args, std::FILE* out,
     return std::fflush(out) == 0 ? kExitClean : kExitFailure;
   }
   if (options.format == Format::gnu) return CheckToGnuLines(options, out, err);
+  if (options.format == Format::sarif) return CheckToSarifLog(options, out, err);
   return CheckToProtocol(options, out, err);
 }

@@ -1,25 +1,30 @@
 #include "cli/gnu_format.h"
 
+#include "cli/finding_text.h"
+
+namespace {
+
+std::string GnuLine(std::string_view input, int line, std::string_view severity,
+                    const std::string& message) {
+  std::string text(input);
+  text.append(":");
+  text.append(std::to_string(line));
+  text.append(": ");
+  text.append(severity);
+  text.append(": ");
+  text.append(message);
+  text.push_back('\n');
+  return text;
+}
+
+}  // namespace
+
 std::string FormatGnuFinding(std::string_view input, const CFinding& finding) {
-  std::string line(input);
-  line.append(":");
-  line.append(std::to_string(finding.line));
-  line.append(finding.kind == CFinding::Kind::duplicate ? ": warning: "
-                                                        : ": error: ");
-  line.append("Label \"");
-  line.append(finding.name);
-  switch (finding.kind) {
-    case CFinding::Kind::duplicate:
-      line.append("\" already in line ");
-      line.append(std::to_string(finding.firstLine));
-      break;
-    case CFinding::Kind::unused:
-      line.append("\" not used");
-      break;
-    case CFinding::Kind::notFound:
-      line.append("\" not found");
-      break;
-  }
-  line.push_back('\n');
-  return line;
+  return GnuLine(input, finding.line,
+                 finding.kind == CFinding::Kind::duplicate ? "warning" : "error",
+                 FindingMessage(finding));
+}
+
+std::string FormatGnuNote(std::string_view input, int line, const CNote& note) {
+  return GnuLine(input, line, "note", NoteMessage(note));
 }

@@ -4,17 +4,22 @@
 // break the engine's own promises: pieces longer than 254 characters or
 // with a line end inside, bytes lost or invented by the reader, the two ways
 // of reading disagreeing, unsorted definitions, a trailer that disagrees
-// with the count. One input in kFileSample also goes through a real input
+// with the count, notes that name no definition of the file. Inputs are read
+// byte by byte or in a double-byte code page, chosen by their bytes. One
+// input in kFileSample also goes through a real input
 // file and a real protocol file (consent, open, write, close), which must
 // read and hold exactly what memory gave.
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "checker/input_file.h"
 #include "checker/check_run.h"
+#include "checker/note_finder.h"
 #include "checker/protocol.h"
 #include "fuzz/promise.h"
 #include "fuzz/scratch_folder.h"
@@ -80,17 +85,43 @@ class FuzzHost : public CProtocolHost {
   void ShellOpen(const std::string&) override {}
 };
 
-// Runs the check on `input`, which must be open, and returns the protocol
-// text with its count in `errors`.
-std::string CheckRun(CCheckRun& run, std::unique_ptr<CStdioFile> input, int& errors) {
+// Every note points at a definition that is there, under the section the
+// note names.
+void CheckNotes(const CLabelList& defs, const CLabelList& references) {
+  const CNoteFinder notes(defs, references);
+  for (int i = 0; i < references.GetCount(); ++i) {
+    const CLabelEntry& reference = references.At(i);
+    if (reference.used) continue;
+    const std::optional<CNote> note = notes.NoteFor(reference.name, reference.kind);
+    if (!note) continue;
+    bool listed = false;
+    for (int j = 0; j < defs.GetCount(); ++j) {
+      const CLabelEntry& d = defs.At(j);
+      if (d.line == note->line && d.name == note->name && d.kind == note->section) listed = true;
+    }
+    Expect(listed, "a note names a definition of the file");
+    Expect(note->wanted == reference.kind, "a note is for the reference's section");
+    if (note->kind == CNote::Kind::closeName)
+      Expect(note->section == reference.kind && !note->name.empty(),
+             "a close name is a named list of the right section");
+  }
+}
+
+// Runs the check on `input`, which must be open, in `codePage`, and returns
+// the protocol text with its count in `errors`.
+std::string CheckRun(CCheckRun& run, std::unique_ptr<CStdioFile> input,
+                     const CCodePage& codePage, int& errors) {
   run.m_pInputFile = std::move(input);
   run.m_strDisplayName = MakeDisplayName(InputPath());
+  run.m_codePage = codePage;
   run.RunCheck();
   Expect(!run.m_pInputFile, "the check run releases the input");
 
   const CLabelList& defs = *run.m_pDefinitions;
   for (int j = 1; j < defs.GetCount(); ++j)
-    Expect(defs.At(j - 1).name <= defs.At(j).name, "definitions are sorted");
+    Expect(codePage.Compare(defs.At(j - 1).name, defs.At(j).name) <= 0,
+           "definitions are sorted");
+  CheckNotes(defs, *run.m_pReferences);
 
   std::string text;
   errors = EmitProtocol(defs, *run.m_pReferences, run.m_strDisplayName,
@@ -115,13 +146,14 @@ std::unique_ptr<CStdioFile> OpenFile() {
 
 // The file layer: the input read from a file must give what memory gave,
 // and the protocol file must hold the text.
-void CheckThroughFiles(std::string_view bytes, const std::string& text, int errors) {
+void CheckThroughFiles(std::string_view bytes, const CCodePage& codePage,
+                       const std::string& text, int errors) {
   WriteWholeFile(InputPath(), bytes);
   CheckPieces(*OpenFile(), *OpenBytes(bytes), bytes);
 
   CCheckRun run;
   int fileErrors = 0;
-  Expect(CheckRun(run, OpenFile(), fileErrors) == text,
+  Expect(CheckRun(run, OpenFile(), codePage, fileErrors) == text,
          "a file and memory give the same protocol");
   FuzzHost host;
   Expect(run.WriteProtocol(host) == CCheckRun::ProtocolOutcome::written,
@@ -137,11 +169,17 @@ void CheckThroughFiles(std::string_view bytes, const std::string& text, int erro
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const std::size_t hash = std::hash<std::string_view>()(bytes);
+  // Byte by byte most of the time, as on Linux; the double-byte code pages
+  // with their different lead-byte ranges now and then.
+  static const CCodePage kCodePages[] = {CCodePage(), CCodePage(),
+                                         *CCodePage::FromNumber(932),
+                                         *CCodePage::FromNumber(936)};
+  const CCodePage& codePage = kCodePages[(hash / kFileSample) % std::size(kCodePages)];
   CheckPieces(*OpenBytes(bytes), *OpenBytes(bytes), bytes);
   CCheckRun run;
   int errors = 0;
-  const std::string text = CheckRun(run, OpenBytes(bytes), errors);
-  if (std::hash<std::string_view>()(bytes) % kFileSample == 0)
-    CheckThroughFiles(bytes, text, errors);
+  const std::string text = CheckRun(run, OpenBytes(bytes), codePage, errors);
+  if (hash % kFileSample == 0) CheckThroughFiles(bytes, codePage, text, errors);
   return 0;
 }

@@ -6,6 +6,8 @@ VELTRANE_PACKAGES=(
   g++ cmake make pkg-config libwxgtk3.2-dev
   # tests
   googletest libgtest-dev libgmock-dev libbenchmark-dev python3
+  # the SARIF multitool (a .NET program) needs ICU
+  libicu72
   xvfb xauth xdotool openbox imagemagick xdg-utils x11-utils desktop-file-utils
   clang libclang-rt-14-dev
   # packaging: cpack's Debian generator reads shared-library dependencies
@@ -47,4 +49,30 @@ veltrane_install_missing() {
   fi
   "${sudo[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Microsoft's SARIF multitool, which the tests validate SARIF logs with,
+# from the npm registry into build-tools/ (git ignores build*). Installs
+# Node.js and npm from Debian first when there is no npm. Sets
+# VELTRANE_SARIF_MULTITOOL to the program's path.
+VELTRANE_SARIF_MULTITOOL_VERSION=5.7.0
+veltrane_install_sarif_multitool() {
+  local prefix="$PWD/build-tools/sarif-multitool"
+  VELTRANE_SARIF_MULTITOOL="$prefix/node_modules/@microsoft/sarif-multitool-linux/Sarif.Multitool"
+  if [ ! -f "$VELTRANE_SARIF_MULTITOOL" ]; then
+    if ! command -v npm >/dev/null; then
+      local sudo=()
+      if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+      fi
+      "${sudo[@]}" apt-get update -qq
+      DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends nodejs npm
+    fi
+    echo "Installing @microsoft/sarif-multitool@$VELTRANE_SARIF_MULTITOOL_VERSION into $prefix"
+    npm install --prefix "$prefix" --no-audit --no-fund --loglevel=error \
+      "@microsoft/sarif-multitool@$VELTRANE_SARIF_MULTITOOL_VERSION"
+  fi
+  # npm may leave install scripts unrun, and the package's only one makes
+  # the program executable.
+  chmod u+x "$VELTRANE_SARIF_MULTITOOL"
 }

@@ -53,3 +53,15 @@ std::string TextFileBytes(const std::string& text) {
   return text;
 #endif
 }
+
+std::string WithoutNoteLines(const std::string& gnu) {
+  std::string kept;
+  std::size_t start = 0;
+  for (std::size_t end; (end = gnu.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::string line = gnu.substr(start, end - start + 1);
+    const std::size_t lineColon = line.find(':', line.find(':') + 1);
+    if (lineColon == std::string::npos || line.compare(lineColon, 8, ": note: ") != 0)
+      kept += line;
+  }
+  return kept;
+}

@@ -1,0 +1,87 @@
+// Finds, among many list names, the few that may be within a small edit
+// distance of a given name, without comparing it with all of them.
+#ifndef VELTRANE_CHECKER_CLOSE_NAME_INDEX_H_
+#define VELTRANE_CHECKER_CLOSE_NAME_INDEX_H_
+
+#include <cstdint>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "checker/label_list.h"
+
+// One name to look up: its bytes, its section and the largest distance
+// that counts as close.
+struct CCloseNameQuery {
+  std::string_view name;
+  int kind = 0;
+  int limit = 0;
+};
+
+// Built for a known set of queries: it counts, for each gram of each query
+// at each place, how many names hold it there, and keeps the definitions
+// of only the rarest of them.
+class CCloseNameIndex {
+ public:
+  // Indexes the definitions with a name for `queries`. Each limit is 1 or 2.
+  // REQUIRES: `definitions` outlives the index and stays unchanged.
+  CCloseNameIndex(const CLabelList& definitions, const std::vector<CCloseNameQuery>& queries);
+
+  // Appends to `found`, in ascending order and each once, the indices of
+  // definitions of the query's section that may be within its limit: all
+  // that are, and some that are not. The queries past a budget of about two
+  // million gram keys (thousands of broken references) get none, so that
+  // memory stays bounded on hostile files.
+  // REQUIRES: `query` is one of those the index was built for.
+  void Candidates(const CCloseNameQuery& query, std::vector<int>& found) const;
+
+ private:
+  // A gram of one or two bytes, at a place, in names of a section and a
+  // length, as one exact number.
+  using GramKey = std::uint64_t;
+
+  struct Slot {
+    GramKey key = 0;  // 0: empty
+    std::uint32_t count = 0;
+    std::uint32_t first = 0;  // wanted keys: where their postings start
+    bool wanted = false;
+  };
+
+  // The places whose grams `query` is looked up by, and their size q;
+  // q = 0 when the name is too short and m_short serves instead.
+  struct Plan {
+    int q = 0;
+    std::vector<int> places;
+    int minHits = 1;  // a close name holds the grams of at least this many
+  };
+
+  int KindSlot(int kind) const;
+  GramKey KeyOf(int slot, std::size_t length, std::uint32_t gram, std::size_t place) const;
+  // False when no query may look up `key`; true when one may.
+  bool MayHold(GramKey key) const;
+  // The table slot of `key`, or of the empty slot where it belongs.
+  std::size_t Find(GramKey key) const;
+  void Insert(GramKey key);
+  // How many definitions hold `gram` near `place` in a name of a length
+  // close to that of the query.
+  std::uint64_t Spread(const CCloseNameQuery& query, int slot, std::uint32_t gram,
+                       int place) const;
+  Plan PlanFor(const CCloseNameQuery& query, int slot) const;
+  // Calls `visit(key)` for every key a plan's gram at `place` is looked up by.
+  template <typename Visit>
+  void ForEachLookupKey(const CCloseNameQuery& query, int slot, std::uint32_t gram, int place,
+                        Visit visit) const;
+
+  const CLabelList& m_definitions;
+  std::vector<CCloseNameQuery> m_indexed;  // the queries that fit the budget
+  std::vector<int> m_kinds;      // the sections of the queries
+  std::vector<Slot> m_table;     // open addressing, a power of two in size
+  // A bit for each hash of the keys in m_table: most grams of most names
+  // are no query's, and the bits, unlike the table, stay in the cache.
+  std::vector<std::uint64_t> m_filter;
+  // The definitions that hold each wanted key, key after key.
+  std::vector<int> m_postings;
+  std::vector<int> m_short;      // definitions of names of 1 to 3 bytes
+};
+
+#endif  // VELTRANE_CHECKER_CLOSE_NAME_INDEX_H_

@@ -1,0 +1,87 @@
+#include "checker/edit_distance.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// Each edit changes the multiset of bytes by at most one on each side and a
+// transposition not at all, so the larger one-sided difference of the two
+// multisets is a lower bound of the distance.
+int MultisetDistance(std::string_view a, std::string_view b) {
+  // All zero between calls: each call clears what it counted, which costs
+  // less than clearing the whole table for the few bytes of two names.
+  thread_local std::array<int, 256> counts{};
+  for (const char c : a) ++counts[static_cast<unsigned char>(c)];
+  for (const char c : b) --counts[static_cast<unsigned char>(c)];
+  int onlyA = 0;
+  int onlyB = 0;
+  // Only the bytes that occur can be non-zero; visiting them again keeps
+  // the cost proportional to the names, not to the alphabet, and leaves
+  // the table clear.
+  for (const char c : a) {
+    int& n = counts[static_cast<unsigned char>(c)];
+    if (n > 0) onlyA += n;
+    if (n < 0) onlyB -= n;
+    n = 0;
+  }
+  for (const char c : b) {
+    int& n = counts[static_cast<unsigned char>(c)];
+    if (n < 0) onlyB -= n;
+    n = 0;
+  }
+  return std::max(onlyA, onlyB);
+}
+
+}  // namespace
+
+int EditDistance(std::string_view a, std::string_view b) {
+  // Lowrance and Wagner's table, bordered by a row and column of "infinity"
+  // so that a transposition needs no bounds checks.
+  const int rows = static_cast<int>(a.size());
+  const int cols = static_cast<int>(b.size());
+  const int infinity = rows + cols;
+  const int width = cols + 2;
+  std::vector<int> d(static_cast<std::size_t>((rows + 2) * width));
+  auto at = [&](int i, int j) -> int& { return d[static_cast<std::size_t>(i * width + j)]; };
+  at(0, 0) = infinity;
+  for (int i = 0; i <= rows; ++i) {
+    at(i + 1, 0) = infinity;
+    at(i + 1, 1) = i;
+  }
+  for (int j = 0; j <= cols; ++j) {
+    at(0, j + 1) = infinity;
+    at(1, j + 1) = j;
+  }
+  std::array<int, 256> lastRowOf{};  // of each byte in a, 0 for none
+  for (int i = 1; i <= rows; ++i) {
+    int lastColMatch = 0;
+    for (int j = 1; j <= cols; ++j) {
+      const int k = lastRowOf[static_cast<unsigned char>(b[j - 1])];
+      const int l = lastColMatch;
+      const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
+      if (cost == 0) lastColMatch = j;
+      at(i + 1, j + 1) = std::min({at(i, j) + cost, at(i + 1, j) + 1, at(i, j + 1) + 1,
+                                   at(k, l) + (i - k - 1) + 1 + (j - l - 1)});
+    }
+    lastRowOf[static_cast<unsigned char>(a[i - 1])] = i;
+  }
+  return at(rows + 1, cols + 1);
+}
+
+int BoundedEditDistance(std::string_view a, std::string_view b, int limit) {
+  // Bytes both names start or end with take part in no cheapest edit.
+  while (!a.empty() && !b.empty() && a.front() == b.front()) {
+    a.remove_prefix(1);
+    b.remove_prefix(1);
+  }
+  while (!a.empty() && !b.empty() && a.back() == b.back()) {
+    a.remove_suffix(1);
+    b.remove_suffix(1);
+  }
+  const int lengthGap = std::abs(static_cast<int>(a.size()) - static_cast<int>(b.size()));
+  if (lengthGap > limit || MultisetDistance(a, b) > limit) return limit + 1;
+  return std::min(EditDistance(a, b), limit + 1);
+}

@@ -1,0 +1,19 @@
+// How far apart two label names are, for suggesting the list a mistyped
+// reference meant.
+#ifndef VELTRANE_CHECKER_EDIT_DISTANCE_H_
+#define VELTRANE_CHECKER_EDIT_DISTANCE_H_
+
+#include <string_view>
+
+// The Damerau-Levenshtein distance of `a` and `b` (insertions, deletions,
+// substitutions and transpositions of adjacent bytes, each costing one, a
+// transposed pair may be edited again) when it is at most `limit`, and
+// limit + 1 otherwise. Cheap for the usual case of two names that are far
+// apart: most such pairs are rejected before any table is filled.
+// REQUIRES: limit >= 0.
+int BoundedEditDistance(std::string_view a, std::string_view b, int limit);
+
+// The same distance without a bound, computed the plain way; for tests.
+int EditDistance(std::string_view a, std::string_view b);
+
+#endif  // VELTRANE_CHECKER_EDIT_DISTANCE_H_

@@ -1,0 +1,167 @@
+#include "checker/note_finder.h"
+
+#include <algorithm>
+#include <memory>
+#include <tuple>
+
+#include "checker/close_name_index.h"
+#include "checker/edit_distance.h"
+
+namespace {
+
+int DistanceLimit(std::string_view referenceName) {
+  return referenceName.size() <= 6 ? 1 : 2;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+char FoldCase(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// FNV-1a of the section and the name with case and blanks left out.
+std::uint64_t FoldedKey(std::string_view name, int kind) {
+  std::uint64_t hash = 0xcbf29ce484222325ULL ^ static_cast<std::uint32_t>(kind);
+  for (const char c : name) {
+    if (IsBlank(c)) continue;
+    hash = (hash ^ static_cast<unsigned char>(FoldCase(c))) * 0x100000001b3ULL;
+  }
+  return hash;
+}
+
+bool FoldedEqual(std::string_view a, std::string_view b) {
+  std::size_t i = 0;
+  std::size_t j = 0;
+  for (;;) {
+    while (i < a.size() && IsBlank(a[i])) ++i;
+    while (j < b.size() && IsBlank(b[j])) ++j;
+    if (i == a.size() || j == b.size()) return i == a.size() && j == b.size();
+    if (FoldCase(a[i]) != FoldCase(b[j])) return false;
+    ++i;
+    ++j;
+  }
+}
+
+}  // namespace
+
+CNoteFinder::CNoteFinder(const CLabelList& definitions, const CLabelList& references)
+    : m_definitions(definitions) {
+  // Each name not found once, however often it is referred to.
+  std::vector<CCloseNameQuery> queries;
+  for (int i = 0; i < references.GetCount(); ++i) {
+    const CLabelEntry& entry = references.At(i);
+    if (entry.used) continue;
+    if (KindSlot(entry.kind) < 0) m_kinds.push_back(entry.kind);
+    if (!entry.name.empty())
+      queries.push_back(CCloseNameQuery{entry.name, entry.kind, DistanceLimit(entry.name)});
+  }
+  if (m_kinds.empty()) return;
+  // In the order of the file, which decides who is left out should the
+  // index run out of room.
+  std::vector<std::size_t> order(queries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return std::tie(queries[a].kind, queries[a].name) < std::tie(queries[b].kind, queries[b].name);
+  });
+  std::vector<bool> repeated(queries.size(), false);
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    const CCloseNameQuery& a = queries[order[i - 1]];
+    const CCloseNameQuery& b = queries[order[i]];
+    if (a.kind == b.kind && a.name == b.name) repeated[order[i]] = true;
+  }
+  std::vector<CCloseNameQuery> distinct;
+  for (std::size_t i = 0; i < queries.size(); ++i) {
+    if (!repeated[i]) distinct.push_back(queries[i]);
+  }
+  queries.swap(distinct);
+  m_closeNames = std::make_unique<CCloseNameIndex>(definitions, queries);
+
+  m_unused.resize(m_kinds.size());
+  for (int j = 0; j < definitions.GetCount(); ++j) {
+    const CLabelEntry& entry = definitions.At(j);
+    const int slot = KindSlot(entry.kind);
+    if (slot < 0) continue;
+    if (!entry.used) {
+      Unused& unused = m_unused[static_cast<std::size_t>(slot)];
+      if (unused.count++ == 0) unused.first = j;
+    }
+    // A list without a name is no list anyone meant to write.
+    if (!entry.name.empty()) m_folded.emplace_back(FoldedKey(entry.name, entry.kind), j);
+  }
+  std::sort(m_folded.begin(), m_folded.end());
+}
+
+int CNoteFinder::KindSlot(int kind) const {
+  const auto it = std::find(m_kinds.begin(), m_kinds.end(), kind);
+  return it == m_kinds.end() ? -1 : static_cast<int>(it - m_kinds.begin());
+}
+
+std::optional<CNote> CNoteFinder::NoteFor(std::string_view name, int kind) const {
+  if (auto note = OtherSection(name, kind)) return note;
+  if (auto note = CloseName(name, kind)) return note;
+  return OnlyUnused(kind);
+}
+
+std::optional<CNote> CNoteFinder::OtherSection(std::string_view name, int kind) const {
+  // Binary search over the sorted list: equal names stand together, in the
+  // order they were added.
+  int low = 0;
+  int high = m_definitions.GetCount();
+  while (low < high) {
+    const int mid = low + (high - low) / 2;
+    if (m_definitions.At(mid).name < name)
+      low = mid + 1;
+    else
+      high = mid;
+  }
+  for (int j = low; j < m_definitions.GetCount() && m_definitions.At(j).name == name; ++j) {
+    const CLabelEntry& entry = m_definitions.At(j);
+    if (entry.kind != kind)
+      return CNote{CNote::Kind::otherSection, entry.name, entry.line, entry.kind, kind};
+  }
+  return std::nullopt;
+}
+
+void CNoteFinder::Lookup(const std::vector<Posting>& postings, std::uint64_t key,
+                         std::vector<int>& found) {
+  auto it = std::lower_bound(postings.begin(), postings.end(), Posting{key, -1});
+  for (; it != postings.end() && it->first == key; ++it) found.push_back(it->second);
+}
+
+std::optional<CNote> CNoteFinder::CloseName(std::string_view name, int kind) const {
+  if (name.empty() || !m_closeNames) return std::nullopt;
+  const int limit = DistanceLimit(name);
+
+  std::vector<int> candidates;
+  Lookup(m_folded, FoldedKey(name, kind), candidates);
+  const std::size_t foldedCount = candidates.size();
+  m_closeNames->Candidates(CCloseNameQuery{name, kind, limit}, candidates);
+
+  // The best is the smallest (used, distance, sorted position); a name that
+  // differs only in case and blanks is as close as a name can be.
+  std::optional<std::tuple<bool, int, int>> best;
+  for (std::size_t c = 0; c < candidates.size(); ++c) {
+    const int j = candidates[c];
+    const CLabelEntry& entry = m_definitions.At(j);
+    if (entry.kind != kind) continue;  // another section's short name, or a hash collision
+    int distance = limit + 1;
+    if (c < foldedCount) {
+      if (FoldedEqual(entry.name, name)) distance = 0;
+    } else {
+      distance = BoundedEditDistance(entry.name, name, limit);
+    }
+    if (distance > limit) continue;
+    const std::tuple<bool, int, int> rank{entry.used, distance, j};
+    if (!best || rank < *best) best = rank;
+  }
+  if (!best) return std::nullopt;
+  const CLabelEntry& entry = m_definitions.At(std::get<2>(*best));
+  return CNote{CNote::Kind::closeName, entry.name, entry.line, entry.kind, kind};
+}
+
+std::optional<CNote> CNoteFinder::OnlyUnused(int kind) const {
+  const int slot = KindSlot(kind);
+  if (slot < 0 || m_unused[static_cast<std::size_t>(slot)].count != 1) return std::nullopt;
+  const CLabelEntry& entry = m_definitions.At(m_unused[static_cast<std::size_t>(slot)].first);
+  return CNote{CNote::Kind::onlyUnused, entry.name, entry.line, entry.kind, kind};
+}

@@ -1,0 +1,79 @@
+// Hints for references that name no list: where the list the author most
+// likely meant is. They stand beside the findings and never count as one.
+#ifndef VELTRANE_CHECKER_NOTE_FINDER_H_
+#define VELTRANE_CHECKER_NOTE_FINDER_H_
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "checker/close_name_index.h"
+#include "checker/label_list.h"
+
+// One hint for a reference that matched no definition.
+struct CNote {
+  enum class Kind {
+    otherSection,  // a list of exactly that name stands under another section
+    closeName,     // a list of the right section has a name close to it
+    onlyUnused,    // the right section has exactly one list nothing uses
+  };
+
+  Kind kind = Kind::onlyUnused;
+  std::string_view name;  // the definition's name, as the file has it
+  int line = -1;          // the definition's line
+  int section = 0;        // the SectionKind the definition stands under
+  int wanted = 0;         // the SectionKind the reference needs
+};
+
+// Finds the hint for each reference not found, from lists that a check has
+// sorted and resolved. Building it indexes only the sections that have a
+// reference not found, and of their names only the rare grams those
+// references are looked up by, so a clean file costs nothing and each
+// lookup meets few candidates.
+// REQUIRES: both lists outlive the finder and stay unchanged; `definitions`
+// is sorted by name.
+class CNoteFinder {
+ public:
+  CNoteFinder(const CLabelList& definitions, const CLabelList& references);
+
+  // The first hint that applies to a reference named `name` of section
+  // `kind`: a list of that name under another section (the first in sorted
+  // order); else a close name in the right section, ignoring case and
+  // blanks or within a Damerau-Levenshtein distance of 2 (1 for references
+  // of 6 bytes or fewer), an unused list before a used one, then the
+  // closest, then the first in sorted order; else the only list of the
+  // right section that nothing uses. Nothing when none applies.
+  // REQUIRES: a reference of `references` with that name and kind matched
+  // no definition.
+  std::optional<CNote> NoteFor(std::string_view name, int kind) const;
+
+ private:
+  using Posting = std::pair<std::uint64_t, int>;  // (key, definition index)
+
+  std::optional<CNote> OtherSection(std::string_view name, int kind) const;
+  std::optional<CNote> CloseName(std::string_view name, int kind) const;
+  std::optional<CNote> OnlyUnused(int kind) const;
+  // The index of `kind` among m_kinds, or -1.
+  int KindSlot(int kind) const;
+  // Adds the definitions that the postings list under `key` to `found`.
+  static void Lookup(const std::vector<Posting>& postings, std::uint64_t key,
+                     std::vector<int>& found);
+
+  const CLabelList& m_definitions;
+  // The sections that have a reference not found; the tables below cover
+  // only these.
+  std::vector<int> m_kinds;
+  // Definitions by their section and name with case and blanks left out.
+  std::vector<Posting> m_folded;
+  std::unique_ptr<CCloseNameIndex> m_closeNames;
+  struct Unused {
+    int count = 0;
+    int first = -1;  // the index of the first unused definition
+  };
+  std::vector<Unused> m_unused;  // by the slot of the section in m_kinds
+};
+
+#endif  // VELTRANE_CHECKER_NOTE_FINDER_H_

@@ -1,0 +1,128 @@
+#include "checker/note_finder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "checker/check_run.h"
+#include "checker/edit_distance.h"
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string Folded(std::string_view name) {
+  std::string folded;
+  for (const char c : name) {
+    if (IsBlank(c)) continue;
+    folded.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+  }
+  return folded;
+}
+
+// The rules the plain way: every definition compared with the reference.
+std::optional<CNote> PlainNote(const CLabelList& definitions, std::string_view name, int kind) {
+  for (int j = 0; j < definitions.GetCount(); ++j) {
+    const CLabelEntry& d = definitions.At(j);
+    if (d.name == name && d.kind != kind)
+      return CNote{CNote::Kind::otherSection, d.name, d.line, d.kind, kind};
+  }
+  const int limit = name.size() <= 6 ? 1 : 2;
+  std::optional<std::tuple<bool, int, int>> best;
+  for (int j = 0; j < definitions.GetCount() && !name.empty(); ++j) {
+    const CLabelEntry& d = definitions.At(j);
+    if (d.kind != kind || d.name.empty()) continue;
+    const int distance = Folded(d.name) == Folded(name) ? 0 : EditDistance(d.name, name);
+    if (distance > limit) continue;
+    const std::tuple<bool, int, int> rank{d.used, distance, j};
+    if (!best || rank < *best) best = rank;
+  }
+  if (best) {
+    const CLabelEntry& d = definitions.At(std::get<2>(*best));
+    return CNote{CNote::Kind::closeName, d.name, d.line, d.kind, kind};
+  }
+  int unused = -1;
+  int count = 0;
+  for (int j = 0; j < definitions.GetCount(); ++j) {
+    const CLabelEntry& d = definitions.At(j);
+    if (d.kind == kind && !d.used && count++ == 0) unused = j;
+  }
+  if (count != 1) return std::nullopt;
+  const CLabelEntry& d = definitions.At(unused);
+  return CNote{CNote::Kind::onlyUnused, d.name, d.line, d.kind, kind};
+}
+
+std::string Describe(const std::optional<CNote>& note) {
+  if (!note) return "none";
+  return std::to_string(static_cast<int>(note->kind)) + " \"" + std::string(note->name) +
+         "\" line " + std::to_string(note->line) + " section " + std::to_string(note->section) +
+         " wanted " + std::to_string(note->wanted);
+}
+
+// The index finds close names among few candidates; whatever it leaves
+// out must never be the answer. Many files of many near names over a small
+// alphabet, in which every rule and every tie comes up, against the rules
+// applied to every definition.
+TEST(NoteFinderTest, AgreesWithComparingEveryDefinition) {
+  std::uint64_t state = 99;
+  auto next = [&state](unsigned n) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<unsigned>(state >> 33) % n;
+  };
+  const std::string alphabet = "abAB \t";
+  auto word = [&] {
+    std::string s(next(12), ' ');
+    for (char& c : s) c = alphabet[next(static_cast<unsigned>(alphabet.size()))];
+    return s;
+  };
+  auto nearCopy = [&](std::string s) {
+    for (unsigned edits = 1 + next(3); edits > 0; --edits) {
+      const std::size_t at = s.empty() ? 0 : next(static_cast<unsigned>(s.size()));
+      switch (next(4)) {
+        case 0: if (!s.empty()) s[at] = alphabet[next(6)]; break;
+        case 1: s.insert(at, 1, alphabet[next(6)]); break;
+        case 2: if (!s.empty()) s.erase(at, 1); break;
+        case 3: if (at + 1 < s.size()) std::swap(s[at], s[at + 1]); break;
+      }
+    }
+    return s;
+  };
+
+  int notes = 0;
+  for (int file = 0; file < 300; ++file) {
+    CLabelList definitions;
+    CLabelList references;
+    std::vector<std::string> names;
+    const unsigned definitionCount = 1 + next(60);
+    for (unsigned i = 0; i < definitionCount; ++i) {
+      names.push_back(names.empty() || next(2) ? word() : nearCopy(names[next(
+                                                              static_cast<unsigned>(names.size()))]));
+      definitions.Add(names.back(), static_cast<int>(i + 1), names.back(),
+                      static_cast<int>(next(3)));
+    }
+    for (unsigned i = 0; i < 40; ++i) {
+      const std::string name =
+          next(4) == 0 ? word() : nearCopy(names[next(static_cast<unsigned>(names.size()))]);
+      references.Add(name, static_cast<int>(1000 + i), name, static_cast<int>(next(3)));
+    }
+    definitions.Sort();
+    ResolveReferences(definitions, references);
+
+    const CNoteFinder finder(definitions, references);
+    for (int i = 0; i < references.GetCount(); ++i) {
+      const CLabelEntry& r = references.At(i);
+      if (r.used) continue;
+      const std::optional<CNote> expected = PlainNote(definitions, r.name, r.kind);
+      ASSERT_EQ(Describe(finder.NoteFor(r.name, r.kind)), Describe(expected))
+          << "file " << file << " reference \"" << r.name << "\" kind " << r.kind;
+      if (expected) ++notes;
+    }
+  }
+  EXPECT_GT(notes, 1000);  // the files are made so that most references get one
+}
+
+}  // namespace

@@ -1,0 +1,183 @@
+// The notes of veltrane-check --format=gnu end to end: which hint follows a
+// label not found, in what order of preference, and that --no-notes and
+// the exit status leave them out of the findings.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tests/test_util.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+const std::string kExe = VELTRANE_CHECK_EXE;
+
+struct NoteCase {
+  const char* label;
+  std::string file;
+  std::string lines;  // the whole output of --format=gnu f.ins
+};
+
+const std::vector<NoteCase>& NoteCases() {
+  static const std::vector<NoteCase> cases = {
+      {"OtherSection",
+       ".Note Names\n[Standard]\n.Instrument Definitions\n[I]\nControl=Standard\n"
+       "Control=Standard\n",
+       "f.ins:2: error: Label \"Standard\" not used\n"
+       "f.ins:5: error: Label \"Standard\" not found\n"
+       "f.ins:5: note: a list \"Standard\" exists in line 2, but under .Note Names, "
+       "not .Controller Names\n"
+       "f.ins:6: error: Label \"Standard\" not found\n"
+       "f.ins:6: note: a list \"Standard\" exists in line 2, but under .Note Names, "
+       "not .Controller Names\n"},
+      {"OtherSectionIsNoSection",
+       "[Standard]\n.Instrument Definitions\n[I]\nControl=Standard\n",
+       "f.ins:1: error: Label \"Standard\" not used\n"
+       "f.ins:4: error: Label \"Standard\" not found\n"
+       "f.ins:4: note: a list \"Standard\" exists in line 1, but under no section, "
+       "not .Controller Names\n"},
+      {"WantedIsNoSection",
+       "BasedOn=Piano\n.Patch Names\n[Piano]\n",
+       "f.ins:3: error: Label \"Piano\" not used\n"
+       "f.ins:1: error: Label \"Piano\" not found\n"
+       "f.ins:1: note: a list \"Piano\" exists in line 3, but under .Patch Names, "
+       "not no section\n"},
+      {"OtherSectionFirstInSortedOrder",
+       ".RPN Names\n[Std]\n.Note Names\n[Std]\n.Instrument Definitions\n[I]\n"
+       "Control=Std\n",
+       "f.ins:2: error: Label \"Std\" not used\n"
+       "f.ins:4: error: Label \"Std\" not used\n"
+       "f.ins:7: error: Label \"Std\" not found\n"
+       "f.ins:7: note: a list \"Std\" exists in line 2, but under .RPN Names, "
+       "not .Controller Names\n"},
+      {"OtherSectionBeforeCloseName",
+       ".Controller Names\n[Standart]\n.Note Names\n[Standard]\n"
+       ".Instrument Definitions\n[I]\nControl=Standard\n",
+       "f.ins:4: error: Label \"Standard\" not used\n"
+       "f.ins:2: error: Label \"Standart\" not used\n"
+       "f.ins:7: error: Label \"Standard\" not found\n"
+       "f.ins:7: note: a list \"Standard\" exists in line 4, but under .Note Names, "
+       "not .Controller Names\n"},
+      {"CaseDiffersBeforeOnlyUnused",
+       ".Controller Names\n[Rack Controllers]\n.Instrument Definitions\n[I]\n"
+       "Control=RACK CONTROLLERS\n",
+       "f.ins:2: error: Label \"Rack Controllers\" not used\n"
+       "f.ins:5: error: Label \"RACK CONTROLLERS\" not found\n"
+       "f.ins:5: note: did you mean \"Rack Controllers\" (line 2)?\n"},
+      {"BlanksDiffer",
+       ".Controller Names\n[Rack Controllers]\n[Spare]\n.Instrument Definitions\n[I]\n"
+       "Control=R a c k\tController s\n",
+       "f.ins:2: error: Label \"Rack Controllers\" not used\n"
+       "f.ins:3: error: Label \"Spare\" not used\n"
+       "f.ins:6: error: Label \"R a c k\tController s\" not found\n"
+       "f.ins:6: note: did you mean \"Rack Controllers\" (line 2)?\n"},
+      {"TwoTranspositionsInALongName",
+       ".Controller Names\n[Standard Set]\n[Other]\n.Instrument Definitions\n[I]\n"
+       "Control=Stnadrad Set\nControl=Stnadrad Sxt\n",
+       "f.ins:3: error: Label \"Other\" not used\n"
+       "f.ins:2: error: Label \"Standard Set\" not used\n"
+       "f.ins:6: error: Label \"Stnadrad Set\" not found\n"
+       "f.ins:6: note: did you mean \"Standard Set\" (line 2)?\n"
+       "f.ins:7: error: Label \"Stnadrad Sxt\" not found\n"},
+      {"TranspositionThenInsertion",
+       ".Patch Names\n[Bank ABC]\n[Other]\n.Instrument Definitions\n[I]\n"
+       "Patch[*]=Bank CA\n",
+       "f.ins:2: error: Label \"Bank ABC\" not used\n"
+       "f.ins:3: error: Label \"Other\" not used\n"
+       "f.ins:6: error: Label \"Bank CA\" not found\n"
+       "f.ins:6: note: did you mean \"Bank ABC\" (line 2)?\n"},
+      // Six bytes or fewer allow one edit, seven two.
+      {"ShortNamesAllowOneEdit",
+       ".Note Names\n[Drums]\n[Pads]\n.Instrument Definitions\n[I]\n"
+       "Key[*,*]=Drms\nKey[*,1]=Drumzz\nKey[*,2]=Drumsxx\n",
+       "f.ins:2: error: Label \"Drums\" not used\n"
+       "f.ins:3: error: Label \"Pads\" not used\n"
+       "f.ins:6: error: Label \"Drms\" not found\n"
+       "f.ins:6: note: did you mean \"Drums\" (line 2)?\n"
+       "f.ins:7: error: Label \"Drumzz\" not found\n"
+       "f.ins:8: error: Label \"Drumsxx\" not found\n"
+       "f.ins:8: note: did you mean \"Drums\" (line 2)?\n"},
+      {"UnusedBeforeCloser",
+       ".Patch Names\n[Bank Alpha]\n[Bank Alpah]\n.Instrument Definitions\n[I]\n"
+       "Patch[*]=Bank Alpha\nPatch[1]=Bank Alphx\n",
+       "f.ins:3: error: Label \"Bank Alpah\" not used\n"
+       "f.ins:7: error: Label \"Bank Alphx\" not found\n"
+       "f.ins:7: note: did you mean \"Bank Alpah\" (line 3)?\n"},
+      {"CloserThenSortedOrder",
+       ".Patch Names\n[Lead Bz]\n[Lead Ax]\n[Lead Bx12]\n.Instrument Definitions\n[I]\n"
+       "Patch[*]=Lead Bx\n",
+       "f.ins:3: error: Label \"Lead Ax\" not used\n"
+       "f.ins:4: error: Label \"Lead Bx12\" not used\n"
+       "f.ins:2: error: Label \"Lead Bz\" not used\n"
+       "f.ins:7: error: Label \"Lead Bx\" not found\n"
+       "f.ins:7: note: did you mean \"Lead Ax\" (line 3)?\n"},
+      {"OnlyUnused",
+       ".Controller Names\n[Main]\n[Spare Knobs]\n.Instrument Definitions\n[I]\n"
+       "Control=Main\nControl=Faders\n",
+       "f.ins:3: error: Label \"Spare Knobs\" not used\n"
+       "f.ins:7: error: Label \"Faders\" not found\n"
+       "f.ins:7: note: \"Spare Knobs\" (line 3) is the only .Controller Names list "
+       "that nothing uses\n"},
+      {"TwoUnusedGiveNoNote",
+       ".Controller Names\n[Main]\n[Spare Knobs]\n[Pedals]\n.Instrument Definitions\n"
+       "[I]\nControl=Main\nControl=Faders\n",
+       "f.ins:4: error: Label \"Pedals\" not used\n"
+       "f.ins:3: error: Label \"Spare Knobs\" not used\n"
+       "f.ins:8: error: Label \"Faders\" not found\n"},
+      {"OnlyUnusedOfTheWantedSection",
+       ".Note Names\n[Spare Kit]\n.Controller Names\n[Main]\n[Spare Knobs]\n"
+       ".Instrument Definitions\n[I]\nControl=Main\nKey[*,*]=Drums\n",
+       "f.ins:2: error: Label \"Spare Kit\" not used\n"
+       "f.ins:5: error: Label \"Spare Knobs\" not used\n"
+       "f.ins:9: error: Label \"Drums\" not found\n"
+       "f.ins:9: note: \"Spare Kit\" (line 2) is the only .Note Names list "
+       "that nothing uses\n"},
+      {"NamesWithNulAndBlanks",
+       ".Note Names\n[Gone\0 Kit]\n[Bank\0 1]\n.Instrument Definitions\n[I]\n"
+       "Key[*,*]=gone\0kit\nPatch[*]=Bank\0 1\n"s,
+       "f.ins:3: error: Label \"Bank\0 1\" not used\n"
+       "f.ins:2: error: Label \"Gone\0 Kit\" not used\n"
+       "f.ins:6: error: Label \"gone\0kit\" not found\n"
+       "f.ins:6: note: did you mean \"Gone\0 Kit\" (line 2)?\n"
+       "f.ins:7: error: Label \"Bank\0 1\" not found\n"
+       "f.ins:7: note: a list \"Bank\0 1\" exists in line 3, but under .Note Names, "
+       "not .Patch Names\n"s},
+      // "X" is one edit from "", but a list without a name is no list
+      // anyone meant.
+      {"EmptyNamesAreNoCloseName",
+       ".Patch Names\n[]\n[Spare]\n.Instrument Definitions\n[I]\nPatch[1]=X\n",
+       "f.ins:2: error: Label \"\" not used\n"
+       "f.ins:3: error: Label \"Spare\" not used\n"
+       "f.ins:6: error: Label \"X\" not found\n"},
+      {"CleanFile",
+       ".Patch Names\n[Bank]\n.Instrument Definitions\n[I]\nPatch[*]=Bank\n", ""},
+  };
+  return cases;
+}
+
+void PrintTo(const NoteCase& c, std::ostream* os) { *os << c.label; }
+
+class NotesTest : public ::testing::TestWithParam<NoteCase> {};
+
+TEST_P(NotesTest, GnuLines) {
+  ScratchDir dir;
+  WriteBytes(dir.File("f.ins"), GetParam().file);
+  const RunResult r = RunProgram({kExe, "--format=gnu", "f.ins"}, dir.path());
+  EXPECT_EQ(r.out, GetParam().lines);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, GetParam().lines.empty() ? 0 : 1);
+
+  // Notes are no findings: without them the lines and the status are those
+  // of the findings alone.
+  const RunResult bare = RunProgram({kExe, "--format=gnu", "--no-notes", "f.ins"}, dir.path());
+  EXPECT_EQ(bare.out, WithoutNoteLines(GetParam().lines));
+  EXPECT_EQ(bare.status, r.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, NotesTest, ::testing::ValuesIn(NoteCases()),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
