@@ -162,10 +162,14 @@ TEST_F(CliTest, CodePageChoosesHowNamesAreRead) {
       {{"--codepage", "936"}, 0, ""},
       {{"--codepage=1252"}, 1,
        "kit.ins:2: error: Label \"\x83\" not used\n"
-       "kit.ins:5: error: Label \"\x83\x5D\x83\x41 Kit\" not found\n"},
+       "kit.ins:5: error: Label \"\x83\x5D\x83\x41 Kit\" not found\n"
+       "kit.ins:5: note: \"\x83\" (line 2) is the only .Note Names list that nothing "
+       "uses\n"},
       {{}, 1,
        "kit.ins:2: error: Label \"\x83\" not used\n"
-       "kit.ins:5: error: Label \"\x83\x5D\x83\x41 Kit\" not found\n"},
+       "kit.ins:5: error: Label \"\x83\x5D\x83\x41 Kit\" not found\n"
+       "kit.ins:5: note: \"\x83\" (line 2) is the only .Note Names list that nothing "
+       "uses\n"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.options;
