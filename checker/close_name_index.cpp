@@ -86,7 +86,12 @@ CCloseNameIndex::CCloseNameIndex(const CLabelList& definitions,
   std::size_t size = 16;
   while (size < 2 * keys) size *= 2;
   m_table.resize(size);
-  m_filter.assign((std::size_t{1} << 20) / 64, 0);
+  // About sixteen bits a key, up to 2^20: a small file's index stays small,
+  // since it is built anew for every file with a label not found.
+  int filterBits = 12;
+  while (filterBits < 20 && (std::size_t{1} << filterBits) < 16 * keys) ++filterBits;
+  m_filterShift = 64 - filterBits;
+  m_filter.assign((std::size_t{1} << filterBits) / 64, 0);
   for (const CCloseNameQuery& query : m_indexed) {
     const int slot = KindSlot(query.kind);
     ForEachGramOf(query.name, GramSize(query.name.size(), query.limit).first,
@@ -165,7 +170,7 @@ CCloseNameIndex::GramKey CCloseNameIndex::KeyOf(int slot, std::size_t length, st
 }
 
 bool CCloseNameIndex::MayHold(GramKey key) const {
-  const std::size_t bit = Mix(key) >> 44;  // 20 bits
+  const std::size_t bit = Mix(key) >> m_filterShift;
   return (m_filter[bit / 64] >> (bit % 64)) & 1;
 }
 
@@ -179,7 +184,7 @@ std::size_t CCloseNameIndex::Find(GramKey key) const {
 void CCloseNameIndex::Insert(GramKey key) {
   Slot& slot = m_table[Find(key)];
   slot.key = key;
-  const std::size_t bit = Mix(key) >> 44;
+  const std::size_t bit = Mix(key) >> m_filterShift;
   m_filter[bit / 64] |= std::uint64_t{1} << (bit % 64);
 }
 

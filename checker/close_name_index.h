@@ -79,6 +79,7 @@ class CCloseNameIndex {
   // A bit for each hash of the keys in m_table: most grams of most names
   // are no query's, and the bits, unlike the table, stay in the cache.
   std::vector<std::uint64_t> m_filter;
+  int m_filterShift = 44;        // Mix(key) >> m_filterShift is its bit
   // The definitions that hold each wanted key, key after key.
   std::vector<int> m_postings;
   std::vector<int> m_short;      // definitions of names of 1 to 3 bytes
