@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "checker/finding.h"
 #include "platform/code_page.h"
 
 // One occurrence of a label: a definition ("[Name]") or a reference
@@ -27,6 +28,12 @@ struct CLabelEntry {
   std::string_view text;  // the piece as read, with its "\n" if it had one
   int kind = 0;           // the SectionKind it belongs to
   bool used = false;      // matched by a reference, or pre-marked
+  // A definition after the first of its name and kind in sorted order:
+  // no reference can ever match it.
+  bool shadowed = false;
+  // A label line without "]", whose name is therefore empty.
+  bool unclosed = false;
+  CPlace place;           // where the name stands in the file
 };
 
 // A growable list of label entries. Accessors never fail: an index outside

@@ -1,0 +1,61 @@
+// The one entry point of the checking engine: bytes and a code page in, one
+// owned result out, which every face of the program formats.
+#ifndef VELTRANE_CHECKER_CHECK_H_
+#define VELTRANE_CHECKER_CHECK_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "checker/finding.h"
+#include "checker/label_list.h"
+#include "platform/code_page.h"
+#include "platform/file.h"
+
+struct CCheckOptions {
+  CCodePage codePage;  // the default reads byte by byte
+  bool notes = true;   // make the notes; the protocol does not show them
+};
+
+// Everything a check found. The lists own every byte the findings' views
+// point at.
+struct CCheckResult {
+  // Sorted by name in the code page, instrument definitions pre-marked and
+  // every reference resolved.
+  std::unique_ptr<CLabelList> definitions;
+  // In file order.
+  std::unique_ptr<CLabelList> references;
+  // In protocol order: duplicates, unused definitions (sorted order),
+  // references not found (file order).
+  std::vector<CFinding> findings;
+  // For each reference, in file order, the index in `definitions` of the
+  // definition it resolves to (the first of its name and kind in sorted
+  // order), or -1.
+  std::vector<int> resolution;
+  // Notes about the file as a whole, shown before the findings.
+  std::vector<CNote> fileNotes;
+  CCodePage codePage;
+
+  // The number the protocol counts: every finding, warnings included.
+  int ErrorCount() const { return static_cast<int>(findings.size()); }
+};
+
+// Checks the text file `file` from its start to its end; leaves it open.
+// Throws CFileException on a read error, or when the file has more lines
+// than an int counts.
+// REQUIRES: `file` is open for reading in text mode.
+CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options);
+
+// Checks `bytes` as the content of a file named `name` (used in messages of
+// exceptions only). The result copies what it keeps: `bytes` need not
+// outlive the call.
+CCheckResult CheckBytes(std::string_view bytes, const CCheckOptions& options,
+                        const std::string& name = "memory");
+
+// The 1-based column of byte `offset` of `lineText` as people count it:
+// characters of the code page before it, a double-byte character or a
+// well-formed UTF-8 sequence being one character, plus one.
+int ColumnOf(std::string_view lineText, std::uint32_t offset, const CCodePage& codePage);
+
+#endif  // VELTRANE_CHECKER_CHECK_H_

@@ -1,0 +1,105 @@
+// What a check finds, as values: the kinds of findings and of notes with
+// the words, ids and severities that every format shows them with, and
+// where in the file each one stands.
+#ifndef VELTRANE_CHECKER_FINDING_H_
+#define VELTRANE_CHECKER_FINDING_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+enum class FindingKind {
+  duplicate,  // a definition whose name and kind an earlier one has
+  unused,     // a definition that no reference matched
+  notFound,   // a reference that matched no definition
+};
+inline constexpr std::size_t kFindingKindCount = 3;
+
+enum class Severity { error, warning, note };
+
+// "error", "warning" or "note".
+std::string_view SeverityName(Severity severity);
+
+// One kind of finding as every format presents it. A kind without its row
+// does not compile (see finding.cpp).
+struct FindingRule {
+  FindingKind kind;
+  std::string_view id;         // "VLT1001", stable across versions
+  std::string_view name;       // "DuplicateLabel"
+  Severity severity;
+  std::string_view shortText;  // one sentence
+  std::string_view fullText;   // what it means
+  std::string_view help;       // how to fix it
+};
+
+// The rules in the order of FindingKind, which is also each rule's index.
+const std::array<FindingRule, kFindingKindCount>& FindingRules();
+const FindingRule& RuleOf(FindingKind kind);
+
+enum class NoteKind {
+  otherSection,      // a list of exactly that name stands under another section
+  closeName,         // a list of the right section has a name close to it
+  onlyUnused,        // the right section has exactly one list nothing uses
+  noClosingBracket,  // a label line without "]": its list has no name
+  byteOrderMark,     // the file starts with a UTF-8 byte-order mark that hides a line
+};
+inline constexpr std::size_t kNoteKindCount = 5;
+
+// One kind of note. `suggestsList` notes name a list that the reference
+// most likely means: replacing the reference's name with the list's name
+// is the fix an editor may offer.
+struct NoteRule {
+  NoteKind kind;
+  std::string_view name;  // "OtherSection"
+  bool suggestsList;
+};
+const std::array<NoteRule, kNoteKindCount>& NoteRules();
+const NoteRule& RuleOf(NoteKind kind);
+
+// Where a name stands in the file as people see it. Lines end at LF, CR LF
+// or a lone CR. Offsets count bytes of the file.
+struct CPlace {
+  int line = 0;                  // 1-based physical line; 0: no place
+  std::uint64_t lineOffset = 0;  // the offset of the line's first byte
+  // The name's byte range within the line, [begin, end), clamped to the
+  // line; an empty name has an empty range where it would stand.
+  std::uint32_t begin = 0;
+  std::uint32_t end = 0;
+  std::string_view lineText;     // the whole line, without its end
+};
+
+// A hint that explains a finding (or, for the file as a whole, a byte-order
+// mark). Views point into the result that holds the note.
+struct CNote {
+  NoteKind kind = NoteKind::onlyUnused;
+  std::string message;        // for people: UTF-8, with physical line numbers
+  std::string_view name;      // the list it names, as the file has it; "" if none
+  int line = -1;              // that list's line as the protocol counts it
+  CPlace place;               // that list's name; or the line the note is about
+  int section = 0;            // the SectionKind the list stands under
+  int wanted = 0;             // the SectionKind the reference needs
+};
+
+// One finding. Views point into the label lists of the result that holds
+// it, and stay valid as long as that result lives (moving it is fine).
+struct CFinding {
+  FindingKind kind = FindingKind::unused;
+  std::string message;        // for people: UTF-8, with physical line numbers
+  std::string_view name;      // the label, as the file has it
+  int line = -1;              // the line the protocol shows: pieces counted
+  std::string_view text;      // that piece as read: any bytes, "\n" or not
+  CPlace place;               // where the name stands
+  int section = 0;            // the SectionKind of the offending entry
+  // Duplicate only: the first definition of that name and kind.
+  int firstLine = -1;         // its protocol line
+  CPlace firstPlace;
+  std::optional<CNote> note;  // made when the check was asked for notes
+
+  const FindingRule& Rule() const { return RuleOf(kind); }
+  Severity GetSeverity() const { return Rule().severity; }
+};
+
+#endif  // VELTRANE_CHECKER_FINDING_H_
