@@ -1,5 +1,6 @@
 #include "checker/check.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -12,13 +13,13 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-CFinding MakeFinding(FindingKind kind, const CLabelEntry& entry) {
+CFinding MakeFinding(FindingKind kind, const CLabelList& list, const CLabelEntry& entry) {
   CFinding finding;
   finding.kind = kind;
   finding.name = entry.name;
   finding.line = entry.line;
   finding.text = entry.text;
-  finding.place = entry.place;
+  finding.place = list.PlaceOf(entry);
   finding.section = entry.kind;
   return finding;
 }
@@ -40,10 +41,10 @@ void AddDuplicates(const CLabelList& definitions, std::vector<CFinding>& finding
       firstOfKind.emplace_back(entry.kind, j);
       continue;
     }
-    CFinding finding = MakeFinding(FindingKind::duplicate, entry);
+    CFinding finding = MakeFinding(FindingKind::duplicate, definitions, entry);
     const CLabelEntry& firstEntry = definitions.At(first->second);
     finding.firstLine = firstEntry.line;
-    finding.firstPlace = firstEntry.place;
+    finding.firstPlace = definitions.PlaceOf(firstEntry);
     findings.push_back(std::move(finding));
   }
 }
@@ -55,12 +56,12 @@ void AddUnmatched(const CLabelList& list, FindingKind kind, bool notes,
   for (int j = 0; j < list.GetCount(); ++j) {
     const CLabelEntry& entry = list.At(j);
     if (entry.used) continue;
-    CFinding finding = MakeFinding(kind, entry);
+    CFinding finding = MakeFinding(kind, list, entry);
     if (notes && entry.unclosed) {
       CNote note;
       note.kind = NoteKind::noClosingBracket;
       note.line = entry.line;
-      note.place = entry.place;
+      note.place = finding.place;
       note.message = NoClosingBracketMessage();
       finding.note = std::move(note);
     }
@@ -75,10 +76,10 @@ CNote ListNote(const CListHint& hint, const CLabelList& definitions, const CCode
   note.kind = hint.kind;
   note.name = list.name;
   note.line = list.line;
-  note.place = list.place;
+  note.place = definitions.PlaceOf(list);
   note.section = list.kind;
   note.wanted = hint.wanted;
-  note.message = ListNoteMessage(hint.kind, codePage.ToUtf8(list.name), list.place.line,
+  note.message = ListNoteMessage(hint.kind, codePage.ToUtf8(list.name), note.place.line,
                                  list.kind, hint.wanted);
   return note;
 }
@@ -172,5 +173,8 @@ CCheckResult CheckBytes(std::string_view bytes, const CCheckOptions& options,
 }
 
 int ColumnOf(std::string_view lineText, std::uint32_t offset, const CCodePage& codePage) {
-  return static_cast<int>(codePage.CountCharacters(lineText.substr(0, offset))) + 1;
+  // Past the kept start of a very long line, each byte counts as one.
+  const std::size_t kept = std::min<std::size_t>(offset, lineText.size());
+  return static_cast<int>(codePage.CountCharacters(lineText.substr(0, kept)) +
+                          (offset - kept)) + 1;
 }

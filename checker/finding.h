@@ -68,7 +68,9 @@ struct CPlace {
   // line; an empty name has an empty range where it would stand.
   std::uint32_t begin = 0;
   std::uint32_t end = 0;
-  std::string_view lineText;     // the whole line, without its end
+  // The whole line without its end; of a line longer than 64 KiB, its
+  // first 64 KiB.
+  std::string_view lineText;
 };
 
 // A hint that explains a finding (or, for the file as a whole, a byte-order

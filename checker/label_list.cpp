@@ -3,15 +3,16 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <limits>
 
 namespace {
 
 // Blocks start small, since most instrument files hold a few hundred labels,
 // and double up to a limit, so that a large file needs few of them and a
 // small one touches little memory.
-constexpr std::size_t kMaxEntryBlock = 64 * 1024;
+constexpr std::size_t kMaxEntryBlock = 16 * 1024;
 constexpr std::size_t kFirstTextBlock = 16 * 1024;
-constexpr std::size_t kMaxTextBlock = 4 * 1024 * 1024;
+constexpr std::size_t kMaxTextBlock = 1024 * 1024;
 
 bool Contains(std::string_view outer, std::string_view inner) {
   const std::less_equal<const char*> le;
@@ -72,24 +73,43 @@ void CLabelList::Add(std::string_view name, int line, std::string_view text, int
                                        name.size())
                    : StoreText(name);
   entry.line = line;
-  entry.kind = kind;
+  entry.kind = static_cast<std::int16_t>(kind);
   m_order.push_back(&entry);
 }
 
-void CLabelList::SetPlace(int index, CPlace place, std::string_view lineText,
-                          std::string_view piece) {
+void CLabelList::SetPlace(int index, int line, std::uint64_t lineOffset, std::uint64_t begin,
+                          std::string_view lineText, std::string_view piece) {
   if (!InRange(index)) return;
   CLabelEntry& entry = *m_order[index];
-  const auto size = static_cast<std::uint32_t>(lineText.size());
-  place.begin = std::min(place.begin, size);
-  place.end = std::min(place.end, size);
-  if (Contains(piece, lineText) && entry.text.size() == piece.size()) {
-    place.lineText = entry.text.substr(
-        static_cast<std::size_t>(lineText.data() - piece.data()), lineText.size());
+  entry.placeLine = line;
+  entry.lineOffsetLow = static_cast<std::uint32_t>(lineOffset);
+  entry.lineOffsetHigh = static_cast<std::uint8_t>(lineOffset >> 32);
+  entry.placeBegin = static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(begin, std::numeric_limits<std::uint32_t>::max()));
+  std::string_view piecesLine = piece;
+  if (piecesLine.ends_with('\n')) piecesLine.remove_suffix(1);
+  entry.ownLineText = !(lineText.data() == piecesLine.data() &&
+                        lineText.size() == piecesLine.size() && entry.text.size() == piece.size());
+  if (entry.ownLineText) m_lineTexts[&entry] = StoreText(lineText);
+}
+
+CPlace CLabelList::PlaceOf(const CLabelEntry& entry) const {
+  CPlace place;
+  place.line = entry.placeLine;
+  place.lineOffset = (static_cast<std::uint64_t>(entry.lineOffsetHigh) << 32) | entry.lineOffsetLow;
+  if (entry.ownLineText) {
+    const auto it = m_lineTexts.find(&entry);
+    if (it != m_lineTexts.end()) place.lineText = it->second;
   } else {
-    place.lineText = StoreText(lineText);
+    place.lineText = entry.text;
+    if (place.lineText.ends_with('\n')) place.lineText.remove_suffix(1);
   }
-  entry.place = place;
+  const std::size_t cr = entry.name.find('\r');
+  const std::uint64_t length = cr == std::string_view::npos ? entry.name.size() : cr;
+  place.begin = entry.placeBegin;
+  place.end = static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(entry.placeBegin + length, std::numeric_limits<std::uint32_t>::max()));
+  return place;
 }
 
 void CLabelList::MarkUnclosed(int index) {

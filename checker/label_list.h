@@ -4,9 +4,11 @@
 #define VELTRANE_CHECKER_LABEL_LIST_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "checker/finding.h"
@@ -15,26 +17,32 @@
 // One occurrence of a label: a definition ("[Name]") or a reference
 // ("Key=Name"). Its strings are views into the text store of the list that
 // holds it, so an entry is only ever used through its list.
+// A file of 200 MB holds about 400 000 of them, so an entry is kept to 56
+// bytes: no virtual table (entries live in plain blocks and are never
+// deleted through a base), the kind in 16 bits, and the place packed.
 struct CLabelEntry {
-  CLabelEntry() = default;
-  CLabelEntry(const CLabelEntry&) = default;
-  CLabelEntry(CLabelEntry&&) noexcept = default;
-  CLabelEntry& operator=(const CLabelEntry&) = default;
-  CLabelEntry& operator=(CLabelEntry&&) noexcept = default;
-  virtual ~CLabelEntry() = default;
-
   std::string_view name;  // the label, without brackets or key
-  int line = -1;          // 1-based number of the piece it was found in
   std::string_view text;  // the piece as read, with its "\n" if it had one
-  int kind = 0;           // the SectionKind it belongs to
+  int line = -1;          // 1-based number of the piece it was found in
+  std::int16_t kind = 0;  // the SectionKind it belongs to
   bool used = false;      // matched by a reference, or pre-marked
   // A definition after the first of its name and kind in sorted order:
   // no reference can ever match it.
   bool shadowed = false;
   // A label line without "]", whose name is therefore empty.
   bool unclosed = false;
-  CPlace place;           // where the name stands in the file
+
+  // Where the name stands, as CLabelList::PlaceOf gives it. A large file
+  // holds hundreds of thousands of entries, so this is kept small: the
+  // line's offset in 40 bits (a terabyte), and the line's text only when
+  // it is not simply the piece without its line end.
+  bool ownLineText = false;
+  std::uint8_t lineOffsetHigh = 0;
+  int placeLine = 0;             // 1-based physical line; 0: not placed
+  std::uint32_t lineOffsetLow = 0;
+  std::uint32_t placeBegin = 0;  // the name's offset in its line
 };
+static_assert(sizeof(CLabelEntry) <= 56, "a label entry costs 56 bytes at most");
 
 // A growable list of label entries. Accessors never fail: an index outside
 // the list gives a neutral value ("", -1, 0 or false) and MarkUsed ignores it.
@@ -62,12 +70,19 @@ class CLabelList {
   void MarkUsed(int index);
   bool IsUsed(int index) const;
 
-  // Sets where the entry's name stands, `place` without its line text,
-  // which is `lineText`: the whole line, without its end. The name's range
-  // is clamped to it. When `lineText` lies within `piece`, the bytes the
-  // entry was added with, the entry's own copy of them serves.
-  void SetPlace(int index, CPlace place, std::string_view lineText,
-                std::string_view piece = {});
+  // Sets where the entry's name stands: in physical line `line`, which
+  // starts at file offset `lineOffset` and whose text (without its end, or
+  // of a very long line its start) is `lineText`, at offset `begin` of it.
+  // When `lineText` is `piece`, the bytes the entry was added with, less
+  // its line end, the entry's own copy of them serves.
+  void SetPlace(int index, int line, std::uint64_t lineOffset, std::uint64_t begin,
+                std::string_view lineText, std::string_view piece = {});
+  // Where the entry's name stands. The range ends at the name's end, or
+  // at a lone CR inside the name, which ends the line.
+  CPlace PlaceOf(const CLabelEntry& entry) const;
+  CPlace PlaceOf(int index) const {
+    return InRange(index) ? PlaceOf(*m_order[index]) : CPlace();
+  }
   // Marks a label line that has no "]".
   void MarkUnclosed(int index);
   // Marks a definition after the first of its name and kind.
@@ -97,6 +112,8 @@ class CLabelList {
   std::vector<std::unique_ptr<char[]>> m_textBlocks;
   char* m_textFree = nullptr;
   std::size_t m_textRoom = 0;
+  // The line texts of the entries that have their own (ownLineText).
+  std::unordered_map<const CLabelEntry*, std::string_view> m_lineTexts;
 };
 
 #endif  // VELTRANE_CHECKER_LABEL_LIST_H_

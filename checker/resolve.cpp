@@ -11,9 +11,11 @@ namespace {
 // with its hash so that most probes compare no bytes.
 class FirstDefinitionIndex {
  public:
-  explicit FirstDefinitionIndex(const CLabelList& definitions) : m_definitions(definitions) {
+  // Marks every definition after the first of its name and kind shadowed.
+  explicit FirstDefinitionIndex(CLabelList& definitions) : m_definitions(definitions) {
+    // At most three quarters full, so that probes stay short.
     std::size_t size = 16;
-    while (size < 2 * static_cast<std::size_t>(definitions.GetCount())) size *= 2;
+    while (size * 3 < 4 * static_cast<std::size_t>(definitions.GetCount())) size *= 2;
     m_slots.assign(size, Slot{});
     m_mask = size - 1;
     // In sorted order, so that the first of equal (name, kind) takes the
@@ -22,7 +24,10 @@ class FirstDefinitionIndex {
       const CLabelEntry& entry = definitions.At(j);
       const std::size_t hash = Hash(entry.name, entry.kind);
       Slot& slot = m_slots[SlotOf(entry.name, entry.kind, hash)];
-      if (slot.index < 0) slot = Slot{static_cast<std::uint32_t>(hash), j};
+      if (slot.index < 0)
+        slot = Slot{static_cast<std::uint32_t>(hash), j};
+      else
+        definitions.MarkShadowed(j);
     }
   }
 
@@ -43,7 +48,7 @@ class FirstDefinitionIndex {
   }
 
   // The position of the slot that holds (name, kind), or of the empty slot
-  // where it belongs. The table is never more than half full.
+  // where it belongs. The table is never more than three quarters full.
   std::size_t SlotOf(std::string_view name, int kind, std::size_t hash) const {
     for (std::size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
       const Slot& slot = m_slots[i];
@@ -64,10 +69,6 @@ class FirstDefinitionIndex {
 
 std::vector<int> ResolveReferences(CLabelList& definitions, CLabelList& references) {
   const FirstDefinitionIndex first(definitions);
-  for (int j = 0; j < definitions.GetCount(); ++j) {
-    const CLabelEntry& entry = definitions.At(j);
-    if (first.Find(entry.name, entry.kind) != j) definitions.MarkShadowed(j);
-  }
   std::vector<int> resolution(static_cast<std::size_t>(references.GetCount()), -1);
   for (int i = 0; i < references.GetCount(); ++i) {
     const CLabelEntry& entry = references.At(i);

@@ -1,6 +1,7 @@
 #include "checker/scanner.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -96,26 +97,22 @@ class LineTracker {
     // Entries of earlier pieces whose line ends in this one.
     if (!m_waiting.empty() && (!m_crs.empty() || piece.ends_with('\n'))) {
       const std::size_t lineEnd = m_crs.empty() ? piece.size() - 1 : m_crs.front();
-      FinishWaiting(m_carry + std::string(piece.substr(0, lineEnd)));
+      FinishWaiting(Carried(piece.substr(0, lineEnd)));
     }
   }
 
-  // Places the name at bytes [begin, begin + length) of the piece in
-  // `list`'s entry `index`. Its line may end only in a later piece; then
-  // the entry waits for it.
-  void Place(CLabelList& list, int index, std::size_t begin, std::size_t length) {
+  // Places the name that starts at byte `begin` of the piece in `list`'s
+  // entry `index`. Its line may end only in a later piece; then the entry
+  // waits for it.
+  void Place(CLabelList& list, int index, std::size_t begin) {
     std::size_t crsBefore = 0;
     while (crsBefore < m_crs.size() && m_crs[crsBefore] < begin) ++crsBefore;
     const bool startsHere = crsBefore > 0 || m_lineStart == m_offset;
     const std::size_t lineBegin = crsBefore > 0 ? m_crs[crsBefore - 1] + 1 : 0;
     const std::uint64_t lineStart = crsBefore > 0 ? m_offset + lineBegin : m_lineStart;
 
-    CPlace place;
-    place.line = m_line + static_cast<int>(crsBefore);
-    place.lineOffset = lineStart;
+    const int line = m_line + static_cast<int>(crsBefore);
     const std::uint64_t nameBegin = m_offset + begin - lineStart;
-    place.begin = static_cast<std::uint32_t>(nameBegin);
-    place.end = static_cast<std::uint32_t>(nameBegin + length);
 
     const bool endsHere = crsBefore < m_crs.size() || m_piece.ends_with('\n');
     if (endsHere) {
@@ -123,13 +120,13 @@ class LineTracker {
           crsBefore < m_crs.size() ? m_crs[crsBefore] : m_piece.size() - 1;
       const std::string_view tail = m_piece.substr(lineBegin, lineEnd - lineBegin);
       if (startsHere) {
-        list.SetPlace(index, place, tail, m_piece);
+        list.SetPlace(index, line, lineStart, nameBegin, tail, m_piece);
       } else {
-        list.SetPlace(index, place, m_carry + std::string(tail));
+        list.SetPlace(index, line, lineStart, nameBegin, Carried(tail));
       }
       return;
     }
-    m_waiting.push_back(Waiting{&list, index, place});
+    m_waiting.push_back(Waiting{&list, index, line, lineStart, nameBegin});
   }
 
   // Done with the piece: the lines it ended are complete.
@@ -145,8 +142,10 @@ class LineTracker {
       m_bAtLineStart = true;
       m_carry.clear();
     } else if (rest < m_piece.size()) {
-      // Kept only for lines longer than a piece, which are rare.
-      m_carry.append(m_piece.substr(rest));
+      // Kept only for lines longer than a piece, which are rare, and only
+      // up to a limit, so that a line of a gigabyte costs no gigabyte.
+      const std::string_view more = m_piece.substr(rest);
+      m_carry.append(more.substr(0, kMaxKeptLine - std::min(kMaxKeptLine, m_carry.size())));
     }
   }
 
@@ -157,12 +156,25 @@ class LineTracker {
   struct Waiting {
     CLabelList* list;
     int index;
-    CPlace place;
+    int line;
+    std::uint64_t lineOffset;
+    std::uint64_t begin;
   };
 
+  // The most bytes of one line kept as its text.
+  static constexpr std::size_t kMaxKeptLine = 64 * 1024;
+
+  // The bytes of the line in earlier pieces followed by `tail`, within the
+  // limit.
+  std::string Carried(std::string_view tail) const {
+    std::string text = m_carry;
+    text.append(tail.substr(0, kMaxKeptLine - std::min(kMaxKeptLine, text.size())));
+    return text;
+  }
+
   void FinishWaiting(const std::string& lineText) {
-    for (const Waiting& waiting : m_waiting)
-      waiting.list->SetPlace(waiting.index, waiting.place, lineText);
+    for (const Waiting& w : m_waiting)
+      w.list->SetPlace(w.index, w.line, w.lineOffset, w.begin, lineText);
     m_waiting.clear();
   }
 
@@ -211,7 +223,7 @@ void AddDefinition(std::string_view piece, int line, int kind, CLabelList& defin
   definitions.Add(name, line, piece, kind);
   const int index = definitions.GetCount() - 1;
   if (close == std::string_view::npos) definitions.MarkUnclosed(index);
-  lines.Place(definitions, index, 1, name.size());
+  lines.Place(definitions, index, 1);
 }
 
 void AddReference(std::string_view piece, int line, int kind, CLabelList& references,
@@ -222,7 +234,7 @@ void AddReference(std::string_view piece, int line, int kind, CLabelList& refere
   if (key->numberedListsOk && (value == "1..128" || value == "0..127")) return;
   references.Add(value, line, piece, key->kind == kNoSection ? kind : key->kind);
   lines.Place(references, references.GetCount() - 1,
-              static_cast<std::size_t>(value.data() - piece.data()), value.size());
+              static_cast<std::size_t>(value.data() - piece.data()));
 }
 
 }  // namespace
