@@ -81,8 +81,9 @@ const ReferenceKey* FindKey(std::string_view piece) {
 // piece of their own, and those cost a search for CR and nothing else.
 class LineTracker {
  public:
-  // Starts on `piece`, which begins at file offset `offset`.
-  void BeginPiece(std::string_view piece, std::uint64_t offset) {
+  // Starts on `piece`, which begins at file offset `offset`; `hasCr` says
+  // whether it holds a CR at all, as the reader found on its way.
+  void BeginPiece(std::string_view piece, std::uint64_t offset, bool hasCr) {
     m_piece = piece;
     m_offset = offset;
     if (m_bAtLineStart) {
@@ -91,9 +92,11 @@ class LineTracker {
       m_bAtLineStart = false;
     }
     m_crs.clear();
-    for (std::size_t k = piece.find('\r'); k != std::string_view::npos;
-         k = piece.find('\r', k + 1))
-      m_crs.push_back(k);
+    if (hasCr) {
+      for (std::size_t k = piece.find('\r'); k != std::string_view::npos;
+           k = piece.find('\r', k + 1))
+        m_crs.push_back(k);
+    }
     // Entries of earlier pieces whose line ends in this one.
     if (!m_waiting.empty() && (!m_crs.empty() || piece.ends_with('\n'))) {
       const std::size_t lineEnd = m_crs.empty() ? piece.size() - 1 : m_crs.front();
@@ -205,7 +208,7 @@ void ScanPass(CStdioFile& file, Handler handle) {
     if (line == std::numeric_limits<int>::max())
       throw CFileException(file.GetFilePath(), EFBIG);
     ++line;
-    lines.BeginPiece(piece, file.GetPieceOffset());
+    lines.BeginPiece(piece, file.GetPieceOffset(), file.PieceHasCr());
     if (piece.front() == '.')
       ApplyHeader(piece, kind);
     else

@@ -25,6 +25,17 @@ constexpr std::string_view kTextLineEnd = "\r\n";
 constexpr std::string_view kTextLineEnd = "\n";
 #endif
 
+// The position of the first LF in p[0, n), or n; `firstCr` is set to the
+// position of the first CR before it, or left alone when there is none.
+// The C library's searches beat a loop that looks for both at once.
+std::size_t FindLineEnd(const char* p, std::size_t n, std::size_t& firstCr) {
+  const char* lf = static_cast<const char*>(std::memchr(p, '\n', n));
+  const std::size_t end = lf ? static_cast<std::size_t>(lf - p) : n;
+  if (const char* cr = static_cast<const char*>(std::memchr(p, '\r', end)))
+    firstCr = static_cast<std::size_t>(cr - p);
+  return end;
+}
+
 }  // namespace
 
 CFileException::CFileException(std::string path, int osError, Cause cause)
@@ -172,8 +183,9 @@ bool CStdioFile::ReadPiece(std::string_view& piece, std::size_t maxChars) {
   const std::size_t n = std::min(unread, maxChars);
   std::size_t length = n;
   std::size_t consumed = n;
-  if (const char* nl = static_cast<const char*>(std::memchr(p, '\n', n))) {
-    length = consumed = static_cast<std::size_t>(nl - p) + 1;
+  std::size_t firstCr = n;
+  if (const std::size_t nl = FindLineEnd(p, n, firstCr); nl < n) {
+    length = consumed = nl + 1;
   } else if (n == maxChars && unread > n && p[n] == '\n' && IsText() &&
              p[n - 1] == '\r') {
     // A CR LF whose CR is the piece's last character still ends it.
@@ -186,6 +198,7 @@ bool CStdioFile::ReadPiece(std::string_view& piece, std::size_t maxChars) {
     p[length - 2] = '\n';
     --length;
   }
+  m_bPieceHasCr = firstCr < length && p[firstCr] == '\r';
   m_readPos += consumed;
   piece = std::string_view(p, length);
   return true;

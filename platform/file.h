@@ -172,6 +172,9 @@ class CStdioFile : public CFile {
   // of the first byte of the piece the last ReadPiece or ReadString read;
   // after a seek, the position it set.
   std::uint64_t GetPieceOffset() const { return m_pieceOffset; }
+  // Whether that piece holds a CR. In text mode, each one is a lone CR, a
+  // line end for editors but not for pieces.
+  bool PieceHasCr() const { return m_bPieceHasCr; }
 
   // Buffers `text` for writing. Throws CFileException on a write error,
   // which may also surface at Seek, SetLength or Close.
@@ -197,6 +200,7 @@ class CStdioFile : public CFile {
   bool m_bReadAtEnd = false;  // a read found the end since the last seek
   std::uint64_t m_bufferOffset = 0;  // the file offset of m_readBuffer[0]
   std::uint64_t m_pieceOffset = 0;
+  bool m_bPieceHasCr = false;
   std::string m_writeBuffer;
   bool m_bMemory = false;
   std::string_view m_memory;
