@@ -81,7 +81,7 @@ focus_main() {
   xsession_focus "$main"
 }
 
-# Waits up to ten seconds until the viewer has been asked to open $1 files.
+# Waits up to ten seconds until the viewer has been asked $1 times in all.
 expect_viewer_calls() {
   xsession_wait_for 10 "the viewer to be asked for the protocol (call $1)" \
     viewer_calls_are "$1"
