@@ -44,8 +44,11 @@ main_window() {
 }
 
 # Clicks a control of the main dialog, given in dialog units of its
-# 320 x 182 template.
-click_du() { xsession_click_du "$main" "$@" 320 182; }
+# 320 x 182 template, once the dialog has the focus.
+click_du() {
+  xsession_focus "$main" || return
+  xsession_click_du "$main" "$@" 320 182
+}
 click_load() { click_du 92 41 133 14; }
 click_check() { click_du 92 78 133 14; }
 click_info() { click_du 11 161 60 14; }
@@ -57,18 +60,16 @@ expect_exit() {
 }
 
 # Types $1 into the file dialog titled $2 and confirms it. The name field
-# may be busy completing the typed folder, so Return is pressed until the
-# dialog goes.
+# may be busy completing the typed folder and miss the Return, so Return is
+# pressed until the dialog goes.
 answer_file_dialog() {
   local dialog try
   dialog=$(xsession_wait_window "$2" 15) || fail "no file dialog '$2'" || return
-  xdotool windowactivate --sync "$dialog" 2>/dev/null
-  sleep 0.5
+  xsession_focus "$dialog" || return
   xdotool key ctrl+a
   xdotool type --delay 10 "$1"
   for try in 1 2 3; do
-    sleep 0.5
-    xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+    xsession_focus "$dialog" || return
     xdotool key Return
     xsession_wait_gone "$2" 3 && return
   done
@@ -77,8 +78,17 @@ answer_file_dialog() {
 
 # Gives the main dialog the keyboard.
 focus_main() {
-  xdotool windowactivate --sync "$main" 2>/dev/null
-  sleep 0.5
+  xsession_focus "$main"
+}
+
+# Waits up to ten seconds until the viewer has been asked $1 times in all.
+expect_viewer_calls() {
+  xsession_wait_for 10 "the viewer to be asked for the protocol (call $1)" \
+    viewer_calls_are "$1"
+}
+
+viewer_calls_are() {
+  [ "$(wc -l <"$work/opened" 2>/dev/null)" = "$1" ]
 }
 
 test_start_without_file() {
@@ -90,7 +100,7 @@ test_start_without_file() {
   click_load
   local open
   open=$(xsession_wait_window "Select a file" 10) || fail "Load is disabled" || return
-  xdotool windowactivate --sync "$open" 2>/dev/null
+  xsession_focus "$open" || return
   xdotool key Escape
   xsession_wait_gone "Select a file" || fail "open dialog stayed" || return
   click_exit
@@ -100,7 +110,7 @@ test_start_without_file() {
 test_enter_ends_program() {
   start
   main_window || return
-  focus_main
+  focus_main || return
   xdotool key Return
   expect_exit
 }
@@ -119,7 +129,8 @@ test_check_writes_protocol_and_overwrites() {
   main_window || return
   click_check
   answer_file_dialog "$typed" "Select Protfile" || return
-  sleep 1
+  # The viewer is asked once the protocol is written.
+  expect_viewer_calls 1 || return
   cmp -s "$protocol" "$work/expected" || fail "protocol differs" || return
   [ "$(cat "$work/opened" 2>/dev/null)" = "$protocol" ] ||
     fail "viewer got '$(cat "$work/opened" 2>/dev/null)'" || return
@@ -132,13 +143,12 @@ test_check_writes_protocol_and_overwrites() {
   answer_file_dialog "$typed" "Select Protfile" || return
   local box
   box=$(xsession_wait_window veltrane 10) || fail "no overwrite question" || return
-  xdotool windowactivate --sync "$box" 2>/dev/null
+  xsession_focus "$box" || return
   xdotool key alt+y
   xsession_wait_gone veltrane || fail "overwrite question stayed" || return
-  sleep 1
+  expect_viewer_calls 2 || return
   cmp -s "$protocol" "$work/expected" || fail "protocol not replaced" || return
-  [ "$(wc -l <"$work/opened")" -eq 2 ] || fail "viewer not opened twice" || return
-  focus_main
+  focus_main || return
   xdotool key Escape
   expect_exit
 }
@@ -154,7 +164,7 @@ test_info_box() {
   xsession_wait_gone Info || fail "Info box stayed open" || return
   kill -0 "$app_pid" 2>/dev/null || fail "the program ended with the Info box" || return
   # The close box ends the program as well.
-  focus_main
+  focus_main || return
   xdotool key alt+F4
   expect_exit
 }
@@ -163,20 +173,23 @@ test_info_box() {
 test_unusable_file_on_command_line() {
   local locked="$work/locked.ins"
   cp "$examples/studio_rack.ins" "$locked"
-  flock "$locked" sleep 60 &
+  # The holder is the process that took the lock, so that ending it
+  # releases the lock.
+  (flock 9 && exec sleep 60) 9<"$locked" &
   local holder=$!
+  xsession_wait_for 5 "the lock on $locked" is_locked "$locked" || return
   local path box ok=0
   for path in "$work/missing.ins" "$locked"; do
     ok=1
     start "$path"
     box=$(xsession_wait_window veltrane 15) || fail "no message for $path" || break
-    xdotool windowactivate --sync "$box" 2>/dev/null
+    xsession_focus "$box" || break
     xdotool key Return
     xsession_wait_gone veltrane || fail "message stayed" || break
     main_window || break
     click_check
     xsession_stays_away "Select Protfile" || fail "Check is enabled after $path" || break
-    focus_main
+    focus_main || break
     xdotool key Escape
     expect_exit || break
     ok=0
@@ -184,6 +197,10 @@ test_unusable_file_on_command_line() {
   kill "$holder" 2>/dev/null
   wait "$holder" 2>/dev/null
   return "$ok"
+}
+
+is_locked() {
+  ! flock -n "$1" true
 }
 
 on_test_failed() {

@@ -25,13 +25,13 @@ xsession_start() {
   openbox >/dev/null 2>&1 &
   XSESSION_PIDS+=($!)
   # openbox is ready when it has claimed the window manager selection.
-  local i
-  for i in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-    sleep 0.1
-  done
+  xsession_poll 10 xsession_has_window_manager && return 0
   echo "xsession: openbox did not start" >&2
   return 1
+}
+
+xsession_has_window_manager() {
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
 }
 
 xsession_stop() {
@@ -55,47 +55,98 @@ xsession_find() {
   return 0
 }
 
+# Runs the command $2... until it succeeds, every tenth of a second for at
+# most $1 whole seconds. Returns non-zero when the time runs out.
+xsession_poll() {
+  local deadline=$((SECONDS + $1 + 1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+# Waits up to $1 seconds for the command $3... to succeed; when it does
+# not, prints a FAIL line saying what was waited for ($2) and returns
+# non-zero.
+xsession_wait_for() {
+  local limit=$1 what=$2
+  shift 2
+  xsession_poll "$limit" "$@" && return 0
+  echo "FAIL: waited $limit s for $what"
+  return 1
+}
+
 # Prints the id of the first visible window titled exactly $1, waiting up
 # to ${2:-10} seconds. Returns non-zero when none appears.
 xsession_wait_window() {
-  local title=$1 limit=${2:-10} id i
-  for i in $(seq $((limit * 10))); do
-    id=$(xsession_find "$title" | head -1)
-    if [ -n "$id" ]; then
-      echo "$id"
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
+  xsession_poll "${2:-10}" xsession_print_first "$1"
+}
+
+xsession_print_first() {
+  local id
+  id=$(xsession_find "$1" | head -1)
+  [ -n "$id" ] && echo "$id"
 }
 
 # Waits up to ${2:-10} seconds until no visible window is titled exactly $1.
 xsession_wait_gone() {
-  local title=$1 limit=${2:-10} i
-  for i in $(seq $((limit * 10))); do
-    [ -z "$(xsession_find "$title")" ] && return 0
-    sleep 0.1
-  done
-  return 1
+  xsession_poll "${2:-10}" xsession_none "$1"
+}
+
+xsession_none() {
+  [ -z "$(xsession_find "$1")" ]
 }
 
 # Waits up to 15 seconds for the process $1, started by this shell, to end.
 # Returns non-zero, with a FAIL line, unless it exits with status 0 (a
 # process that does not end is left running for the caller to stop).
 xsession_expect_exit() {
-  local pid=$1 i status
-  for i in $(seq 150); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      wait "$pid"
-      status=$?
-      [ "$status" -eq 0 ] && return 0
-      echo "FAIL: exit status $status"
-      return 1
-    fi
-    sleep 0.1
+  local status
+  xsession_wait_for 15 "the program to end" xsession_ended "$1" || return 1
+  wait "$1"
+  status=$?
+  [ "$status" -eq 0 ] && return 0
+  echo "FAIL: exit status $status"
+  return 1
+}
+
+xsession_ended() {
+  ! kill -0 "$1" 2>/dev/null
+}
+
+# Gives the window $1 the keyboard: activates it and waits until it holds
+# the input focus. The window manager marks a window active before the
+# program has taken the focus, and keys or clicks sent in between can go
+# astray. An activation asked for while another window was closing can be
+# lost, so it is asked for again after two seconds, three times at most.
+xsession_focus() {
+  local _
+  for _ in 1 2 3; do
+    xdotool windowactivate "$1" 2>/dev/null
+    xsession_poll 2 xsession_has_focus "$1" && return 0
   done
-  echo "FAIL: the program did not end"
+  echo "FAIL: window $1 did not get the keyboard focus"
+  return 1
+}
+
+xsession_has_focus() {
+  [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]
+}
+
+# Waits up to ${1:-5} seconds until two pictures of the screen taken one
+# after the other are the same, so that a screenshot shows the windows
+# painted. Returns non-zero when the screen kept changing.
+xsession_settled() {
+  XSESSION_SCREEN=""
+  xsession_poll "${1:-5}" xsession_screen_unchanged
+}
+
+xsession_screen_unchanged() {
+  local now
+  now=$(import -window root rgb:- 2>/dev/null | md5sum)
+  [ "$now" = "$XSESSION_SCREEN" ] && return 0
+  XSESSION_SCREEN=$now
   return 1
 }
 

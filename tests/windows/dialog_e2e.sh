@@ -19,7 +19,7 @@ holder_pid=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
   release_held_file
-  wineserver_stop_if_running
+  wine_server_stop
   xsession_stop
 }
 trap cleanup EXIT
@@ -51,11 +51,10 @@ main_window() {
 }
 
 # Clicks a control of the main dialog, given in dialog units of its
-# 320 x 182 template. The dialog is activated first: a click that only
+# 320 x 182 template. The dialog gets the focus first: a click that only
 # activates a window does not always reach its button.
 click_du() {
-  xdotool windowactivate --sync "$main" 2>/dev/null
-  sleep 0.2
+  xsession_focus "$main" || return
   xsession_click_du "$main" "$@" 320 182
 }
 load_button=(92 41 133 14)
@@ -94,13 +93,13 @@ button_state() {
 
 # Waits up to five seconds for Check and Load to show as $1 and $2.
 expect_buttons() {
-  local i got
-  for i in $(seq 10); do
-    got="$(button_state "${check_button[@]}") $(button_state "${load_button[@]}")"
-    [ "$got" = "$1 $2" ] && return 0
-    sleep 0.5
-  done
-  fail "Check and Load are $got, expected $1 and $2"
+  xsession_poll 5 buttons_are "$1 $2" ||
+    fail "Check and Load are $buttons, expected $1 and $2"
+}
+
+buttons_are() {
+  buttons="$(button_state "${check_button[@]}") $(button_state "${load_button[@]}")"
+  [ "$buttons" = "$1" ]
 }
 
 # Waits for the program to end; fails unless it exits with status 0.
@@ -113,8 +112,7 @@ expect_exit() {
 answer_file_dialog() {
   local dialog
   dialog=$(xsession_wait_window "$2" 15) || fail "no file dialog '$2'" || return
-  xdotool windowactivate --sync "$dialog" 2>/dev/null
-  sleep 0.5
+  xsession_focus "$dialog" || return
   xdotool type --delay 10 "$1"
   shot "file-dialog-${2// /-}"
   xdotool key Return
@@ -122,27 +120,16 @@ answer_file_dialog() {
 }
 
 # With VELTRANE_SHOTS set to a folder, saves the screen there as $1.png, to
-# look at what the test saw.
+# look at what the test saw, once the windows are painted.
 shot() {
   [ -n "${VELTRANE_SHOTS:-}" ] || return 0
   mkdir -p "$VELTRANE_SHOTS"
-  sleep 0.5
+  xsession_settled 3
   import -window root "$VELTRANE_SHOTS/$1.png"
 }
 
 focus_main() {
-  xdotool windowactivate --sync "$main" 2>/dev/null
-  sleep 0.5
-}
-
-# Waits up to five seconds for the file $1 to have content.
-wait_for_file() {
-  local i
-  for i in $(seq 50); do
-    [ -s "$1" ] && return 0
-    sleep 0.1
-  done
-  return 1
+  xsession_focus "$main"
 }
 
 # The protocol the dialog writes for $1 loaded from the Windows path $2:
@@ -166,7 +153,7 @@ test_start_without_file() {
   local open
   open=$(open_with Open click_load) || fail "Load opened no dialog" || return
   shot open-dialog
-  xdotool windowactivate --sync "$open" 2>/dev/null
+  xsession_focus "$open" || return
   xdotool key Escape
   xsession_wait_gone Open || fail "open dialog stayed" || return
   # Cancelling changed nothing.
@@ -178,7 +165,7 @@ test_start_without_file() {
 test_enter_ends_program() {
   start
   main_window || return
-  focus_main
+  focus_main || return
   xdotool key Return
   expect_exit
 }
@@ -196,7 +183,7 @@ test_check_writes_protocol_and_keeps_existing_file() {
   open_with "Select Protfile" click_check >/dev/null || fail "Check opened no save dialog" || return
   # The save dialog adds the missing ".txt".
   answer_file_dialog 'C:\t\prot' "Select Protfile" || return
-  wait_for_file "$opened" || fail "the protocol was not handed to the viewer" || return
+  xsession_wait_for 5 "the protocol to be handed to the viewer" test -s "$opened" || return
   cmp -s "$protocol" "$work/expected" || fail "protocol differs: $(cmp "$protocol" "$work/expected")" || return
   [ "$(tr -d '\r' <"$opened")" = 'C:\t\prot.txt' ] ||
     fail "viewer got '$(cat "$opened")'" || return
@@ -212,16 +199,16 @@ test_check_writes_protocol_and_keeps_existing_file() {
   answer_file_dialog 'C:\t\prot' "Select Protfile" || return
   local box
   box=$(xsession_wait_window veltrane 10) || fail "no overwrite question" || return
-  xdotool windowactivate --sync "$box" 2>/dev/null
+  xsession_focus "$box" || return
   shot overwrite-question
   xdotool key n
   xsession_wait_gone veltrane || fail "overwrite question stayed" || return
-  sleep 1
-  [ "$(cat "$protocol")" = $'older protocol\r' ] || fail "the existing file changed" || return
-  [ "$(wc -l <"$opened")" -eq 1 ] || fail "the viewer was asked again" || return
-  focus_main
+  # Once the program has ended, nothing more can happen to the files.
+  focus_main || return
   xdotool key Escape
-  expect_exit
+  expect_exit || return
+  [ "$(cat "$protocol")" = $'older protocol\r' ] || fail "the existing file changed" || return
+  [ "$(wc -l <"$opened")" -eq 1 ] || fail "the viewer was asked again"
 }
 
 test_info_box() {
@@ -234,7 +221,7 @@ test_info_box() {
   xsession_click_du "$info" 129 66 50 14 186 87
   xsession_wait_gone Info || fail "Info box stayed open" || return
   kill -0 "$app_pid" 2>/dev/null || fail "the program ended with the Info box" || return
-  focus_main
+  focus_main || return
   xdotool key Return
   expect_exit
 }
@@ -249,23 +236,18 @@ test_held_file_on_command_line() {
   wine "$work/hold_open.exe" 'C:\t\held.ins' <"$work/holder.in" >"$work/holder.out" 2>&1 &
   holder_pid=$!
   exec 7>"$work/holder.in"
-  local i
-  for i in $(seq 100); do
-    grep -q open "$work/holder.out" 2>/dev/null && break
-    sleep 0.1
-  done
-  grep -q open "$work/holder.out" || fail "the helper could not open the file" || return
+  xsession_wait_for 10 "the helper to open the file" grep -qs open "$work/holder.out" || return
   start 'C:\t\held.ins'
   local box
   box=$(xsession_wait_window veltrane 30) || fail "no message" || return
-  xdotool windowactivate --sync "$box" 2>/dev/null
+  xsession_focus "$box" || return
   shot held-file-message
   xdotool key Return
   xsession_wait_gone veltrane || fail "message stayed" || return
   main_window || return
   shot main-after-held-file
   expect_buttons disabled enabled || return
-  focus_main
+  focus_main || return
   xdotool key Escape
   expect_exit || return
   release_held_file
@@ -281,7 +263,10 @@ on_test_failed() {
   import -window root "$work/$1.png" 2>/dev/null && echo "   the screen is in $work/$1.png"
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
   app_pid=""
-  wineserver -k 2>/dev/null
+  # What the test left open goes with the server; the next test gets a
+  # new one.
+  wine_server_stop "$WINEPREFIX"
+  wine_server_start "$WINEPREFIX"
 }
 
 xsession_start || exit 1

@@ -12,8 +12,11 @@ version=${setup##*/veltrane-}
 version=${version%-setup.exe}
 [ -f "$setup" ] || { echo "FAIL: no installer in $build"; exit 1; }
 
+run_job=$build/wine-tests/run_job.exe
+mkdir -p "$build/wine-tests"
+x86_64-w64-mingw32-gcc -O2 -Wall -Wextra -Werror -o "$run_job" "$here/run_job.c" || exit 1
+trap wine_server_stop EXIT
 wine_prefix "$build/wine-tests/install" || { echo "FAIL: no Wine prefix"; exit 1; }
-trap wineserver_stop_if_running EXIT
 
 drive_c=$WINEPREFIX/drive_c
 instdir="$drive_c/Program Files/Veltrane"
@@ -77,14 +80,11 @@ check_uninstalled() {
     fail "Veltrane.ins left under Open with"
 }
 
-# Runs the installer or the uninstaller silently and waits for all it
-# started: the uninstaller copies itself to the temporary folder and
-# goes on from there after the first process ends.
+# Runs the installer or the uninstaller silently and waits up to two
+# minutes for all it started: the uninstaller copies itself to the
+# temporary folder and goes on from there after the first process ends.
 run_silent() {
-  wine "$@" /S
-  local status=$?
-  wineserver -w
-  return $status
+  wine "$run_job" 120 "$@" /S
 }
 
 uninstall() {
@@ -95,7 +95,8 @@ uninstall() {
 }
 
 echo "== install and uninstall on a clean system"
-run_silent "$setup" || fail "installer exit status $?"
+win_setup=$(winepath -w "$setup")
+run_silent "$win_setup" || fail "installer exit status $?"
 check_installed
 # The install does not make Veltrane the default program of .ins files.
 reg_get "$classes\\.ins" "" >/dev/null && fail ".ins got a default program"
@@ -107,7 +108,7 @@ wine reg query "$classes\\.ins" >/dev/null 2>&1 && fail "an empty .ins key was l
 echo "== install and uninstall beside another program that opens .ins files"
 wine reg add "$classes\\.ins" /ve /d Other.ins /f >/dev/null
 wine reg add "$classes\\.ins\\OpenWithProgids" /v Other.ins /t REG_SZ /d "" /f >/dev/null
-run_silent "$setup" || fail "installer exit status $?"
+run_silent "$win_setup" || fail "installer exit status $?"
 check_installed
 [ "$(reg_get "$classes\\.ins" "")" = Other.ins ] || fail "the install took over .ins"
 # A protocol the user saved into the program's folder outlives the program.
