@@ -336,6 +336,12 @@ SELF_TEST = [
      b"t:2:2: error: Label \"\xe3\x82\xbe\xe3\x82\xa2\" not used\n"),
     (936, b".Note Names\n[\xc4\xe3\xba\xc3]\n",
      b"t:2:2: error: Label \"\xe4\xbd\xa0\xe5\xa5\xbd\" not used\n"),
+    (949, b".Note Names\n[\xb5\xe5\xb7\xb3]\n", b"t:2:2: error: Label \"\xeb\x93\x9c\xeb\x9f\xbc\" not used\n"),
+    (950, b".Note Names\n[\xbf\xfb\xb5^]\n", b"t:2:2: error: Label \"\xe9\x8b\xbc\xe7\x90\xb4\" not used\n"),
+    # A byte-order mark is one character read byte by byte, and a lead
+    # byte, its trail byte and one more byte in Shift-JIS.
+    (None, b"\xef\xbb\xbf" + b"a" * 251 + b"Control=X\n", b"t:1:261: error: Label \"X\" not found\n"),
+    (932, b"\xef\xbb\xbf" + b"a" * 251 + b"Control=X\n", b"t:1:262: error: Label \"X\" not found\n"),
     # A lone lead byte, and a pair the code page has no character for,
     # become Windows-1252 characters.
     (932, b".Note Names\n[\x83\x00]\n.Controller Names\nControl=A\x83\n",
