@@ -386,10 +386,10 @@ DOUBLE_BYTE_NAMES = [b"\x83\x5d\x83\x41 Kit", b"\x83\x41", b"\xb1", b"\xb1\xb2",
                      b"\x81\x40\x81", b"\x82\x41x", b"\xa4\x40"]
 # Common words of each code page, which every table reads alike.
 WORDS = {
-    932: "ドラム ピアノ 標準 音色 表",
+    932: "ピアノ 音量 音色 表 太鼓",
     936: "鼓组 钢琴 标准 音色",
     949: "드럼 피아노 표준",
-    950: "鼓組 鋼琴 標準",
+    950: "鼓組 鋼琴 音色 音量",
 }
 LINE_ENDS = [b"\n", b"\r\n", b"\r", b"", b"\r\r\n"]
 # What stands before a name on its physical line or in a long line.
@@ -397,9 +397,11 @@ FILLER = [b"a", b" ", b"\t", b"\r", b"]", b"=", b"\xc3\xa9", b"\xe3\x81\x82", b"
           b"\x83\x41", b"\x83", b"\xb1", b"\x95\x5c", b"\xed\xa0\x80"]
 # Bytes whose characters platforms' code-page tables disagree on: vendor
 # additions and reserved areas (0x80, 0xA0 and 0xFD-0xFF alone in 932; 0x80
-# and the reserved lead bytes 0xC6-0xC8 in 950). Generated double-byte text
-# leaves them out, so that its names read alike on every platform.
-DISPUTED = set(b"\x80\xa0\xfd\xfe\xff\xc6\xc7\xc8")
+# alone and the reserved lead bytes 0xC6-0xC8 in 950). Generated text for
+# those code pages leaves out these bytes wherever they stand, since a lone
+# lead byte or a cut piece can shift a trail byte into a character of its
+# own, so that its names read alike on every platform.
+DISPUTED = {932: set(b"\x80\xa0\xfd\xfe\xff"), 950: set(b"\x80\xc6\xc7\xc8")}
 KEY_LINES = [b"BasedOn", b"Control", b"RPN", b"NRPN", b"Patch[*]", b"Key[*,*]", b"Patch[0]",
              b"Controller", b"KeyXYZ", b"control", b"Patch"]
 # Keys with something before "=": blanks, tabs, UTF-8 and double-byte text.
@@ -469,14 +471,14 @@ def random_file(rng, names=NAMES, filler_parts=FILLER):
     return data
 
 
-def undisputed(texts):
-    return [t for t in texts if not DISPUTED & set(t)]
-
-
 def generator_for(codepage):
     """The names and the filler of files for `codepage`."""
     if codepage in LEAD_BYTES:
         words = [w.encode(CODECS[codepage]) for w in WORDS[codepage].split()]
+        disputed = DISPUTED.get(codepage, set())
+
+        def undisputed(texts):
+            return [t for t in texts if not disputed & set(t)]
         return undisputed(NAMES + DOUBLE_BYTE_NAMES + words), undisputed(FILLER + words)
     return NAMES + UTF8_NAMES, FILLER
 
