@@ -2,17 +2,27 @@
 """A second, deliberately plain implementation of the checker, used to test
 veltrane-check on generated files: it reads the file byte by byte, sorts with
 an insertion sort, resolves with a nested scan and finds duplicates by
-looking back over all earlier definitions, as slowly as it likes.
+looking back over all earlier definitions, as slowly as it likes. It places
+each finding twice, independently of the program: by the 254-character
+pieces the protocol counts, and by physical line and column as editors show
+them (--format=gnu).
 
-Usage: ins_model.py [--compare VELTRANE_CHECK] [--files N] [--seed S] [--codepage CP]
-  Without --compare it prints the protocol of the file named on the command
-  line. With --compare it generates N files and compares byte for byte.
+Usage: ins_model.py [--codepage CP] [--gnu] FILE
+       ins_model.py --compare VELTRANE_CHECK [--files N] [--seed S] [--codepage CP]
+       ins_model.py --self-test
+  With FILE it prints the protocol of FILE, or with --gnu the lines of
+  `veltrane-check --format=gnu --no-notes FILE`. With --compare it generates
+  N files and compares both outputs and the exit status with VELTRANE_CHECK's;
+  the first file that differs is kept and shown as a diff. --self-test checks
+  the model itself against a table of small files with known answers.
   --codepage 932, 936, 949 or 950 reads names as double-byte text (a lead
   byte and the byte after it are one character) and passes the same
   --codepage to VELTRANE_CHECK; without it, or with a single-byte code page
   such as 1252, every byte is a character.
 """
 
+import bisect
+import difflib
 import os
 import random
 import subprocess
@@ -30,6 +40,7 @@ LEAD_BYTES = {
     949: set(range(0x81, 0xFF)),
     950: set(range(0x81, 0xFF)),
 }
+CODECS = {932: "cp932", 936: "gbk", 949: "cp949", 950: "cp950"}
 
 
 def characters(text, leads):
@@ -60,10 +71,13 @@ def sort_key(name, leads):
 
 def pieces(data):
     """Text-mode reading: CR LF is one LF, a lone CR stays; pieces end after
-    LF or at 254 characters."""
+    LF or at 254 characters. Each piece comes with the file offset of every
+    one of its characters (a CR LF read as LF has the offset of its CR)."""
     chars = bytearray()
+    offsets = []
     i = 0
     while i < len(data):
+        offsets.append(i)
         if data[i] == 13 and i + 1 < len(data) and data[i + 1] == 10:
             chars.append(10)
             i += 2
@@ -71,14 +85,13 @@ def pieces(data):
             chars.append(data[i])
             i += 1
     out = []
-    cur = bytearray()
-    for c in chars:
-        cur.append(c)
-        if c == 10 or len(cur) == PIECE:
-            out.append(bytes(cur))
-            cur = bytearray()
-    if cur:
-        out.append(bytes(cur))
+    start = 0
+    for n, c in enumerate(chars):
+        if c == 10 or n + 1 - start == PIECE:
+            out.append((bytes(chars[start:n + 1]), offsets[start:n + 1]))
+            start = n + 1
+    if start < len(chars):
+        out.append((bytes(chars[start:]), offsets[start:]))
     return out
 
 
@@ -89,18 +102,23 @@ def header_kind(piece, kind):
     return kind
 
 
+# An entry: [name, piece-counted line, piece, kind, used, file offset of the
+# name's first byte].
+NAME, LINE, TEXT, KIND, USED, BEGIN = range(6)
+
+
 def scan(data, leads):
     defs, refs = [], []
     kind = 0
-    for line, piece in enumerate(pieces(data), 1):
+    for line, (piece, offsets) in enumerate(pieces(data), 1):
         if piece[:1] == b".":
             kind = header_kind(piece, kind)
         elif piece[:1] == b"[":
             close = find(piece, ord("]"), leads)
             name = piece[1:close] if close > 0 else b""
-            defs.append([name, line, piece, kind, False])
+            defs.append([name, line, piece, kind, False, offsets[0] + 1])
     kind = 0
-    for line, piece in enumerate(pieces(data), 1):
+    for line, (piece, offsets) in enumerate(pieces(data), 1):
         if piece[:1] == b".":
             kind = header_kind(piece, kind)
             continue
@@ -108,74 +126,326 @@ def scan(data, leads):
             if piece[:len(prefix)] == prefix:
                 eq = find(piece, ord("="), leads)
                 value = piece if eq < 0 else piece[eq + 1:]
+                begin = offsets[0] if eq < 0 else offsets[eq] + 1
                 if value.endswith(b"\n"):
                     value = value[:-1]
                 if prefix in (b"Patch", b"Key") and value in (b"1..128", b"0..127"):
                     break
-                refs.append([value, line, piece, kind if key_kind is None else key_kind, False])
+                refs.append([value, line, piece, kind if key_kind is None else key_kind,
+                             False, begin])
                 break
     return defs, refs
 
 
-def check(data, display, leads=frozenset()):
+def check(data, leads=frozenset()):
+    """The findings in protocol order: (what, entry, first definition)."""
     defs, refs = scan(data, leads)
     # Insertion sort, stable, by character codes (unsigned bytes when there
     # are no lead bytes).
     for p in range(1, len(defs)):
         key = defs[p]
         q = p - 1
-        while q >= 0 and sort_key(defs[q][0], leads) > sort_key(key[0], leads):
+        while q >= 0 and sort_key(defs[q][NAME], leads) > sort_key(key[NAME], leads):
             defs[q + 1] = defs[q]
             q -= 1
         defs[q + 1] = key
     for d in defs:
-        if d[3] == 6:
-            d[4] = True
+        if d[KIND] == 6:
+            d[USED] = True
     for r in refs:
         for d in defs:
-            if d[0] == r[0] and d[3] == r[3]:
-                r[4] = True
-                d[4] = True
+            if d[NAME] == r[NAME] and d[KIND] == r[KIND]:
+                r[USED] = True
+                d[USED] = True
                 break
-    out = [b"Veltrane Protocol\nFile: \"" + display + b"\"\n\n"]
-    errors = 0
-
-    def record(entry, finding):
-        text = entry[2] if entry[2].endswith(b"\n") else entry[2] + b"\n"
-        out.append(b"Line %d: " % entry[1] + text + finding)
-
+    findings = []
     for j, d in enumerate(defs):
-        if d[3] == 0:
+        if d[KIND] == 0:
             continue
-        first = next((e for e in defs[:j] if e[0] == d[0] and e[3] == d[3]), None)
+        first = next((e for e in defs[:j] if e[NAME] == d[NAME] and e[KIND] == d[KIND]), None)
         if first is not None:
-            record(d, b"Warning: Label \"" + d[0] + b"\" already in line %d\n" % first[1])
-            errors += 1
-    for d in defs:
-        if not d[4]:
-            record(d, b"Error: Label \"" + d[0] + b"\" not used\n\n")
-            errors += 1
-    for r in refs:
-        if not r[4]:
-            record(r, b"Error: Label \"" + r[0] + b"\" not found\n\n")
-            errors += 1
-    out.append(b"Number of errors %d" % errors)
-    return b"".join(out), errors
+            findings.append(("duplicate", d, first))
+    findings += [("not used", d, None) for d in defs if not d[USED]]
+    findings += [("not found", r, None) for r in refs if not r[USED]]
+    return findings
 
 
-NAMES = [b"A", b"a", b"B", b"Std", b"Std ", b" Std", b"GM", b"", b"1..128", b"0..127",
-         b"1..127", b"\xe9t\xe9", b"x\x00y", b"Drums", b"Drumz", b"=", b"]"]
+def protocol(findings, display):
+    out = [b"Veltrane Protocol\nFile: \"" + display + b"\"\n\n"]
+    for what, entry, first in findings:
+        text = entry[TEXT] if entry[TEXT].endswith(b"\n") else entry[TEXT] + b"\n"
+        if what == "duplicate":
+            finding = b"Warning: Label \"%s\" already in line %d\n" % (entry[NAME], first[LINE])
+        else:
+            finding = b"Error: Label \"%s\" %s\n\n" % (entry[NAME], what.encode())
+        out.append(b"Line %d: " % entry[LINE] + text + finding)
+    out.append(b"Number of errors %d" % len(findings))
+    return b"".join(out)
+
+
+# ---- Physical places and text for people (--format=gnu) ----
+
+def line_starts(data):
+    """File offsets at which physical lines start: a line ends at LF, at
+    CR LF or at a CR not followed by LF."""
+    starts = [0]
+    i = 0
+    while i < len(data):
+        if data[i] == 13 and i + 1 < len(data) and data[i + 1] == 10:
+            i += 2
+            starts.append(i)
+        elif data[i] in (10, 13):
+            i += 1
+            starts.append(i)
+        else:
+            i += 1
+    return starts
+
+
+def utf8_length(text, i):
+    """The length of the well-formed UTF-8 sequence of 2 to 4 bytes at
+    text[i], or 0: no overlong forms, no surrogates, nothing past U+10FFFF."""
+    c = text[i]
+    if 0xC2 <= c <= 0xDF:
+        n, low, high = 2, 0x80, 0xBF
+    elif c == 0xE0:
+        n, low, high = 3, 0xA0, 0xBF
+    elif c == 0xED:
+        n, low, high = 3, 0x80, 0x9F
+    elif 0xE1 <= c <= 0xEF:
+        n, low, high = 3, 0x80, 0xBF
+    elif c == 0xF0:
+        n, low, high = 4, 0x90, 0xBF
+    elif 0xF1 <= c <= 0xF3:
+        n, low, high = 4, 0x80, 0xBF
+    elif c == 0xF4:
+        n, low, high = 4, 0x80, 0x8F
+    else:
+        return 0
+    if i + n > len(text) or not low <= text[i + 1] <= high:
+        return 0
+    if any(not 0x80 <= b <= 0xBF for b in text[i + 2:i + n]):
+        return 0
+    return n
+
+
+def character_lengths(text, codepage):
+    """The byte lengths of the characters of `text` as people count them."""
+    leads = LEAD_BYTES.get(codepage)
+    out = []
+    i = 0
+    while i < len(text):
+        if leads is not None:
+            n = 2 if text[i] in leads and i + 1 < len(text) else 1
+        else:
+            n = utf8_length(text, i) or 1
+        out.append(n)
+        i += n
+    return out
+
+
+def windows_1252(byte):
+    if 0x80 <= byte <= 0x9F and byte not in (0x81, 0x8D, 0x8F, 0x90, 0x9D):
+        return bytes([byte]).decode("cp1252")
+    return chr(byte)
+
+
+def people_text(name, codepage):
+    """`name` as UTF-8 for people: characters of the code page, or well-formed
+    UTF-8 kept; whatever cannot be read so becomes Windows-1252 characters."""
+    codec = CODECS.get(codepage)
+    out = []
+    i = 0
+    for n in character_lengths(name, codepage):
+        chunk = name[i:i + n]
+        i += n
+        try:
+            out.append(chunk.decode(codec if codec else "utf-8"))
+        except UnicodeDecodeError:
+            out.extend(windows_1252(b) for b in chunk)
+    return "".join(out).encode("utf-8")
+
+
+def place(data, starts, offset, codepage):
+    """1-based physical line and column of the byte at `offset`."""
+    line = bisect.bisect_right(starts, offset)
+    before = data[starts[line - 1]:offset]
+    return line, 1 + len(character_lengths(before, codepage))
+
+
+def gnu(findings, path, data, codepage):
+    starts = line_starts(data)
+    out = []
+    for what, entry, first in findings:
+        line, column = place(data, starts, entry[BEGIN], codepage)
+        name = people_text(entry[NAME], codepage)
+        if what == "duplicate":
+            first_line, _ = place(data, starts, first[BEGIN], codepage)
+            message = b"warning: Label \"%s\" already in line %d" % (name, first_line)
+        else:
+            message = b"error: Label \"%s\" %s" % (name, what.encode())
+        out.append(b"%s:%d:%d: %s\n" % (path, line, column, message))
+    return b"".join(out)
+
+
+# ---- Known answers ----
+
+# (code page, file, the gnu lines for the file "t"). Each case is a place or
+# a name that a reading by pieces, by bytes or by UTF-8 alone would get wrong.
+SELF_TEST = [
+    # A label after a 300-character line: two pieces, one physical line.
+    (None, b"x" * 300 + b"\n.Patch Names\n[A]\n", b"t:3:2: error: Label \"A\" not used\n"),
+    # A reference in the second piece of a long line.
+    (None, b"x" * 254 + b"Control=Zed\n", b"t:1:263: error: Label \"Zed\" not found\n"),
+    # CR LF, and CR CR LF: a lone CR, then CR LF, so [A] is in line 4.
+    (None, b".Patch Names\r\n[A]\r\r\n[A]\n",
+     b"t:4:2: warning: Label \"A\" already in line 2\n"
+     b"t:2:2: error: Label \"A\" not used\nt:4:2: error: Label \"A\" not used\n"),
+    # A lone CR inside names is copied; it ends the physical line.
+    (None, b".Patch Names\n[A\rB]\nPatch[*]=X\rY\n[C]",
+     b"t:2:2: error: Label \"A\rB\" not used\nt:6:2: error: Label \"C\" not used\n"
+     b"t:4:10: error: Label \"X\rY\" not found\n"),
+    # A lone CR as the last character of a piece ends the physical line too.
+    (None, b"x" * 253 + b"\r[A]\n", b"t:2:2: error: Label \"A\" not used\n"),
+    # A tab and a blank before the name are part of it and count as columns.
+    (None, b".Controller Names\n\t[A]\nControl=\t Std\n",
+     b"t:3:9: error: Label \"\t Std\" not found\n"),
+    # Empty names: [], [ without ], and RPN= with nothing after "=".
+    (None, b".RPN Names\n[]\n[x\nRPN=\nRPN=",
+     b"t:3:2: warning: Label \"\" already in line 2\nt:3:2: error: Label \"\" not used\n"),
+    (None, b".NRPN Names\nNRPN=", b"t:2:6: error: Label \"\" not found\n"),
+    (None, b".Note Names\n[", b"t:2:2: error: Label \"\" not used\n"),
+    # The last line without a line end keeps its last character.
+    (None, b".Controller Names\n[Std]\nControl=Standard",
+     b"t:2:2: error: Label \"Std\" not used\nt:3:9: error: Label \"Standard\" not found\n"),
+    # A key without "=" names from the piece's first byte.
+    (None, b"Control\n", b"t:1:1: error: Label \"Control\" not found\n"),
+    # UTF-8 before the name is one column per character; names keep UTF-8
+    # and read other bytes as Windows-1252, the undefined ones as themselves.
+    (None, b"Key[\xc3\xa9]=N\xc3\xa9\n", b"t:1:8: error: Label \"N\xc3\xa9\" not found\n"),
+    (None, b"Key[\xc3\xa9\xed\xa0\x80\xc0\xaf]=\xe9t\xe9 \x81\x80\n",
+     b"t:1:13: error: Label \"\xc3\xa9t\xc3\xa9 \xc2\x81\xe2\x82\xac\" not found\n"),
+    (None, b"RPN[\xf0\x9f\x8e\xb9\xf4\x90\x80\x80]=\x00\n",
+     b"t:1:12: error: Label \"\x00\" not found\n"),
+    (1252, b"Key[\xc3\xa9]=\xc3\n", b"t:1:8: error: Label \"\xc3\x83\" not found\n"),
+    # Double-byte: a lead byte and its trail byte are one column and one
+    # character; Shift-JIS names come out as their characters.
+    (932, b"Patch[\x83\x41]=Name\n", b"t:1:10: error: Label \"Name\" not found\n"),
+    (None, b"Patch[\x83\x41]=Name\n", b"t:1:11: error: Label \"Name\" not found\n"),
+    (932, b".Note Names\n[\x83\x5d\x83\x41]\n",
+     b"t:2:2: error: Label \"\xe3\x82\xbe\xe3\x82\xa2\" not used\n"),
+    (936, b".Note Names\n[\xc4\xe3\xba\xc3]\n",
+     b"t:2:2: error: Label \"\xe4\xbd\xa0\xe5\xa5\xbd\" not used\n"),
+    (949, b".Note Names\n[\xb5\xe5\xb7\xb3]\n", b"t:2:2: error: Label \"\xeb\x93\x9c\xeb\x9f\xbc\" not used\n"),
+    (950, b".Note Names\n[\xbf\xfb\xb5^]\n", b"t:2:2: error: Label \"\xe9\x8b\xbc\xe7\x90\xb4\" not used\n"),
+    # A byte-order mark is one character read byte by byte, and a lead
+    # byte, its trail byte and one more byte in Shift-JIS.
+    (None, b"\xef\xbb\xbf" + b"a" * 251 + b"Control=X\n", b"t:1:261: error: Label \"X\" not found\n"),
+    (932, b"\xef\xbb\xbf" + b"a" * 251 + b"Control=X\n", b"t:1:262: error: Label \"X\" not found\n"),
+    # A lone lead byte, and a pair the code page has no character for,
+    # become Windows-1252 characters.
+    (932, b".Note Names\n[\x83\x00]\n.Controller Names\nControl=A\x83\n",
+     b"t:2:2: error: Label \"\xc6\x92\x00\" not used\nt:4:9: error: Label \"A\xc6\x92\" not found\n"),
+    # The column walk starts at the physical line: a lead byte that ends the
+    # first piece pairs with the "[" of the second...
+    (932, b"a" * 253 + b"\x83[A]\n", b"t:1:255: error: Label \"A\" not used\n"),
+    (None, b"a" * 253 + b"\x83[A]\n", b"t:1:256: error: Label \"A\" not used\n"),
+    # ... but a lead byte just before the name's first byte stands alone.
+    (932, b"a" * 253 + b"\x83Control\n", b"t:1:255: error: Label \"Control\" not found\n"),
+    # A duplicate names the physical line of the first definition.
+    (936, b"x" * 600 + b"\n.Note Names\n[\xc4\xe3]\n" + b"y" * 254 + b"[\xc4\xe3]",
+     b"t:4:256: warning: Label \"\xe4\xbd\xa0\" already in line 3\n"
+     b"t:3:2: error: Label \"\xe4\xbd\xa0\" not used\nt:4:256: error: Label \"\xe4\xbd\xa0\" not used\n"),
+]
+
+
+def self_test():
+    failures = 0
+    for n, (codepage, data, want) in enumerate(SELF_TEST):
+        got = gnu(check(data, LEAD_BYTES.get(codepage, frozenset())), b"t", data, codepage)
+        if got != want:
+            failures += 1
+            print("case %d (code page %s) %r:\n  want %r\n  got  %r" % (n, codepage, data[:80], want, got))
+    print("%d passed, %d failed" % (len(SELF_TEST) - failures, failures))
+    return 1 if failures else 0
+
+
+# ---- Generated files ----
+
+NAMES = [b"A", b"a", b"B", b"Std", b"Std ", b" Std", b"\tStd", b"GM", b"", b"1..128", b"0..127",
+         b"1..127", b"\xe9t\xe9", b"x\x00y", b"Drums", b"Drumz", b"=", b"]", b"A\rB", b"\r",
+         b"A\r"]
+# UTF-8, well-formed or not, in files read byte by byte.
+UTF8_NAMES = [b"\xc3\xa9t\xc3\xa9", b"\xe3\x83\x89\xe3\x83\xa9\xe3\x83\xa0", b"\xf0\x9f\x8e\xb9",
+              b"\xc0\xaf", b"\xed\xa0\x80", b"\xc3", b"\x81\x8d\x8f\x90\x9d\x80"]
 # Double-byte names: trail bytes that look like "]" or "=", half-width
 # katakana of 932, lead bytes at the end of a name, and plain double-byte
 # characters, which sort differently from their bytes.
 DOUBLE_BYTE_NAMES = [b"\x83\x5d\x83\x41 Kit", b"\x83\x41", b"\xb1", b"\xb1\xb2", b"\x81=",
                      b"\x95\x5c", b"\x83", b"A\x83", b"\xe0\x40", b"\xfc\xfc", b"\xfe]",
                      b"\x81\x40\x81", b"\x82\x41x", b"\xa4\x40"]
+# Common words of each code page, which every table reads alike.
+WORDS = {
+    932: "ピアノ 音量 音色 表 太鼓",
+    936: "鼓组 钢琴 标准 音色",
+    949: "드럼 피아노 표준",
+    950: "鼓組 鋼琴 音色 音量",
+}
 LINE_ENDS = [b"\n", b"\r\n", b"\r", b"", b"\r\r\n"]
+# What stands before a name on its physical line or in a long line.
+FILLER = [b"a", b" ", b"\t", b"\r", b"]", b"=", b"\xc3\xa9", b"\xe3\x81\x82", b"\xc0",
+          b"\x83\x41", b"\x83", b"\xb1", b"\x95\x5c", b"\xed\xa0\x80"]
+# Bytes whose characters platforms' code-page tables disagree on: vendor
+# additions and reserved areas (0x80, 0xA0 and 0xFD-0xFF alone in 932; 0x80
+# alone and the reserved lead bytes 0xC6-0xC8 in 950). Generated text for
+# those code pages leaves out these bytes wherever they stand, since a lone
+# lead byte or a cut piece can shift a trail byte into a character of its
+# own, so that its names read alike on every platform.
+DISPUTED = {932: set(b"\x80\xa0\xfd\xfe\xff"), 950: set(b"\x80\xc6\xc7\xc8")}
+KEY_LINES = [b"BasedOn", b"Control", b"RPN", b"NRPN", b"Patch[*]", b"Key[*,*]", b"Patch[0]",
+             b"Controller", b"KeyXYZ", b"control", b"Patch"]
+# Keys with something before "=": blanks, tabs, UTF-8 and double-byte text.
+ODD_KEYS = [b"Patch[\x83\x41]", b"Key[\xc3\xa9,*]", b"Control \t", b"BasedOn\xb1\xb2",
+            b"RPN\x83", b"Key[\x95\x5c]"]
 
 
-def random_file(rng, names=NAMES):
-    lines = []
+def name_line(rng, names):
+    """A label line or a key line for one of `names`, without its line end."""
+    name = rng.choice(names)
+    roll = rng.random()
+    if roll < 0.45:
+        before = rng.choice([b"", b"", b"", b" ", b"\t", b" \t"])
+        return b"[" + before + name + (b"]" if rng.random() < 0.9 else b"") + rng.choice([b"", b" x", b"]"])
+    key = rng.choice(KEY_LINES + ODD_KEYS if roll < 0.9 else KEY_LINES)
+    before = rng.choice([b"", b"", b"", b" ", b"\t"])
+    return key + (b"=" + before + name if rng.random() < 0.9 else b"")
+
+
+def filler(rng, length, parts):
+    """`length` bytes of `parts` without LF; mostly without CR either, so
+    that the physical line goes on, sometimes with a lone CR last or anywhere."""
+    roll = rng.random()
+    if roll >= 0.15:
+        parts = [f for f in parts if f != b"\r"]
+    out = bytearray()
+    while len(out) < length:
+        out += rng.choice(parts)
+    out = out[:length]
+    if out and roll > 0.85:
+        out[-1] = 13
+    return bytes(out)
+
+
+def pending(data):
+    """How many characters of the piece being read `data` leaves unfinished."""
+    if not data:
+        return 0
+    last, _ = pieces(data)[-1]
+    return 0 if last.endswith(b"\n") or len(last) == PIECE else len(last)
+
+
+def random_file(rng, names=NAMES, filler_parts=FILLER):
+    data = b"\xef\xbb\xbf" if rng.random() < 0.03 else b""
     for _ in range(rng.randint(0, 60)):
         roll = rng.random()
         name = rng.choice(names)
@@ -183,61 +453,108 @@ def random_file(rng, names=NAMES):
             line = rng.choice([h for h, _ in HEADERS] + [b".Other", b".patch names"])
             if rng.random() < 0.2:
                 line += b" trailing"
-        elif roll < 0.4:
-            line = b"[" + name + (b"]" if rng.random() < 0.9 else b"") + rng.choice([b"", b" x", b"]"])
+        elif roll < 0.65:
+            line = name_line(rng, names)
+        elif roll < 0.75:
+            line = rng.choice([b"0=Piano", b"; comment", b"", b" [A]", b"\t[A]", b"[]", b"[x",
+                               b"RPN=", b"Control"])
         elif roll < 0.8:
-            key = rng.choice([b"BasedOn", b"Control", b"RPN", b"NRPN", b"Patch[*]", b"Key[*,*]",
-                              b"Patch[0]", b"Controller", b"KeyXYZ", b"control", b"Patch"])
-            line = key + (b"=" + name if rng.random() < 0.9 else b"")
-        elif roll < 0.9:
-            line = rng.choice([b"0=Piano", b"; comment", b"", b" [A]", b"\t[A]"])
-        else:
             line = rng.choice([b"[", b"Control=", b"x"]) + bytes(rng.choice(b"ab]=[\r\x00\x83\xb1") for _ in range(rng.randint(240, 520)))
-        lines.append(line + rng.choice(LINE_ENDS))
-    return b"".join(lines)
+        else:
+            # A long line whose later piece is a label or key line: the
+            # filler ends a piece exactly, or one character off either way.
+            length = PIECE * rng.randint(1, 2) - pending(data) + rng.choice([0, 0, 0, -1, 1])
+            line = filler(rng, max(length, 0), filler_parts) + name_line(rng, names)
+        data += line + rng.choice(LINE_ENDS)
+    if rng.random() < 0.3:
+        data = data.rstrip(b"\r\n")
+    return data
+
+
+def generator_for(codepage):
+    """The names and the filler of files for `codepage`."""
+    if codepage in LEAD_BYTES:
+        words = [w.encode(CODECS[codepage]) for w in WORDS[codepage].split()]
+        disputed = DISPUTED.get(codepage, set())
+
+        def undisputed(texts):
+            return [t for t in texts if not disputed & set(t)]
+        return undisputed(NAMES + DOUBLE_BYTE_NAMES + words), undisputed(FILLER + words)
+    return NAMES + UTF8_NAMES, FILLER
+
+
+def show(data):
+    return repr(data) if len(data) <= 400 else repr(data[:400]) + "... (%d bytes)" % len(data)
+
+
+def readable_lines(text):
+    """`text` split at LF only, as UTF-8 with other control characters and
+    bytes that are not UTF-8 escaped."""
+    return ["".join(c if c >= " " else repr(c)[1:-1] for c in line)
+            for line in text.decode("utf-8", "backslashreplace").split("\n")]
 
 
 def compare(exe, files, seed, codepage=None):
     rng = random.Random(seed)
     leads = LEAD_BYTES.get(codepage, frozenset())
-    names = NAMES + DOUBLE_BYTE_NAMES if leads else NAMES
+    names, filler_parts = generator_for(codepage)
     options = ["--codepage=%d" % codepage] if codepage else []
     failures = 0
     with tempfile.TemporaryDirectory() as tmp:
         path = os.path.join(tmp, "generated.ins")
         for n in range(files):
-            data = random_file(rng, names)
+            data = random_file(rng, names, filler_parts)
             with open(path, "wb") as f:
                 f.write(data)
-            expected, errors = check(data, path.encode(), leads)
-            got = subprocess.run([exe] + options + [path], capture_output=True)
-            want_status = 1 if errors else 0
-            if got.stdout != expected or got.returncode != want_status:
+            findings = check(data, leads)
+            want_status = 1 if findings else 0
+            runs = [("protocol", [], protocol(findings, path.encode())),
+                    ("gnu", ["--format=gnu", "--no-notes"], gnu(findings, path.encode(), data, codepage))]
+            for label, format_options, expected in runs:
+                got = subprocess.run([exe] + format_options + options + [path], capture_output=True)
+                if got.stdout == expected and got.returncode == want_status:
+                    continue
                 failures += 1
                 keep = os.path.join(tempfile.gettempdir(), "veltrane-model-failure-%d.ins" % n)
                 with open(keep, "wb") as f:
                     f.write(data)
-                print("file %d differs (kept as %s, status %d, expected %d)"
-                      % (n, keep, got.returncode, want_status))
-                if failures >= 5:
-                    break
-    print("%d passed, %d failed" % (files - failures, failures))
+                print("file %d, %s: differs (kept as %s, status %d, expected %d)"
+                      % (n, label, keep, got.returncode, want_status))
+                if failures == 1:
+                    print("input: " + show(data))
+                    diff = difflib.unified_diff(readable_lines(expected), readable_lines(got.stdout),
+                                                "model", "veltrane-check", lineterm="")
+                    print("\n".join(diff))
+                    if got.stderr:
+                        print("stderr: %r" % got.stderr)
+                break
+            if failures >= 5:
+                break
+    print("%d passed, %d failed" % (n + 1 - failures if files else 0, failures))
     return 1 if failures else 0
 
 
 def main(argv):
+    if argv == ["--self-test"]:
+        return self_test()
     if len(argv) >= 2 and argv[0] == "--compare":
         exe = argv[1]
         opts = dict(zip(argv[2::2], argv[3::2]))
         codepage = int(opts["--codepage"]) if "--codepage" in opts else None
         return compare(exe, int(opts.get("--files", 500)), int(opts.get("--seed", 1)), codepage)
     codepage = None
-    if len(argv) == 3 and argv[0] == "--codepage":
+    if len(argv) >= 3 and argv[0] == "--codepage":
         codepage = int(argv[1])
         argv = argv[2:]
+    as_gnu = argv[:1] == ["--gnu"]
+    if as_gnu:
+        argv = argv[1:]
     if len(argv) == 1:
         with open(argv[0], "rb") as f:
-            text, _ = check(f.read(), argv[0].encode(), LEAD_BYTES.get(codepage, frozenset()))
+            data = f.read()
+        findings = check(data, LEAD_BYTES.get(codepage, frozenset()))
+        path = os.fsencode(argv[0])
+        text = gnu(findings, path, data, codepage) if as_gnu else protocol(findings, path)
         sys.stdout.buffer.write(text)
         return 0
     print(__doc__, file=sys.stderr)
