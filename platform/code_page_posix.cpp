@@ -23,7 +23,6 @@ std::string IconvName(int number) {
       {28593, "ISO-8859-3"}, {28594, "ISO-8859-4"}, {28595, "ISO-8859-5"},
       {28596, "ISO-8859-6"}, {28597, "ISO-8859-7"}, {28598, "ISO-8859-8"},
       {28599, "ISO-8859-9"}, {28603, "ISO-8859-13"}, {28605, "ISO-8859-15"},
-      {936, "GBK"},       {950, "BIG5"},
   };
   for (const Named& named : kNames) {
     if (named.number == number) return named.name;
