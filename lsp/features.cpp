@@ -178,13 +178,15 @@ Json RangeOf(const CPlace& place, PositionEncoding encoding) {
 Json Diagnostics(const CDocumentView& view) {
   Json out = Json::array();
   const CCheckResult& result = view.analysis.Result();
-  for (const CFinding& finding : result.findings) out.push_back(DiagnosticOf(view, finding));
+  // The file's own notes come first, as in every other format: they say
+  // how to read the findings after them.
   for (const CNote& note : result.fileNotes) {
     out.push_back({{"range", RangeOf(note.place, view.encoding)},
                    {"severity", kSeverityInformation},
                    {"source", "veltrane"},
                    {"message", note.message}});
   }
+  for (const CFinding& finding : result.findings) out.push_back(DiagnosticOf(view, finding));
   return out;
 }
 

@@ -39,8 +39,8 @@ struct CDocumentView {
 // The range of a name's place, in the view's encoding.
 Json RangeOf(const CPlace& place, PositionEncoding encoding);
 
-// textDocument/publishDiagnostics's list: one per finding, then one per
-// note about the file as a whole.
+// textDocument/publishDiagnostics's list: one per note about the file as
+// a whole, then one per finding.
 Json Diagnostics(const CDocumentView& view);
 
 Json Definition(const CDocumentView& view, const CPosition& at);

@@ -73,9 +73,9 @@ void CLspServer::Log(std::string_view line) const {
   if (m_log) m_log(line);
 }
 
-std::vector<const CDocument*> CLspServer::Documents() const {
-  std::vector<const CDocument*> out;
-  for (const auto& [uri, open] : m_documents) out.push_back(&open.document);
+std::vector<std::pair<std::string, const CDocument*>> CLspServer::Documents() const {
+  std::vector<std::pair<std::string, const CDocument*>> out;
+  for (const auto& [uri, open] : m_documents) out.emplace_back(uri, &open.document);
   return out;
 }
 

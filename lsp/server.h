@@ -43,8 +43,8 @@ class CLspServer {
   // 0 when `shutdown` came before `exit`, 1 otherwise.
   int ExitStatus() const { return m_shutdownRequested ? 0 : 1; }
 
-  // The open documents, for checks of their consistency.
-  std::vector<const CDocument*> Documents() const;
+  // The open documents by URI, for checks of their consistency.
+  std::vector<std::pair<std::string, const CDocument*>> Documents() const;
 
  private:
   struct COpenDocument {
