@@ -188,6 +188,11 @@ class LspClient:
         finally:
             self._reader.join(timeout=5)
             self._err_reader.join(timeout=5)
+            for pipe in (self.process.stdin, self.process.stdout, self.process.stderr):
+                try:
+                    pipe.close()
+                except OSError:
+                    pass
 
     def close(self, timeout=10):
         """shutdown, then exit; returns the exit status."""

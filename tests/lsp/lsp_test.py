@@ -80,7 +80,7 @@ class ServerCase(unittest.TestCase):
     def tearDown(self):
         if self.client.process.poll() is None:
             self.client.process.kill()
-            self.client.wait_exit()
+        self.client.wait_exit()
 
     def open(self, text, uri=URI):
         self.version += 1
@@ -113,7 +113,11 @@ class ServerCase(unittest.TestCase):
 class LifecycleTest(unittest.TestCase):
     def start(self):
         client = LspClient([SERVER])
-        self.addCleanup(lambda: client.process.poll() is None and client.process.kill())
+        def stop():
+            if client.process.poll() is None:
+                client.process.kill()
+            client.wait_exit()
+        self.addCleanup(stop)
         return client
 
     def test_help_and_version(self):
