@@ -1,57 +1,38 @@
-// The state of one check, from the loaded input file to the written
-// protocol. The dialog and the command-line checker each own one.
+// The state of one check, from the loaded input file to its result. The
+// dialog and the command-line checker each own one.
 #ifndef VELTRANE_CHECKER_CHECK_RUN_H_
 #define VELTRANE_CHECKER_CHECK_RUN_H_
 
 #include <memory>
 #include <string>
 
-#include "checker/label_list.h"
-#include "checker/protocol_host.h"
+#include "checker/check.h"
+#include "checker/resolve.h"
 #include "platform/code_page.h"
 #include "platform/file.h"
 
-// Marks every reference that names a definition of its own kind, and that
-// definition, as used. A reference matches the first definition in sorted
-// order with an equal name and kind.
-// REQUIRES: `definitions` is sorted by name.
-void ResolveReferences(CLabelList& definitions, CLabelList& references);
-
 class CCheckRun {
  public:
-  // How WriteProtocol ended. Only `written` means a protocol exists.
-  enum class ProtocolOutcome {
-    written,
-    cancelled,         // the save dialog was cancelled
-    overwriteRefused,  // the user kept an existing non-empty file
-    openFailed,        // the protocol file could not be opened
-    sameAsInput,       // the chosen path is the checked file itself
-  };
-
-  // Builds, sorts and resolves both lists from the input file, then closes
-  // and releases the input file. Instrument definitions count as used.
-  // Throws CFileException on a read error; the input file and the lists
-  // built so far then stay where they are.
+  // Checks the input file into m_pResult, then closes and releases the
+  // input file. Throws CFileException on a read error; the input file then
+  // stays where it is.
   // REQUIRES: m_pInputFile is set and open.
   void RunCheck();
 
-  // Asks `host` for the protocol path and writes the protocol of the lists
-  // RunCheck resolved. An existing non-empty file is replaced only when the
-  // user says Yes to "Overwrite existing file?"; the checked file itself is
-  // never replaced (`sameAsInput`, asked nothing). On `openFailed`,
-  // m_protocolOpenError says why. Throws CFileException when the old file
-  // cannot be removed or the protocol cannot be written.
-  // REQUIRES: RunCheck has completed.
-  ProtocolOutcome WriteProtocol(CProtocolHost& host);
+  // The checked file, so that no protocol is ever written over it; null
+  // before a check or when the bytes came from memory.
+  const CFileStatus* InputStatus() const {
+    return m_bHaveInputStatus ? &m_inputStatus : nullptr;
+  }
 
   // Closes and releases the input and protocol files, if any.
   void ReleaseFiles();
-  // Deletes both lists, if any.
+  // Deletes the result and its lists, if any.
   void ReleaseLists();
 
   std::unique_ptr<CStdioFile> m_pInputFile;
-  std::unique_ptr<CLabelList> m_pDefinitions;
-  std::unique_ptr<CLabelList> m_pReferences;
+  // The resolved lists and the findings of the last check.
+  std::unique_ptr<CCheckResult> m_pResult;
   int m_nErrorCount = 0;
   std::unique_ptr<CStdioFile> m_pProtocolFile;
   std::string m_strDisplayName;
@@ -59,10 +40,10 @@ class CCheckRun {
   // The code page names are read and sorted in: the system's, unless the
   // owner chooses another before RunCheck.
   CCodePage m_codePage = SystemCodePage();
+  // Whether the check makes notes; the protocol shows none.
+  bool m_bNotes = false;
 
  private:
-  // Identifies the checked file after it is closed, so that no protocol is
-  // ever written over it.
   CFileStatus m_inputStatus;
   bool m_bHaveInputStatus = false;
 };

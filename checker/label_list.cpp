@@ -76,6 +76,30 @@ void CLabelList::Add(std::string_view name, int line, std::string_view text, int
   m_order.push_back(&entry);
 }
 
+void CLabelList::SetPlace(int index, CPlace place, std::string_view lineText,
+                          std::string_view piece) {
+  if (!InRange(index)) return;
+  CLabelEntry& entry = *m_order[index];
+  const auto size = static_cast<std::uint32_t>(lineText.size());
+  place.begin = std::min(place.begin, size);
+  place.end = std::min(place.end, size);
+  if (Contains(piece, lineText) && entry.text.size() == piece.size()) {
+    place.lineText = entry.text.substr(
+        static_cast<std::size_t>(lineText.data() - piece.data()), lineText.size());
+  } else {
+    place.lineText = StoreText(lineText);
+  }
+  entry.place = place;
+}
+
+void CLabelList::MarkUnclosed(int index) {
+  if (InRange(index)) m_order[index]->unclosed = true;
+}
+
+void CLabelList::MarkShadowed(int index) {
+  if (InRange(index)) m_order[index]->shadowed = true;
+}
+
 std::string CLabelList::GetName(int index) const {
   return InRange(index) ? std::string(m_order[index]->name) : std::string();
 }

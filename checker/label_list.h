@@ -62,6 +62,17 @@ class CLabelList {
   void MarkUsed(int index);
   bool IsUsed(int index) const;
 
+  // Sets where the entry's name stands, `place` without its line text,
+  // which is `lineText`: the whole line, without its end. The name's range
+  // is clamped to it. When `lineText` lies within `piece`, the bytes the
+  // entry was added with, the entry's own copy of them serves.
+  void SetPlace(int index, CPlace place, std::string_view lineText,
+                std::string_view piece = {});
+  // Marks a label line that has no "]".
+  void MarkUnclosed(int index);
+  // Marks a definition after the first of its name and kind.
+  void MarkShadowed(int index);
+
   // Orders the entries by name, character by character in `codePage`
   // (unsigned byte values in a single-byte code page); entries with equal
   // names keep the order in which they were added.

@@ -44,8 +44,9 @@ bool FoldedEqual(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-CNoteFinder::CNoteFinder(const CLabelList& definitions, const CLabelList& references)
-    : m_definitions(definitions) {
+CNoteFinder::CNoteFinder(const CLabelList& definitions, const CLabelList& references,
+                         const CCodePage& codePage)
+    : m_definitions(definitions), m_codePage(codePage) {
   // Each name not found once, however often it is referred to.
   std::vector<CCloseNameQuery> queries;
   for (int i = 0; i < references.GetCount(); ++i) {
@@ -80,13 +81,12 @@ CNoteFinder::CNoteFinder(const CLabelList& definitions, const CLabelList& refere
   for (int j = 0; j < definitions.GetCount(); ++j) {
     const CLabelEntry& entry = definitions.At(j);
     const int slot = KindSlot(entry.kind);
-    if (slot < 0) continue;
+    if (slot < 0 || !Matchable(entry)) continue;
     if (!entry.used) {
       Unused& unused = m_unused[static_cast<std::size_t>(slot)];
       if (unused.count++ == 0) unused.first = j;
     }
-    // A list without a name is no list anyone meant to write.
-    if (!entry.name.empty()) m_folded.emplace_back(FoldedKey(entry.name, entry.kind), j);
+    m_folded.emplace_back(FoldedKey(entry.name, entry.kind), j);
   }
   std::sort(m_folded.begin(), m_folded.end());
 }
@@ -96,28 +96,28 @@ int CNoteFinder::KindSlot(int kind) const {
   return it == m_kinds.end() ? -1 : static_cast<int>(it - m_kinds.begin());
 }
 
-std::optional<CNote> CNoteFinder::NoteFor(std::string_view name, int kind) const {
+std::optional<CListHint> CNoteFinder::NoteFor(std::string_view name, int kind) const {
   if (auto note = OtherSection(name, kind)) return note;
   if (auto note = CloseName(name, kind)) return note;
   return OnlyUnused(kind);
 }
 
-std::optional<CNote> CNoteFinder::OtherSection(std::string_view name, int kind) const {
-  // Binary search over the sorted list: equal names stand together, in the
-  // order they were added.
+std::optional<CListHint> CNoteFinder::OtherSection(std::string_view name, int kind) const {
+  // Binary search over the sorted list, in the order it was sorted in: equal
+  // names stand together, in the order they were added.
   int low = 0;
   int high = m_definitions.GetCount();
   while (low < high) {
     const int mid = low + (high - low) / 2;
-    if (m_definitions.At(mid).name < name)
+    if (m_codePage.Compare(m_definitions.At(mid).name, name) < 0)
       low = mid + 1;
     else
       high = mid;
   }
   for (int j = low; j < m_definitions.GetCount() && m_definitions.At(j).name == name; ++j) {
     const CLabelEntry& entry = m_definitions.At(j);
-    if (entry.kind != kind)
-      return CNote{CNote::Kind::otherSection, entry.name, entry.line, entry.kind, kind};
+    if (entry.kind != kind && Matchable(entry))
+      return CListHint{NoteKind::otherSection, j, kind};
   }
   return std::nullopt;
 }
@@ -128,7 +128,7 @@ void CNoteFinder::Lookup(const std::vector<Posting>& postings, std::uint64_t key
   for (; it != postings.end() && it->first == key; ++it) found.push_back(it->second);
 }
 
-std::optional<CNote> CNoteFinder::CloseName(std::string_view name, int kind) const {
+std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind) const {
   if (name.empty() || !m_closeNames) return std::nullopt;
   const int limit = DistanceLimit(name);
 
@@ -143,7 +143,9 @@ std::optional<CNote> CNoteFinder::CloseName(std::string_view name, int kind) con
   for (std::size_t c = 0; c < candidates.size(); ++c) {
     const int j = candidates[c];
     const CLabelEntry& entry = m_definitions.At(j);
-    if (entry.kind != kind) continue;  // another section's short name, or a hash collision
+    // Another section's short name, a hash collision, or a list no
+    // reference can reach.
+    if (entry.kind != kind || !Matchable(entry)) continue;
     int distance = limit + 1;
     if (c < foldedCount) {
       if (FoldedEqual(entry.name, name)) distance = 0;
@@ -155,13 +157,11 @@ std::optional<CNote> CNoteFinder::CloseName(std::string_view name, int kind) con
     if (!best || rank < *best) best = rank;
   }
   if (!best) return std::nullopt;
-  const CLabelEntry& entry = m_definitions.At(std::get<2>(*best));
-  return CNote{CNote::Kind::closeName, entry.name, entry.line, entry.kind, kind};
+  return CListHint{NoteKind::closeName, std::get<2>(*best), kind};
 }
 
-std::optional<CNote> CNoteFinder::OnlyUnused(int kind) const {
+std::optional<CListHint> CNoteFinder::OnlyUnused(int kind) const {
   const int slot = KindSlot(kind);
   if (slot < 0 || m_unused[static_cast<std::size_t>(slot)].count != 1) return std::nullopt;
-  const CLabelEntry& entry = m_definitions.At(m_unused[static_cast<std::size_t>(slot)].first);
-  return CNote{CNote::Kind::onlyUnused, entry.name, entry.line, entry.kind, kind};
+  return CListHint{NoteKind::onlyUnused, m_unused[static_cast<std::size_t>(slot)].first, kind};
 }

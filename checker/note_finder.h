@@ -13,19 +13,12 @@
 #include "checker/close_name_index.h"
 #include "checker/label_list.h"
 
-// One hint for a reference that matched no definition.
-struct CNote {
-  enum class Kind {
-    otherSection,  // a list of exactly that name stands under another section
-    closeName,     // a list of the right section has a name close to it
-    onlyUnused,    // the right section has exactly one list nothing uses
-  };
-
-  Kind kind = Kind::onlyUnused;
-  std::string_view name;  // the definition's name, as the file has it
-  int line = -1;          // the definition's line
-  int section = 0;        // the SectionKind the definition stands under
-  int wanted = 0;         // the SectionKind the reference needs
+// One hint for a reference that matched no definition: the list it most
+// likely means.
+struct CListHint {
+  NoteKind kind = NoteKind::onlyUnused;  // otherSection, closeName or onlyUnused
+  int definition = -1;                   // the list's index in the definitions
+  int wanted = 0;                        // the SectionKind the reference needs
 };
 
 // Finds the hint for each reference not found, from lists that a check has
@@ -33,11 +26,14 @@ struct CNote {
 // reference not found, and of their names only the rare grams those
 // references are looked up by, so a clean file costs nothing and each
 // lookup meets few candidates.
+// Lists that no reference can match, a later definition of a name and kind
+// (marked shadowed) or a list without a name, are never hinted at.
 // REQUIRES: both lists outlive the finder and stay unchanged; `definitions`
-// is sorted by name.
+// is sorted by name in `codePage` and resolved.
 class CNoteFinder {
  public:
-  CNoteFinder(const CLabelList& definitions, const CLabelList& references);
+  CNoteFinder(const CLabelList& definitions, const CLabelList& references,
+              const CCodePage& codePage = CCodePage());
 
   // The first hint that applies to a reference named `name` of section
   // `kind`: a list of that name under another section (the first in sorted
@@ -48,14 +44,19 @@ class CNoteFinder {
   // right section that nothing uses. Nothing when none applies.
   // REQUIRES: a reference of `references` with that name and kind matched
   // no definition.
-  std::optional<CNote> NoteFor(std::string_view name, int kind) const;
+  std::optional<CListHint> NoteFor(std::string_view name, int kind) const;
 
  private:
   using Posting = std::pair<std::uint64_t, int>;  // (key, definition index)
 
-  std::optional<CNote> OtherSection(std::string_view name, int kind) const;
-  std::optional<CNote> CloseName(std::string_view name, int kind) const;
-  std::optional<CNote> OnlyUnused(int kind) const;
+  std::optional<CListHint> OtherSection(std::string_view name, int kind) const;
+  std::optional<CListHint> CloseName(std::string_view name, int kind) const;
+  std::optional<CListHint> OnlyUnused(int kind) const;
+  // A list a reference could match: the first of its name and kind, and
+  // with a name.
+  static bool Matchable(const CLabelEntry& entry) {
+    return !entry.shadowed && !entry.name.empty();
+  }
   // The index of `kind` among m_kinds, or -1.
   int KindSlot(int kind) const;
   // Adds the definitions that the postings list under `key` to `found`.
@@ -63,6 +64,7 @@ class CNoteFinder {
                      std::vector<int>& found);
 
   const CLabelList& m_definitions;
+  CCodePage m_codePage;
   // The sections that have a reference not found; the tables below cover
   // only these.
   std::vector<int> m_kinds;

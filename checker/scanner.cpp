@@ -1,7 +1,10 @@
 #include "checker/scanner.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <limits>
+#include <string>
+#include <vector>
 #include <string_view>
 
 namespace {
@@ -70,6 +73,109 @@ const ReferenceKey* FindKey(std::string_view piece) {
   return nullptr;
 }
 
+// Follows the file's physical lines as its pieces come, so that each name
+// can be placed as an editor shows it. A line ends at LF, CR LF (read as
+// "\n", which ends a piece) or a lone CR (which stays inside a piece); a
+// line longer than a piece goes on in the next one. Most lines are one
+// piece of their own, and those cost a search for CR and nothing else.
+class LineTracker {
+ public:
+  // Starts on `piece`, which begins at file offset `offset`.
+  void BeginPiece(std::string_view piece, std::uint64_t offset) {
+    m_piece = piece;
+    m_offset = offset;
+    if (m_bAtLineStart) {
+      ++m_line;
+      m_lineStart = offset;
+      m_bAtLineStart = false;
+    }
+    m_crs.clear();
+    for (std::size_t k = piece.find('\r'); k != std::string_view::npos;
+         k = piece.find('\r', k + 1))
+      m_crs.push_back(k);
+    // Entries of earlier pieces whose line ends in this one.
+    if (!m_waiting.empty() && (!m_crs.empty() || piece.ends_with('\n'))) {
+      const std::size_t lineEnd = m_crs.empty() ? piece.size() - 1 : m_crs.front();
+      FinishWaiting(m_carry + std::string(piece.substr(0, lineEnd)));
+    }
+  }
+
+  // Places the name at bytes [begin, begin + length) of the piece in
+  // `list`'s entry `index`. Its line may end only in a later piece; then
+  // the entry waits for it.
+  void Place(CLabelList& list, int index, std::size_t begin, std::size_t length) {
+    std::size_t crsBefore = 0;
+    while (crsBefore < m_crs.size() && m_crs[crsBefore] < begin) ++crsBefore;
+    const bool startsHere = crsBefore > 0 || m_lineStart == m_offset;
+    const std::size_t lineBegin = crsBefore > 0 ? m_crs[crsBefore - 1] + 1 : 0;
+    const std::uint64_t lineStart = crsBefore > 0 ? m_offset + lineBegin : m_lineStart;
+
+    CPlace place;
+    place.line = m_line + static_cast<int>(crsBefore);
+    place.lineOffset = lineStart;
+    const std::uint64_t nameBegin = m_offset + begin - lineStart;
+    place.begin = static_cast<std::uint32_t>(nameBegin);
+    place.end = static_cast<std::uint32_t>(nameBegin + length);
+
+    const bool endsHere = crsBefore < m_crs.size() || m_piece.ends_with('\n');
+    if (endsHere) {
+      const std::size_t lineEnd =
+          crsBefore < m_crs.size() ? m_crs[crsBefore] : m_piece.size() - 1;
+      const std::string_view tail = m_piece.substr(lineBegin, lineEnd - lineBegin);
+      if (startsHere) {
+        list.SetPlace(index, place, tail, m_piece);
+      } else {
+        list.SetPlace(index, place, m_carry + std::string(tail));
+      }
+      return;
+    }
+    m_waiting.push_back(Waiting{&list, index, place});
+  }
+
+  // Done with the piece: the lines it ended are complete.
+  void EndPiece() {
+    const bool endsLine = m_piece.ends_with('\n');
+    m_line += static_cast<int>(m_crs.size());
+    const std::size_t rest = m_crs.empty() ? 0 : m_crs.back() + 1;
+    if (!m_crs.empty()) {
+      m_lineStart = m_offset + rest;
+      m_carry.clear();
+    }
+    if (endsLine) {
+      m_bAtLineStart = true;
+      m_carry.clear();
+    } else if (rest < m_piece.size()) {
+      // Kept only for lines longer than a piece, which are rare.
+      m_carry.append(m_piece.substr(rest));
+    }
+  }
+
+  // The file ended: a line without an end is complete.
+  void EndFile() { FinishWaiting(m_carry); }
+
+ private:
+  struct Waiting {
+    CLabelList* list;
+    int index;
+    CPlace place;
+  };
+
+  void FinishWaiting(const std::string& lineText) {
+    for (const Waiting& waiting : m_waiting)
+      waiting.list->SetPlace(waiting.index, waiting.place, lineText);
+    m_waiting.clear();
+  }
+
+  std::string_view m_piece;
+  std::uint64_t m_offset = 0;
+  int m_line = 0;
+  std::uint64_t m_lineStart = 0;
+  bool m_bAtLineStart = true;
+  std::vector<std::size_t> m_crs;  // lone CRs of the piece
+  std::string m_carry;             // the line's bytes in earlier pieces
+  std::vector<Waiting> m_waiting;  // entries whose line has not ended yet
+};
+
 // Runs one pass: every piece goes to `handle` with its line number and the
 // current section kind, headers excepted.
 template <typename Handler>
@@ -77,6 +183,7 @@ void ScanPass(CStdioFile& file, Handler handle) {
   file.SeekToBegin();
   int kind = kNoSection;
   int line = 0;
+  LineTracker lines;
   // Pieces are read in place: most lines are skipped, and a skipped line
   // should cost no copy.
   std::string_view piece;
@@ -86,26 +193,36 @@ void ScanPass(CStdioFile& file, Handler handle) {
     if (line == std::numeric_limits<int>::max())
       throw CFileException(file.GetFilePath(), EFBIG);
     ++line;
+    lines.BeginPiece(piece, file.GetPieceOffset());
     if (piece.front() == '.')
       ApplyHeader(piece, kind);
     else
-      handle(piece, line, kind);
+      handle(piece, line, kind, lines);
+    lines.EndPiece();
   }
+  lines.EndFile();
 }
 
 void AddDefinition(std::string_view piece, int line, int kind, CLabelList& definitions,
-                   const CCodePage& codePage) {
+                   const CCodePage& codePage, LineTracker& lines) {
   if (piece.front() != '[') return;
-  definitions.Add(DefinitionName(piece, codePage), line, piece, kind);
+  const std::size_t close = codePage.Find(piece, ']');
+  const std::string_view name = DefinitionName(piece, codePage);
+  definitions.Add(name, line, piece, kind);
+  const int index = definitions.GetCount() - 1;
+  if (close == std::string_view::npos) definitions.MarkUnclosed(index);
+  lines.Place(definitions, index, 1, name.size());
 }
 
 void AddReference(std::string_view piece, int line, int kind, CLabelList& references,
-                  const CCodePage& codePage) {
+                  const CCodePage& codePage, LineTracker& lines) {
   const ReferenceKey* key = FindKey(piece);
   if (!key) return;
   const std::string_view value = ReferenceValue(piece, codePage);
   if (key->numberedListsOk && (value == "1..128" || value == "0..127")) return;
   references.Add(value, line, piece, key->kind == kNoSection ? kind : key->kind);
+  lines.Place(references, references.GetCount() - 1,
+              static_cast<std::size_t>(value.data() - piece.data()), value.size());
 }
 
 }  // namespace
@@ -118,14 +235,14 @@ std::string_view SectionHeaderText(int kind) {
 }
 
 void ScanDefinitions(CStdioFile& file, CLabelList& definitions, const CCodePage& codePage) {
-  ScanPass(file, [&](std::string_view piece, int line, int kind) {
-    AddDefinition(piece, line, kind, definitions, codePage);
+  ScanPass(file, [&](std::string_view piece, int line, int kind, LineTracker& lines) {
+    AddDefinition(piece, line, kind, definitions, codePage, lines);
   });
 }
 
 void ScanReferences(CStdioFile& file, CLabelList& references, const CCodePage& codePage) {
-  ScanPass(file, [&](std::string_view piece, int line, int kind) {
-    AddReference(piece, line, kind, references, codePage);
+  ScanPass(file, [&](std::string_view piece, int line, int kind, LineTracker& lines) {
+    AddReference(piece, line, kind, references, codePage, lines);
   });
 }
 
@@ -133,8 +250,8 @@ void ScanLabels(CStdioFile& file, CLabelList& definitions, CLabelList& reference
                 const CCodePage& codePage) {
   // A piece that starts with "[" is never a key line, so at most one of the
   // two adds an entry.
-  ScanPass(file, [&](std::string_view piece, int line, int kind) {
-    AddDefinition(piece, line, kind, definitions, codePage);
-    AddReference(piece, line, kind, references, codePage);
+  ScanPass(file, [&](std::string_view piece, int line, int kind, LineTracker& lines) {
+    AddDefinition(piece, line, kind, definitions, codePage, lines);
+    AddReference(piece, line, kind, references, codePage, lines);
   });
 }

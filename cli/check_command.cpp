@@ -6,9 +6,10 @@
 #include <optional>
 #include <string_view>
 
-#include "checker/input_file.h"
 #include "checker/check_run.h"
+#include "checker/input_file.h"
 #include "checker/protocol.h"
+#include "checker/protocol_file.h"
 #include "cli/gnu_format.h"
 #include "cli/sarif_format.h"
 #include "platform/code_page.h"
@@ -27,8 +28,8 @@ constexpr char kUsage[] =
     "\n"
     "      --format=protocol  write the check protocol of INPUT (the default)\n"
     "      --format=gnu       write each finding of every INPUT as one line\n"
-    "                         INPUT:LINE: warning|error: MESSAGE, and after a\n"
-    "                         label not found a note on the likely fix\n"
+    "                         INPUT:LINE:COLUMN: warning|error: MESSAGE, and\n"
+    "                         after it a note on the likely fix, if any\n"
     "      --format=sarif     write the findings of every INPUT as one SARIF\n"
     "                         2.1.0 log, notes as related locations\n"
     "      --no-notes         leave the notes out\n"
@@ -158,56 +159,38 @@ std::string ParseArguments(const std::vector<std::string>& args,
   if (options.output && options.output->empty())
     return "the protocol file name is empty";
   if (inputs.empty()) return "no input file given";
-  if (inputs.size() > 1) return "more than one input file given";
+  if (inputs.size() > 1)
+    return "more than one input file given; --format=gnu or --format=sarif "
+           "checks several files";
   return {};
 }
 
-// The command line answers the save dialog with --output and the overwrite
-// question with --force, and opens no viewer.
-class CommandLineHost : public CProtocolHost {
- public:
-  CommandLineHost(std::string path, bool force)
-      : m_path(std::move(path)), m_force(force) {}
-
-  int DoSaveDialog(const CFileDialogParams&, std::string& path) override {
-    path = m_path;
-    return IDOK;
-  }
-  int MessageBox(const std::string&, unsigned) override {
-    return m_force ? IDYES : IDNO;
-  }
-  void ShellOpen(const std::string&) override {}
-
- private:
-  std::string m_path;
-  bool m_force;
-};
-
-int WriteToFile(CCheckRun& run, const std::string& path, bool force,
-                std::FILE* err) {
-  CommandLineHost host(path, force);
-  switch (run.WriteProtocol(host)) {
-    case CCheckRun::ProtocolOutcome::written:
+// Writes the protocol to `path` with the dialog's overwrite rules, --force
+// standing for the user's Yes.
+int WriteToFile(CCheckRun& run, const std::string& path, bool force, std::FILE* err) {
+  const ProtocolFileOutcome outcome = WriteProtocolFile(
+      path, *run.m_pResult, run.m_strDisplayName, run.InputStatus(),
+      [force] { return force; }, run.m_pProtocolFile, run.m_protocolOpenError);
+  switch (outcome) {
+    case ProtocolFileOutcome::written:
+      run.m_nErrorCount = run.m_pResult->ErrorCount();
       return run.m_nErrorCount > 0 ? kExitFindings : kExitClean;
-    case CCheckRun::ProtocolOutcome::overwriteRefused:
+    case ProtocolFileOutcome::overwriteRefused:
       return Fail(err, path +
                            ": file exists and is not empty; use --force to "
                            "replace it");
-    case CCheckRun::ProtocolOutcome::sameAsInput:
+    case ProtocolFileOutcome::sameAsInput:
       return Fail(err, path + ": is the input file; choose another protocol "
                               "file");
-    case CCheckRun::ProtocolOutcome::openFailed:
-      return Fail(err, run.m_protocolOpenError.what());
-    case CCheckRun::ProtocolOutcome::cancelled:
+    case ProtocolFileOutcome::openFailed:
       break;
   }
-  return Fail(err, path + ": protocol not written");
+  return Fail(err, run.m_protocolOpenError.what());
 }
 
 int WriteToStream(CCheckRun& run, std::FILE* out, std::FILE* err) {
   const int errors = EmitProtocol(
-      *run.m_pDefinitions, *run.m_pReferences, run.m_strDisplayName,
-      [out](std::string_view text) {
+      *run.m_pResult, run.m_strDisplayName, [out](std::string_view text) {
         std::fwrite(text.data(), 1, text.size(), out);
       });
   if (std::fflush(out) != 0 || std::ferror(out)) {
@@ -222,6 +205,7 @@ int WriteToStream(CCheckRun& run, std::FILE* out, std::FILE* err) {
 bool CheckInput(const std::string& input, const Options& options, CCheckRun& run,
                 CFileException& error) {
   if (options.codePage) run.m_codePage = *options.codePage;
+  run.m_bNotes = options.format != Format::protocol && options.notes;
   bool opened = false;
   run.m_pInputFile = OpenInputFile(input, opened, &error);
   if (!opened) return false;
@@ -249,37 +233,44 @@ int CheckToProtocol(const Options& options, std::FILE* out, std::FILE* err) {
   }
 }
 
-// What a format of many inputs does with each finding, with the note on it
-// when there is one, and with each input that cannot be read.
+// What a format of many inputs does with each checked input, and with
+// each input that cannot be read.
 class FindingReporter {
  public:
   virtual ~FindingReporter() = default;
-  virtual void OnFinding(const std::string& input, const CFinding& finding,
-                         const CNote* note) = 0;
+  virtual void OnChecked(const std::string& input, const CCheckResult& result) = 0;
   virtual void OnUnreadable(const std::string& input, const CFileException& error) = 0;
 };
 
 class GnuReporter : public FindingReporter {
  public:
   explicit GnuReporter(std::FILE* out) : m_out(out) {}
-  void OnFinding(const std::string& input, const CFinding& finding,
-                 const CNote* note) override {
-    std::string lines = FormatGnuFinding(input, finding);
-    if (note) lines += FormatGnuNote(input, finding.line, *note);
-    std::fwrite(lines.data(), 1, lines.size(), m_out);
+  void OnChecked(const std::string& input, const CCheckResult& result) override {
+    std::string lines;
+    for (const CNote& note : result.fileNotes)
+      lines += FormatGnuFileNote(input, note, result.codePage);
+    for (const CFinding& finding : result.findings) {
+      lines += FormatGnuFinding(input, finding, result.codePage);
+      if (lines.size() >= 64 * 1024) Flush(lines);
+    }
+    Flush(lines);
   }
   void OnUnreadable(const std::string&, const CFileException&) override {}
 
  private:
+  void Flush(std::string& lines) {
+    std::fwrite(lines.data(), 1, lines.size(), m_out);
+    lines.clear();
+  }
+
   std::FILE* m_out;
 };
 
 class SarifReporter : public FindingReporter {
  public:
   explicit SarifReporter(CSarifLog& log) : m_log(log) {}
-  void OnFinding(const std::string& input, const CFinding& finding,
-                 const CNote* note) override {
-    m_log.AddResult(input, finding, note);
+  void OnChecked(const std::string& input, const CCheckResult& result) override {
+    m_log.AddResults(input, result);
   }
   void OnUnreadable(const std::string& input, const CFileException& error) override {
     m_log.AddUnreadable(input, error.what());
@@ -292,8 +283,6 @@ class SarifReporter : public FindingReporter {
 // Every input is checked even when an earlier one fails, so that one run
 // reports all there is to report. Standard output is flushed after each
 // input so that its lines and those on standard error keep their order.
-// Notes are looked for only once a file has a label not found, so a clean
-// file costs no index.
 int ReportFindings(const Options& options, FindingReporter& reporter,
                    std::FILE* out, std::FILE* err) {
   bool anyFailed = false;
@@ -307,17 +296,8 @@ int ReportFindings(const Options& options, FindingReporter& reporter,
       anyFailed = true;
       continue;
     }
-    std::optional<CNoteFinder> notes;
-    const int findings = ForEachFinding(
-        *run.m_pDefinitions, *run.m_pReferences, [&](const CFinding& finding) {
-          std::optional<CNote> note;
-          if (options.notes && finding.kind == CFinding::Kind::notFound) {
-            if (!notes) notes.emplace(*run.m_pDefinitions, *run.m_pReferences);
-            note = notes->NoteFor(finding.name, finding.section);
-          }
-          reporter.OnFinding(input, finding, note ? &*note : nullptr);
-        });
-    if (findings > 0) anyFinding = true;
+    reporter.OnChecked(input, *run.m_pResult);
+    if (run.m_pResult->ErrorCount() > 0) anyFinding = true;
     if (std::fflush(out) != 0 || std::ferror(out)) {
       return Fail(err, std::string("standard output: ") + std::strerror(errno));
     }
@@ -333,13 +313,11 @@ int CheckToGnuLines(const Options& options, std::FILE* out, std::FILE* err) {
 
 // The log is whole even when inputs fail: they become notifications.
 int CheckToSarifLog(const Options& options, std::FILE* out, std::FILE* err) {
-  CSarifLog log([out](std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), out);
-  });
-  log.Begin();
+  CSarifLog log;
   SarifReporter reporter(log);
   const int status = ReportFindings(options, reporter, out, err);
-  log.End();
+  const std::string text = log.Text();
+  std::fwrite(text.data(), 1, text.size(), out);
   if (std::fflush(out) != 0 || std::ferror(out)) {
     return Fail(err, std::string("standard output: ") + std::strerror(errno));
   }

@@ -1,14 +1,14 @@
 #include "cli/gnu_format.h"
 
-#include "cli/finding_text.h"
-
 namespace {
 
-std::string GnuLine(std::string_view input, int line, std::string_view severity,
-                    const std::string& message) {
+std::string GnuLine(std::string_view input, const CPlace& place, const CCodePage& codePage,
+                    std::string_view severity, const std::string& message) {
   std::string text(input);
   text.append(":");
-  text.append(std::to_string(line));
+  text.append(std::to_string(place.line));
+  text.append(":");
+  text.append(std::to_string(ColumnOf(place.lineText, place.begin, codePage)));
   text.append(": ");
   text.append(severity);
   text.append(": ");
@@ -19,12 +19,20 @@ std::string GnuLine(std::string_view input, int line, std::string_view severity,
 
 }  // namespace
 
-std::string FormatGnuFinding(std::string_view input, const CFinding& finding) {
-  return GnuLine(input, finding.line,
-                 finding.kind == CFinding::Kind::duplicate ? "warning" : "error",
-                 FindingMessage(finding));
+std::string FormatGnuFinding(std::string_view input, const CFinding& finding,
+                             const CCodePage& codePage) {
+  std::string lines = GnuLine(input, finding.place, codePage,
+                              SeverityName(finding.GetSeverity()), finding.message);
+  if (finding.note) {
+    lines += GnuLine(input, finding.place, codePage, SeverityName(Severity::note),
+                     finding.note->message);
+  }
+  return lines;
 }
 
-std::string FormatGnuNote(std::string_view input, int line, const CNote& note) {
-  return GnuLine(input, line, "note", NoteMessage(note));
+std::string FormatGnuFileNote(std::string_view input, const CNote& note,
+                              const CCodePage& codePage) {
+  CPlace place = note.place;
+  place.begin = 0;
+  return GnuLine(input, place, codePage, SeverityName(Severity::note), note.message);
 }

@@ -1,20 +1,22 @@
-// Findings as one line each, in the "FILE:LINE: message" form that editors
-// and CI logs pick up.
+// Findings as one line each, in the "FILE:LINE:COLUMN: message" form that
+// editors and CI logs pick up.
 #ifndef VELTRANE_CLI_GNU_FORMAT_H_
 #define VELTRANE_CLI_GNU_FORMAT_H_
 
 #include <string>
 #include <string_view>
 
-#include "checker/note_finder.h"
-#include "checker/protocol.h"
+#include "checker/check.h"
 
-// "INPUT:LINE: warning: Label "NAME" already in line FIRST\n" for a
-// duplicate, "INPUT:LINE: error: Label "NAME" not used\n" or "... not
-// found\n" for the others. INPUT and NAME are copied byte for byte.
-std::string FormatGnuFinding(std::string_view input, const CFinding& finding);
+// "INPUT:LINE:COLUMN: SEVERITY: MESSAGE\n" for `finding`, and after it
+// "INPUT:LINE:COLUMN: note: MESSAGE\n" for its note, if any, at the same
+// place. LINE is the physical line of the name, COLUMN the 1-based column
+// of its first character in `codePage`. INPUT is copied byte for byte.
+std::string FormatGnuFinding(std::string_view input, const CFinding& finding,
+                             const CCodePage& codePage);
 
-// "INPUT:LINE: note: MESSAGE\n" for the note on the finding in `line`.
-std::string FormatGnuNote(std::string_view input, int line, const CNote& note);
+// "INPUT:LINE:COLUMN: note: MESSAGE\n" for a note on the file as a whole.
+std::string FormatGnuFileNote(std::string_view input, const CNote& note,
+                              const CCodePage& codePage);
 
 #endif  // VELTRANE_CLI_GNU_FORMAT_H_

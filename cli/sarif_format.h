@@ -3,41 +3,43 @@
 #ifndef VELTRANE_CLI_SARIF_FORMAT_H_
 #define VELTRANE_CLI_SARIF_FORMAT_H_
 
+#include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "checker/note_finder.h"
-#include "checker/protocol.h"
+#include <nlohmann/json.hpp>
 
-// Writes one log with one run of veltrane-check, streaming the results as
-// they come: Begin, then any number of AddResult and AddUnreadable calls
-// in any order, then End. Every text goes to `out` in pieces.
+#include "checker/check.h"
+
+// Collects one log with one run of veltrane-check: any number of AddResults
+// and AddUnreadable calls in any order, then Write.
 class CSarifLog {
  public:
-  explicit CSarifLog(ProtocolSink out) : m_out(std::move(out)) {}
+  CSarifLog();
 
-  // The log's header and the tool with its three rules.
-  void Begin();
-  // One result for `finding` in `input` (as typed): its rule, level and
-  // message, its line, the first definition of a duplicate and `note`, if
-  // any, as related locations.
-  void AddResult(std::string_view input, const CFinding& finding, const CNote* note);
+  // A result for every finding of `result` for `input` (as typed): its
+  // rule, level and message, the name's region with its whole line as the
+  // snippet, and as related locations the first definition of a duplicate
+  // and the list or line a note speaks of. Notes on the file as a whole
+  // become notifications.
+  void AddResults(std::string_view input, const CCheckResult& result);
   // An input that could not be read, `message` saying why; it becomes a
-  // tool execution notification when End writes the invocation.
+  // tool execution notification and the run fails.
   void AddUnreadable(std::string_view input, std::string_view message);
-  // The invocation, successful when no input was unreadable, and the end.
-  void End();
+  // The whole log as JSON text with a final line end.
+  std::string Text() const;
 
  private:
-  struct Unreadable {
-    std::string input;
-    std::string message;
-  };
-
-  ProtocolSink m_out;
-  bool m_bFirstResult = true;
-  std::vector<Unreadable> m_unreadable;
+  nlohmann::json m_log;
+  nlohmann::json m_results = nlohmann::json::array();
+  nlohmann::json m_notifications = nlohmann::json::array();
+  bool m_bFailed = false;
 };
+
+// `path` as a relative or absolute URI reference that names the same path:
+// each byte that is not a letter, digit or one of - . _ ~ / ! $ & ' ( ) * +
+// , ; = @ is percent-encoded, so blanks, "#", "?", ":" and non-ASCII bytes
+// cannot change what the URI means.
+std::string PathToUriReference(std::string_view path);
 
 #endif  // VELTRANE_CLI_SARIF_FORMAT_H_

@@ -8,6 +8,8 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <optional>
 #include <string_view>
 
@@ -37,6 +39,17 @@ class CCodePage {
   // that is a prefix of another sorts first. 0 only for equal bytes.
   int Compare(std::string_view a, std::string_view b) const;
 
+  // `bytes` as UTF-8 text for people. A double-byte code page decodes each
+  // character; the others keep well-formed UTF-8 sequences, which modern
+  // editors write, and decode every other byte. What the code page cannot
+  // decode is taken byte by byte as Windows-1252, so no byte is lost and
+  // the result is always well-formed.
+  std::string ToUtf8(std::string_view bytes) const;
+
+  // The number of characters in `bytes` as ToUtf8 shows them: a lead byte
+  // with the byte after it, or a well-formed UTF-8 sequence, is one.
+  std::size_t CountCharacters(std::string_view bytes) const;
+
  private:
   CCodePage(int number, bool doubleByte) : m_number(number), m_bDoubleByte(doubleByte) {}
 
@@ -48,6 +61,20 @@ class CCodePage {
 // The number of the system's ANSI code page: what GetACP gives on Windows,
 // 0 (single-byte) on systems without one.
 int GetAnsiCodePage();
+
+// Decodes `character`, the bytes of one character of code page `number`,
+// with the system's tables, appending it to `utf8` as UTF-8. Returns false,
+// appending nothing, when the system does not know the code page or the
+// bytes are no character of it.
+bool DecodeWithSystem(int number, std::string_view character, std::string& utf8);
+
+// The length of the well-formed UTF-8 sequence at the start of `bytes`, or
+// 0 when it does not start with one (overlong forms, surrogates and code
+// points past U+10FFFF included).
+std::size_t Utf8SequenceLength(std::string_view bytes);
+
+// Appends code point `code` to `out` as UTF-8.
+void AppendUtf8(std::string& out, std::uint32_t code);
 
 // The code page of the system's ANSI code page; single-byte when the system
 // has none or it is one this program does not know.

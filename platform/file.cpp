@@ -104,19 +104,22 @@ std::uint64_t CStdioFile::Seek(std::int64_t offset, SeekPosition from) {
     constexpr std::uint64_t kMaxPos = std::numeric_limits<std::int64_t>::max();
     if (offset < 0 ? 0 - step > base : step > kMaxPos - base)
       throw CFileException(m_strFileName, EINVAL);
-    DiscardReadBuffer();
     m_memoryPos = base + step;  // wraps back below `base` when moving back
+    DiscardReadBuffer(m_memoryPos);
     return m_memoryPos;
   }
   if (from == current) offset -= static_cast<std::int64_t>(unread);
-  DiscardReadBuffer();
-  return CFile::Seek(offset, from);
+  const std::uint64_t position = CFile::Seek(offset, from);
+  DiscardReadBuffer(position);
+  return position;
 }
 
-void CStdioFile::DiscardReadBuffer() {
+void CStdioFile::DiscardReadBuffer(std::uint64_t offset) {
   m_readPos = 0;
   m_readEnd = 0;
   m_bReadAtEnd = false;
+  m_bufferOffset = offset;
+  m_pieceOffset = offset;
 }
 
 std::size_t CStdioFile::ReadSource(char* buffer, std::size_t count) {
@@ -131,55 +134,18 @@ std::size_t CStdioFile::ReadSource(char* buffer, std::size_t count) {
   return n;
 }
 
-bool CStdioFile::FillReadBuffer() {
-  if (m_readBuffer.empty()) m_readBuffer.resize(kReadBufferSize);
-  m_readPos = 0;
-  m_readEnd = ReadSource(m_readBuffer.data(), m_readBuffer.size());
-  return m_readEnd > 0;
-}
-
 bool CStdioFile::ReadString(std::string& piece, std::size_t nMax) {
-  piece.clear();
-  const std::size_t limit = nMax > 0 ? nMax - 1 : 0;
-  while (piece.size() < limit) {
-    if (m_readPos == m_readEnd && !FillReadBuffer()) break;
-    const char* p = m_readBuffer.data() + m_readPos;
-    const std::size_t n = std::min(m_readEnd - m_readPos, limit - piece.size());
-    const char* nl = static_cast<const char*>(std::memchr(p, '\n', n));
-    const std::size_t span = nl ? static_cast<std::size_t>(nl - p) : n;
-    const char* cr =
-        IsText() ? static_cast<const char*>(std::memchr(p, '\r', span)) : nullptr;
-    if (cr) {
-      // CR LF reads as "\n"; any other CR is an ordinary character. The LF
-      // may lie beyond the buffer, so the CR is consumed before refilling.
-      const std::size_t k = static_cast<std::size_t>(cr - p);
-      piece.append(p, k);
-      m_readPos += k + 1;
-      bool lf = (m_readPos < m_readEnd || FillReadBuffer()) &&
-                m_readBuffer[m_readPos] == '\n';
-      if (lf) {
-        ++m_readPos;
-        piece.push_back('\n');
-        return true;
-      }
-      piece.push_back('\r');
-      continue;
-    }
-    if (nl) {
-      piece.append(p, span + 1);
-      m_readPos += span + 1;
-      return true;
-    }
-    piece.append(p, n);
-    m_readPos += n;
-  }
-  return !piece.empty();
+  std::string_view view;
+  const bool read = ReadPiece(view, nMax > 0 ? nMax - 1 : 0);
+  piece.assign(view);
+  return read;
 }
 
 void CStdioFile::TopUpReadBuffer(std::size_t wanted) {
   if (m_readBuffer.empty()) m_readBuffer.resize(kReadBufferSize);
   const std::size_t unread = m_readEnd - m_readPos;
   std::memmove(m_readBuffer.data(), m_readBuffer.data() + m_readPos, unread);
+  m_bufferOffset += m_readPos;
   m_readPos = 0;
   m_readEnd = unread;
   while (m_readEnd < wanted && !m_bReadAtEnd) {
@@ -190,23 +156,25 @@ void CStdioFile::TopUpReadBuffer(std::size_t wanted) {
   }
 }
 
-bool CStdioFile::ReadPiece(std::string_view& piece) {
+bool CStdioFile::ReadPiece(std::string_view& piece, std::size_t maxChars) {
   // With a whole piece and the byte after it in the buffer, every piece is
   // decided in place: this is the scanner's inner loop, so it neither copies
   // nor allocates.
-  if (m_readEnd - m_readPos < kMaxPiece + 1) TopUpReadBuffer(kMaxPiece + 1);
+  maxChars = std::min(maxChars, kReadBufferSize - 1);
+  if (m_readEnd - m_readPos < maxChars + 1) TopUpReadBuffer(maxChars + 1);
   const std::size_t unread = m_readEnd - m_readPos;
-  if (unread == 0) {
+  m_pieceOffset = m_bufferOffset + m_readPos;
+  if (unread == 0 || maxChars == 0) {
     piece = {};
     return false;
   }
   char* p = m_readBuffer.data() + m_readPos;
-  const std::size_t n = std::min(unread, kMaxPiece);
+  const std::size_t n = std::min(unread, maxChars);
   std::size_t length = n;
   std::size_t consumed = n;
   if (const char* nl = static_cast<const char*>(std::memchr(p, '\n', n))) {
     length = consumed = static_cast<std::size_t>(nl - p) + 1;
-  } else if (n == kMaxPiece && unread > n && p[n] == '\n' && IsText() &&
+  } else if (n == maxChars && unread > n && p[n] == '\n' && IsText() &&
              p[n - 1] == '\r') {
     // A CR LF whose CR is the piece's last character still ends it.
     length = n + 1;

@@ -158,14 +158,20 @@ class CStdioFile : public CFile {
   // Reads the next piece: the characters up to and including the next line
   // end, but at most nMax - 1 of them. NUL bytes are ordinary characters.
   // Returns false, with `piece` empty, at the end of the file. Throws
-  // CFileException on a read error.
+  // CFileException on a read error. A copy of what ReadPiece reads.
   bool ReadString(std::string& piece, std::size_t nMax = kMaxPiece + 1);
 
-  // Reads the next piece exactly as ReadString(piece) does, but without
-  // copying it: `piece` points into the file's buffer and stays valid until
-  // the next read, seek or close. Returns false, with `piece` empty, at the
-  // end of the file. Throws CFileException on a read error.
-  bool ReadPiece(std::string_view& piece);
+  // Reads the next piece without copying it: the characters up to and
+  // including the next line end (CR LF read as "\n"), but at most
+  // `maxChars` of them. `piece` points into the file's buffer and stays
+  // valid until the next read, seek or close. Returns false, with `piece`
+  // empty, at the end of the file. Throws CFileException on a read error.
+  bool ReadPiece(std::string_view& piece, std::size_t maxChars = kMaxPiece);
+
+  // The offset in the file (bytes as stored, before CR LF is read as "\n")
+  // of the first byte of the piece the last ReadPiece or ReadString read;
+  // after a seek, the position it set.
+  std::uint64_t GetPieceOffset() const { return m_pieceOffset; }
 
   // Buffers `text` for writing. Throws CFileException on a write error,
   // which may also surface at Seek, SetLength or Close.
@@ -176,12 +182,11 @@ class CStdioFile : public CFile {
   // Reads up to `count` bytes from the file or the bytes in memory; returns
   // how many were read, 0 at the end.
   std::size_t ReadSource(char* buffer, std::size_t count);
-  // Makes at least one unread byte available; false at the end of the file.
-  bool FillReadBuffer();
   // Moves the unread bytes to the front of the buffer and reads until at
   // least `wanted` are unread or the file ends.
   void TopUpReadBuffer(std::size_t wanted);
-  void DiscardReadBuffer();
+  // Forgets what was read ahead; reading goes on at `offset`.
+  void DiscardReadBuffer(std::uint64_t offset = 0);
   bool IsText() const { return (m_nFlags & typeBinary) == 0; }
   // Buffers `bytes` as they are.
   void WriteBytes(std::string_view bytes);
@@ -190,6 +195,8 @@ class CStdioFile : public CFile {
   std::size_t m_readPos = 0;
   std::size_t m_readEnd = 0;
   bool m_bReadAtEnd = false;  // a read found the end since the last seek
+  std::uint64_t m_bufferOffset = 0;  // the file offset of m_readBuffer[0]
+  std::uint64_t m_pieceOffset = 0;
   std::string m_writeBuffer;
   bool m_bMemory = false;
   std::string_view m_memory;

@@ -2,6 +2,7 @@
 
 #include "ui/command_line.h"
 #include "checker/input_file.h"
+#include "checker/protocol_file.h"
 #include "res/resource.h"
 #include "ui/info_dlg.h"
 
@@ -10,32 +11,6 @@ namespace {
 constexpr char kFileDoesNotExist[] = "File does not exist";
 
 }  // namespace
-
-// Lends the dialog's save dialog, message box and shell to the protocol
-// writer, and remembers the path the user chose for the messages that name it.
-class CCheckerDlg::ProtocolHost : public CProtocolHost {
- public:
-  explicit ProtocolHost(CCheckerDlg& dlg) : m_dlg(dlg) {}
-
-  int DoSaveDialog(const CFileDialogParams& params,
-                   std::string& path) override {
-    const int result = m_dlg.Site().DoFileDialog(params, path);
-    m_path = path;
-    return result;
-  }
-  int MessageBox(const std::string& text, unsigned type) override {
-    return m_dlg.MessageBox(text, "", type);
-  }
-  void ShellOpen(const std::string& path) override {
-    m_dlg.Site().ShellOpen(path);
-  }
-
-  const std::string& path() const { return m_path; }
-
- private:
-  CCheckerDlg& m_dlg;
-  std::string m_path;
-};
 
 CCheckerDlg::CCheckerDlg()
     : CDialog(IDD_CHECKER_DIALOG), m_hIcon(AfxLoadIcon(IDR_MAINFRAME)) {}
@@ -99,28 +74,63 @@ void CCheckerDlg::OnLoad() {
 
 void CCheckerDlg::OnCheck() {
   if (!m_pInputFile) return;
-  ProtocolHost host(*this);
+  ProtocolOutcome outcome = ProtocolOutcome::written;
   try {
     RunCheck();
-    switch (WriteProtocol(host)) {
-      case ProtocolOutcome::written:
-      case ProtocolOutcome::cancelled:
-      case ProtocolOutcome::overwriteRefused:
-        break;
-      case ProtocolOutcome::openFailed:
-        MessageBox(m_protocolOpenError.what());
-        break;
-      case ProtocolOutcome::sameAsInput:
-        MessageBox(host.path() +
-                   ": is the file being checked; choose another file for "
-                   "the protocol");
-        break;
-    }
+    outcome = WriteProtocol();
   } catch (const CFileException&) {
     FinishRun();
     throw;
   }
+  switch (outcome) {
+    case ProtocolOutcome::written:
+    case ProtocolOutcome::cancelled:
+    case ProtocolOutcome::overwriteRefused:
+      break;
+    case ProtocolOutcome::openFailed:
+      MessageBox(m_protocolOpenError.what());
+      break;
+    case ProtocolOutcome::sameAsInput:
+      MessageBox(m_strProtocolPath +
+                 ": is the file being checked; choose another file for the protocol");
+      break;
+  }
   FinishRun();
+  // An abandoned run leaves the file unchecked: it is loaded again, as Load
+  // would, so that Check is offered once more. If it can no longer be
+  // opened, Load is offered instead.
+  if (outcome != ProtocolOutcome::written) {
+    const std::string path = m_strLoadedPath;
+    LoadInputFile(path);
+  }
+}
+
+CCheckerDlg::ProtocolOutcome CCheckerDlg::WriteProtocol() {
+  const CFileDialogParams params{false, "Select Protfile", "txt", OFN_PATHMUSTEXIST,
+                                 "Prot File (*.txt)|*.txt||"};
+  std::string path;
+  const int choice = Site().DoFileDialog(params, path);
+  if (choice == IDCANCEL) return ProtocolOutcome::cancelled;
+  if (choice != IDOK) path.clear();
+  m_strProtocolPath = path;
+
+  const ProtocolFileOutcome outcome = WriteProtocolFile(
+      path, *m_pResult, m_strDisplayName, InputStatus(),
+      [this] { return MessageBox("Overwrite existing file?", "", MB_YESNO) == IDYES; },
+      m_pProtocolFile, m_protocolOpenError);
+  switch (outcome) {
+    case ProtocolFileOutcome::written:
+      break;
+    case ProtocolFileOutcome::overwriteRefused:
+      return ProtocolOutcome::overwriteRefused;
+    case ProtocolFileOutcome::openFailed:
+      return ProtocolOutcome::openFailed;
+    case ProtocolFileOutcome::sameAsInput:
+      return ProtocolOutcome::sameAsInput;
+  }
+  m_nErrorCount = m_pResult->ErrorCount();
+  Site().ShellOpen(path);
+  return ProtocolOutcome::written;
 }
 
 void CCheckerDlg::OnExit() {
@@ -151,6 +161,7 @@ bool CCheckerDlg::LoadInputFile(const std::string& path) {
     return false;
   }
   m_strDisplayName = MakeDisplayName(path);
+  m_strLoadedPath = path;
   ShowFileLoaded();
   return true;
 }

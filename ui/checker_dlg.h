@@ -20,10 +20,11 @@ class CCheckerDlg : public CDialog, public CCheckRun {
   // buttons as they were.
   void OnLoad();
   // Checks the loaded file and writes the protocol to a file the user picks,
-  // which then opens in the viewer. Ends in "No file" whether the protocol
-  // was written, abandoned or failed; a file error propagates after the
-  // state is reset, for the dialog's dispatch to report. Does nothing when
-  // no file is loaded.
+  // which then opens in the viewer. Ends in "No file" once the protocol is
+  // written or a file error occurred (which propagates after the state is
+  // reset, for the dialog's dispatch to report). When the user abandons the
+  // protocol, the same file is loaded again so that Check is offered once
+  // more. Does nothing when no file is loaded.
   void OnCheck();
   // Releases files and lists and ends the dialog with 0.
   void OnExit();
@@ -40,6 +41,23 @@ class CCheckerDlg : public CDialog, public CCheckRun {
   // The normalised command-line path; "" when there was none or it failed.
   std::string m_szInputPath;
 
+  // How WriteProtocol ended. Only `written` means a protocol exists.
+  enum class ProtocolOutcome {
+    written,
+    cancelled,         // the save dialog was cancelled
+    overwriteRefused,  // the user kept an existing non-empty file
+    openFailed,        // the protocol file could not be opened
+    sameAsInput,       // the chosen path is the checked file itself
+  };
+  // Asks for the protocol path with the save dialog and writes the
+  // protocol of the last check there, asking "Overwrite existing file?"
+  // before an existing non-empty file is replaced, then opens it in the
+  // viewer. On `openFailed`, m_protocolOpenError says why. Throws
+  // CFileException when the old file cannot be removed or the protocol
+  // cannot be written.
+  // REQUIRES: RunCheck has completed.
+  ProtocolOutcome WriteProtocol();
+
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
   // Loads the command-line file, if any.
@@ -47,8 +65,6 @@ class CCheckerDlg : public CDialog, public CCheckRun {
   bool OnCommand(int id) override;
 
  private:
-  class ProtocolHost;
-
   // Opens `path` as the input file; on success names it and shows "File
   // loaded". Returns false, holding no file, when the open fails.
   bool LoadInputFile(const std::string& path);
@@ -56,6 +72,11 @@ class CCheckerDlg : public CDialog, public CCheckRun {
   void ShowNoFile();
   // Ends a run however it went: nothing stays open, Load is offered.
   void FinishRun();
+
+  // The path of the loaded file, to load it again after an abandoned run.
+  std::string m_strLoadedPath;
+  // The path the save dialog gave, for the messages that name it.
+  std::string m_strProtocolPath;
 };
 
 #endif  // VELTRANE_UI_CHECKER_DLG_H_

@@ -1,0 +1,176 @@
+#include "checker/check.h"
+
+#include <optional>
+#include <utility>
+
+#include "checker/finding_text.h"
+#include "checker/note_finder.h"
+#include "checker/resolve.h"
+#include "checker/scanner.h"
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+CFinding MakeFinding(FindingKind kind, const CLabelEntry& entry) {
+  CFinding finding;
+  finding.kind = kind;
+  finding.name = entry.name;
+  finding.line = entry.line;
+  finding.text = entry.text;
+  finding.place = entry.place;
+  finding.section = entry.kind;
+  return finding;
+}
+
+// Equal names stand together in the sorted list. Within such a run, every
+// definition after the first of its kind is a duplicate of that first one,
+// whatever other kinds stand between them. Labels before any section
+// (kind 0) are never duplicates.
+void AddDuplicates(const CLabelList& definitions, std::vector<CFinding>& findings) {
+  std::vector<std::pair<int, int>> firstOfKind;  // (kind, definition index)
+  for (int j = 0; j < definitions.GetCount(); ++j) {
+    const CLabelEntry& entry = definitions.At(j);
+    if (j == 0 || entry.name != definitions.At(j - 1).name) firstOfKind.clear();
+    if (entry.kind == 0) continue;
+    const std::pair<int, int>* first = nullptr;
+    for (const auto& seen : firstOfKind)
+      if (seen.first == entry.kind) first = &seen;
+    if (!first) {
+      firstOfKind.emplace_back(entry.kind, j);
+      continue;
+    }
+    CFinding finding = MakeFinding(FindingKind::duplicate, entry);
+    const CLabelEntry& firstEntry = definitions.At(first->second);
+    finding.firstLine = firstEntry.line;
+    finding.firstPlace = firstEntry.place;
+    findings.push_back(std::move(finding));
+  }
+}
+
+// With `notes`, a label line without "]" gets a note that says why its
+// list has no name.
+void AddUnmatched(const CLabelList& list, FindingKind kind, bool notes,
+                  std::vector<CFinding>& findings) {
+  for (int j = 0; j < list.GetCount(); ++j) {
+    const CLabelEntry& entry = list.At(j);
+    if (entry.used) continue;
+    CFinding finding = MakeFinding(kind, entry);
+    if (notes && entry.unclosed) {
+      CNote note;
+      note.kind = NoteKind::noClosingBracket;
+      note.line = entry.line;
+      note.place = entry.place;
+      note.message = NoClosingBracketMessage();
+      finding.note = std::move(note);
+    }
+    findings.push_back(std::move(finding));
+  }
+}
+
+// The note on a reference not found that points at the list it likely means.
+CNote ListNote(const CListHint& hint, const CLabelList& definitions, const CCodePage& codePage) {
+  const CLabelEntry& list = definitions.At(hint.definition);
+  CNote note;
+  note.kind = hint.kind;
+  note.name = list.name;
+  note.line = list.line;
+  note.place = list.place;
+  note.section = list.kind;
+  note.wanted = hint.wanted;
+  note.message = ListNoteMessage(hint.kind, codePage.ToUtf8(list.name), list.place.line,
+                                 list.kind, hint.wanted);
+  return note;
+}
+
+void AddNotes(CCheckResult& result) {
+  std::optional<CNoteFinder> finder;
+  for (CFinding& finding : result.findings) {
+    if (finding.kind == FindingKind::notFound) {
+      // Built only once a file has a label not found, so a clean file costs
+      // no index.
+      if (!finder) finder.emplace(*result.definitions, *result.references, result.codePage);
+      if (const std::optional<CListHint> hint = finder->NoteFor(finding.name, finding.section))
+        finding.note = ListNote(*hint, *result.definitions, result.codePage);
+    }
+  }
+}
+
+// A UTF-8 byte-order mark makes the first line start with three bytes
+// that are neither "." nor "[" nor a key, so that line is skipped. Worth a
+// note only when the line would have counted.
+std::optional<CNote> ByteOrderMarkNote(std::string_view firstPiece, const CCodePage& codePage) {
+  if (!firstPiece.starts_with(kByteOrderMark)) return std::nullopt;
+  std::string_view hidden = firstPiece.substr(kByteOrderMark.size());
+  while (hidden.ends_with('\n') || hidden.ends_with('\r')) hidden.remove_suffix(1);
+  const std::string_view cr = "\r";
+  hidden = hidden.substr(0, hidden.find(cr));
+  std::string_view what;
+  if (hidden.starts_with('.')) {
+    for (int kind = kPatchNames; kind <= kInstrumentDefinitions; ++kind) {
+      if (hidden.starts_with(SectionHeaderText(kind))) what = "section header";
+    }
+  } else if (hidden.starts_with('[')) {
+    what = "label line";
+  } else {
+    for (std::string_view key : {"BasedOn", "Control", "RPN", "NRPN", "Patch", "Key"}) {
+      if (hidden.starts_with(key)) what = "key line";
+    }
+  }
+  if (what.empty()) return std::nullopt;
+  CNote note;
+  note.kind = NoteKind::byteOrderMark;
+  note.line = 1;
+  note.place.line = 1;
+  note.place.end = static_cast<std::uint32_t>(kByteOrderMark.size());
+  note.message = ByteOrderMarkMessage(codePage.ToUtf8(hidden), what);
+  return note;
+}
+
+}  // namespace
+
+CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
+  CCheckResult result;
+  result.codePage = options.codePage;
+  result.definitions = std::make_unique<CLabelList>();
+  result.references = std::make_unique<CLabelList>();
+
+  std::string firstPiece;
+  file.SeekToBegin();
+  file.ReadString(firstPiece);
+
+  // One reading gives what a definitions pass and a references pass would;
+  // the references play no part in sorting and pre-marking definitions.
+  CLabelList& definitions = *result.definitions;
+  ScanLabels(file, definitions, *result.references, options.codePage);
+  definitions.Sort(options.codePage);
+  for (int j = 0; j < definitions.GetCount(); ++j) {
+    if (definitions.GetKind(j) == kInstrumentDefinitions) definitions.MarkUsed(j);
+  }
+  result.resolution = ResolveReferences(definitions, *result.references);
+
+  AddDuplicates(definitions, result.findings);
+  AddUnmatched(definitions, FindingKind::unused, options.notes, result.findings);
+  AddUnmatched(*result.references, FindingKind::notFound, false, result.findings);
+  for (CFinding& finding : result.findings) {
+    finding.message = FindingMessage(finding.kind, options.codePage.ToUtf8(finding.name),
+                                     finding.firstPlace.line);
+  }
+  if (options.notes) {
+    AddNotes(result);
+    if (std::optional<CNote> note = ByteOrderMarkNote(firstPiece, options.codePage))
+      result.fileNotes.push_back(std::move(*note));
+  }
+  return result;
+}
+
+CCheckResult CheckBytes(std::string_view bytes, const CCheckOptions& options,
+                        const std::string& name) {
+  CStdioFile file;
+  file.OpenMemory(bytes, name);
+  return CheckFile(file, options);
+}
+
+int ColumnOf(std::string_view lineText, std::uint32_t offset, const CCodePage& codePage) {
+  return static_cast<int>(codePage.CountCharacters(lineText.substr(0, offset))) + 1;
+}
