@@ -279,9 +279,13 @@ Json Symbols(const CDocumentView& view) {
     while (next < lists.size() && static_cast<std::size_t>(lists[next]->place.line - 1) < untilLine) {
       const CLabelEntry& list = *lists[next];
       const std::size_t line = static_cast<std::size_t>(list.place.line - 1);
+      // A list runs to the line before the next one; two lists can share
+      // a line when a long line's second piece is a label line too.
       std::size_t last = untilLine - 1;
-      if (next + 1 < lists.size())
-        last = std::min(last, std::max(line, static_cast<std::size_t>(lists[next + 1]->place.line - 1) - 1));
+      if (next + 1 < lists.size()) {
+        const auto nextLine = static_cast<std::size_t>(lists[next + 1]->place.line - 1);
+        last = std::min(last, nextLine > line ? nextLine - 1 : line);
+      }
       Json selection = RangeOf(list.place, view.encoding);
       into.push_back({{"name", list.name.empty() ? std::string("[]") : std::string(list.name)},
                       {"detail", "line " + std::to_string(list.place.line)},

@@ -11,6 +11,7 @@
 #include <io.h>
 #else
 #include <cerrno>
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -19,11 +20,15 @@
 
 namespace {
 
-void UseBinaryStdio() {
+void PrepareStdio() {
 #ifdef _WIN32
   // Text mode would turn the CR LF of every header into LF and back.
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
+#else
+  // An editor that goes away mid-answer must not kill the server with
+  // SIGPIPE: the write fails, and the end of the input ends the server.
+  std::signal(SIGPIPE, SIG_IGN);
 #endif
 }
 
@@ -82,7 +87,7 @@ class CFrameQueue {
 }  // namespace
 
 int RunStdioServer(const std::string& version) {
-  UseBinaryStdio();
+  PrepareStdio();
   CLspServer server(
       [](const std::string& body) {
         const std::string framed = FrameMessage(body);
