@@ -1,14 +1,11 @@
 // The language server as an editor feels it: from a one-character
 // didChange to its published diagnostics, on generated documents of 200 KB
 // (as large as real files get) and 10 MB, in process (the pipe costs the
-// same for every server and is left out). Each case also reports the
-// server's memory for the open document against the document's size. Run
-// by scripts/bench --lsp, never by the test suite.
+// same for every server and is left out). The server's memory is measured
+// on the real program by bench/lsp_memory.py. Run by scripts/bench --lsp,
+// never by the test suite.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <string>
 
 #include "bench/ins_generator.h"
@@ -16,16 +13,6 @@
 #include "lsp/server.h"
 
 namespace {
-
-// Resident memory in bytes, from /proc (Linux).
-double ResidentBytes() {
-  std::FILE* statm = std::fopen("/proc/self/statm", "r");
-  if (!statm) return 0;
-  long pages = 0, resident = 0;
-  if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
-  std::fclose(statm);
-  return static_cast<double>(resident) * 4096.0;
-}
 
 CFrame Message(const Json& message) {
   CFrame frame;
@@ -35,7 +22,6 @@ CFrame Message(const Json& message) {
 
 void TypeOneCharacter(benchmark::State& state) {
   const auto bytes = static_cast<std::uint64_t>(state.range(0));
-  const double before = ResidentBytes();
   std::size_t published = 0;
   std::size_t diagnostics = 0;
   CLspServer server(
@@ -57,7 +43,6 @@ void TypeOneCharacter(benchmark::State& state) {
                                                           {"text", std::move(text)}}}}}}));
     server.Process();
   }
-  const double held = ResidentBytes() - before;
   // Typing a character into a list name in the middle of the file, then
   // taking it back: the document stays the same size.
   const Json at = {{"line", 400}, {"character", 3}};
@@ -79,7 +64,6 @@ void TypeOneCharacter(benchmark::State& state) {
     if (published != publishedBefore + 1) state.SkipWithError("no diagnostics published");
   }
   state.counters["doc_MB"] = static_cast<double>(textSize) / 1e6;
-  state.counters["memory_per_doc_byte"] = held / static_cast<double>(textSize);
   state.counters["diagnostics_KB"] = static_cast<double>(diagnostics) / 1e3;
 }
 

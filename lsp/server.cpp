@@ -33,6 +33,14 @@ std::uint32_t UIntMember(const Json& object, const char* name) {
   return value.get<std::uint32_t>();
 }
 
+// The string `name` of `object`, moved out of it.
+std::string TakeString(Json& object, const char* name) {
+  Member(object, name);
+  Json& value = object[name];
+  if (!value.is_string()) BadParams(std::string("\"") + name + "\" must be a string");
+  return std::move(value.get_ref<std::string&>());
+}
+
 std::int64_t VersionMember(const Json& object) {
   const Json& value = Member(object, "version");
   if (!value.is_number_integer()) BadParams("\"version\" must be an integer");
@@ -109,9 +117,10 @@ void CLspServer::Receive(const CFrame& frame) {
 void CLspServer::Process() {
   std::vector<CPending> pending;
   pending.swap(m_pending);
-  for (const CPending& item : pending) {
+  for (CPending& item : pending) {
     if (m_exitRequested) break;
     Handle(item);
+    item.message = Json();  // a large text goes as soon as it is handled
   }
   m_cancelled.clear();
   if (m_exitRequested || !m_initialized) return;
@@ -120,12 +129,12 @@ void CLspServer::Process() {
   }
 }
 
-void CLspServer::Handle(const CPending& pending) {
+void CLspServer::Handle(CPending& pending) {
   if (pending.errorCode != 0) {
     ReplyError(nullptr, pending.errorCode, pending.error);
     return;
   }
-  const Json& message = pending.message;
+  Json& message = pending.message;
   if (!message.is_object()) {
     ReplyError(nullptr, lsp_error::kInvalidRequest, "A message must be a JSON object");
     return;
@@ -155,7 +164,7 @@ void CLspServer::Handle(const CPending& pending) {
     return;
   }
   const auto paramsIt = message.find("params");
-  const Json params = paramsIt == message.end() ? Json(nullptr) : *paramsIt;
+  Json params = paramsIt == message.end() ? Json(nullptr) : std::move(*paramsIt);
   if (!params.is_null() && !params.is_object() && !params.is_array()) {
     if (hasId) ReplyError(id, lsp_error::kInvalidParams, "\"params\" must be an object or an array");
     return;
@@ -242,7 +251,7 @@ Json CLspServer::Dispatch(const std::string& method, const Json& params) {
   return feature->second(view, params);
 }
 
-void CLspServer::HandleNotification(const std::string& method, const Json& params) {
+void CLspServer::HandleNotification(const std::string& method, Json& params) {
   if (method == "exit") {
     m_exitRequested = true;
     return;
@@ -286,21 +295,24 @@ Json CLspServer::Initialize(const Json& params) {
   };
 }
 
-void CLspServer::DidOpen(const Json& params) {
-  const Json& item = Member(params, "textDocument");
+void CLspServer::DidOpen(Json& params) {
+  Member(params, "textDocument");
+  Json& item = params["textDocument"];
   const std::string uri = StringMember(item, "uri");
-  CDocument document(StringMember(item, "text"), VersionMember(item));
+  const std::int64_t version = VersionMember(item);
+  CDocument document(TakeString(item, "text"), version);
   m_documents.insert_or_assign(uri, COpenDocument(std::move(document)));
 }
 
-void CLspServer::DidChange(const Json& params) {
+void CLspServer::DidChange(Json& params) {
   COpenDocument& open = DocumentOf(params);
   const std::int64_t version = VersionMember(Member(params, "textDocument"));
-  const Json& changes = Member(params, "contentChanges");
+  Member(params, "contentChanges");
+  Json& changes = params["contentChanges"];
   if (!changes.is_array()) BadParams("\"contentChanges\" must be an array");
   CDocument& document = open.document;
-  for (const Json& change : changes) {
-    std::string text = StringMember(change, "text");
+  for (Json& change : changes) {
+    std::string text = TakeString(change, "text");
     if (change.contains("range")) {
       const Json& range = change["range"];
       document.Replace(PositionOf(Member(range, "start")), PositionOf(Member(range, "end")), text,

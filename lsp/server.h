@@ -61,14 +61,15 @@ class CLspServer {
     int errorCode = 0;
     std::string error;
   };
-  void Handle(const CPending& pending);
+  void Handle(CPending& pending);
   void HandleRequest(const Json& id, const std::string& method, const Json& params);
-  void HandleNotification(const std::string& method, const Json& params);
+  void HandleNotification(const std::string& method, Json& params);
   Json Dispatch(const std::string& method, const Json& params);
 
   Json Initialize(const Json& params);
-  void DidOpen(const Json& params);
-  void DidChange(const Json& params);
+  // Both take the text out of `params`: a large document is not copied.
+  void DidOpen(Json& params);
+  void DidChange(Json& params);
   void DidClose(const Json& params);
 
   COpenDocument& DocumentOf(const Json& params);

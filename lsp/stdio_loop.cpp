@@ -1,6 +1,7 @@
 #include "lsp/stdio_loop.h"
 
 #include <condition_variable>
+#include <cstdlib>
 #include <cstdio>
 #include <deque>
 #include <mutex>
@@ -12,6 +13,9 @@
 #else
 #include <cerrno>
 #include <csignal>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <unistd.h>
 #endif
 
@@ -84,6 +88,14 @@ class CFrameQueue {
   bool m_ended = false;
 };
 
+constexpr std::size_t kLargeMessage = 1u << 20;
+
+void ReleaseFreeMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
+}
+
 }  // namespace
 
 int RunStdioServer(const std::string& version) {
@@ -110,8 +122,17 @@ int RunStdioServer(const std::string& version) {
   for (;;) {
     std::deque<CFrame> frames = queue.TakeAll();
     if (frames.empty()) break;
-    for (const CFrame& frame : frames) server.Receive(frame);
+    bool large = false;
+    for (CFrame& frame : frames) {
+      server.Receive(frame);
+      large = large || frame.body.size() >= kLargeMessage;
+      frame.body = std::string();
+    }
     server.Process();
+    // A whole document sent at once leaves its message's copies free but
+    // still held by the allocator; they go back to the system, so that
+    // the server's memory follows the documents it holds.
+    if (large) ReleaseFreeMemory();
     if (server.ExitRequested()) break;
   }
   std::fflush(stdout);
