@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "lsp/features.h"
+#include "lsp/json_parse.h"
 
 namespace {
 
@@ -96,12 +97,13 @@ void CLspServer::Receive(const CFrame& frame) {
                          "Skipped " + frame.problem});
     return;
   }
-  Json message = Json::parse(frame.body, nullptr, false);
-  if (message.is_discarded()) {
+  std::optional<Json> parsed = ParseJson(frame.body);
+  if (!parsed) {
     Log("veltrane-lsp: a message body that is not JSON");
     m_pending.push_back({nullptr, lsp_error::kParseError, "The message body is not JSON"});
     return;
   }
+  Json& message = *parsed;
   if (message.is_object()) {
     const auto method = message.find("method");
     const auto params = message.find("params");
@@ -236,10 +238,14 @@ Json CLspServer::Dispatch(const std::string& method, const Json& params) {
        [](const CDocumentView& view, const Json& p) {
          const Json& range = Member(p, "range");
          const auto context = p.find("context");
-         Json only = nullptr;
+         // By reference: a value from the client may nest deeper than a
+         // copy could recurse.
+         static const Json kNoFilter = nullptr;
+         const Json* only = &kNoFilter;
          if (context != p.end() && context->is_object() && context->contains("only"))
-           only = (*context)["only"];
-         return CodeActions(view, PositionOf(Member(range, "start")), PositionOf(Member(range, "end")), only);
+           only = &context->at("only");
+         return CodeActions(view, PositionOf(Member(range, "start")), PositionOf(Member(range, "end")),
+                            *only);
        }},
   };
   const auto feature = kFeatures.find(method);
