@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 namespace {
 

@@ -30,9 +30,9 @@ class CSarifLog {
   std::string Text() const;
 
  private:
-  nlohmann::json m_log;
-  nlohmann::json m_results = nlohmann::json::array();
-  nlohmann::json m_notifications = nlohmann::json::array();
+  nlohmann::ordered_json m_log;
+  nlohmann::ordered_json m_results = nlohmann::ordered_json::array();
+  nlohmann::ordered_json m_notifications = nlohmann::ordered_json::array();
   bool m_bFailed = false;
 };
 

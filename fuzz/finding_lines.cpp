@@ -43,10 +43,36 @@ constexpr Severity kSeverities[] = {
     {"Error: ", "error: ", true},
 };
 
+// 'Label "NAME" SUFFIX' with the line number of an "already in line N"
+// suffix left out and NAME made text by `toText`; false when `message` is
+// no finding's.
+template <typename ToText>
+bool CommonMessage(std::string_view message, ToText toText, std::string& common) {
+  if (!Take(message, "Label \"")) return false;
+  std::string_view suffix;
+  for (std::string_view end : {"\" not used", "\" not found"}) {
+    if (message.ends_with(end)) suffix = end;
+  }
+  if (suffix.empty()) {
+    std::size_t digits = 0;
+    while (digits < message.size() &&
+           std::isdigit(static_cast<unsigned char>(message[message.size() - 1 - digits])))
+      ++digits;
+    constexpr std::string_view kAlready = "\" already in line ";
+    if (digits == 0 || !message.substr(0, message.size() - digits).ends_with(kAlready))
+      return false;
+    message.remove_suffix(digits);
+    suffix = kAlready;
+  }
+  message.remove_suffix(suffix.size());
+  common = "Label \"" + toText(message) + std::string(suffix);
+  return true;
+}
+
 }  // namespace
 
 bool ReadProtocolFindings(std::string_view protocol, std::string_view displayName,
-                          FindingLines& findings, int& count) {
+                          FindingLines& findings, int& count, const CCodePage& codePage) {
   findings.clear();
   std::string_view rest = protocol;
   if (!Take(rest, "Veltrane Protocol\nFile: \"") || !Take(rest, displayName) ||
@@ -62,7 +88,11 @@ bool ReadProtocolFindings(std::string_view protocol, std::string_view displayNam
     for (const Severity& s : kSeverities)
       if (Take(message, s.protocol)) severity = &s;
     if (!severity || (severity->blankLineAfter && !Take(rest, "\n"))) return false;
-    findings.push_back(number + ": " + std::string(severity->gnu) + std::string(message));
+    std::string common;
+    if (!CommonMessage(
+            message, [&](std::string_view name) { return codePage.ToUtf8(name); }, common))
+      return false;
+    findings.push_back(std::string(severity->gnu) + common);
   }
   if (!TakeNumber(rest, number) || !rest.empty() || number.size() > 9) return false;
   count = std::stoi(number);
@@ -80,13 +110,22 @@ bool ReadGnuFindings(std::string_view output, std::map<std::string, FindingLines
     if (colon == std::string_view::npos) return false;
     const std::string input(line.substr(0, colon));
     std::string_view rest = line.substr(colon + 1);
-    const std::string_view finding = rest;
     std::string number;
-    if (!TakeNumber(rest, number) || !Take(rest, ": ")) return false;
+    if (!TakeNumber(rest, number) || !Take(rest, ":") || !TakeNumber(rest, number) ||
+        !Take(rest, ": "))
+      return false;
     if (rest.starts_with("note: ")) continue;
-    if (!rest.starts_with("warning: ") && !rest.starts_with("error: ")) return false;
+    std::string_view severity;
+    for (std::string_view s : {"warning: ", "error: "}) {
+      if (rest.starts_with(s)) severity = s;
+    }
+    std::string common;
+    rest.remove_prefix(severity.size());
+    if (severity.empty() ||
+        !CommonMessage(rest, [](std::string_view name) { return std::string(name); }, common))
+      return false;
     if (order.empty() || order.back() != input) order.push_back(input);
-    findings[input].emplace_back(finding);
+    findings[input].push_back(std::string(severity) + common);
   }
   return output.empty();
 }

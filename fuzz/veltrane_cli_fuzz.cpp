@@ -15,6 +15,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -137,6 +139,19 @@ std::vector<std::string> SharedOptions(const CommandCase& c) {
   return shared;
 }
 
+// The code page the last --codepage option chooses.
+CCodePage CodePageOf(const std::vector<std::string>& shared) {
+  CCodePage codePage;
+  for (const std::string& arg : shared) {
+    int number = 0;
+    const std::string_view value = std::string_view(arg).substr(std::strlen("--codepage="));
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
+    if (ec == std::errc() && end == value.data() + value.size())
+      codePage = CCodePage::FromNumber(number).value_or(codePage);
+  }
+  return codePage;
+}
+
 // --format=gnu over all inputs against the protocol of each: the same
 // findings, as many as the protocol counts, and the worst status.
 void CompareFormats(const CommandCase& c) {
@@ -168,7 +183,8 @@ void CompareFormats(const CommandCase& c) {
     }
     FindingLines findings;
     int count = -1;
-    Expect(ReadProtocolFindings(p.out, InputName(k), findings, count), "a protocol is whole");
+    Expect(ReadProtocolFindings(p.out, InputName(k), findings, count, CodePageOf(shared)),
+           "a protocol is whole");
     Expect(static_cast<int>(findings.size()) == count, "the protocol counts its findings");
     Expect((count > 0 ? kExitFindings : kExitClean) == p.status,
            "the protocol's status follows its count");

@@ -2,9 +2,11 @@
 // file, read from memory through the same reader, buffer and edges as a
 // file. Besides crashes and sanitizer reports it stops on results that
 // break the engine's own promises: pieces longer than 254 characters or
-// with a line end inside, bytes lost or invented by the reader, the two ways
-// of reading disagreeing, unsorted definitions, a trailer that disagrees
-// with the count, notes that name no definition of the file. Inputs are read
+// with a line end inside, bytes lost or invented by the reader, piece
+// offsets that are not where the piece starts, unsorted definitions, a
+// trailer that disagrees with the count, findings placed anywhere but on
+// their name in the line as an editor counts lines, notes that name no
+// list a reference could reach. Inputs are read
 // byte by byte or in a double-byte code page, chosen by their bytes. One
 // input in kFileSample also goes through a real input file and a real
 // protocol file (consent, open, write, close), which must read and hold
@@ -16,11 +18,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "checker/input_file.h"
 #include "checker/check_run.h"
-#include "checker/note_finder.h"
 #include "checker/protocol.h"
+#include "checker/protocol_file.h"
 #include "fuzz/promise.h"
 #include "fuzz/scratch_folder.h"
 
@@ -57,16 +60,14 @@ bool TakeTextModePiece(std::string_view& bytes, std::string_view piece) {
   return true;
 }
 
-// Both ways of reading pieces, `copied` by ReadString and `inPlace` by
-// ReadPiece, must give the bytes in text mode, piece by piece alike.
-void CheckPieces(CStdioFile& copied, CStdioFile& inPlace, std::string_view bytes) {
+// The reader must give the bytes in text mode, piece by piece, each with
+// the offset where it starts in the bytes. ReadString is a copy of
+// ReadPiece, so reading the copy checks both.
+void CheckPieces(CStdioFile& file, std::string_view bytes) {
+  const std::size_t size = bytes.size();
   std::string piece;
-  std::string_view view;
-  for (;;) {
-    const bool more = copied.ReadString(piece);
-    Expect(inPlace.ReadPiece(view) == more, "both readers end together");
-    if (!more) break;
-    Expect(view == piece, "both readers give the same piece");
+  while (file.ReadString(piece)) {
+    Expect(file.GetPieceOffset() == size - bytes.size(), "a piece's offset is where it starts");
     Expect(!piece.empty() && piece.size() <= CStdioFile::kMaxPiece,
            "a piece has 1 to 254 characters");
     Expect(piece.find('\n') == std::string::npos ||
@@ -77,39 +78,65 @@ void CheckPieces(CStdioFile& copied, CStdioFile& inPlace, std::string_view bytes
   Expect(bytes.empty(), "the pieces are the text, whole");
 }
 
-// The command line's answers: write to the scratch protocol, replacing it.
-class FuzzHost : public CProtocolHost {
- public:
-  int DoSaveDialog(const CFileDialogParams&, std::string& path) override {
-    path = Scratch().File("protocol.txt");
-    return IDOK;
+// The lines of `bytes` as editors count them: the offset each starts at.
+std::vector<std::size_t> LineStarts(std::string_view bytes) {
+  std::vector<std::size_t> starts = {0};
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')))
+      starts.push_back(i + 1);
   }
-  int MessageBox(const std::string&, unsigned) override { return IDYES; }
-  void ShellOpen(const std::string&) override {}
-};
+  return starts;
+}
 
-// Every note points at a definition that is there, under the section the
-// note names.
-// The finder is made only for a file with a reference not found, as
-// veltrane-check makes it.
-void CheckNotes(const CLabelList& defs, const CLabelList& references) {
-  std::optional<CNoteFinder> notes;
-  for (int i = 0; i < references.GetCount(); ++i) {
-    const CLabelEntry& reference = references.At(i);
-    if (reference.used) continue;
-    if (!notes) notes.emplace(defs, references);
-    const std::optional<CNote> note = notes->NoteFor(reference.name, reference.kind);
-    if (!note) continue;
+// A place is on its name: in the line it says, which starts where it says
+// and holds what it says, and the name's bytes stand at its range.
+void CheckPlace(const CPlace& place, std::string_view name, std::string_view bytes,
+                const std::vector<std::size_t>& starts) {
+  Expect(place.line >= 1 && static_cast<std::size_t>(place.line) <= starts.size(),
+         "a place is in a line of the file");
+  if (place.line < 1 || static_cast<std::size_t>(place.line) > starts.size()) return;
+  const std::size_t start = starts[static_cast<std::size_t>(place.line) - 1];
+  Expect(place.lineOffset == start, "a place's line starts where the line does");
+  std::size_t end = static_cast<std::size_t>(place.line) < starts.size()
+                        ? starts[static_cast<std::size_t>(place.line)] - 1
+                        : bytes.size();
+  if (end > start && bytes[end - 1] == '\r' && end < bytes.size() && bytes[end] == '\n') --end;
+  const std::string_view line = bytes.substr(start, end - start);
+  Expect(place.lineText == line.substr(0, place.lineText.size()) &&
+             (place.lineText.size() == line.size() || place.lineText.size() == 64 * 1024),
+         "a place holds its whole line");
+  Expect(place.begin <= place.end && place.end <= line.size(), "a name's range is in its line");
+  Expect(line.substr(place.begin, place.end - place.begin) ==
+             name.substr(0, place.end - place.begin),
+         "a place's range holds the name");
+  Expect(place.end - place.begin == name.size() || place.end == line.size(),
+         "only a line end cuts a name's range short");
+}
+
+// Every finding is placed on its name; every note that names a list names
+// one a reference could reach, of the file, under the section it says.
+void CheckResult(const CCheckResult& result, std::string_view bytes) {
+  const std::vector<std::size_t> starts = LineStarts(bytes);
+  const CLabelList& defs = *result.definitions;
+  for (const CFinding& finding : result.findings) {
+    CheckPlace(finding.place, finding.name, bytes, starts);
+    if (finding.kind == FindingKind::duplicate)
+      CheckPlace(finding.firstPlace, finding.name, bytes, starts);
+    if (!finding.note || !RuleOf(finding.note->kind).suggestsList) continue;
+    const CNote& note = *finding.note;
+    Expect(finding.kind == FindingKind::notFound, "only a reference not found gets a list");
     bool listed = false;
     for (int j = 0; j < defs.GetCount(); ++j) {
       const CLabelEntry& d = defs.At(j);
-      if (d.line == note->line && d.name == note->name && d.kind == note->section) listed = true;
+      if (d.line == note.line && d.name == note.name && d.kind == note.section &&
+          !d.shadowed && !d.name.empty())
+        listed = true;
     }
-    Expect(listed, "a note names a definition of the file");
-    Expect(note->wanted == reference.kind, "a note is for the reference's section");
-    if (note->kind == CNote::Kind::closeName)
-      Expect(note->section == reference.kind && !note->name.empty(),
-             "a close name is a named list of the right section");
+    Expect(listed, "a note names a reachable list of the file");
+    Expect(note.wanted == finding.section, "a note is for the reference's section");
+    CheckPlace(note.place, note.name, bytes, starts);
+    if (note.kind == NoteKind::closeName)
+      Expect(note.section == finding.section, "a close name is a list of the right section");
   }
 }
 
@@ -123,13 +150,13 @@ std::string CheckRun(CCheckRun& run, std::unique_ptr<CStdioFile> input,
   run.RunCheck();
   Expect(!run.m_pInputFile, "the check run releases the input");
 
-  const CLabelList& defs = *run.m_pDefinitions;
+  const CLabelList& defs = *run.m_pResult->definitions;
   for (int j = 1; j < defs.GetCount(); ++j)
     Expect(codePage.Compare(defs.At(j - 1).name, defs.At(j).name) <= 0,
            "definitions are sorted");
 
   std::string text;
-  errors = EmitProtocol(defs, *run.m_pReferences, run.m_strDisplayName,
+  errors = EmitProtocol(*run.m_pResult, run.m_strDisplayName,
                         [&text](std::string_view piece) { text.append(piece); });
   Expect(text.ends_with("\nNumber of errors " + std::to_string(errors)),
          "the trailer gives the count");
@@ -154,16 +181,18 @@ std::unique_ptr<CStdioFile> OpenFile() {
 void CheckThroughFiles(std::string_view bytes, const CCodePage& codePage,
                        const std::string& text, int errors) {
   WriteWholeFile(InputPath(), bytes);
-  CheckPieces(*OpenFile(), *OpenBytes(bytes), bytes);
+  CheckPieces(*OpenFile(), bytes);
 
   CCheckRun run;
   int fileErrors = 0;
   Expect(CheckRun(run, OpenFile(), codePage, fileErrors) == text,
          "a file and memory give the same protocol");
-  FuzzHost host;
-  Expect(run.WriteProtocol(host) == CCheckRun::ProtocolOutcome::written,
+  Expect(WriteProtocolFile(Scratch().File("protocol.txt"), *run.m_pResult,
+                           run.m_strDisplayName, run.InputStatus(), [] { return true; },
+                           run.m_pProtocolFile,
+                           run.m_protocolOpenError) == ProtocolFileOutcome::written,
          "the protocol is written");
-  Expect(run.m_nErrorCount == errors && fileErrors == errors,
+  Expect(run.m_pResult->ErrorCount() == errors && fileErrors == errors,
          "the file counts what the text counts");
   Expect(ReadWholeFile(Scratch().File("protocol.txt")) == text,
          "the file holds the text");
@@ -181,12 +210,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                          *CCodePage::FromNumber(932),
                                          *CCodePage::FromNumber(936)};
   const CCodePage& codePage = kCodePages[(hash / kFileSample) % std::size(kCodePages)];
-  CheckPieces(*OpenBytes(bytes), *OpenBytes(bytes), bytes);
+  CheckPieces(*OpenBytes(bytes), bytes);
   CCheckRun run;
+  // Notes are made on a sample only: see kNotesSample.
+  run.m_bNotes = hash / kFileSample / std::size(kCodePages) % kNotesSample == 0;
   int errors = 0;
   const std::string text = CheckRun(run, OpenBytes(bytes), codePage, errors);
-  if (hash / kFileSample / std::size(kCodePages) % kNotesSample == 0)
-    CheckNotes(*run.m_pDefinitions, *run.m_pReferences);
+  CheckResult(*run.m_pResult, bytes);
   if (hash % kFileSample == 0) CheckThroughFiles(bytes, codePage, text, errors);
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "checker/protocol_file.h"
 #include "tests/check_fixture.h"
 
 namespace {
@@ -24,10 +25,10 @@ std::ostream& operator<<(std::ostream& os, const Flags& f) {
 
 Flags UsedFlags(const CCheckRun& run) {
   Flags flags;
-  for (int i = 0; i < run.m_pDefinitions->GetCount(); ++i)
-    flags.definitions += run.m_pDefinitions->IsUsed(i) ? '1' : '0';
-  for (int i = 0; i < run.m_pReferences->GetCount(); ++i)
-    flags.references += run.m_pReferences->IsUsed(i) ? '1' : '0';
+  for (int i = 0; i < run.m_pResult->definitions->GetCount(); ++i)
+    flags.definitions += run.m_pResult->definitions->IsUsed(i) ? '1' : '0';
+  for (int i = 0; i < run.m_pResult->references->GetCount(); ++i)
+    flags.references += run.m_pResult->references->IsUsed(i) ? '1' : '0';
   return flags;
 }
 
@@ -82,8 +83,8 @@ TEST(RunCheckTest, EmptyFileGivesEmptyLists) {
   ScratchDir dir;
   CCheckRun run;
   CheckContent(run, dir, "");
-  EXPECT_EQ(run.m_pDefinitions->GetCount(), 0);
-  EXPECT_EQ(run.m_pReferences->GetCount(), 0);
+  EXPECT_EQ(run.m_pResult->definitions->GetCount(), 0);
+  EXPECT_EQ(run.m_pResult->references->GetCount(), 0);
 }
 
 TEST(RunCheckTest, ClosesAndReleasesTheInputFile) {
@@ -103,31 +104,16 @@ TEST(RunCheckTest, ReplacesListsOfAnEarlierRun) {
   CCheckRun run;
   CheckContent(run, dir, "[A]\n[B]\n");
   CheckContent(run, dir, "[C]\n");
-  EXPECT_EQ(run.m_pDefinitions->GetCount(), 1);
+  EXPECT_EQ(run.m_pResult->definitions->GetCount(), 1);
 }
 
 TEST(RunCheckTest, DefinitionsAreSortedReferencesStayInFileOrder) {
   ScratchDir dir;
   CCheckRun run;
   CheckContent(run, dir, "[b]\n[a]\nControl=z\nControl=y\n");
-  EXPECT_EQ(run.m_pDefinitions->GetName(0), "a");
-  EXPECT_EQ(run.m_pReferences->GetName(0), "z");
+  EXPECT_EQ(run.m_pResult->definitions->GetName(0), "a");
+  EXPECT_EQ(run.m_pResult->references->GetName(0), "z");
 }
-
-// Saves to one path, says Yes, opens nothing.
-class PathHost : public CProtocolHost {
- public:
-  explicit PathHost(std::string path) : m_path(std::move(path)) {}
-  int DoSaveDialog(const CFileDialogParams&, std::string& path) override {
-    path = m_path;
-    return IDOK;
-  }
-  int MessageBox(const std::string&, unsigned) override { return IDYES; }
-  void ShellOpen(const std::string&) override {}
-
- private:
-  std::string m_path;
-};
 
 TEST(RunCheckTest, BytesInMemoryCheckAsTheirFileDoes) {
   const std::string content =
@@ -143,19 +129,23 @@ TEST(RunCheckTest, BytesInMemoryCheckAsTheirFileDoes) {
   fromMemory.RunCheck();
   EXPECT_EQ(fromMemory.m_pInputFile, nullptr);
   EXPECT_EQ(UsedFlags(fromMemory), UsedFlags(fromFile));
-  ASSERT_EQ(fromMemory.m_pReferences->GetCount(), 2);
-  EXPECT_EQ(fromMemory.m_pReferences->At(1).line, 5);
-  EXPECT_EQ(fromMemory.m_pReferences->At(1).text,
-            fromFile.m_pReferences->At(1).text);
+  ASSERT_EQ(fromMemory.m_pResult->references->GetCount(), 2);
+  EXPECT_EQ(fromMemory.m_pResult->references->At(1).line, 5);
+  EXPECT_EQ(fromMemory.m_pResult->references->At(1).text,
+            fromFile.m_pResult->references->At(1).text);
 
   // No file on disk stands behind the bytes, so none is guarded: the
   // protocol goes where it is asked to, and says what the file's says.
-  PathHost host(dir.File("memory.txt"));
-  EXPECT_EQ(fromMemory.WriteProtocol(host), CCheckRun::ProtocolOutcome::written);
-  PathHost fileHost(dir.File("file.txt"));
-  EXPECT_EQ(fromFile.WriteProtocol(fileHost), CCheckRun::ProtocolOutcome::written);
+  EXPECT_EQ(fromMemory.InputStatus(), nullptr);
+  for (CCheckRun* run : {&fromMemory, &fromFile}) {
+    const std::string path = dir.File(run == &fromFile ? "file.txt" : "memory.txt");
+    EXPECT_EQ(WriteProtocolFile(path, *run->m_pResult, "P", run->InputStatus(),
+                                [] { return true; }, run->m_pProtocolFile,
+                                run->m_protocolOpenError),
+              ProtocolFileOutcome::written);
+  }
   EXPECT_EQ(ReadBytes(dir.File("memory.txt")), ReadBytes(dir.File("file.txt")));
-  EXPECT_EQ(fromMemory.m_nErrorCount, 3);  // a duplicate, it unused, T not found
+  EXPECT_EQ(fromMemory.m_pResult->ErrorCount(), 3);  // a duplicate, it unused, T not found
 }
 
 }  // namespace

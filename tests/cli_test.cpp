@@ -99,7 +99,9 @@ TEST_F(CliTest, FailuresGiveOneLineAndStatusTwo) {
       {{"--output", dir.path(), input}, dir.path() + ": Is a directory"},
       {{"--output", "/dev/full", input}, "/dev/full: No space left on device"},
       {{}, "no input file given; try 'veltrane-check --help'"},
-      {{input, input}, "more than one input file given; try 'veltrane-check --help'"},
+      {{input, input},
+       "more than one input file given; --format=gnu or --format=sarif checks several "
+       "files; try 'veltrane-check --help'"},
       {{"--bogus", input}, "unknown option '--bogus'; try 'veltrane-check --help'"},
       {{input, "--output"},
        "option '--output' needs a file name; try 'veltrane-check --help'"},
@@ -160,15 +162,16 @@ TEST_F(CliTest, CodePageChoosesHowNamesAreRead) {
   } cases[] = {
       {{"--codepage=932"}, 0, ""},
       {{"--codepage", "936"}, 0, ""},
+      // Read byte by byte, the names are Windows-1252 text: 0x83 is "ƒ".
       {{"--codepage=1252"}, 1,
-       "kit.ins:2: error: Label \"\x83\" not used\n"
-       "kit.ins:5: error: Label \"\x83\x5D\x83\x41 Kit\" not found\n"
-       "kit.ins:5: note: \"\x83\" (line 2) is the only .Note Names list that nothing "
+       "kit.ins:2:2: error: Label \"\u0192\" not used\n"
+       "kit.ins:5:10: error: Label \"\u0192]\u0192A Kit\" not found\n"
+       "kit.ins:5:10: note: \"\u0192\" (line 2) is the only .Note Names list that nothing "
        "uses\n"},
       {{}, 1,
-       "kit.ins:2: error: Label \"\x83\" not used\n"
-       "kit.ins:5: error: Label \"\x83\x5D\x83\x41 Kit\" not found\n"
-       "kit.ins:5: note: \"\x83\" (line 2) is the only .Note Names list that nothing "
+       "kit.ins:2:2: error: Label \"\u0192\" not used\n"
+       "kit.ins:5:10: error: Label \"\u0192]\u0192A Kit\" not found\n"
+       "kit.ins:5:10: note: \"\u0192\" (line 2) is the only .Note Names list that nothing "
        "uses\n"},
   };
   for (const auto& c : cases) {
@@ -178,6 +181,35 @@ TEST_F(CliTest, CodePageChoosesHowNamesAreRead) {
     RunResult r = Check(args, dir.path());
     EXPECT_EQ(r.status, c.status) << args[1];
     EXPECT_EQ(r.out, c.gnu) << args[1];
+  }
+}
+
+// Names are text for people in the gnu lines, converted from the code page;
+// columns count characters, a double-byte one as one.
+TEST_F(CliTest, GnuShowsNamesAsTextAndCountsColumnsInCharacters) {
+  WriteBytes(dir.File("names.ins"),
+             ".Patch Names\n[Caf\xE9 Pianos]\n[\x83\x5D\x81\x5B\x83\x93 Kit]\n"
+             ".Instrument Definitions\n[I]\nKey[\x83\x5D]=Drums\n");
+  const struct {
+    std::string codePage;
+    std::string gnu;
+  } cases[] = {
+      {"--codepage=932",
+       "names.ins:2:2: error: Label \"Caf\u00E9 Pianos\" not used\n"
+       "names.ins:3:2: error: Label \"\u30BE\u30FC\u30F3 Kit\" not used\n"
+       "names.ins:6:8: error: Label \"Drums\" not found\n"},
+      {"--codepage=1252",
+       "names.ins:2:2: error: Label \"Caf\u00E9 Pianos\" not used\n"
+       "names.ins:3:2: error: Label \"\u0192\" not used\n"
+       "names.ins:6:9: error: Label \"Drums\" not found\n"},
+  };
+  for (const auto& c : cases) {
+    const RunResult r =
+        Check({"--format=gnu", "--no-notes", c.codePage, "names.ins"}, dir.path());
+    EXPECT_EQ(r.out, c.gnu) << c.codePage;
+    // The protocol keeps the file's own bytes.
+    const RunResult protocol = Check({c.codePage, "names.ins"}, dir.path());
+    EXPECT_NE(protocol.out.find("[Caf\xE9 Pianos]"), std::string::npos);
   }
 }
 

@@ -105,10 +105,10 @@ std::string FindingsIn(const std::string& content, int codePage) {
   CheckContent(run, dir, content);
   std::string out;
   const char* kinds[] = {"dup", "unused", "notfound"};
-  ForEachFinding(*run.m_pDefinitions, *run.m_pReferences, [&](const CFinding& f) {
+  for (const CFinding& f : run.m_pResult->findings) {
     out += std::to_string(f.line) + " " + kinds[static_cast<int>(f.kind)] + " " +
            std::string(f.name) + ";";
-  });
+  }
   return out;
 }
 

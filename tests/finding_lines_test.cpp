@@ -48,8 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
                          "Line 9: Control=B\nError: Label \"B\" not found\n\n"
                          "Number of errors 3",
                      true,
-                     {"4: warning: Label \"A\" already in line 2",
-                      "2: error: Label \"A\" not used", "9: error: Label \"B\" not found"},
+                     {"warning: Label \"A\" already in line ",
+                      "error: Label \"A\" not used", "error: Label \"B\" not found"},
                      3},
         // A name may hold quotes, the other format's words and NUL bytes.
         ProtocolCase{"NameWithAnyBytes",
@@ -57,11 +57,15 @@ INSTANTIATE_TEST_SUITE_P(
                                "Error: Label \"x\" not used: note: \0\" not used\n\n"s
                                "Number of errors 1",
                      true,
-                     {"1: error: Label \"x\" not used: note: \0\" not used"s},
+                     {"error: Label \"x\" not used: note: \0\" not used"s},
                      1},
         ProtocolCase{"CountIsTakenAsWritten",
                      kHeader + "Line 1: [A]\nError: Label \"A\" not used\n\nNumber of errors 7",
-                     true, {"1: error: Label \"A\" not used"}, 7},
+                     true, {"error: Label \"A\" not used"}, 7},
+        // Names are made text as the gnu lines show them.
+        ProtocolCase{"NameAsText",
+                     kHeader + "Line 1: [\xE9]\nError: Label \"\xE9\" not used\n\nNumber of errors 1",
+                     true, {"error: Label \"\xC3\xA9\" not used"}, 1},
         ProtocolCase{"OtherName", "Veltrane Protocol\nFile: \"2.ins\"\n\nNumber of errors 0",
                      false, {}, 0},
         ProtocolCase{"NoTrailer", kHeader, false, {}, 0},
@@ -100,24 +104,29 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         GnuCase{"Nothing", "", true, {}, {}},
         GnuCase{"TwoInputsAndNotes",
-                "1.ins:4: warning: Label \"A\" already in line 2\n"
-                "1.ins:2: note: first defined here\n"
-                "2.ins:9: error: Label \"B\" not found\n",
+                "1.ins:4:2: warning: Label \"A\" already in line 2\n"
+                "1.ins:4:2: note: first defined here\n"
+                "2.ins:9:9: error: Label \"B\" not found\n",
                 true,
-                {{"1.ins", {"4: warning: Label \"A\" already in line 2"}},
-                 {"2.ins", {"9: error: Label \"B\" not found"}}},
+                {{"1.ins", {"warning: Label \"A\" already in line "}},
+                 {"2.ins", {"error: Label \"B\" not found"}}},
                 {"1.ins", "2.ins"}},
         // Only a note's own place makes it a note, not the words in a name.
         GnuCase{"NameHoldingNoteWords",
-                "1.ins:3: error: Label \"x: note: y\" not used\n", true,
-                {{"1.ins", {"3: error: Label \"x: note: y\" not used"}}}, {"1.ins"}},
+                "1.ins:3:2: error: Label \"x: note: y\" not used\n", true,
+                {{"1.ins", {"error: Label \"x: note: y\" not used"}}}, {"1.ins"}},
         GnuCase{"InputAgainAfterAnother",
-                "1.ins:1: error: a\n2.ins:1: error: b\n1.ins:2: error: c\n", true,
-                {{"1.ins", {"1: error: a", "2: error: c"}}, {"2.ins", {"1: error: b"}}},
+                "1.ins:1:2: error: Label \"a\" not used\n2.ins:1:2: error: Label \"b\" not used\n"
+                "1.ins:2:2: error: Label \"c\" not used\n",
+                true,
+                {{"1.ins", {"error: Label \"a\" not used", "error: Label \"c\" not used"}},
+                 {"2.ins", {"error: Label \"b\" not used"}}},
                 {"1.ins", "2.ins", "1.ins"}},
-        GnuCase{"NoLineNumber", "1.ins: error: a\n", false, {}, {}},
-        GnuCase{"UnknownSeverity", "1.ins:1: fatal: a\n", false, {}, {}},
-        GnuCase{"NoFinalLineEnd", "1.ins:1: error: a", false, {}, {}}),
+        GnuCase{"NoLineNumber", "1.ins: error: Label \"a\" not used\n", false, {}, {}},
+        GnuCase{"NoColumn", "1.ins:1: error: Label \"a\" not used\n", false, {}, {}},
+        GnuCase{"UnknownSeverity", "1.ins:1:1: fatal: Label \"a\" not used\n", false, {}, {}},
+        GnuCase{"NoFinding", "1.ins:1:1: error: a\n", false, {}, {}},
+        GnuCase{"NoFinalLineEnd", "1.ins:1:1: error: Label \"a\" not used", false, {}, {}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

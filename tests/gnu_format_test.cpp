@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "fuzz/finding_lines.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -22,39 +24,39 @@ RunResult Check(std::vector<std::string> args, const std::string& dir) {
   return RunProgram(args, dir);
 }
 
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  return lines;
+}
+
 int CountLines(const std::string& text) {
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
-// The gnu lines a protocol stands for. Every record of a protocol is two
-// lines, "Line N: TEXT" (a line text never holds a line end but its last
-// byte) and the finding, so the finding's line number is that of the line
-// before it. Adds the protocol's own count to `count`.
-std::string GnuLinesOfProtocol(const std::string& input,
-                               const std::string& protocol, int& count) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t end; (end = protocol.find('\n', start)) != std::string::npos;
-       start = end + 1) {
-    lines.push_back(protocol.substr(start, end - start));
-  }
-  const std::string trailer = "Number of errors ";
-  EXPECT_TRUE(protocol.substr(start).starts_with(trailer)) << protocol;
-  count += std::stoi(protocol.substr(start + trailer.size()));
+// The findings of a protocol and of gnu lines in one form (see
+// fuzz/finding_lines.h); the protocol's count is added to `count`.
+FindingLines ProtocolFindings(const std::string& input, const std::string& protocol,
+                              int& count) {
+  FindingLines findings;
+  int own = 0;
+  EXPECT_TRUE(ReadProtocolFindings(protocol, input, findings, own)) << protocol;
+  count += own;
+  return findings;
+}
 
-  std::string gnu;
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    const std::string& finding = lines[i];
-    std::string severity;
-    if (finding.starts_with("Warning: ")) severity = "warning: ";
-    if (finding.starts_with("Error: ")) severity = "error: ";
-    if (severity.empty() || !lines[i - 1].starts_with("Line ")) continue;
-    const std::string& record = lines[i - 1];
-    const std::string lineNumber = record.substr(5, record.find(':') - 5);
-    gnu += input + ":" + lineNumber + ": " + severity +
-           finding.substr(finding.find(' ') + 1) + "\n";
+FindingLines GnuFindings(const std::string& gnu) {
+  std::map<std::string, FindingLines> byInput;
+  std::vector<std::string> order;
+  EXPECT_TRUE(ReadGnuFindings(gnu, byInput, order)) << gnu;
+  FindingLines all;
+  for (const std::string& input : order) {
+    all.insert(all.end(), byInput[input].begin(), byInput[input].end());
+    byInput[input].clear();
   }
-  return gnu;
+  return all;
 }
 
 // Files whose findings are easy to get wrong in one format but not the
@@ -119,7 +121,7 @@ TEST_F(GnuFormatTest, EachInputGivesTheFindingsOfItsProtocol) {
     const RunResult gnu = Check({"--format=gnu", input}, dir.path());
     const RunResult bare = Check({"--format=gnu", "--no-notes", input}, dir.path());
     int count = 0;
-    EXPECT_EQ(bare.out, GnuLinesOfProtocol(input, protocol.out, count));
+    EXPECT_EQ(GnuFindings(bare.out), ProtocolFindings(input, protocol.out, count));
     EXPECT_EQ(CountLines(bare.out), count);
     EXPECT_EQ(WithoutNoteLines(gnu.out), bare.out);
     EXPECT_EQ(bare.status, protocol.status);
@@ -130,33 +132,50 @@ TEST_F(GnuFormatTest, EachInputGivesTheFindingsOfItsProtocol) {
 
 TEST_F(GnuFormatTest, SeveralInputsInTheOrderGiven) {
   std::vector<std::string> args = {"--format=gnu"};
-  std::string expected;
+  FindingLines expected;
+  std::string names;
   int count = 0;
   for (auto it = inputs.rbegin(); it != inputs.rend(); ++it) {
     args.push_back(*it);
-    expected += GnuLinesOfProtocol(*it, Check({*it}, dir.path()).out, count);
+    const FindingLines own = ProtocolFindings(*it, Check({*it}, dir.path()).out, count);
+    expected.insert(expected.end(), own.begin(), own.end());
+    if (!own.empty()) names += *it + ";";
   }
   const RunResult gnu = Check(args, dir.path());
-  EXPECT_EQ(WithoutNoteLines(gnu.out), expected);
+  EXPECT_EQ(GnuFindings(gnu.out), expected);
   EXPECT_EQ(CountLines(WithoutNoteLines(gnu.out)), count);
+  std::string seen;
+  for (const std::string& line : Lines(WithoutNoteLines(gnu.out))) {
+    const std::string input = line.substr(0, line.find(':'));
+    if (!seen.ends_with(input + ";")) seen += input + ";";
+  }
+  EXPECT_EQ(seen, names);
   EXPECT_EQ(gnu.status, 1);
 }
 
 TEST_F(GnuFormatTest, LinesAreExactAndKeepTheNameBytes) {
+  // The lone CR ends a line as editors count them: "Go\0ne" stands in line
+  // 7 of the editor but in line 6 of the protocol.
   const RunResult r = Check({"--format=gnu", "nul_and_cr.ins"}, dir.path());
   EXPECT_EQ(r.out,
-            "nul_and_cr.ins:2: error: Label \"Bank\0One\" not used\n"
-            "nul_and_cr.ins:3: error: Label \"Bank\rTwo\" not used\n"
-            "nul_and_cr.ins:6: error: Label \"Go\0ne\" not found\n"s);
+            "nul_and_cr.ins:2:2: error: Label \"Bank\0One\" not used\n"
+            "nul_and_cr.ins:3:2: error: Label \"Bank\rTwo\" not used\n"
+            "nul_and_cr.ins:7:10: error: Label \"Go\0ne\" not found\n"s);
 
   const RunResult kinds = Check({"--format=gnu", "kinds_between.ins"}, dir.path());
   EXPECT_EQ(kinds.out,
-            "kinds_between.ins:6: warning: Label \"A\" already in line 2\n"
-            "kinds_between.ins:9: warning: Label \"A\" already in line 8\n"
-            "kinds_between.ins:4: error: Label \"A\" not used\n"
-            "kinds_between.ins:6: error: Label \"A\" not used\n"
-            "kinds_between.ins:8: error: Label \"A\" not used\n"
-            "kinds_between.ins:9: error: Label \"A\" not used\n");
+            "kinds_between.ins:6:2: warning: Label \"A\" already in line 2\n"
+            "kinds_between.ins:9:2: warning: Label \"A\" already in line 8\n"
+            "kinds_between.ins:4:2: error: Label \"A\" not used\n"
+            "kinds_between.ins:6:2: error: Label \"A\" not used\n"
+            "kinds_between.ins:8:2: error: Label \"A\" not used\n"
+            "kinds_between.ins:9:2: error: Label \"A\" not used\n");
+
+  // A long line is one line, however many pieces the protocol counts.
+  const RunResult longLines = Check({"--format=gnu", "--no-notes", "long_lines.ins"}, dir.path());
+  EXPECT_EQ(longLines.out,
+            "long_lines.ins:2:2: error: Label \"\" not used\n"
+            "long_lines.ins:5:10: error: Label \"" + std::string(245, 'v') + "\" not found\n");
 }
 
 TEST_F(GnuFormatTest, InputIsNamedAsTyped) {
@@ -167,7 +186,7 @@ TEST_F(GnuFormatTest, InputIsNamedAsTyped) {
        {std::string("./dirty.ins"), std::string("sub/../dirty.ins"), longName}) {
     SCOPED_TRACE(typed);
     const RunResult r = Check({"--format=gnu", typed}, dir.path());
-    EXPECT_EQ(r.out, typed + ":2: error: Label \"Unused\" not used\n");
+    EXPECT_EQ(r.out, typed + ":2:2: error: Label \"Unused\" not used\n");
   }
 }
 
@@ -175,7 +194,7 @@ TEST_F(GnuFormatTest, InputIsNamedAsTyped) {
 // are still checked, and a failure outranks findings.
 TEST_F(GnuFormatTest, ExitStatusOverSeveralInputs) {
   ASSERT_EQ(::mkdir(dir.File("folder.ins").c_str(), 0755), 0);
-  const std::string dirtyLine = "dirty.ins:2: error: Label \"Unused\" not used\n";
+  const std::string dirtyLine = "dirty.ins:2:2: error: Label \"Unused\" not used\n";
   struct Case {
     std::vector<std::string> inputs;
     int status;

@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "checker/check_run.h"
+#include "checker/resolve.h"
 #include "checker/edit_distance.h"
 
 namespace {
@@ -24,43 +24,50 @@ std::string Folded(std::string_view name) {
   return folded;
 }
 
+// Whether no reference can reach definition j: it has no name, or an
+// earlier one in sorted order has its name and kind.
+bool Unreachable(const CLabelList& definitions, int j) {
+  const CLabelEntry& d = definitions.At(j);
+  if (d.name.empty()) return true;
+  for (int k = 0; k < j; ++k) {
+    if (definitions.At(k).name == d.name && definitions.At(k).kind == d.kind) return true;
+  }
+  return false;
+}
+
 // The rules the plain way: every definition compared with the reference.
-std::optional<CNote> PlainNote(const CLabelList& definitions, std::string_view name, int kind) {
+std::optional<CListHint> PlainNote(const CLabelList& definitions, std::string_view name,
+                                   int kind) {
   for (int j = 0; j < definitions.GetCount(); ++j) {
     const CLabelEntry& d = definitions.At(j);
-    if (d.name == name && d.kind != kind)
-      return CNote{CNote::Kind::otherSection, d.name, d.line, d.kind, kind};
+    if (d.name == name && d.kind != kind && !Unreachable(definitions, j))
+      return CListHint{NoteKind::otherSection, j, kind};
   }
   const int limit = name.size() <= 6 ? 1 : 2;
   std::optional<std::tuple<bool, int, int>> best;
   for (int j = 0; j < definitions.GetCount() && !name.empty(); ++j) {
     const CLabelEntry& d = definitions.At(j);
-    if (d.kind != kind || d.name.empty()) continue;
+    if (d.kind != kind || Unreachable(definitions, j)) continue;
     const int distance = Folded(d.name) == Folded(name) ? 0 : EditDistance(d.name, name);
     if (distance > limit) continue;
     const std::tuple<bool, int, int> rank{d.used, distance, j};
     if (!best || rank < *best) best = rank;
   }
-  if (best) {
-    const CLabelEntry& d = definitions.At(std::get<2>(*best));
-    return CNote{CNote::Kind::closeName, d.name, d.line, d.kind, kind};
-  }
+  if (best) return CListHint{NoteKind::closeName, std::get<2>(*best), kind};
   int unused = -1;
   int count = 0;
   for (int j = 0; j < definitions.GetCount(); ++j) {
     const CLabelEntry& d = definitions.At(j);
-    if (d.kind == kind && !d.used && count++ == 0) unused = j;
+    if (d.kind == kind && !d.used && !Unreachable(definitions, j) && count++ == 0) unused = j;
   }
   if (count != 1) return std::nullopt;
-  const CLabelEntry& d = definitions.At(unused);
-  return CNote{CNote::Kind::onlyUnused, d.name, d.line, d.kind, kind};
+  return CListHint{NoteKind::onlyUnused, unused, kind};
 }
 
-std::string Describe(const std::optional<CNote>& note) {
+std::string Describe(const std::optional<CListHint>& note) {
   if (!note) return "none";
-  return std::to_string(static_cast<int>(note->kind)) + " \"" + std::string(note->name) +
-         "\" line " + std::to_string(note->line) + " section " + std::to_string(note->section) +
-         " wanted " + std::to_string(note->wanted);
+  return std::to_string(static_cast<int>(note->kind)) + " definition " +
+         std::to_string(note->definition) + " wanted " + std::to_string(note->wanted);
 }
 
 // The index finds close names among few candidates; whatever it leaves
@@ -99,8 +106,12 @@ TEST(NoteFinderTest, AgreesWithComparingEveryDefinition) {
     std::vector<std::string> names;
     const unsigned definitionCount = 1 + next(60);
     for (unsigned i = 0; i < definitionCount; ++i) {
-      names.push_back(names.empty() || next(2) ? word() : nearCopy(names[next(
-                                                              static_cast<unsigned>(names.size()))]));
+      // Now and then the very same name again, so that some lists are
+      // second lists of their name and kind, which no note may name.
+      names.push_back(names.empty() || next(2)  ? word()
+                      : next(5) == 0            ? names[next(static_cast<unsigned>(names.size()))]
+                                                : nearCopy(names[next(
+                                                      static_cast<unsigned>(names.size()))]));
       definitions.Add(names.back(), static_cast<int>(i + 1), names.back(),
                       static_cast<int>(next(3)));
     }
@@ -116,7 +127,7 @@ TEST(NoteFinderTest, AgreesWithComparingEveryDefinition) {
     for (int i = 0; i < references.GetCount(); ++i) {
       const CLabelEntry& r = references.At(i);
       if (r.used) continue;
-      const std::optional<CNote> expected = PlainNote(definitions, r.name, r.kind);
+      const std::optional<CListHint> expected = PlainNote(definitions, r.name, r.kind);
       ASSERT_EQ(Describe(finder.NoteFor(r.name, r.kind)), Describe(expected))
           << "file " << file << " reference \"" << r.name << "\" kind " << r.kind;
       if (expected) ++notes;

@@ -19,6 +19,7 @@ struct NoteCase {
   const char* label;
   std::string file;
   std::string lines;  // the whole output of --format=gnu f.ins
+  std::vector<std::string> options = {};
 };
 
 const std::vector<NoteCase>& NoteCases() {
@@ -26,132 +27,177 @@ const std::vector<NoteCase>& NoteCases() {
       {"OtherSection",
        ".Note Names\n[Standard]\n.Instrument Definitions\n[I]\nControl=Standard\n"
        "Control=Standard\n",
-       "f.ins:2: error: Label \"Standard\" not used\n"
-       "f.ins:5: error: Label \"Standard\" not found\n"
-       "f.ins:5: note: a list \"Standard\" exists in line 2, but under .Note Names, "
+       "f.ins:2:2: error: Label \"Standard\" not used\n"
+       "f.ins:5:9: error: Label \"Standard\" not found\n"
+       "f.ins:5:9: note: a list \"Standard\" exists in line 2, but under .Note Names, "
        "not .Controller Names\n"
-       "f.ins:6: error: Label \"Standard\" not found\n"
-       "f.ins:6: note: a list \"Standard\" exists in line 2, but under .Note Names, "
+       "f.ins:6:9: error: Label \"Standard\" not found\n"
+       "f.ins:6:9: note: a list \"Standard\" exists in line 2, but under .Note Names, "
        "not .Controller Names\n"},
       {"OtherSectionIsNoSection",
        "[Standard]\n.Instrument Definitions\n[I]\nControl=Standard\n",
-       "f.ins:1: error: Label \"Standard\" not used\n"
-       "f.ins:4: error: Label \"Standard\" not found\n"
-       "f.ins:4: note: a list \"Standard\" exists in line 1, but under no section, "
+       "f.ins:1:2: error: Label \"Standard\" not used\n"
+       "f.ins:4:9: error: Label \"Standard\" not found\n"
+       "f.ins:4:9: note: a list \"Standard\" exists in line 1, but under no section, "
        "not .Controller Names\n"},
       {"WantedIsNoSection",
        "BasedOn=Piano\n.Patch Names\n[Piano]\n",
-       "f.ins:3: error: Label \"Piano\" not used\n"
-       "f.ins:1: error: Label \"Piano\" not found\n"
-       "f.ins:1: note: a list \"Piano\" exists in line 3, but under .Patch Names, "
+       "f.ins:3:2: error: Label \"Piano\" not used\n"
+       "f.ins:1:9: error: Label \"Piano\" not found\n"
+       "f.ins:1:9: note: a list \"Piano\" exists in line 3, but under .Patch Names, "
        "not no section\n"},
       {"OtherSectionFirstInSortedOrder",
        ".RPN Names\n[Std]\n.Note Names\n[Std]\n.Instrument Definitions\n[I]\n"
        "Control=Std\n",
-       "f.ins:2: error: Label \"Std\" not used\n"
-       "f.ins:4: error: Label \"Std\" not used\n"
-       "f.ins:7: error: Label \"Std\" not found\n"
-       "f.ins:7: note: a list \"Std\" exists in line 2, but under .RPN Names, "
+       "f.ins:2:2: error: Label \"Std\" not used\n"
+       "f.ins:4:2: error: Label \"Std\" not used\n"
+       "f.ins:7:9: error: Label \"Std\" not found\n"
+       "f.ins:7:9: note: a list \"Std\" exists in line 2, but under .RPN Names, "
        "not .Controller Names\n"},
       {"OtherSectionBeforeCloseName",
        ".Controller Names\n[Standart]\n.Note Names\n[Standard]\n"
        ".Instrument Definitions\n[I]\nControl=Standard\n",
-       "f.ins:4: error: Label \"Standard\" not used\n"
-       "f.ins:2: error: Label \"Standart\" not used\n"
-       "f.ins:7: error: Label \"Standard\" not found\n"
-       "f.ins:7: note: a list \"Standard\" exists in line 4, but under .Note Names, "
+       "f.ins:4:2: error: Label \"Standard\" not used\n"
+       "f.ins:2:2: error: Label \"Standart\" not used\n"
+       "f.ins:7:9: error: Label \"Standard\" not found\n"
+       "f.ins:7:9: note: a list \"Standard\" exists in line 4, but under .Note Names, "
        "not .Controller Names\n"},
       {"CaseDiffersBeforeOnlyUnused",
        ".Controller Names\n[Rack Controllers]\n.Instrument Definitions\n[I]\n"
        "Control=RACK CONTROLLERS\n",
-       "f.ins:2: error: Label \"Rack Controllers\" not used\n"
-       "f.ins:5: error: Label \"RACK CONTROLLERS\" not found\n"
-       "f.ins:5: note: did you mean \"Rack Controllers\" (line 2)?\n"},
+       "f.ins:2:2: error: Label \"Rack Controllers\" not used\n"
+       "f.ins:5:9: error: Label \"RACK CONTROLLERS\" not found\n"
+       "f.ins:5:9: note: did you mean \"Rack Controllers\" (line 2)?\n"},
       {"BlanksDiffer",
        ".Controller Names\n[Rack Controllers]\n[Spare]\n.Instrument Definitions\n[I]\n"
        "Control=R a c k\tController s\n",
-       "f.ins:2: error: Label \"Rack Controllers\" not used\n"
-       "f.ins:3: error: Label \"Spare\" not used\n"
-       "f.ins:6: error: Label \"R a c k\tController s\" not found\n"
-       "f.ins:6: note: did you mean \"Rack Controllers\" (line 2)?\n"},
+       "f.ins:2:2: error: Label \"Rack Controllers\" not used\n"
+       "f.ins:3:2: error: Label \"Spare\" not used\n"
+       "f.ins:6:9: error: Label \"R a c k\tController s\" not found\n"
+       "f.ins:6:9: note: did you mean \"Rack Controllers\" (line 2)?\n"},
       {"TwoTranspositionsInALongName",
        ".Controller Names\n[Standard Set]\n[Other]\n.Instrument Definitions\n[I]\n"
        "Control=Stnadrad Set\nControl=Stnadrad Sxt\n",
-       "f.ins:3: error: Label \"Other\" not used\n"
-       "f.ins:2: error: Label \"Standard Set\" not used\n"
-       "f.ins:6: error: Label \"Stnadrad Set\" not found\n"
-       "f.ins:6: note: did you mean \"Standard Set\" (line 2)?\n"
-       "f.ins:7: error: Label \"Stnadrad Sxt\" not found\n"},
+       "f.ins:3:2: error: Label \"Other\" not used\n"
+       "f.ins:2:2: error: Label \"Standard Set\" not used\n"
+       "f.ins:6:9: error: Label \"Stnadrad Set\" not found\n"
+       "f.ins:6:9: note: did you mean \"Standard Set\" (line 2)?\n"
+       "f.ins:7:9: error: Label \"Stnadrad Sxt\" not found\n"},
       {"TranspositionThenInsertion",
        ".Patch Names\n[Bank ABC]\n[Other]\n.Instrument Definitions\n[I]\n"
        "Patch[*]=Bank CA\n",
-       "f.ins:2: error: Label \"Bank ABC\" not used\n"
-       "f.ins:3: error: Label \"Other\" not used\n"
-       "f.ins:6: error: Label \"Bank CA\" not found\n"
-       "f.ins:6: note: did you mean \"Bank ABC\" (line 2)?\n"},
+       "f.ins:2:2: error: Label \"Bank ABC\" not used\n"
+       "f.ins:3:2: error: Label \"Other\" not used\n"
+       "f.ins:6:10: error: Label \"Bank CA\" not found\n"
+       "f.ins:6:10: note: did you mean \"Bank ABC\" (line 2)?\n"},
       // Six bytes or fewer allow one edit, seven two.
       {"ShortNamesAllowOneEdit",
        ".Note Names\n[Drums]\n[Pads]\n.Instrument Definitions\n[I]\n"
        "Key[*,*]=Drms\nKey[*,1]=Drumzz\nKey[*,2]=Drumsxx\n",
-       "f.ins:2: error: Label \"Drums\" not used\n"
-       "f.ins:3: error: Label \"Pads\" not used\n"
-       "f.ins:6: error: Label \"Drms\" not found\n"
-       "f.ins:6: note: did you mean \"Drums\" (line 2)?\n"
-       "f.ins:7: error: Label \"Drumzz\" not found\n"
-       "f.ins:8: error: Label \"Drumsxx\" not found\n"
-       "f.ins:8: note: did you mean \"Drums\" (line 2)?\n"},
+       "f.ins:2:2: error: Label \"Drums\" not used\n"
+       "f.ins:3:2: error: Label \"Pads\" not used\n"
+       "f.ins:6:10: error: Label \"Drms\" not found\n"
+       "f.ins:6:10: note: did you mean \"Drums\" (line 2)?\n"
+       "f.ins:7:10: error: Label \"Drumzz\" not found\n"
+       "f.ins:8:10: error: Label \"Drumsxx\" not found\n"
+       "f.ins:8:10: note: did you mean \"Drums\" (line 2)?\n"},
       {"UnusedBeforeCloser",
        ".Patch Names\n[Bank Alpha]\n[Bank Alpah]\n.Instrument Definitions\n[I]\n"
        "Patch[*]=Bank Alpha\nPatch[1]=Bank Alphx\n",
-       "f.ins:3: error: Label \"Bank Alpah\" not used\n"
-       "f.ins:7: error: Label \"Bank Alphx\" not found\n"
-       "f.ins:7: note: did you mean \"Bank Alpah\" (line 3)?\n"},
+       "f.ins:3:2: error: Label \"Bank Alpah\" not used\n"
+       "f.ins:7:10: error: Label \"Bank Alphx\" not found\n"
+       "f.ins:7:10: note: did you mean \"Bank Alpah\" (line 3)?\n"},
       {"CloserThenSortedOrder",
        ".Patch Names\n[Lead Bz]\n[Lead Ax]\n[Lead Bx12]\n.Instrument Definitions\n[I]\n"
        "Patch[*]=Lead Bx\n",
-       "f.ins:3: error: Label \"Lead Ax\" not used\n"
-       "f.ins:4: error: Label \"Lead Bx12\" not used\n"
-       "f.ins:2: error: Label \"Lead Bz\" not used\n"
-       "f.ins:7: error: Label \"Lead Bx\" not found\n"
-       "f.ins:7: note: did you mean \"Lead Ax\" (line 3)?\n"},
+       "f.ins:3:2: error: Label \"Lead Ax\" not used\n"
+       "f.ins:4:2: error: Label \"Lead Bx12\" not used\n"
+       "f.ins:2:2: error: Label \"Lead Bz\" not used\n"
+       "f.ins:7:10: error: Label \"Lead Bx\" not found\n"
+       "f.ins:7:10: note: did you mean \"Lead Ax\" (line 3)?\n"},
       {"OnlyUnused",
        ".Controller Names\n[Main]\n[Spare Knobs]\n.Instrument Definitions\n[I]\n"
        "Control=Main\nControl=Faders\n",
-       "f.ins:3: error: Label \"Spare Knobs\" not used\n"
-       "f.ins:7: error: Label \"Faders\" not found\n"
-       "f.ins:7: note: \"Spare Knobs\" (line 3) is the only .Controller Names list "
+       "f.ins:3:2: error: Label \"Spare Knobs\" not used\n"
+       "f.ins:7:9: error: Label \"Faders\" not found\n"
+       "f.ins:7:9: note: \"Spare Knobs\" (line 3) is the only .Controller Names list "
        "that nothing uses\n"},
       {"TwoUnusedGiveNoNote",
        ".Controller Names\n[Main]\n[Spare Knobs]\n[Pedals]\n.Instrument Definitions\n"
        "[I]\nControl=Main\nControl=Faders\n",
-       "f.ins:4: error: Label \"Pedals\" not used\n"
-       "f.ins:3: error: Label \"Spare Knobs\" not used\n"
-       "f.ins:8: error: Label \"Faders\" not found\n"},
+       "f.ins:4:2: error: Label \"Pedals\" not used\n"
+       "f.ins:3:2: error: Label \"Spare Knobs\" not used\n"
+       "f.ins:8:9: error: Label \"Faders\" not found\n"},
       {"OnlyUnusedOfTheWantedSection",
        ".Note Names\n[Spare Kit]\n.Controller Names\n[Main]\n[Spare Knobs]\n"
        ".Instrument Definitions\n[I]\nControl=Main\nKey[*,*]=Drums\n",
-       "f.ins:2: error: Label \"Spare Kit\" not used\n"
-       "f.ins:5: error: Label \"Spare Knobs\" not used\n"
-       "f.ins:9: error: Label \"Drums\" not found\n"
-       "f.ins:9: note: \"Spare Kit\" (line 2) is the only .Note Names list "
+       "f.ins:2:2: error: Label \"Spare Kit\" not used\n"
+       "f.ins:5:2: error: Label \"Spare Knobs\" not used\n"
+       "f.ins:9:10: error: Label \"Drums\" not found\n"
+       "f.ins:9:10: note: \"Spare Kit\" (line 2) is the only .Note Names list "
        "that nothing uses\n"},
       {"NamesWithNulAndBlanks",
        ".Note Names\n[Gone\0 Kit]\n[Bank\0 1]\n.Instrument Definitions\n[I]\n"
        "Key[*,*]=gone\0kit\nPatch[*]=Bank\0 1\n"s,
-       "f.ins:3: error: Label \"Bank\0 1\" not used\n"
-       "f.ins:2: error: Label \"Gone\0 Kit\" not used\n"
-       "f.ins:6: error: Label \"gone\0kit\" not found\n"
-       "f.ins:6: note: did you mean \"Gone\0 Kit\" (line 2)?\n"
-       "f.ins:7: error: Label \"Bank\0 1\" not found\n"
-       "f.ins:7: note: a list \"Bank\0 1\" exists in line 3, but under .Note Names, "
+       "f.ins:3:2: error: Label \"Bank\0 1\" not used\n"
+       "f.ins:2:2: error: Label \"Gone\0 Kit\" not used\n"
+       "f.ins:6:10: error: Label \"gone\0kit\" not found\n"
+       "f.ins:6:10: note: did you mean \"Gone\0 Kit\" (line 2)?\n"
+       "f.ins:7:10: error: Label \"Bank\0 1\" not found\n"
+       "f.ins:7:10: note: a list \"Bank\0 1\" exists in line 3, but under .Note Names, "
        "not .Patch Names\n"s},
       // "X" is one edit from "", but a list without a name is no list
-      // anyone meant.
+      // anyone meant: it is neither close nor counted among the unused.
       {"EmptyNamesAreNoCloseName",
        ".Patch Names\n[]\n[Spare]\n.Instrument Definitions\n[I]\nPatch[1]=X\n",
-       "f.ins:2: error: Label \"\" not used\n"
-       "f.ins:3: error: Label \"Spare\" not used\n"
-       "f.ins:6: error: Label \"X\" not found\n"},
+       "f.ins:2:2: error: Label \"\" not used\n"
+       "f.ins:3:2: error: Label \"Spare\" not used\n"
+       "f.ins:6:10: error: Label \"X\" not found\n"
+       "f.ins:6:10: note: \"Spare\" (line 3) is the only .Patch Names list that nothing uses\n"},
+      // Names sort by character in a double-byte code page: the search for
+      // a list of the same name must walk them in that order.
+      {"OtherSectionInShiftJis",
+       ".Note Names\n[\x82\xA0]\n[\xB1]\n.Instrument Definitions\n[I]\nControl=\x82\xA0\n",
+       "f.ins:3:2: error: Label \"\uFF71\" not used\n"
+       "f.ins:2:2: error: Label \"\u3042\" not used\n"
+       "f.ins:6:9: error: Label \"\u3042\" not found\n"
+       "f.ins:6:9: note: a list \"\u3042\" exists in line 2, but under .Note Names, "
+       "not .Controller Names\n",
+       {"--codepage=932"}},
+      {"OtherSectionInGbk",
+       ".Note Names\n[\x82\xA0]\n[\xB1]\n.Instrument Definitions\n[I]\nControl=\x82\xA0\n",
+       // 0xB1 leads a character here, which swallows the "]".
+       "f.ins:3:2: error: Label \"\" not used\n"
+       "f.ins:3:2: note: this label line has no closing \"]\", so its list has no name\n"
+       "f.ins:2:2: error: Label \"\u5041\" not used\n"
+       "f.ins:6:9: error: Label \"\u5041\" not found\n"
+       "f.ins:6:9: note: a list \"\u5041\" exists in line 2, but under .Note Names, "
+       "not .Controller Names\n",
+       {"--codepage=936"}},
+      // Every reference reaches the first of two lists of one name and
+      // section: the second is no list to point at.
+      {"SecondOfTwoListsIsNeverSuggested",
+       ".Note Names\n[Room Kit]\n[Room Kit]\n.Instrument Definitions\n[I]\n"
+       "Key[*,0]=Room Kit\nKey[*,1]=Rom Kit\nKey[*,2]=Electro Kit\n",
+       "f.ins:3:2: warning: Label \"Room Kit\" already in line 2\n"
+       "f.ins:3:2: error: Label \"Room Kit\" not used\n"
+       "f.ins:7:10: error: Label \"Rom Kit\" not found\n"
+       "f.ins:7:10: note: did you mean \"Room Kit\" (line 2)?\n"
+       "f.ins:8:10: error: Label \"Electro Kit\" not found\n"},
+      {"LabelWithoutClosingBracket",
+       ".Patch Names\n[Bank A\n.Instrument Definitions\n[I]\nPatch[*]=Bank A\n",
+       "f.ins:2:2: error: Label \"\" not used\n"
+       "f.ins:2:2: note: this label line has no closing \"]\", so its list has no name\n"
+       "f.ins:5:10: error: Label \"Bank A\" not found\n"},
+      {"ByteOrderMarkHidesTheFirstHeader",
+       "\xEF\xBB\xBF.Patch Names\n[GM]\n.Instrument Definitions\n[I]\nPatch[*]=GM\n",
+       "f.ins:1:1: note: the file begins with a UTF-8 byte-order mark, which hides the section "
+       "header \".Patch Names\" behind it: the lists up to the next header stand in no section\n"
+       "f.ins:2:2: error: Label \"GM\" not used\n"
+       "f.ins:5:10: error: Label \"GM\" not found\n"
+       "f.ins:5:10: note: a list \"GM\" exists in line 2, but under no section, not .Patch Names\n"},
+      {"ByteOrderMarkBeforeAComment",
+       "\xEF\xBB\xBF; made by hand\n.Patch Names\n[GM]\n", "f.ins:3:2: error: Label \"GM\" not used\n"},
       {"CleanFile",
        ".Patch Names\n[Bank]\n.Instrument Definitions\n[I]\nPatch[*]=Bank\n", ""},
   };
@@ -165,14 +211,18 @@ class NotesTest : public ::testing::TestWithParam<NoteCase> {};
 TEST_P(NotesTest, GnuLines) {
   ScratchDir dir;
   WriteBytes(dir.File("f.ins"), GetParam().file);
-  const RunResult r = RunProgram({kExe, "--format=gnu", "f.ins"}, dir.path());
+  std::vector<std::string> args = {kExe, "--format=gnu"};
+  args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
+  args.push_back("f.ins");
+  const RunResult r = RunProgram(args, dir.path());
   EXPECT_EQ(r.out, GetParam().lines);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.status, GetParam().lines.empty() ? 0 : 1);
 
   // Notes are no findings: without them the lines and the status are those
   // of the findings alone.
-  const RunResult bare = RunProgram({kExe, "--format=gnu", "--no-notes", "f.ins"}, dir.path());
+  args.insert(args.begin() + 1, "--no-notes");
+  const RunResult bare = RunProgram(args, dir.path());
   EXPECT_EQ(bare.out, WithoutNoteLines(GetParam().lines));
   EXPECT_EQ(bare.status, r.status);
 }

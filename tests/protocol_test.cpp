@@ -1,29 +1,22 @@
 #include "checker/protocol.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
 
+#include "checker/protocol_file.h"
 #include "tests/check_fixture.h"
 #include "tests/ten_line_example.h"
 
 namespace {
-
-using ::testing::_;
-using ::testing::DoAll;
-using ::testing::Field;
-using ::testing::Return;
-using ::testing::SetArgReferee;
-using ::testing::StrictMock;
 
 std::string ProtocolOf(const std::string& content) {
   ScratchDir dir;
   CCheckRun run;
   CheckContent(run, dir, content);
   std::string text;
-  EmitProtocol(*run.m_pDefinitions, *run.m_pReferences, run.m_strDisplayName,
+  EmitProtocol(*run.m_pResult, run.m_strDisplayName,
                [&text](std::string_view piece) { text.append(piece); });
   return text;
 }
@@ -106,25 +99,22 @@ INSTANTIATE_TEST_SUITE_P(
                      1}),
     [](const auto& info) { return std::string(info.param.label); });
 
-class MockHost : public CProtocolHost {
- public:
-  MOCK_METHOD(int, DoSaveDialog, (const CFileDialogParams&, std::string&),
-              (override));
-  MOCK_METHOD(int, MessageBox, (const std::string&, unsigned), (override));
-  MOCK_METHOD(void, ShellOpen, (const std::string&), (override));
-};
-
 // A check run whose lists are resolved and whose protocol is about to be
-// written, with a scratch folder for the protocol.
+// written, with a scratch folder for the protocol. `answer` is what the
+// owner says when asked to replace a file; `asked` counts the questions.
 class WriteProtocolTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CheckContent(run, dir, ".Note Names\n[Drums]\n");
     protocol = dir.File("protocol.txt");
   }
-  void ChooseFile(const std::string& path, int result = IDOK) {
-    EXPECT_CALL(host, DoSaveDialog(_, _))
-        .WillOnce(DoAll(SetArgReferee<1>(path), Return(result)));
+  ProtocolFileOutcome Write(const std::string& path) {
+    return WriteProtocolFile(path, *run.m_pResult, "P", run.InputStatus(),
+                             [this] {
+                               ++asked;
+                               return answer;
+                             },
+                             run.m_pProtocolFile, run.m_protocolOpenError);
   }
 
   const std::string expected =
@@ -133,74 +123,49 @@ class WriteProtocolTest : public ::testing::Test {
                     "Number of errors 1");
   ScratchDir dir;
   CCheckRun run;
-  StrictMock<MockHost> host;
   std::string protocol;
+  bool answer = false;
+  int asked = 0;
 };
 
-TEST_F(WriteProtocolTest, AsksWithTheProtocolDialogAndOpensTheResult) {
-  EXPECT_CALL(host,
-              DoSaveDialog(
-                  AllOf(Field(&CFileDialogParams::bOpenFileDialog, false),
-                        Field(&CFileDialogParams::title, "Select Protfile"),
-                        Field(&CFileDialogParams::defaultExt, "txt"),
-                        Field(&CFileDialogParams::flags, OFN_PATHMUSTEXIST),
-                        Field(&CFileDialogParams::filter,
-                              "Prot File (*.txt)|*.txt||")),
-                  _))
-      .WillOnce(DoAll(SetArgReferee<1>(protocol), Return(IDOK)));
-  EXPECT_CALL(host, ShellOpen(protocol));
-  EXPECT_EQ(run.WriteProtocol(host), CCheckRun::ProtocolOutcome::written);
+TEST_F(WriteProtocolTest, WritesTheProtocolAndReleasesTheFile) {
+  EXPECT_EQ(Write(protocol), ProtocolFileOutcome::written);
   EXPECT_EQ(ReadBytes(protocol), expected);
-  EXPECT_EQ(run.m_nErrorCount, 1);
   EXPECT_EQ(run.m_pProtocolFile, nullptr);
+  EXPECT_EQ(asked, 0);
 }
 
-TEST_F(WriteProtocolTest, CancelWritesNothing) {
-  ChooseFile(protocol, IDCANCEL);
-  EXPECT_EQ(run.WriteProtocol(host), CCheckRun::ProtocolOutcome::cancelled);
-  CFileStatus status;
-  EXPECT_FALSE(CFile::GetStatus(protocol, status));
-  EXPECT_EQ(run.m_nErrorCount, 0);
-}
-
-TEST_F(WriteProtocolTest, FailedDialogAbandonsAtTheOpen) {
-  ChooseFile(protocol, 0);
-  EXPECT_EQ(run.WriteProtocol(host), CCheckRun::ProtocolOutcome::openFailed);
-  CFileStatus status;
-  EXPECT_FALSE(CFile::GetStatus(protocol, status));
+TEST_F(WriteProtocolTest, EmptyPathAbandonsAtTheOpen) {
+  EXPECT_EQ(Write(""), ProtocolFileOutcome::openFailed);
+  // The unopened file object stays until its owner releases it.
+  EXPECT_NE(run.m_pProtocolFile, nullptr);
 }
 
 TEST_F(WriteProtocolTest, ExistingEmptyFileIsWrittenWithoutAsking) {
   WriteBytes(protocol, "");
-  ChooseFile(protocol);
-  EXPECT_CALL(host, ShellOpen(protocol));
-  EXPECT_EQ(run.WriteProtocol(host), CCheckRun::ProtocolOutcome::written);
+  EXPECT_EQ(Write(protocol), ProtocolFileOutcome::written);
   EXPECT_EQ(ReadBytes(protocol), expected);
+  EXPECT_EQ(asked, 0);
 }
 
 TEST_F(WriteProtocolTest, RefusedOverwriteLeavesTheFile) {
   WriteBytes(protocol, "keep me");
-  ChooseFile(protocol);
-  EXPECT_CALL(host, MessageBox("Overwrite existing file?", MB_YESNO))
-      .WillOnce(Return(IDNO));
-  EXPECT_EQ(run.WriteProtocol(host),
-            CCheckRun::ProtocolOutcome::overwriteRefused);
+  EXPECT_EQ(Write(protocol), ProtocolFileOutcome::overwriteRefused);
   EXPECT_EQ(ReadBytes(protocol), "keep me");
+  EXPECT_EQ(asked, 1);
 }
 
 TEST_F(WriteProtocolTest, ConsentReplacesALongerFileWhole) {
   WriteBytes(protocol, std::string(5000, 'o'));
-  ChooseFile(protocol);
-  EXPECT_CALL(host, MessageBox(_, _)).WillOnce(Return(IDYES));
-  EXPECT_CALL(host, ShellOpen(protocol));
-  EXPECT_EQ(run.WriteProtocol(host), CCheckRun::ProtocolOutcome::written);
+  answer = true;
+  EXPECT_EQ(Write(protocol), ProtocolFileOutcome::written);
   EXPECT_EQ(ReadBytes(protocol), expected);
+  EXPECT_EQ(asked, 1);
 }
 
 TEST_F(WriteProtocolTest, UnopenableFileAbandonsWithTheReason) {
   const std::string path = dir.File("no/such/folder/protocol.txt");
-  ChooseFile(path);
-  EXPECT_EQ(run.WriteProtocol(host), CCheckRun::ProtocolOutcome::openFailed);
+  EXPECT_EQ(Write(path), ProtocolFileOutcome::openFailed);
   EXPECT_EQ(std::string(run.m_protocolOpenError.what()),
             path + ": No such file or directory");
 }
@@ -208,15 +173,15 @@ TEST_F(WriteProtocolTest, UnopenableFileAbandonsWithTheReason) {
 TEST_F(WriteProtocolTest, NeverWritesOverTheCheckedFile) {
   const std::string input = dir.File("input.ins");
   const std::string before = ReadBytes(input);
-  ChooseFile(input);
-  EXPECT_EQ(run.WriteProtocol(host), CCheckRun::ProtocolOutcome::sameAsInput);
+  answer = true;
+  EXPECT_EQ(Write(input), ProtocolFileOutcome::sameAsInput);
   EXPECT_EQ(ReadBytes(input), before);
+  EXPECT_EQ(asked, 0);
 }
 
 #ifndef _WIN32  // Windows has no device that is always full
-TEST_F(WriteProtocolTest, WriteErrorThrowsAndOpensNothing) {
-  ChooseFile("/dev/full");
-  EXPECT_THROW(run.WriteProtocol(host), CFileException);
+TEST_F(WriteProtocolTest, WriteErrorThrows) {
+  EXPECT_THROW(Write("/dev/full"), CFileException);
 }
 #endif
 

@@ -59,8 +59,9 @@ std::string WithoutNoteLines(const std::string& gnu) {
   std::size_t start = 0;
   for (std::size_t end; (end = gnu.find('\n', start)) != std::string::npos; start = end + 1) {
     const std::string line = gnu.substr(start, end - start + 1);
-    const std::size_t lineColon = line.find(':', line.find(':') + 1);
-    if (lineColon == std::string::npos || line.compare(lineColon, 8, ": note: ") != 0)
+    // "INPUT:LINE:COLUMN: note: ..."; the input names have no ":".
+    const std::size_t columnColon = line.find(':', line.find(':', line.find(':') + 1) + 1);
+    if (columnColon == std::string::npos || line.compare(columnColon, 8, ": note: ") != 0)
       kept += line;
   }
   return kept;

@@ -45,7 +45,7 @@ RunResult RunProgram(const std::vector<std::string>& argv,
                      const std::string& dir = "");
 
 // The lines of veltrane-check --format=gnu output but the notes
-// ("INPUT:LINE: note: ..."), that is, the findings alone.
+// ("INPUT:LINE:COLUMN: note: ..."), that is, the findings alone.
 std::string WithoutNoteLines(const std::string& gnu);
 
 #endif  // VELTRANE_TESTS_TEST_UTIL_H_

@@ -58,6 +58,10 @@ EDGE_FILES = {
                 b"[I]\r\nRPN=R\r\nNRPN=R\r\n",
     "my rack#1?.ins": b".Patch Names\n[Unused]\n",
     "clean.ins": b".Instrument Definitions\n[I]\n",
+    # A byte-order mark hides the first header: a note on the whole file.
+    "bom.ins": b"\xef\xbb\xbf.Patch Names\n[GM]\n.Instrument Definitions\n[I]\nPatch[*]=GM\n",
+    # A long line and a lone CR: lines as editors count them.
+    "long.ins": b".Instrument Definitions\n[I]\n;" + b"x" * 253 + b"Key[*,*]=Gone\rControl=Lost\n",
 }
 
 
@@ -67,19 +71,32 @@ def run(argv, cwd):
 
 
 def lines_of_log(log, notes=True):
-    """The gnu lines the log's results stand for."""
+    """The gnu lines the log's results and note notifications stand for."""
+    file_notes = {}
+    invocation = log["runs"][0]["invocations"][0]
+    for notification in invocation.get("toolExecutionNotifications", []):
+        if notification["level"] != "note":
+            continue
+        location = notification["locations"][0]["physicalLocation"]
+        path = urllib.parse.unquote(location["artifactLocation"]["uri"])
+        file_notes.setdefault(path, []).append(
+            f"{path}:{location['region']['startLine']}:1: note: "
+            f"{notification['message']['text']}\n")
     lines = []
     for result in log["runs"][0]["results"]:
         location = result["locations"][0]["physicalLocation"]
         path = urllib.parse.unquote(location["artifactLocation"]["uri"])
-        line = location["region"]["startLine"]
+        if notes:
+            lines.extend(file_notes.pop(path, []))
+        region = location["region"]
+        place = f"{path}:{region['startLine']}:{region['startColumn']}"
         severity = "warning" if result["level"] == "warning" else "error"
-        lines.append(f"{path}:{line}: {severity}: {result['message']['text']}\n")
+        lines.append(f"{place}: {severity}: {result['message']['text']}\n")
         for related in result.get("relatedLocations", []):
-            if result["ruleId"] == "VLT1001":
+            if result["ruleId"] == "VLT1001" and related["id"] == 1:
                 continue  # the first definition: part of the message already
             if notes:
-                lines.append(f"{path}:{line}: note: {related['message']['text']}\n")
+                lines.append(f"{place}: note: {related['message']['text']}\n")
     return "".join(lines)
 
 
@@ -96,8 +113,17 @@ def check_structure(log, inputs_failed):
     for rule in rules:
         for key in ("shortDescription", "fullDescription", "help"):
             check(rule.get(key, {}).get("text"), f"rule {rule['id']} has {key}")
+    check(run_.get("columnKind") == "unicodeCodePoints", "the run says how it counts columns")
     for result in run_["results"]:
         check(rules[result["ruleIndex"]]["id"] == result["ruleId"], "ruleIndex matches ruleId")
+        region = result["locations"][0]["physicalLocation"]["region"]
+        name = result["message"]["text"].split('"')[1] if '"' in result["message"]["text"] else ""
+        snippet = region.get("snippet", {}).get("text", "")
+        check(region["startColumn"] <= region["endColumn"], "a region's columns are in order")
+        if '"' not in name and "\r" not in snippet:
+            check(snippet[region["startColumn"] - 1:region["endColumn"] - 1] == name[
+                :region["endColumn"] - region["startColumn"]],
+                  f"the region is the name in its line: {result['message']['text']}")
         expected_level = "warning" if result["ruleId"] == "VLT1001" else "error"
         check(result["level"] == expected_level, f"level of {result['ruleId']}")
         if result["ruleId"] == "VLT1001":
@@ -108,7 +134,8 @@ def check_structure(log, inputs_failed):
                   "a duplicate points at its first definition")
     invocation = run_["invocations"][0]
     check(invocation["executionSuccessful"] == (not inputs_failed), "executionSuccessful")
-    notifications = invocation.get("toolExecutionNotifications", [])
+    notifications = [n for n in invocation.get("toolExecutionNotifications", [])
+                     if n["level"] != "note"]
     check(len(notifications) == len(inputs_failed), "one notification per unreadable input")
     for notification, name in zip(notifications, inputs_failed):
         check(notification["level"] == "error", "notification level")

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <tuple>
 
@@ -264,8 +265,7 @@ TEST_F(CheckerDlgTest, CheckWritesProtocolAndOpensIt) {
   EXPECT_EQ(site.State(), "no file");
   EXPECT_EQ(dlg.m_nErrorCount, 1);
   EXPECT_EQ(dlg.m_pInputFile, nullptr);
-  EXPECT_EQ(dlg.m_pDefinitions, nullptr);
-  EXPECT_EQ(dlg.m_pReferences, nullptr);
+  EXPECT_EQ(dlg.m_pResult, nullptr);
   EXPECT_TRUE(IsReleased(input));
 }
 
@@ -287,11 +287,12 @@ TEST_F(CheckerDlgTest, OverwriteNeedsConsent) {
                                  {{"Overwrite existing file?", "veltrane", MB_YESNO}}));
     EXPECT_EQ(ReadBytes(protocol), c.replaced ? ProtocolOf(input) : "keep me");
     EXPECT_EQ(site.opened.size(), c.replaced ? 1u : 0u);
-    EXPECT_EQ(site.State(), "no file");
+    // Refusing abandons the run: the file is loaded again for another try.
+    EXPECT_EQ(site.State(), c.replaced ? "no file" : "loaded");
   }
 }
 
-TEST_F(CheckerDlgTest, AbandonedRunEndsWithoutFile) {
+TEST_F(CheckerDlgTest, AbandonedRunLoadsTheFileAgain) {
   const std::string missingDir = dir.File("no/such/folder/p.txt");
   struct Case {
     const char* what;
@@ -315,18 +316,34 @@ TEST_F(CheckerDlgTest, AbandonedRunEndsWithoutFile) {
     check_dlg.DispatchCommand(IDC_CHECK);
     EXPECT_EQ(Texts(), c.message.empty() ? std::vector<std::string>{}
                                          : std::vector<std::string>{c.message});
-    EXPECT_EQ(site.State(), "no file");
     EXPECT_TRUE(site.opened.empty());
-    EXPECT_EQ(check_dlg.m_pInputFile, nullptr);
     EXPECT_EQ(ReadBytes(input), kInput);
-    EXPECT_TRUE(IsReleased(input));
+    EXPECT_EQ(check_dlg.m_pResult, nullptr);
 
-    // Load is offered again and clears what the run left.
-    site.fileAnswers.push_back({IDOK, input});
-    check_dlg.DispatchCommand(IDC_LOAD);
+    // Check is offered once more, on the same file, held as Load holds it.
     EXPECT_EQ(site.State(), "loaded");
-    EXPECT_EQ(check_dlg.m_pDefinitions, nullptr);
+    ASSERT_NE(check_dlg.m_pInputFile, nullptr);
+    EXPECT_FALSE(IsReleased(input));
+    EXPECT_EQ(check_dlg.m_strDisplayName, input);
+    site.messages.clear();
+    site.fileAnswers.push_back({IDOK, dir.File("second.txt")});
+    check_dlg.DispatchCommand(IDC_CHECK);
+    EXPECT_EQ(ReadBytes(dir.File("second.txt")), ProtocolOf(input));
+    EXPECT_EQ(site.State(), "no file");
+    EXPECT_TRUE(IsReleased(input));
+    std::remove(dir.File("second.txt").c_str());
+    site.opened.clear();
   }
+}
+
+TEST_F(CheckerDlgTest, AbandonedRunOffersLoadWhenTheFileIsGone) {
+  InitLoaded();
+  // The file goes away while the user picks the protocol file.
+  site.whileFileDialog = [this] { std::remove(input.c_str()); };
+  Check(IDCANCEL, "");
+  EXPECT_EQ(site.State(), "no file");
+  EXPECT_EQ(dlg.m_pInputFile, nullptr);
+  EXPECT_TRUE(site.messages.empty());
 }
 
 #ifndef _WIN32  // Windows has no device that is always full
@@ -338,7 +355,7 @@ TEST_F(CheckerDlgTest, WriteErrorIsReportedAndRunEnds) {
   EXPECT_TRUE(site.opened.empty());
   EXPECT_EQ(site.State(), "no file");
   EXPECT_EQ(dlg.m_pProtocolFile, nullptr);
-  EXPECT_EQ(dlg.m_pDefinitions, nullptr);
+  EXPECT_EQ(dlg.m_pResult, nullptr);
   EXPECT_TRUE(site.ended == std::nullopt);
 }
 #endif

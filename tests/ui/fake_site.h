@@ -5,6 +5,7 @@
 #define VELTRANE_TESTS_UI_FAKE_SITE_H_
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -34,6 +35,7 @@ class FakeSite : public CDialogSite {
   int DoFileDialog(const CFileDialogParams& params,
                    std::string& path) override {
     fileDialogs.push_back(params);
+    if (whileFileDialog) whileFileDialog();
     if (fileAnswers.empty()) return IDCANCEL;
     auto [result, answer] = fileAnswers.front();
     fileAnswers.pop_front();
@@ -65,6 +67,8 @@ class FakeSite : public CDialogSite {
   std::deque<int> messageAnswers;
   std::vector<CFileDialogParams> fileDialogs;
   std::deque<std::pair<int, std::string>> fileAnswers;
+  // Runs while a file dialog is open: what the user may do meanwhile.
+  std::function<void()> whileFileDialog;
   std::vector<std::string> opened;
   std::optional<int> ended;
   std::vector<std::pair<HICON, bool>> icons;

@@ -1,0 +1,118 @@
+// The engine's one entry point: where each finding stands in the file as
+// editors count lines, whatever the pieces the protocol counts.
+#include "checker/check.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+namespace {
+
+using namespace std::string_literals;
+
+struct PlaceCase {
+  const char* label;
+  std::string file;
+  int codePage;          // 0: byte by byte
+  std::size_t finding;   // which finding, in protocol order
+  int protocolLine;      // pieces counted
+  int line;              // lines counted
+  std::uint64_t lineOffset;
+  std::uint32_t begin;
+  std::uint32_t end;
+  std::string lineText;
+  int column;            // ColumnOf the name's first byte
+};
+
+void PrintTo(const PlaceCase& c, std::ostream* os) { *os << c.label; }
+
+class PlaceTest : public ::testing::TestWithParam<PlaceCase> {};
+
+TEST_P(PlaceTest, NamesStandWhereEditorsShowThem) {
+  const PlaceCase& c = GetParam();
+  const CCodePage codePage = CCodePage::FromNumber(c.codePage).value_or(CCodePage());
+  const CCheckResult result = CheckBytes(c.file, CCheckOptions{codePage, true});
+  ASSERT_LT(c.finding, result.findings.size());
+  const CFinding& f = result.findings[c.finding];
+  EXPECT_EQ(f.line, c.protocolLine);
+  EXPECT_EQ(f.place.line, c.line);
+  EXPECT_EQ(f.place.lineOffset, c.lineOffset);
+  EXPECT_EQ(f.place.begin, c.begin);
+  EXPECT_EQ(f.place.end, c.end);
+  EXPECT_EQ(f.place.lineText, c.lineText);
+  EXPECT_EQ(ColumnOf(f.place.lineText, f.place.begin, codePage), c.column);
+  // What the range holds is the name, as far as the line goes.
+  EXPECT_EQ(c.file.substr(f.place.lineOffset + f.place.begin, f.place.end - f.place.begin),
+            std::string(f.name).substr(0, f.place.end - f.place.begin));
+}
+
+const std::string k300(300, 'x');
+const std::string kKey = "Key[*,*]=" + std::string(250, 'v');  // 259 bytes
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PlaceTest,
+    ::testing::Values(
+        // The 300-byte line is two pieces but one line.
+        PlaceCase{"LabelAfterALongLine", ";" + k300 + "\n.Patch Names\n[A]\n", 0, 0, 4, 3,
+                  315, 1, 2, "[A]", 2},
+        // A long key line's second piece that starts like a key line is
+        // one for the protocol; its name stands far into the line.
+        PlaceCase{"ReferenceInTheSecondPieceOfALongLine",
+                  ".Instrument Definitions\n" + std::string(254, ';') + "RPN=Gone\n", 0, 0, 3,
+                  2, 24, 258, 262, std::string(254, ';') + "RPN=Gone", 259},
+        PlaceCase{"CrLf", ".Patch Names\r\n[One]\r\n[Two]\r\n", 0, 1, 3, 3, 21, 1, 4,
+                  "[Two]", 2},
+        // A lone CR ends a line for editors but not a piece.
+        PlaceCase{"LoneCr", ".Patch Names\n[A]\r[B]\n[C]\n", 0, 1, 3, 4, 21, 1, 2, "[C]", 2},
+        PlaceCase{"LoneCrInsideAName", ".Patch Names\n[a\rb]\n", 0, 0, 2, 2, 13, 1, 2, "[a",
+                  2},
+        PlaceCase{"TabBeforeTheName", ".Instrument Definitions\n[I]\nControl=\tStd\n", 0, 0,
+                  3, 3, 28, 8, 12, "Control=\tStd", 9},
+        PlaceCase{"EmptyName", ".Instrument Definitions\n[I]\nRPN=\n", 0, 0, 3, 3, 28, 4, 4,
+                  "RPN=", 5},
+        PlaceCase{"NoLineEndAtTheEnd", ".Instrument Definitions\n[I]\nNRPN=Last", 0, 0, 3,
+                  3, 28, 5, 9, "NRPN=Last", 6},
+        // A double-byte character before the name is one column.
+        PlaceCase{"DoubleByteBeforeTheName",
+                  ".Instrument Definitions\n[I]\nKey[\x83\x5D]=Kit\n", 932, 0, 3, 3, 28, 8, 11,
+                  "Key[\x83\x5D]=Kit", 8},
+        PlaceCase{"SameBytesReadByteByByte",
+                  ".Instrument Definitions\n[I]\nKey[\x83\x5D]=Kit\n", 1252, 0, 3, 3, 28, 8, 11,
+                  "Key[\x83\x5D]=Kit", 9},
+        // A long label's name goes on past its piece: the range is the
+        // piece's part of it.
+        PlaceCase{"KeyValueCutByThePiece", ".Instrument Definitions\n" + kKey + "\n", 0, 0, 2,
+                  2, 24, 9, 254, kKey, 10}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(CheckTest, DuplicatesKnowTheirFirstDefinitionsPlace) {
+  const CCheckResult result =
+      CheckBytes(".Note Names\r\n;\r\r\n[Kit]\r\n[Kit]\r\n", CCheckOptions{});
+  ASSERT_EQ(result.findings.size(), 3u);  // the duplicate, both unused
+  const CFinding& duplicate = result.findings[0];
+  EXPECT_EQ(duplicate.kind, FindingKind::duplicate);
+  EXPECT_EQ(duplicate.place.line, 5);
+  EXPECT_EQ(duplicate.firstLine, 3);
+  EXPECT_EQ(duplicate.firstPlace.line, 4);
+  EXPECT_EQ(duplicate.message, "Label \"Kit\" already in line 4");
+  EXPECT_EQ(duplicate.Rule().id, "VLT1001");
+  EXPECT_EQ(duplicate.GetSeverity(), Severity::warning);
+  EXPECT_EQ(result.findings[1].GetSeverity(), Severity::error);
+}
+
+TEST(CheckTest, ResolutionNamesTheDefinitionEachReferenceReaches) {
+  const CCheckResult result = CheckBytes(
+      ".Controller Names\n[B]\n[A]\n[A]\n.Instrument Definitions\n[I]\nControl=A\n"
+      "Control=C\nControl=B\n",
+      CCheckOptions{});
+  ASSERT_EQ(result.resolution.size(), 3u);
+  const CLabelList& defs = *result.definitions;
+  EXPECT_EQ(defs.At(result.resolution[0]).line, 3);  // the first [A]
+  EXPECT_EQ(result.resolution[1], -1);
+  EXPECT_EQ(defs.At(result.resolution[2]).name, "B");
+  EXPECT_TRUE(defs.At(1).shadowed);  // the second [A]
+  EXPECT_FALSE(defs.At(2).shadowed);
+}
+
+}  // namespace
