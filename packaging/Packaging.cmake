@@ -9,13 +9,13 @@ include(GNUInstallDirs)
 set(VELTRANE_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(VELTRANE_ICON_SIZES 16 32 48 64 128 256)
 
-install(TARGETS veltrane-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS veltrane-check veltrane-lsp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${VELTRANE_PACKAGING_DIR}/veltrane-mime.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
         RENAME veltrane.xml)
 
 # Manual pages are installed compressed, as Debian expects them.
-set(VELTRANE_MAN_PAGES veltrane veltrane-check)
+set(VELTRANE_MAN_PAGES veltrane veltrane-check veltrane-lsp)
 set(_veltrane_man_gz)
 foreach(page IN LISTS VELTRANE_MAN_PAGES)
   set(_src ${VELTRANE_PACKAGING_DIR}/man/${page}.1)
@@ -31,6 +31,7 @@ foreach(page IN LISTS VELTRANE_MAN_PAGES)
 endforeach()
 add_custom_target(veltrane_man_pages ALL DEPENDS ${_veltrane_man_gz})
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/man/veltrane-check.1.gz
+              ${CMAKE_CURRENT_BINARY_DIR}/packaging/man/veltrane-lsp.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The dialog program, its desktop entry, icons and manual page go in only
@@ -78,8 +79,9 @@ and every reference to a label that does not exist, and writes a check
 protocol with the line of each finding.
 .
 The package holds the dialog program veltrane, which opens .ins files from
-the file manager, and the command-line checker veltrane-check, which checks
-many files at once for scripts, editors and CI jobs.")
+the file manager, the command-line checker veltrane-check, which checks
+many files at once for scripts, editors and CI jobs, and the language
+server veltrane-lsp, which checks files in an editor as they are typed.")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

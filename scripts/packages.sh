@@ -15,6 +15,8 @@ VELTRANE_PACKAGES=(
   dpkg-dev
   # measurements
   hyperfine time
+  # the language server's real-editor test
+  neovim
 )
 
 # The Windows build (scripts/build-windows): the cross compiler, Wine to run

@@ -4,7 +4,8 @@
 ;
 ; Built by scripts/package-windows, which defines:
 ;   VERSION   the program's version, e.g. 1.0.0
-;   STAGE     the folder with veltrane.exe, veltrane-check.exe, README.txt
+;   STAGE     the folder with veltrane.exe, veltrane-check.exe, veltrane-lsp.exe,
+;             README.txt
 ;             (and LICENSE.txt when the project has a licence)
 ;   OUTFILE   the installer to write
 ;   ICON      the program's icon file
@@ -87,6 +88,7 @@ Section "Veltrane" SecMain
   SetOutPath "$INSTDIR"
   File "${STAGE}\veltrane.exe"
   File "${STAGE}\veltrane-check.exe"
+  File "${STAGE}\veltrane-lsp.exe"
   File "${STAGE}\README.txt"
   !if /FileExists "${STAGE}\LICENSE.txt"
     File "${STAGE}\LICENSE.txt"
@@ -127,6 +129,7 @@ SectionEnd
 Section "Uninstall"
   Delete "$INSTDIR\veltrane.exe"
   Delete "$INSTDIR\veltrane-check.exe"
+  Delete "$INSTDIR\veltrane-lsp.exe"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"

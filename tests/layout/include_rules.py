@@ -17,6 +17,7 @@ ALLOWED = {
     "app": {"app", "ui", "checker", "platform"},
     "res": {"res", "platform"},
     "cli": {"cli", "checker", "platform"},
+    "lsp": {"lsp", "checker", "platform"},
 }
 
 # System headers that belong to one place each.

@@ -53,7 +53,9 @@ root=$scratch/root
 dpkg-deb -x "$deb" "$root"
 expected=(
   usr/bin/veltrane-check
+  usr/bin/veltrane-lsp
   usr/share/man/man1/veltrane-check.1.gz
+  usr/share/man/man1/veltrane-lsp.1.gz
   usr/share/mime/packages/veltrane.xml
 )
 if [ "$have_dialog" = 1 ]; then
@@ -73,7 +75,7 @@ if diff -u "$scratch/expected.txt" "$scratch/actual.txt"; then
 else
   fail "file list differs from the expected one (- expected, + in the package)"
 fi
-for exe in veltrane-check veltrane; do
+for exe in veltrane-check veltrane-lsp veltrane; do
   [ -e "$root/usr/bin/$exe" ] || continue
   check "usr/bin/$exe is executable" [ -x "$root/usr/bin/$exe" ]
   check "usr/bin/$exe finds all its libraries" \
@@ -101,6 +103,21 @@ done
 check "installed veltrane-check --format=gnu names the missing label" \
   grep -qx 'studio_rack.ins:88:10: error: Label "Electro Kit Notes" not found' \
   "$scratch/installed.out"
+
+# The installed language server answers an editor: initialize, shutdown,
+# exit, with status 0.
+lsp=$root/usr/bin/veltrane-lsp
+check "installed veltrane-lsp --version" [ "$("$lsp" --version)" = "veltrane-lsp 1.0.0" ]
+lsp_session() {
+  local body
+  for body in '{"jsonrpc":"2.0","id":1,"method":"initialize","params":{"capabilities":{}}}' \
+              '{"jsonrpc":"2.0","id":2,"method":"shutdown"}' '{"jsonrpc":"2.0","method":"exit"}'; do
+    printf 'Content-Length: %d\r\n\r\n%s' "${#body}" "$body"
+  done
+}
+lsp_session | "$lsp" >"$scratch/lsp.out" 2>"$scratch/lsp.err"
+check "installed veltrane-lsp ends a session with status 0" [ "$?" = 0 ]
+check "installed veltrane-lsp answers initialize" grep -q '"name":"veltrane-lsp"' "$scratch/lsp.out"
 
 # The MIME type the desktop entry opens is the one the package defines, and
 # the MIME database accepts the definition.

@@ -1,0 +1,423 @@
+#include "lsp/features.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "checker/scanner.h"
+
+namespace {
+
+// The protocol's DiagnosticSeverity, CompletionItemKind, SymbolKind and
+// DiagnosticTag values used here.
+constexpr int kSeverityError = 1;
+constexpr int kSeverityWarning = 2;
+constexpr int kSeverityInformation = 3;
+constexpr int kTagUnnecessary = 1;
+constexpr int kCompletionValue = 12;
+constexpr int kCompletionReference = 18;
+constexpr int kSymbolNamespace = 3;
+constexpr int kSymbolArray = 18;
+constexpr int kHighlightText = 1;
+
+// The longest line that is still read as one piece: 254 bytes with its
+// line end. Anything longer is read as two lines.
+constexpr std::size_t kLongestWholeLine = 253;
+
+// The key lines whose value names a list, in the order they are tried, and
+// the section that list must stand under.
+struct KeyLine {
+  std::string_view prefix;
+  int kind;               // kNoSection: the section the line stands in
+  bool numberedListsOk;   // Patch and Key may also name "1..128", "0..127"
+};
+constexpr KeyLine kKeyLines[] = {
+    {"BasedOn", kNoSection, false}, {"Control", kControllerNames, false},
+    {"RPN", kRpnNames, false},      {"NRPN", kNrpnNames, false},
+    {"Patch", kPatchNames, true},   {"Key", kNoteNames, true},
+};
+
+std::string Quoted(std::string_view name) {
+  std::string out = "\"";
+  out.append(name);
+  out.push_back('"');
+  return out;
+}
+
+Json PositionJson(std::size_t line, std::uint32_t character) {
+  return {{"line", line}, {"character", character}};
+}
+
+Json LocationOf(const CDocumentView& view, const CPlace& place) {
+  return {{"uri", view.uri}, {"range", RangeOf(place, view.encoding)}};
+}
+
+const CLabelList& Definitions(const CDocumentView& view) {
+  return *view.analysis.Result().definitions;
+}
+const CLabelList& References(const CDocumentView& view) {
+  return *view.analysis.Result().references;
+}
+
+// The name under `at`, if any.
+std::optional<CNameHit> HitAt(const CDocumentView& view, const CPosition& at) {
+  if (at.line >= view.document.LineCount()) return std::nullopt;
+  const std::size_t byte =
+      ByteOfUnits(view.document.LineText(at.line), at.character, view.encoding);
+  return view.analysis.NameAt(at.line, byte);
+}
+
+// The definition a name under the cursor stands for: itself, or the list a
+// reference resolves to; -1 for a reference that resolves to none.
+int TargetOf(const CDocumentView& view, const CNameHit& hit) {
+  if (hit.definition) return hit.index;
+  const auto& resolution = view.analysis.Result().resolution;
+  return hit.index < static_cast<int>(resolution.size()) ? resolution[hit.index] : -1;
+}
+
+const CLabelEntry& EntryOf(const CDocumentView& view, const CNameHit& hit) {
+  return hit.definition ? Definitions(view).At(hit.index) : References(view).At(hit.index);
+}
+
+// Every reference that resolves to `definition`, and the definition first
+// when asked. A reference that resolves to nothing stands with the other
+// references of its name and section that resolve to nothing.
+std::vector<const CLabelEntry*> Occurrences(const CDocumentView& view, const CNameHit& hit,
+                                            bool withDefinition) {
+  std::vector<const CLabelEntry*> out;
+  const int target = TargetOf(view, hit);
+  if (target >= 0) {
+    if (withDefinition) out.push_back(&Definitions(view).At(target));
+    for (int r : view.analysis.UsesOf(target)) out.push_back(&References(view).At(r));
+    return out;
+  }
+  const CLabelEntry& self = EntryOf(view, hit);
+  if (hit.definition) {
+    if (withDefinition) out.push_back(&self);
+    return out;
+  }
+  const auto& resolution = view.analysis.Result().resolution;
+  const CLabelList& references = References(view);
+  for (int r = 0; r < references.GetCount(); ++r) {
+    const CLabelEntry& entry = references.At(r);
+    if (resolution[r] < 0 && entry.kind == self.kind && entry.name == self.name)
+      out.push_back(&entry);
+  }
+  return out;
+}
+
+bool Before(const Json& a, const Json& b) {
+  return a["line"].get<std::uint64_t>() != b["line"].get<std::uint64_t>()
+             ? a["line"].get<std::uint64_t>() < b["line"].get<std::uint64_t>()
+             : a["character"].get<std::uint64_t>() < b["character"].get<std::uint64_t>();
+}
+
+Json DiagnosticOf(const CDocumentView& view, const CFinding& finding) {
+  const FindingRule& rule = finding.Rule();
+  Json diagnostic = {
+      {"range", RangeOf(finding.place, view.encoding)},
+      {"severity", rule.severity == Severity::warning ? kSeverityWarning : kSeverityError},
+      {"code", std::string(rule.id)},
+      {"source", "veltrane"},
+      {"message", finding.message},
+  };
+  if (finding.kind == FindingKind::unused) diagnostic["tags"] = Json::array({kTagUnnecessary});
+  Json related = Json::array();
+  if (finding.kind == FindingKind::duplicate && finding.firstPlace.line > 0) {
+    related.push_back({{"location", LocationOf(view, finding.firstPlace)},
+                       {"message", "Label " + Quoted(finding.name) + " first defined here"}});
+  }
+  if (finding.note) {
+    const CPlace& place = finding.note->place.line > 0 ? finding.note->place : finding.place;
+    related.push_back({{"location", LocationOf(view, place)}, {"message", finding.note->message}});
+  }
+  if (!related.empty()) diagnostic["relatedInformation"] = std::move(related);
+  return diagnostic;
+}
+
+// Whether `finding`'s note names a list whose name would fix it.
+const CNote* SuggestedList(const CFinding& finding) {
+  if (!finding.note || !RuleOf(finding.note->kind).suggestsList) return nullptr;
+  if (finding.note->name == finding.name) return nullptr;
+  return &*finding.note;
+}
+
+std::string Refusal(const std::string& why) { return "Cannot rename: " + why; }
+
+[[noreturn]] void Refuse(const std::string& why) {
+  throw CRequestError{lsp_error::kRequestFailed, Refusal(why)};
+}
+
+// The definition a rename at `at` renames, or a refusal.
+std::pair<CNameHit, int> RenameTarget(const CDocumentView& view, const CPosition& at) {
+  const auto hit = HitAt(view, at);
+  if (!hit) Refuse("there is no list name or reference here");
+  const int target = TargetOf(view, *hit);
+  const CLabelEntry& entry = EntryOf(view, *hit);
+  if (target < 0) {
+    Refuse("no list " + Quoted(entry.name) + " stands under " +
+           std::string(SectionHeaderText(entry.kind)) + " for this reference to name");
+  }
+  if (Definitions(view).At(target).unclosed)
+    Refuse("the label line has no closing \"]\", so its list has no name");
+  return {*hit, target};
+}
+
+}  // namespace
+
+Json RangeOf(const CPlace& place, PositionEncoding encoding) {
+  if (place.line <= 0) return {{"start", PositionJson(0, 0)}, {"end", PositionJson(0, 0)}};
+  const std::size_t line = static_cast<std::size_t>(place.line - 1);
+  const std::string_view text = place.lineText;
+  const std::size_t begin = std::min<std::size_t>(place.begin, text.size());
+  const std::size_t end = std::clamp<std::size_t>(place.end, begin, text.size());
+  const std::uint32_t start = UnitsOf(text.substr(0, begin), encoding);
+  const std::uint32_t stop = start + UnitsOf(text.substr(begin, end - begin), encoding);
+  return {{"start", PositionJson(line, start)}, {"end", PositionJson(line, stop)}};
+}
+
+Json Diagnostics(const CDocumentView& view) {
+  Json out = Json::array();
+  const CCheckResult& result = view.analysis.Result();
+  // The file's own notes come first, as in every other format: they say
+  // how to read the findings after them.
+  for (const CNote& note : result.fileNotes) {
+    out.push_back({{"range", RangeOf(note.place, view.encoding)},
+                   {"severity", kSeverityInformation},
+                   {"source", "veltrane"},
+                   {"message", note.message}});
+  }
+  for (const CFinding& finding : result.findings) out.push_back(DiagnosticOf(view, finding));
+  return out;
+}
+
+Json Definition(const CDocumentView& view, const CPosition& at) {
+  const auto hit = HitAt(view, at);
+  if (!hit) return nullptr;
+  const int target = TargetOf(view, *hit);
+  if (target < 0) return nullptr;
+  return LocationOf(view, Definitions(view).At(target).place);
+}
+
+Json References(const CDocumentView& view, const CPosition& at, bool includeDeclaration) {
+  const auto hit = HitAt(view, at);
+  if (!hit) return nullptr;
+  Json out = Json::array();
+  for (const CLabelEntry* entry : Occurrences(view, *hit, includeDeclaration))
+    out.push_back(LocationOf(view, entry->place));
+  return out;
+}
+
+Json Highlights(const CDocumentView& view, const CPosition& at) {
+  const auto hit = HitAt(view, at);
+  if (!hit) return nullptr;
+  Json out = Json::array();
+  for (const CLabelEntry* entry : Occurrences(view, *hit, true))
+    out.push_back({{"range", RangeOf(entry->place, view.encoding)}, {"kind", kHighlightText}});
+  return out;
+}
+
+Json Hover(const CDocumentView& view, const CPosition& at) {
+  const auto hit = HitAt(view, at);
+  if (!hit) return nullptr;
+  const CLabelEntry& entry = EntryOf(view, *hit);
+  const std::string section(SectionHeaderText(entry.kind));
+  std::string text;
+  if (!hit->definition) {
+    const int target = TargetOf(view, *hit);
+    if (target >= 0) {
+      text = "List " + Quoted(entry.name) + " under " + section + ", line " +
+             std::to_string(Definitions(view).At(target).place.line);
+    } else {
+      text = "No list " + Quoted(entry.name) + " under " + section;
+      for (const CFinding& finding : view.analysis.Result().findings) {
+        if (finding.kind == FindingKind::notFound && finding.note &&
+            finding.place.line == entry.place.line && finding.place.begin == entry.place.begin)
+          text += "\n\n" + finding.note->message;
+      }
+    }
+  } else if (entry.shadowed) {
+    const int first = view.analysis.FindDefinition(entry.name, entry.kind);
+    text = "A second list " + Quoted(entry.name) + " under " + section +
+           ": references use the one in line " +
+           std::to_string(first >= 0 ? Definitions(view).At(first).place.line : 0);
+  } else if (entry.kind == kInstrumentDefinitions) {
+    const std::size_t uses = view.analysis.UsesOf(hit->index).size();
+    text = "Instrument " + Quoted(entry.name) +
+           (uses == 0 ? std::string() : ", the base of " + std::to_string(uses) +
+                                            (uses == 1 ? " instrument" : " instruments"));
+  } else {
+    const std::size_t uses = view.analysis.UsesOf(hit->index).size();
+    text = "List " + Quoted(entry.name) + " under " + section + ": " +
+           (uses == 0 ? std::string("no reference uses it")
+                      : "used by " + std::to_string(uses) +
+                            (uses == 1 ? " reference" : " references"));
+  }
+  return {{"contents", {{"kind", "plaintext"}, {"value", text}}},
+          {"range", RangeOf(entry.place, view.encoding)}};
+}
+
+Json Symbols(const CDocumentView& view) {
+  const CDocument& document = view.document;
+  const auto& sections = view.analysis.Sections();
+  const CLabelList& definitions = Definitions(view);
+  std::vector<const CLabelEntry*> lists;
+  for (int d = 0; d < definitions.GetCount(); ++d) {
+    if (definitions.At(d).place.line > 0) lists.push_back(&definitions.At(d));
+  }
+  std::stable_sort(lists.begin(), lists.end(), [](const CLabelEntry* a, const CLabelEntry* b) {
+    return a->place.line < b->place.line;
+  });
+  auto lineEnd = [&](std::size_t line) {
+    return PositionJson(line, UnitsOf(document.LineText(line), view.encoding));
+  };
+  const std::size_t lastLine = document.LineCount() - 1;
+  Json top = Json::array();
+  std::size_t next = 0;  // the next list to place
+  // Lists stand in the section before them; those before any header stand
+  // at the top.
+  auto addLists = [&](Json& into, std::size_t untilLine) {
+    while (next < lists.size() && static_cast<std::size_t>(lists[next]->place.line - 1) < untilLine) {
+      const CLabelEntry& list = *lists[next];
+      const std::size_t line = static_cast<std::size_t>(list.place.line - 1);
+      // A list runs to the line before the next one; two lists can share
+      // a line when a long line's second piece is a label line too.
+      std::size_t last = untilLine - 1;
+      if (next + 1 < lists.size()) {
+        const auto nextLine = static_cast<std::size_t>(lists[next + 1]->place.line - 1);
+        last = std::min(last, nextLine > line ? nextLine - 1 : line);
+      }
+      Json selection = RangeOf(list.place, view.encoding);
+      into.push_back({{"name", list.name.empty() ? std::string("[]") : std::string(list.name)},
+                      {"detail", "line " + std::to_string(list.place.line)},
+                      {"kind", kSymbolArray},
+                      {"range", {{"start", PositionJson(line, 0)}, {"end", lineEnd(std::max(last, line))}}},
+                      {"selectionRange", selection}});
+      ++next;
+    }
+  };
+  addLists(top, sections.empty() ? lastLine + 1 : sections.front().line);
+  for (std::size_t s = 0; s < sections.size(); ++s) {
+    const std::size_t first = sections[s].line;
+    const std::size_t until = s + 1 < sections.size() ? sections[s + 1].line : lastLine + 1;
+    Json children = Json::array();
+    addLists(children, until);
+    const std::string header(SectionHeaderText(sections[s].kind));
+    top.push_back({{"name", header},
+                   {"kind", kSymbolNamespace},
+                   {"range", {{"start", PositionJson(first, 0)}, {"end", lineEnd(until - 1)}}},
+                   {"selectionRange",
+                    {{"start", PositionJson(first, 0)},
+                     {"end", PositionJson(first, UnitsOf(header, view.encoding))}}},
+                   {"children", std::move(children)}});
+  }
+  return top;
+}
+
+Json Completion(const CDocumentView& view, const CPosition& at) {
+  Json items = Json::array();
+  if (at.line >= view.document.LineCount()) return items;
+  const std::string_view line = view.document.LineText(at.line);
+  const KeyLine* key = nullptr;
+  for (const KeyLine& candidate : kKeyLines) {
+    if (line.starts_with(candidate.prefix)) {
+      key = &candidate;
+      break;
+    }
+  }
+  const std::size_t cursor = ByteOfUnits(line, at.character, view.encoding);
+  const std::size_t eq = line.find('=');
+  if (!key || eq == std::string_view::npos || cursor <= eq) return items;
+  const int kind = key->kind == kNoSection ? view.analysis.SectionAt(at.line) : key->kind;
+  const Json range = {
+      {"start", PositionJson(at.line, UnitsOf(line.substr(0, eq + 1), view.encoding))},
+      {"end", PositionJson(at.line, UnitsOf(line, view.encoding))}};
+  auto add = [&](std::string_view name, int itemKind, const std::string& detail) {
+    const std::string text(name);
+    items.push_back({{"label", text},
+                     {"kind", itemKind},
+                     {"detail", detail},
+                     {"sortText", std::string(1, itemKind == kCompletionReference ? 'a' : 'b') + text},
+                     {"filterText", text},
+                     {"textEdit", {{"range", range}, {"newText", text}}}});
+  };
+  const CLabelList& definitions = Definitions(view);
+  for (int d = 0; d < definitions.GetCount(); ++d) {
+    const CLabelEntry& list = definitions.At(d);
+    if (list.kind != kind || list.shadowed || list.unclosed || list.name.empty()) continue;
+    add(list.name, kCompletionReference,
+        std::string(SectionHeaderText(kind)) + ", line " + std::to_string(list.place.line));
+  }
+  if (key->numberedListsOk) {
+    add("1..128", kCompletionValue, "numbered 1 to 128");
+    add("0..127", kCompletionValue, "numbered 0 to 127");
+  }
+  return items;
+}
+
+Json PrepareRename(const CDocumentView& view, const CPosition& at) {
+  const auto [hit, target] = RenameTarget(view, at);
+  const CLabelEntry& entry = EntryOf(view, hit);
+  return {{"range", RangeOf(entry.place, view.encoding)}, {"placeholder", std::string(entry.name)}};
+}
+
+Json Rename(const CDocumentView& view, const CPosition& at, const std::string& newName) {
+  const auto [hit, target] = RenameTarget(view, at);
+  const CLabelEntry& list = Definitions(view).At(target);
+  const std::string section(SectionHeaderText(list.kind));
+  if (newName.empty()) Refuse("a list needs a name");
+  if (newName.find(']') != std::string::npos)
+    Refuse("a list name cannot hold \"]\": it would end the label there");
+  if (newName.find_first_of("\r\n") != std::string::npos)
+    Refuse("a list name cannot hold a line end");
+  Json edits = Json::array();
+  if (newName == list.name) return {{"changes", {{view.uri, edits}}}};
+  const int taken = view.analysis.FindDefinition(newName, list.kind);
+  if (taken >= 0) {
+    Refuse("a list " + Quoted(newName) + " already stands under " + section + " in line " +
+           std::to_string(Definitions(view).At(taken).place.line));
+  }
+  for (const CLabelEntry* entry : Occurrences(view, hit, true)) {
+    // A line longer than one piece would be read as two, and the name
+    // would no longer be what the file has in that line.
+    const std::size_t length =
+        entry->place.lineText.size() - (entry->place.end - entry->place.begin) + newName.size();
+    if (length > kLongestWholeLine && length != entry->place.lineText.size()) {
+      Refuse("line " + std::to_string(entry->place.line) + " would be " +
+             std::to_string(length) + " bytes long, and a line over " +
+             std::to_string(kLongestWholeLine) + " bytes is read as two");
+    }
+    edits.push_back({{"range", RangeOf(entry->place, view.encoding)}, {"newText", newName}});
+  }
+  std::sort(edits.begin(), edits.end(),
+            [](const Json& a, const Json& b) { return Before(a["range"]["start"], b["range"]["start"]); });
+  return {{"changes", {{view.uri, edits}}}};
+}
+
+Json CodeActions(const CDocumentView& view, const CPosition& from, const CPosition& to,
+                 const Json& only) {
+  Json actions = Json::array();
+  if (only.is_array()) {
+    const bool wanted = std::any_of(only.begin(), only.end(), [](const Json& kind) {
+      return kind.is_string() && (kind == "quickfix" || kind == "");
+    });
+    if (!wanted) return actions;
+  }
+  const Json requestStart = PositionJson(from.line, from.character);
+  const Json requestEnd = PositionJson(to.line, to.character);
+  for (const CFinding& finding : view.analysis.Result().findings) {
+    const CNote* note = SuggestedList(finding);
+    if (!note) continue;
+    const Json range = RangeOf(finding.place, view.encoding);
+    // Overlap, with touching counting: a cursor just after the name asks
+    // about it too.
+    if (Before(range["end"], requestStart) || Before(requestEnd, range["start"])) continue;
+    const std::string name(note->name);
+    actions.push_back(
+        {{"title", "Change to " + Quoted(name)},
+         {"kind", "quickfix"},
+         {"isPreferred", true},
+         {"diagnostics", Json::array({DiagnosticOf(view, finding)})},
+         {"edit", {{"changes", {{view.uri, Json::array({{{"range", range}, {"newText", name}}})}}}}}});
+  }
+  return actions;
+}

@@ -1,0 +1,59 @@
+// The editor features over one checked document: diagnostics, navigation
+// and editing, each a JSON result of the protocol.
+#ifndef VELTRANE_LSP_FEATURES_H_
+#define VELTRANE_LSP_FEATURES_H_
+
+#include <string>
+
+#include "lsp/analysis.h"
+#include "lsp/document.h"
+#include "lsp/json.h"
+#include "lsp/position.h"
+
+// A request that cannot be answered as asked: `code` is the protocol's
+// error code, `message` says why, for people.
+struct CRequestError {
+  int code;
+  std::string message;
+};
+
+namespace lsp_error {
+inline constexpr int kParseError = -32700;
+inline constexpr int kInvalidRequest = -32600;
+inline constexpr int kMethodNotFound = -32601;
+inline constexpr int kInvalidParams = -32602;
+inline constexpr int kInternalError = -32603;
+inline constexpr int kServerNotInitialized = -32002;
+inline constexpr int kRequestFailed = -32803;
+inline constexpr int kRequestCancelled = -32800;
+}  // namespace lsp_error
+
+// One open document as the features see it. Everything must outlive the view.
+struct CDocumentView {
+  const std::string& uri;
+  const CDocument& document;
+  const CAnalysis& analysis;
+  PositionEncoding encoding;
+};
+
+// The range of a name's place, in the view's encoding.
+Json RangeOf(const CPlace& place, PositionEncoding encoding);
+
+// textDocument/publishDiagnostics's list: one per note about the file as
+// a whole, then one per finding.
+Json Diagnostics(const CDocumentView& view);
+
+Json Definition(const CDocumentView& view, const CPosition& at);
+Json References(const CDocumentView& view, const CPosition& at, bool includeDeclaration);
+Json Highlights(const CDocumentView& view, const CPosition& at);
+Json Hover(const CDocumentView& view, const CPosition& at);
+Json Symbols(const CDocumentView& view);
+Json Completion(const CDocumentView& view, const CPosition& at);
+// Throw CRequestError (kRequestFailed) with the reason a rename is refused.
+Json PrepareRename(const CDocumentView& view, const CPosition& at);
+Json Rename(const CDocumentView& view, const CPosition& at, const std::string& newName);
+// `range` and `only` as the request has them (`only` may be null).
+Json CodeActions(const CDocumentView& view, const CPosition& from, const CPosition& to,
+                 const Json& only);
+
+#endif  // VELTRANE_LSP_FEATURES_H_

@@ -1,0 +1,74 @@
+// The base protocol's framing: each message is a header block ("Name: value"
+// lines, one of them Content-Length, then an empty line) and a body of
+// exactly that many bytes.
+#ifndef VELTRANE_LSP_FRAMING_H_
+#define VELTRANE_LSP_FRAMING_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// One unit the reader hands on: a body, or a header block it could not use.
+struct CFrame {
+  enum class Kind {
+    message,    // `body` holds the message
+    badHeader,  // no usable Content-Length; the reader looks for the next one
+    tooLarge,   // a body over the limit; the reader skips it unread
+  };
+  Kind kind = Kind::message;
+  std::string body;
+  std::string problem;  // for the two failures: what was wrong, for people
+};
+
+// Splits a byte stream into frames. Memory stays bounded by the largest
+// body allowed plus a header line: a bad header block is skipped byte by
+// byte up to the next "Content-Length:", a body over the limit is read and
+// dropped in small chunks.
+class CMessageReader {
+ public:
+  // Reads up to `size` bytes into `buffer`; returns how many, 0 at the end
+  // of the stream. May block.
+  using ReadFn = std::function<std::size_t(char* buffer, std::size_t size)>;
+
+  static constexpr std::uint64_t kMaxBodySize = 64u << 20;
+  static constexpr std::size_t kMaxHeaderLine = 8192;
+  static constexpr int kMaxHeaderLines = 64;
+
+  explicit CMessageReader(ReadFn read, std::uint64_t maxBodySize = kMaxBodySize);
+
+  // The next frame, or nullopt when the stream ends (a frame cut short by
+  // the end is dropped).
+  std::optional<CFrame> Next();
+
+  // Whether bytes already read wait in the reader's buffer.
+  bool HasBufferedBytes() const { return m_pos < m_end; }
+
+ private:
+  bool Fill();
+  bool GetByte(char& c);
+  // Reads a header line into `line` (without its CR LF or LF). Returns
+  // false at the end of the stream. A line longer than kMaxHeaderLine is
+  // read to its end but keeps only its start, and sets `tooLong`.
+  bool ReadLine(std::string& line, bool& tooLong);
+  // Drops bytes up to the next "Content-Length:" (any case); returns false
+  // at the end of the stream.
+  bool Resynchronise();
+  bool Skip(std::uint64_t count);
+
+  ReadFn m_read;
+  std::uint64_t m_maxBodySize;
+  char m_buffer[16384];
+  std::size_t m_pos = 0;
+  std::size_t m_end = 0;
+  bool m_ended = false;
+  bool m_lost = false;           // the last header block was bad
+  std::uint64_t m_skipPending = 0;  // bytes of a too-large body still unread
+};
+
+// `body` with its header block, ready to write.
+std::string FrameMessage(std::string_view body);
+
+#endif  // VELTRANE_LSP_FRAMING_H_

@@ -1,0 +1,77 @@
+#include "lsp/json_parse.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Builds the value as nlohmann/json's own DOM parser does, moving every
+// string and key out of the scanner instead of copying it.
+class CMovingBuilder : public nlohmann::json_sax<Json> {
+ public:
+  explicit CMovingBuilder(Json& root) : m_root(root) {}
+
+  bool null() override { return Add(nullptr); }
+  bool boolean(bool value) override { return Add(value); }
+  bool number_integer(number_integer_t value) override { return Add(value); }
+  bool number_unsigned(number_unsigned_t value) override { return Add(value); }
+  bool number_float(number_float_t value, const string_t&) override { return Add(value); }
+  bool string(string_t& value) override { return Add(std::move(value)); }
+  bool binary(binary_t& value) override { return Add(Json::binary(std::move(value))); }
+  bool start_object(std::size_t) override { return Open(Json::object()); }
+  bool key(string_t& key) override {
+    m_key = std::move(key);
+    return true;
+  }
+  bool end_object() override { return Close(); }
+  bool start_array(std::size_t) override { return Open(Json::array()); }
+  bool end_array() override { return Close(); }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+    return false;
+  }
+
+ private:
+  // Adds `value` where the parse stands: the root, the end of the open
+  // array, or the open object's last key. Open containers never move: an
+  // array only grows while none of its elements is open.
+  Json* Place(Json&& value) {
+    if (m_open.empty()) {
+      m_root = std::move(value);
+      return &m_root;
+    }
+    Json& container = *m_open.back();
+    if (container.is_array()) {
+      container.push_back(std::move(value));
+      return &container.back();
+    }
+    Json& slot = container[m_key];
+    slot = std::move(value);
+    return &slot;
+  }
+  bool Add(Json&& value) {
+    Place(std::move(value));
+    return true;
+  }
+  bool Open(Json&& container) {
+    m_open.push_back(Place(std::move(container)));
+    return true;
+  }
+  bool Close() {
+    m_open.pop_back();
+    return true;
+  }
+
+  Json& m_root;
+  std::vector<Json*> m_open;
+  std::string m_key;
+};
+
+}  // namespace
+
+std::optional<Json> ParseJson(std::string_view text) {
+  Json value;
+  CMovingBuilder builder(value);
+  if (!Json::sax_parse(text, &builder)) return std::nullopt;
+  return value;
+}

@@ -1,0 +1,662 @@
+#!/usr/bin/env python3
+"""veltrane-lsp through its standard input and output, as editors use it.
+
+Usage: lsp_test.py --server VELTRANE_LSP --check VELTRANE_CHECK
+                   [--corpus DIR] [--examples DIR] [unittest arguments]
+"""
+
+import argparse
+import json
+import os
+import random
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "..", "model"))
+
+from lsp_client import LspClient, LspError, LspTimeout, frame  # noqa: E402
+import ins_model  # noqa: E402
+
+SERVER = None
+CHECK = None
+CORPUS = None
+EXAMPLES = None
+
+URI = "file:///work/test.ins"
+
+# Line numbers (0-based) below are those of this text.
+RACK = (
+    ".Patch Names\n"             # 0
+    "[General]\n"                # 1
+    "0=Piano\n"                  # 2
+    "[Unused Patches]\n"         # 3
+    ".Note Names\n"              # 4
+    "[Drums]\n"                  # 5
+    "[Drums]\n"                  # 6  a duplicate
+    ".Controller Names\n"        # 7
+    "[Standard]\n"               # 8
+    "[Extra]\n"                  # 9
+    ".Instrument Definitions\n"  # 10
+    "[Synth]\n"                  # 11
+    "Patch[*]=General\n"         # 12
+    "Key[*,*]=Drums\n"           # 13
+    "Control=Standrd\n"          # 14  not found; "Standard" is close
+    "Patch[0]=1..128\n"          # 15
+    "BasedOn=Synth\n"            # 16
+)
+
+
+def pos(line, character):
+    return {"line": line, "character": character}
+
+
+def rng(l1, c1, l2, c2):
+    return {"start": pos(l1, c1), "end": pos(l2, c2)}
+
+
+def doc(uri=URI):
+    return {"textDocument": {"uri": uri}}
+
+
+def at(line, character, uri=URI):
+    return {"textDocument": {"uri": uri}, "position": pos(line, character)}
+
+
+class ServerCase(unittest.TestCase):
+    """Each test gets a fresh, initialized server."""
+
+    capabilities = {}
+
+    def setUp(self):
+        self.client = LspClient([SERVER])
+        self.init = self.client.initialize(self.capabilities)
+        self.version = 0
+
+    def tearDown(self):
+        if self.client.process.poll() is None:
+            self.client.process.kill()
+        self.client.wait_exit()
+
+    def open(self, text, uri=URI):
+        self.version += 1
+        self.client.notify("textDocument/didOpen", {"textDocument": {
+            "uri": uri, "languageId": "ins", "version": self.version, "text": text}})
+        return self.diagnostics(uri)
+
+    def change(self, changes, uri=URI):
+        self.version += 1
+        self.client.notify("textDocument/didChange", {
+            "textDocument": {"uri": uri, "version": self.version}, "contentChanges": changes})
+
+    def diagnostics(self, uri=URI, version=None):
+        """The diagnostics of the next publication for `uri` (for `version`
+        when given: earlier ones are passed over)."""
+        while True:
+            params = self.client.wait_notification("textDocument/publishDiagnostics")
+            if params["uri"] != uri:
+                continue
+            if version is not None and params.get("version") != version:
+                continue
+            return params
+
+    def error_of(self, method, params):
+        with self.assertRaises(LspError) as caught:
+            self.client.request(method, params)
+        return caught.exception
+
+
+class LifecycleTest(unittest.TestCase):
+    def start(self):
+        client = LspClient([SERVER])
+        def stop():
+            if client.process.poll() is None:
+                client.process.kill()
+            client.wait_exit()
+        self.addCleanup(stop)
+        return client
+
+    def test_help_and_version(self):
+        help_run = subprocess.run([SERVER, "--help"], capture_output=True, text=True)
+        self.assertEqual(help_run.returncode, 0)
+        self.assertIn("Language Server Protocol", help_run.stdout)
+        version = subprocess.run([SERVER, "--version"], capture_output=True, text=True)
+        self.assertEqual(version.returncode, 0)
+        self.assertRegex(version.stdout, r"^veltrane-lsp \d+\.\d+\.\d+\n$")
+        wrong = subprocess.run([SERVER, "--bogus"], capture_output=True, text=True)
+        self.assertEqual(wrong.returncode, 2)
+        self.assertIn("--bogus", wrong.stderr)
+
+    def test_requests_before_initialize(self):
+        client = self.start()
+        with self.assertRaises(LspError) as caught:
+            client.request("textDocument/hover", at(0, 0))
+        self.assertEqual(caught.exception.code, -32002)
+        with self.assertRaises(LspError) as caught:
+            client.request("shutdown", None)
+        self.assertEqual(caught.exception.code, -32002)
+        # A notification before initialize is dropped: the document is not
+        # open afterwards.
+        client.notify("textDocument/didOpen", {"textDocument": {
+            "uri": URI, "languageId": "ins", "version": 1, "text": RACK}})
+        client.initialize()
+        with self.assertRaises(LspError) as caught:
+            client.request("textDocument/hover", at(12, 10))
+        self.assertEqual(caught.exception.code, -32602)
+        with self.assertRaises(LspError) as caught:
+            client.request("initialize", {"capabilities": {}})
+        self.assertEqual(caught.exception.code, -32600)
+        self.assertEqual(client.close(), 0)
+
+    def test_exit_statuses(self):
+        client = self.start()
+        client.initialize()
+        self.assertEqual(client.close(), 0)
+
+        client = self.start()
+        client.initialize()
+        client.notify("exit", None)
+        self.assertEqual(client.wait_exit(), 1)
+
+        client = self.start()
+        client.notify("exit", None)
+        self.assertEqual(client.wait_exit(), 1)
+
+        client = self.start()
+        client.initialize()
+        client.process.stdin.close()
+        self.assertEqual(client.wait_exit(), 1)
+
+    def test_requests_after_shutdown(self):
+        client = self.start()
+        client.initialize()
+        self.assertIsNone(client.request("shutdown", None))
+        with self.assertRaises(LspError) as caught:
+            client.request("textDocument/hover", at(0, 0))
+        self.assertEqual(caught.exception.code, -32600)
+        client.notify("exit", None)
+        self.assertEqual(client.wait_exit(), 0)
+
+    def test_logs_only_on_stderr(self):
+        client = self.start()
+        client.initialize()
+        client.notify("no/suchNotification", {})
+        client.send_body(b"{broken")
+        self.assertEqual(client.next_message()["error"]["code"], -32700)
+        self.assertEqual(client.close(), 0)
+        self.assertIn(b"not JSON", client.stderr)
+
+
+class ErrorTest(ServerCase):
+    def test_method_not_found(self):
+        self.assertEqual(self.error_of("textDocument/noSuchThing", doc()).code, -32601)
+        self.assertEqual(self.error_of("workspace/symbol", {"query": ""}).code, -32601)
+
+    def test_invalid_params(self):
+        self.open(RACK)
+        for params in [
+            {},                                                        # no textDocument
+            {"textDocument": {"uri": 5}, "position": pos(0, 0)},       # uri not a string
+            {"textDocument": {"uri": URI}},                            # no position
+            {"textDocument": {"uri": URI}, "position": pos(-1, 0)},    # negative
+            {"textDocument": {"uri": URI}, "position": {"line": "a", "character": 0}},
+            at(0, 0, uri="file:///not/open.ins"),
+        ]:
+            with self.subTest(params=params):
+                self.assertEqual(self.error_of("textDocument/hover", params).code, -32602)
+        self.assertEqual(self.error_of("textDocument/rename", at(1, 2)).code, -32602)
+        # The server goes on.
+        self.assertIsNotNone(self.client.request("textDocument/hover", at(1, 2)))
+
+    def test_parse_error_then_goes_on(self):
+        for body in [b"{\"jsonrpc\": \"2.0\", \"id\": 1", b"\xff\xfe", b""]:
+            with self.subTest(body=body):
+                self.client.send_body(body)
+                message = self.client.next_message()
+                self.assertEqual(message["error"]["code"], -32700)
+                self.assertIsNone(message["id"])
+        self.open(RACK)
+        self.assertTrue(self.client.request("textDocument/documentSymbol", doc()))
+
+    def test_invalid_requests(self):
+        cases = [
+            (b"[1, 2]", None),
+            (b"42", None),
+            (b'{"jsonrpc": "2.0", "id": 7}', 7),
+            (b'{"jsonrpc": "1.0", "id": 8, "method": "shutdown"}', 8),
+            (b'{"jsonrpc": "2.0", "id": 9, "method": 5}', 9),
+            (b'{"jsonrpc": "2.0", "id": [1], "method": "shutdown"}', None),
+            (b'{"jsonrpc": "2.0", "id": 10, "method": "textDocument/hover", "params": 3}', 10),
+        ]
+        for body, request_id in cases:
+            with self.subTest(body=body):
+                self.client.send_body(body)
+                message = self.client.next_message()
+                self.assertEqual(message["id"], request_id)
+                code = message["error"]["code"]
+                self.assertEqual(code, -32602 if request_id == 10 else -32600)
+
+    def test_bad_headers_are_skipped(self):
+        good = frame(b'{"jsonrpc":"2.0","id":"after","method":"textDocument/documentSymbol",'
+                     b'"params":{"textDocument":{"uri":"file:///none.ins"}}}')
+        for raw in [b"Content-Type: text/plain\r\n\r\n{}",
+                    b"Content-Length: ten\r\n\r\n{}",
+                    b"Content-Length: -3\r\n\r\n",
+                    b"not a header at all\r\n\r\n",
+                    b"X" * 20000 + b"\r\n\r\n"]:
+            with self.subTest(raw=raw[:40]):
+                self.client.send_raw(raw + good)
+                skipped = self.client.next_message()
+                self.assertEqual(skipped["error"]["code"], -32700)
+                self.assertIsNone(skipped["id"])
+                answer = self.client.next_message()
+                self.assertEqual(answer["id"], "after")
+
+    def peak_kb(self):
+        with open(f"/proc/{self.client.process.pid}/status") as status:
+            return int(next(l for l in status if l.startswith("VmHWM")).split()[1])
+
+    def test_oversized_message_is_skipped_unread(self):
+        before = self.peak_kb()
+        size = 64 * 1024 * 1024 + 1
+        self.client.send_raw(b"Content-Length: %d\r\n\r\n" % size)
+        message = self.client.next_message()
+        self.assertEqual(message["error"]["code"], -32600)
+        chunk = b" " * (1 << 20)
+        for _ in range(size // len(chunk)):
+            self.client.send_raw(chunk)
+        self.client.send_raw(b" " * (size % len(chunk)))
+        self.open(RACK)
+        self.assertLess(self.peak_kb() - before, 16 * 1024, "the body was held in memory")
+
+    def test_cancelled_request(self):
+        # A large document keeps the server busy while the request and its
+        # cancellation arrive together.
+        big = (".Controller Names\n" + "".join(f"[List {i}]\n" for i in range(150000)) +
+               ".Instrument Definitions\n[I]\n" + "".join(f"Control=List {i}\n" for i in range(150000)))
+        self.client.notify("textDocument/didOpen", {"textDocument": {
+            "uri": "file:///big.ins", "languageId": "ins", "version": 1, "text": big}})
+        self.open(RACK)
+        request = {"jsonrpc": "2.0", "id": 99, "method": "textDocument/hover", "params": at(12, 10)}
+        cancel = {"jsonrpc": "2.0", "method": "$/cancelRequest", "params": {"id": 99}}
+        self.client.notify("textDocument/didChange", {
+            "textDocument": {"uri": "file:///big.ins", "version": 2},
+            "contentChanges": [{"text": big + "x"}]})
+        self.client.send_raw(frame(json.dumps(request).encode()) + frame(json.dumps(cancel).encode()))
+        with self.assertRaises(LspError) as caught:
+            self.client.response(99, timeout=30)
+        self.assertEqual(caught.exception.code, -32800)
+
+
+class DocumentTest(ServerCase):
+    def test_diagnostics_follow_versions_and_close(self):
+        published = self.open(RACK)
+        self.assertEqual(published["version"], 1)
+        self.assertEqual(len(published["diagnostics"]), 6)
+        # Fix the broken reference incrementally: "Standrd" -> "Standard".
+        self.change([{"range": rng(14, 13, 14, 13), "text": "a"}])
+        published = self.diagnostics(version=2)
+        self.assertEqual([d["code"] for d in published["diagnostics"]].count("VLT1003"), 0)
+        self.change([{"text": ".Note Names\n[A]\n"}])
+        published = self.diagnostics(version=3)
+        self.assertEqual([d["code"] for d in published["diagnostics"]], ["VLT1002"])
+        self.client.notify("textDocument/didClose", doc())
+        closed = self.diagnostics()
+        self.assertEqual(closed["diagnostics"], [])
+        self.assertEqual(self.error_of("textDocument/hover", at(1, 1)).code, -32602)
+
+    def test_not_an_instrument_file(self):
+        tex = "\\def\\x{1}\n[draft]\nControl=nothing\n%% .Patch Names is no header here\n"
+        self.assertEqual(self.open(tex)["diagnostics"], [])
+        self.change([{"range": rng(0, 0, 0, 0), "text": ".Patch Names\n"}])
+        self.assertEqual(len(self.diagnostics(version=2)["diagnostics"]), 2)
+
+    def test_diagnostic_fields(self):
+        diagnostics = self.open(RACK)["diagnostics"]
+        by_code = {}
+        for d in diagnostics:
+            by_code.setdefault(d["code"], []).append(d)
+            self.assertEqual(d["source"], "veltrane")
+        duplicate, = by_code["VLT1001"]
+        self.assertEqual(duplicate["severity"], 2)
+        self.assertEqual(duplicate["range"], rng(6, 1, 6, 6))
+        first = duplicate["relatedInformation"][0]["location"]
+        self.assertEqual(first, {"uri": URI, "range": rng(5, 1, 5, 6)})
+        unused = by_code["VLT1002"]
+        # The second "Drums" is a list of its own that nothing can use.
+        self.assertEqual(sorted(d["range"]["start"]["line"] for d in unused), [3, 6, 8, 9])
+        for d in unused:
+            self.assertEqual(d["severity"], 1)
+            self.assertEqual(d["tags"], [1])
+        missing, = by_code["VLT1003"]
+        self.assertEqual(missing["severity"], 1)
+        self.assertEqual(missing["range"], rng(14, 8, 14, 15))
+        self.assertNotIn("tags", missing)
+        note = missing["relatedInformation"][0]
+        self.assertEqual(note["location"]["range"], rng(8, 1, 8, 9))
+        self.assertIn("Standard", note["message"])
+
+    def test_only_the_newest_text_is_checked(self):
+        self.open(RACK)
+        changes = b"".join(
+            frame(json.dumps({"jsonrpc": "2.0", "method": "textDocument/didChange", "params": {
+                "textDocument": {"uri": URI, "version": 100 + i},
+                "contentChanges": [{"range": rng(2, 0, 2, 0), "text": "x"}]}}).encode())
+            for i in range(300))
+        self.client.send_raw(changes)
+        published = []
+        while True:
+            params = self.diagnostics()
+            published.append(params["version"])
+            if params["version"] == 399:
+                break
+        self.assertLess(len(published), 150, published)
+        self.assertEqual(published, sorted(published))
+
+    def test_empty_name_has_an_empty_range(self):
+        diagnostics = self.open(".RPN Names\n[Kit\n.Instrument Definitions\n[I]\nControl=\n")["diagnostics"]
+        ranges = {d["code"]: d["range"] for d in diagnostics}
+        self.assertEqual(ranges["VLT1003"], rng(4, 8, 4, 8))
+        start = ranges["VLT1002"]["start"]
+        self.assertEqual(ranges["VLT1002"]["end"], start)
+
+
+class EncodingTest(ServerCase):
+    # "𝄞" is two UTF-16 code units and four UTF-8 bytes; "ä" one and two.
+    TEXT = ".Note Names\n[\U0001d11e\u00e4 Kit]\n.Instrument Definitions\n[I]\nKey[*,*]=\U0001d11e\u00e4 Kit\n"
+
+    def test_utf16_by_default(self):
+        self.assertEqual(self.init["capabilities"]["positionEncoding"], "utf-16")
+        self.open(self.TEXT)
+        location = self.client.request("textDocument/definition", at(4, 13))
+        self.assertEqual(location["range"], rng(1, 1, 1, 8))
+        self.assertIsNone(self.client.request("textDocument/definition", at(4, 8)))
+
+    def test_utf8_when_offered(self):
+        self.client.close()
+        self.client = LspClient([SERVER])
+        init = self.client.initialize({"general": {"positionEncodings": ["utf-16", "utf-8"]}})
+        self.assertEqual(init["capabilities"]["positionEncoding"], "utf-8")
+        self.open(self.TEXT)
+        location = self.client.request("textDocument/definition", at(4, 16))
+        self.assertEqual(location["range"], rng(1, 1, 1, 11))
+        # An edit in UTF-8 units: "ä" -> "a" in the list name.
+        self.change([{"range": rng(1, 5, 1, 7), "text": "a"}])
+        codes = [d["code"] for d in self.diagnostics(version=2)["diagnostics"]]
+        self.assertEqual(sorted(codes), ["VLT1002", "VLT1003"])
+
+    def test_line_ends_of_every_kind(self):
+        # A lone CR ends a line for the editor but not for the reader of
+        # pieces: "[A]\r[B]" is one label line, the list "A".
+        text = ".Note Names\r\n[A]\r[B]\n.Instrument Definitions\n[I]\r\nKey[*,*]=A\r\nKey[*,*]=B"
+        diagnostics = self.open(text)["diagnostics"]
+        self.assertEqual([(d["code"], d["range"]) for d in diagnostics],
+                         [("VLT1003", rng(6, 9, 6, 10))])
+        location = self.client.request("textDocument/definition", at(5, 9))
+        self.assertEqual(location["range"], rng(1, 1, 1, 2))
+
+
+class NavigationTest(ServerCase):
+    def setUp(self):
+        super().setUp()
+        self.open(RACK)
+
+    def request(self, method, params):
+        return self.client.request("textDocument/" + method, params)
+
+    def test_definition(self):
+        self.assertEqual(self.request("definition", at(12, 10)), {"uri": URI, "range": rng(1, 1, 1, 8)})
+        self.assertEqual(self.request("definition", at(12, 16))["range"], rng(1, 1, 1, 8))
+        self.assertEqual(self.request("definition", at(13, 9))["range"], rng(5, 1, 5, 6))
+        self.assertEqual(self.request("definition", at(16, 9))["range"], rng(11, 1, 11, 6))
+        self.assertIsNone(self.request("definition", at(14, 9)))   # not found
+        self.assertIsNone(self.request("definition", at(2, 3)))    # no name
+
+    def test_references_and_highlights(self):
+        with_declaration = self.request("references", {**at(1, 3), "context": {"includeDeclaration": True}})
+        self.assertEqual([r["range"] for r in with_declaration], [rng(1, 1, 1, 8), rng(12, 9, 12, 16)])
+        from_reference = self.request("references", {**at(12, 12), "context": {"includeDeclaration": False}})
+        self.assertEqual([r["range"] for r in from_reference], [rng(12, 9, 12, 16)])
+        # The duplicate has no reference of its own.
+        self.assertEqual(self.request("references", {**at(6, 2), "context": {"includeDeclaration": False}}), [])
+        highlights = self.request("documentHighlight", at(13, 10))
+        self.assertEqual([h["range"] for h in highlights], [rng(5, 1, 5, 6), rng(13, 9, 13, 14)])
+
+    def test_hover(self):
+        self.assertIn("line 2", self.request("hover", at(12, 10))["contents"]["value"])
+        self.assertIn("No list", self.request("hover", at(14, 10))["contents"]["value"])
+        self.assertIn("used by 1 reference", self.request("hover", at(1, 2))["contents"]["value"])
+        self.assertIn("no reference", self.request("hover", at(9, 2))["contents"]["value"])
+        self.assertIn("line 6", self.request("hover", at(6, 2))["contents"]["value"])
+        self.assertIsNone(self.request("hover", at(0, 3)))
+
+    def test_document_symbols(self):
+        symbols = self.request("documentSymbol", doc())
+        tree = [(s["name"], [c["name"] for c in s["children"]]) for s in symbols]
+        self.assertEqual(tree, [(".Patch Names", ["General", "Unused Patches"]),
+                                (".Note Names", ["Drums", "Drums"]),
+                                (".Controller Names", ["Standard", "Extra"]),
+                                (".Instrument Definitions", ["Synth"])])
+        self.assertEqual(symbols[0]["range"], rng(0, 0, 3, 16))
+        self.assertEqual(symbols[3]["children"][0]["range"]["end"], pos(17, 0))
+        self.assertEqual(symbols[1]["children"][0]["selectionRange"], rng(5, 1, 5, 6))
+
+    def completion(self, line, character):
+        items = self.request("completion", at(line, character))
+        return [item["label"] for item in items]
+
+    def test_completion(self):
+        self.assertEqual(self.completion(12, 9), ["General", "Unused Patches", "1..128", "0..127"])
+        self.assertEqual(self.completion(13, 12), ["Drums", "1..128", "0..127"])
+        self.assertEqual(self.completion(14, 8), ["Extra", "Standard"])
+        self.assertEqual(self.completion(16, 8), ["Synth"])
+        self.assertEqual(self.completion(14, 3), [])    # before the "="
+        self.assertEqual(self.completion(2, 4), [])     # not a key line
+        item = self.request("completion", at(14, 10))[1]
+        self.assertEqual(item["textEdit"], {"range": rng(14, 8, 14, 15), "newText": "Standard"})
+
+    def test_rename(self):
+        prepared = self.request("prepareRename", at(13, 10))
+        self.assertEqual(prepared, {"range": rng(13, 9, 13, 14), "placeholder": "Drums"})
+        edit = self.request("rename", {**at(13, 10), "newName": "Kit"})
+        self.assertEqual(edit, {"changes": {URI: [
+            {"range": rng(5, 1, 5, 6), "newText": "Kit"},
+            {"range": rng(13, 9, 13, 14), "newText": "Kit"}]}})
+
+    def test_rename_refusals(self):
+        cases = [
+            ("prepareRename", at(14, 10), None, "Standrd"),         # resolves to nothing
+            ("prepareRename", at(2, 2), None, "no list name"),
+            ("rename", at(1, 2), "Gen]eral", "\"]\""),
+            ("rename", at(1, 2), "Gen\neral", "line end"),
+            ("rename", at(1, 2), "", "name"),
+            ("rename", at(8, 2), "Extra", "line 10"),
+            ("rename", at(1, 2), "x" * 260, "read as two"),
+        ]
+        for method, params, new_name, reason in cases:
+            with self.subTest(method=method, new_name=new_name):
+                if new_name is not None:
+                    params = {**params, "newName": new_name}
+                error = self.error_of("textDocument/" + method, params)
+                self.assertEqual(error.code, -32803)
+                self.assertIn(reason, error.message)
+
+    def test_code_action(self):
+        actions = self.request("codeAction", {**doc(), "range": rng(14, 9, 14, 9), "context": {"diagnostics": []}})
+        self.assertEqual(len(actions), 1)
+        action = actions[0]
+        self.assertEqual(action["kind"], "quickfix")
+        self.assertEqual(action["edit"], {"changes": {URI: [{"range": rng(14, 8, 14, 15), "newText": "Standard"}]}})
+        self.assertEqual(action["diagnostics"][0]["code"], "VLT1003")
+        self.assertEqual(self.request("codeAction", {**doc(), "range": rng(1, 0, 1, 3), "context": {"diagnostics": []}}), [])
+        self.assertEqual(self.request("codeAction", {**doc(), "range": rng(14, 9, 14, 9),
+                                                      "context": {"diagnostics": [], "only": ["refactor"]}}), [])
+
+    def test_quick_fix_for_the_only_unused_list(self):
+        text = ".Controller Names\n[Main Controls]\n.Instrument Definitions\n[I]\nControl=Something else\n"
+        self.open(text, uri="file:///only.ins")
+        actions = self.client.request("textDocument/codeAction", {
+            "textDocument": {"uri": "file:///only.ins"}, "range": rng(4, 10, 4, 10),
+            "context": {"diagnostics": []}})
+        self.assertEqual([a["edit"]["changes"]["file:///only.ins"][0]["newText"] for a in actions],
+                         ["Main Controls"])
+
+
+# -- against veltrane-check ------------------------------------------------
+
+def gnu_findings(data, tmp):
+    """veltrane-check --format=gnu on `data`, as (line, column, severity,
+    message) tuples: each note line follows the finding it explains."""
+    path = os.path.join(tmp, "document.ins")
+    with open(path, "wb") as f:
+        f.write(data)
+    run = subprocess.run([CHECK, "--format=gnu", path], capture_output=True)
+    assert run.returncode in (0, 1), run.stderr
+    out = []
+    # Names may hold a lone CR: only LF ends a line here.
+    for line in run.stdout.decode("utf-8").split("\n")[:-1]:
+        assert line.startswith(path + ":"), line
+        line_no, column, severity, message = line[len(path) + 1:].split(":", 3)
+        out.append((int(line_no), int(column), severity.strip(), message[1:]))
+    return out
+
+
+def column_of(text_lines, position):
+    """The 1-based column in characters of a UTF-16 position."""
+    line = text_lines[position["line"]] if position["line"] < len(text_lines) else ""
+    units = line.encode("utf-16-le")[:2 * position["character"]]
+    return len(units.decode("utf-16-le")) + 1
+
+
+def split_lines(text):
+    lines, start, i = [], 0, 0
+    while i < len(text):
+        if text[i] in "\r\n":
+            lines.append(text[start:i])
+            i += 2 if text[i] == "\r" and text[i + 1:i + 2] == "\n" else 1
+            start = i
+        else:
+            i += 1
+    lines.append(text[start:])
+    return lines
+
+
+def lsp_findings(text, diagnostics):
+    lines = split_lines(text)
+    names = {1: "error", 2: "warning", 3: "note"}
+    out = []
+    for d in diagnostics:
+        start = d["range"]["start"]
+        out.append((start["line"] + 1, column_of(lines, start), names[d["severity"]], d["message"]))
+        for related in d.get("relatedInformation", []):
+            if related["message"].startswith("Label \"") and related["message"].endswith("first defined here"):
+                continue
+            # The note points at the list it names; gnu shows it on the
+            # finding's own line.
+            out.append((start["line"] + 1, column_of(lines, start), "note", related["message"]))
+    return out
+
+
+class AgainstCheckTest(ServerCase):
+    def assert_same(self, text, uri, tmp):
+        diagnostics = self.open(text, uri)["diagnostics"]
+        data = text.encode("utf-8")
+        if not any(l.startswith(h.decode()) for l in split_lines(text) for h, _ in ins_model.HEADERS):
+            self.assertEqual(diagnostics, [])
+            return
+        self.assertEqual(lsp_findings(text, diagnostics), gnu_findings(data, tmp))
+
+    def test_corpus(self):
+        if not CORPUS or not os.path.isdir(CORPUS):
+            self.skipTest("no corpus")
+        with tempfile.TemporaryDirectory() as tmp:
+            for name in sorted(os.listdir(CORPUS)):
+                if not name.endswith(".ins"):
+                    continue
+                with self.subTest(file=name):
+                    with open(os.path.join(CORPUS, name), "rb") as f:
+                        data = f.read()
+                    try:
+                        text = data.decode("utf-8")
+                    except UnicodeDecodeError:
+                        text = data.decode("cp1252", errors="replace")
+                    self.assert_same(text, "file:///corpus/" + name, tmp)
+
+    def test_examples(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            for name in sorted(os.listdir(EXAMPLES)):
+                with self.subTest(file=name):
+                    with open(os.path.join(EXAMPLES, name), "rb") as f:
+                        text = f.read().decode("latin-1")
+                    self.assert_same(text, "file:///examples/" + name, tmp)
+
+    def test_generated_files(self):
+        random_source = random.Random(15)
+        with tempfile.TemporaryDirectory() as tmp:
+            for n in range(300):
+                data = ins_model.random_file(random_source)
+                with self.subTest(file=n):
+                    self.assert_same(data.decode("latin-1"), f"file:///generated/{n}.ins", tmp)
+
+    def test_random_edits_end_as_a_fresh_check(self):
+        random_source = random.Random(1515)
+        base = RACK
+        if CORPUS and os.path.isfile(os.path.join(CORPUS, "GM1_GM2.ins")):
+            with open(os.path.join(CORPUS, "GM1_GM2.ins"), "rb") as f:
+                base = f.read().decode("latin-1")
+        text = base
+        self.open(text)
+        snippets = ["", "x", "]", "[", "=", "\n", "\r\n", "\r", "[Drums]\n", "Key[*,*]=Drums\n",
+                    ".Note Names\n", "\u00e4", "\U0001d11e", "Control=Standard", "BasedOn="]
+        for step in range(400):
+            lines = split_lines(text)
+            a_line = random_source.randrange(len(lines))
+            b_line = min(len(lines) - 1, a_line + random_source.choice([0, 0, 0, 1, 2]))
+            a_units = len(lines[a_line].encode("utf-16-le")) // 2
+            b_units = len(lines[b_line].encode("utf-16-le")) // 2
+            a_char = random_source.randint(0, a_units)
+            b_char = random_source.randint(0, b_units) if b_line != a_line else random_source.randint(a_char, a_units)
+            new = random_source.choice(snippets) + random_source.choice(snippets)
+            start = self.offset(text, lines, a_line, a_char)
+            end = self.offset(text, lines, b_line, b_char)
+            text = text[:start] + new + text[end:]
+            self.change([{"range": rng(a_line, a_char, b_line, b_char), "text": new}])
+        edited = self.diagnostics(version=self.version)["diagnostics"]
+        fresh = self.open(text, uri="file:///fresh.ins")["diagnostics"]
+        for d in fresh:
+            for related in d.get("relatedInformation", []):
+                related["location"]["uri"] = URI
+        self.assertEqual(edited, fresh)
+        with tempfile.TemporaryDirectory() as tmp:
+            self.assertEqual(lsp_findings(text, edited), gnu_findings(text.encode("utf-8"), tmp))
+
+    @staticmethod
+    def offset(text, lines, line, units):
+        """The index in `text` of a UTF-16 position, counting as split_lines
+        does."""
+        index = 0
+        for i in range(line):
+            index += len(lines[i])
+            index += 2 if text[index:index + 2] == "\r\n" else 1
+        prefix = lines[line].encode("utf-16-le")[:2 * units].decode("utf-16-le", errors="ignore")
+        return index + len(prefix)
+
+
+def main():
+    global SERVER, CHECK, CORPUS, EXAMPLES
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--server", required=True)
+    parser.add_argument("--check", required=True)
+    parser.add_argument("--corpus")
+    parser.add_argument("--examples", default=os.path.join(HERE, "..", "..", "examples"))
+    args, rest = parser.parse_known_args()
+    SERVER, CHECK, CORPUS, EXAMPLES = args.server, args.check, args.corpus, args.examples
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()

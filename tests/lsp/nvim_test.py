@@ -1,0 +1,92 @@
+#!/usr/bin/env python3
+"""Neovim (0.7, headless) with its built-in language client on veltrane-lsp:
+opens real files (the corpus when present, else the examples) and compares
+their diagnostics with veltrane-check --format=gnu, then on a file of its
+own goes to a definition, renames a list, applies a quick fix, and checks
+the buffer's text after the edits.
+
+Usage: nvim_test.py VELTRANE_LSP VELTRANE_CHECK CORPUS_DIR EXAMPLES_DIR
+Exits 77 (skipped) without nvim."""
+
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from lsp_test import RACK  # noqa: E402
+
+
+def gnu_lines(check, path):
+    run = subprocess.run([check, "--format=gnu", path], capture_output=True)
+    out = []
+    for line in run.stdout.decode("utf-8").splitlines():
+        line_no, _column, severity, message = line[len(path) + 1:].split(":", 3)
+        if severity.strip() != "note":
+            out.append((int(line_no) - 1, {"error": 1, "warning": 2}[severity.strip()], message[1:]))
+    return sorted(out, key=lambda t: (t[0], t[2]))
+
+
+def main(server, check, corpus, examples):
+    server, check = os.path.abspath(server), os.path.abspath(check)
+    if not shutil.which("nvim"):
+        print("nvim is not installed")
+        return 77
+    with tempfile.TemporaryDirectory() as tmp:
+        source = corpus if os.path.isdir(corpus) else examples
+        files = []
+        for name in sorted(os.listdir(source)):
+            if name.endswith(".ins"):
+                # A copy: the editor never gets to touch the originals.
+                files.append(os.path.join(tmp, name))
+                shutil.copyfile(os.path.join(source, name), files[-1])
+        edit = os.path.join(tmp, "rack.ins")
+        with open(edit, "w") as f:
+            f.write(RACK)
+        out_file = os.path.join(tmp, "out.json")
+        env = dict(os.environ, VELTRANE_LSP=server, VELTRANE_NVIM_FILES=json.dumps(files),
+                   VELTRANE_NVIM_EDIT=edit, VELTRANE_NVIM_OUT=out_file)
+        run = subprocess.run(["nvim", "--headless", "--clean", "-n", "-u", "NONE", "-i", "NONE",
+                              "-c", "luafile " + os.path.join(HERE, "nvim_test.lua")],
+                             env=env, capture_output=True, timeout=300, cwd=tmp)
+        if not os.path.exists(out_file):
+            print("nvim wrote no result; status", run.returncode, run.stderr.decode(errors="replace"))
+            return 1
+        with open(out_file) as f:
+            out = json.load(f)
+        failures = []
+        # Lua's empty table comes out as a JSON list.
+        if not out.get("files"):
+            out["files"] = {}
+        if "failed" in out:
+            failures.append(out["failed"] + " after " + ", ".join(out["steps"]))
+        for path in files:
+            got = sorted(((d["lnum"], d["severity"], d["message"]) for d in out["files"].get(path, [])),
+                         key=lambda t: (t[0], t[2]))
+            want = gnu_lines(check, path)
+            if got != want:
+                failures.append(f"{os.path.basename(path)}: {len(got)} diagnostics, "
+                                f"veltrane-check has {len(want)}")
+            else:
+                print(f"{os.path.basename(path)}: {len(got)} diagnostics, as veltrane-check")
+        if "failed" not in out:
+            if out["definition"] != [2, 1]:
+                failures.append(f"definition went to {out['definition']}, not line 2")
+            want_lines = RACK.replace("[Drums]\n[Drums]", "[Kit]\n[Drums]").replace(
+                "Key[*,*]=Drums", "Key[*,*]=Kit").replace("Control=Standrd", "Control=Standard")
+            if out["lines"] != want_lines.split("\n")[:-1]:
+                failures.append("buffer after the edits:\n" + "\n".join(out["lines"]))
+            messages = [d["message"] for d in out["final"]]
+            if any("not found" in d["message"] for d in out["final"]):
+                failures.append(f"diagnostics after the quick fix still have one not found: {out['final']}")
+            print("after the edits:", len(out["final"]), "diagnostics:", messages)
+        for failure in failures:
+            print("FAILED:", failure)
+        return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(*sys.argv[1:5]))
