@@ -4,9 +4,10 @@
 // lines, labels, the six reference keys with their values, numbered
 // entries and comments; any other line stays plain.
 //
-//   node grammar_lines.js --modules NODE_MODULES --grammar FILE PATH...
+//   node grammar_lines.js --modules NODE_MODULES --grammar FILE [--if-present] PATH...
 //
-// A PATH may be a folder: its *.ins files are read. Files are read byte by
+// A PATH may be a folder: its *.ins files are read. With --if-present, PATHs
+// that do not exist are left out, and no PATH at all ends with status 77. Files are read byte by
 // byte (latin1), as the checker reads them without a code page.
 'use strict';
 const fs = require('fs');
@@ -60,10 +61,11 @@ function expectedScopes(line) {
 }
 
 function parseArgs(argv) {
-  const args = { modules: '', grammar: '', paths: [] };
+  const args = { modules: '', grammar: '', ifPresent: false, paths: [] };
   for (let i = 0; i < argv.length; i++) {
     if (argv[i] === '--modules') args.modules = argv[++i];
     else if (argv[i] === '--grammar') args.grammar = argv[++i];
+    else if (argv[i] === '--if-present') args.ifPresent = true;
     else args.paths.push(argv[i]);
   }
   if (args.modules === '' || args.grammar === '' || args.paths.length === 0) {
@@ -127,7 +129,15 @@ function checkFile(tokenizer, file) {
 async function main() {
   const args = parseArgs(process.argv.slice(2));
   const tokenizer = await loadGrammar(args.modules, args.grammar);
-  const files = insFiles(args.paths);
+  let paths = args.paths;
+  if (args.ifPresent) {
+    paths = [...new Set(paths.filter((p) => fs.existsSync(p)).map((p) => fs.realpathSync(p)))];
+    if (paths.length === 0) {
+      console.log(`none of ${args.paths.join(', ')} is there`);
+      process.exit(77);
+    }
+  }
+  const files = insFiles(paths);
   if (files.length === 0) {
     console.error('no .ins files found');
     process.exit(2);

@@ -8,6 +8,10 @@ publish a diagnostic for a broken reference, and none for a TeX
 installation file that also ends in .ins.
 
   vsix_test.py --vsix FILE --target linux-x64 [--lsp-client DIR]
+  vsix_test.py --pack BINDIR --target linux-x64 [--lsp-client DIR]
+
+With --pack, the extension is first packed by editors/vscode/pack from the
+programs in BINDIR into a scratch folder.
 """
 import argparse
 import json
@@ -15,6 +19,7 @@ import os
 import re
 import stat
 import struct
+import subprocess
 import sys
 import tempfile
 import xml.etree.ElementTree as ElementTree
@@ -197,11 +202,24 @@ def run_server(vsix, target, client_dir):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--vsix", required=True, type=Path)
+    source = parser.add_mutually_exclusive_group(required=True)
+    source.add_argument("--vsix", type=Path)
+    source.add_argument("--pack", type=Path, help="pack from the programs in this folder first")
     parser.add_argument("--target", required=True)
     parser.add_argument("--lsp-client", type=Path, help="folder of lsp_client.py: run the server")
     args = parser.parse_args()
+    if args.pack is None:
+        return check(args)
+    with tempfile.TemporaryDirectory() as scratch:
+        args.vsix = Path(scratch) / f"veltrane-vscode-{args.target}.vsix"
+        pack = Path(__file__).resolve().parents[2] / "editors" / "vscode" / "pack"
+        if subprocess.run([str(pack), args.target, str(args.pack), str(args.vsix)]).returncode != 0:
+            print(f"FAIL: {pack} could not pack the programs of {args.pack}")
+            return 1
+        return check(args)
 
+
+def check(args):
     with zipfile.ZipFile(args.vsix) as vsix:
         names = set(vsix.namelist())
         check_manifest(vsix, args.target)
