@@ -5,105 +5,89 @@
 'use strict';
 const assert = require('assert');
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
+const { option, scratchFolder, loadSource, run, finish } = require('./harness');
 
-const args = process.argv.slice(2);
-const modules = path.resolve(args[args.indexOf('--modules') + 1]);
-const source = path.resolve(args[args.indexOf('--source') + 1]);
-const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'veltrane-programs-'));
-process.on('exit', () => fs.rmSync(scratch, { recursive: true, force: true }));
+const scratch = scratchFolder();
+const programs = loadSource(option('--modules'), option('--source'), scratch);
 
-require(path.join(modules, 'esbuild')).buildSync({
-  entryPoints: [source], outfile: path.join(scratch, 'programs.js'), bundle: true,
-  platform: 'node', format: 'cjs', logLevel: 'warning',
-});
-const programs = require(path.join(scratch, 'programs.js'));
+async function main() {
+  await run('the protocol goes next to the file, never onto it', () => {
+    const cases = [
+      ['linux', '/music/Synth.ins', '/music/Synth.txt'],
+      ['linux', '/music/my.synth.ins', '/music/my.synth.txt'],
+      ['linux', '/music/Synth', '/music/Synth.txt'],
+      ['linux', '/music/.ins', '/music/.ins.txt'],
+      ['linux', '/music/Notes.txt', '/music/Notes.txt.txt'],
+      ['linux', '/music/Notes.TXT', '/music/Notes.txt'],
+      ['win32', 'C:\\Music\\Synth.INS', 'C:\\Music\\Synth.txt'],
+      ['win32', 'C:\\Music\\Notes.TXT', 'C:\\Music\\Notes.TXT.txt'],
+    ];
+    for (const [platform, input, expected] of cases) {
+      assert.strictEqual(programs.protocolPathFor(input, platform), expected, `${platform} ${input}`);
+    }
+  });
 
-let failed = 0;
-function test(name, body) {
-  try {
-    body();
-    console.log(`ok   ${name}`);
-  } catch (error) {
-    failed++;
-    console.log(`FAIL ${name}\n  ${error.message.split('\n').join('\n  ')}`);
-  }
+  await run('only a file with something in it needs consent', () => {
+    const empty = path.join(scratch, 'empty.txt');
+    const full = path.join(scratch, 'full.txt');
+    fs.writeFileSync(empty, '');
+    fs.writeFileSync(full, 'Veltrane Protocol\n');
+    const cases = [
+      [path.join(scratch, 'missing.txt'), false],
+      [empty, false],
+      [full, true],
+      [scratch, false],
+    ];
+    for (const [file, expected] of cases) {
+      assert.strictEqual(programs.needsOverwriteConsent(file), expected, file);
+    }
+  });
+
+  await run('the bundled server is in the folder of this system', () => {
+    assert.strictEqual(programs.bundledServer('/ext', 'linux', 'x64'),
+      path.join('/ext', 'server', 'linux-x64', 'veltrane-lsp'));
+    assert.strictEqual(programs.bundledServer('/ext', 'win32', 'x64'),
+      path.join('/ext', 'server', 'win32-x64', 'veltrane-lsp.exe'));
+  });
+
+  await run('veltrane-check: beside the configured server, then bundled, then PATH', () => {
+    const folder = (name) => {
+      const dir = path.join(scratch, name);
+      fs.mkdirSync(dir, { recursive: true });
+      return dir;
+    };
+    const withCheck = (dir) => {
+      fs.writeFileSync(path.join(dir, 'veltrane-check'), '');
+      return path.join(dir, 'veltrane-check');
+    };
+    const configured = folder('configured');
+    const extension = folder('extension');
+    const bundled = folder(path.join('extension', 'server', 'linux-x64'));
+    const onPath1 = folder('path1');
+    const onPath2 = folder('path2');
+    const searchPath = ['relative', onPath1, onPath2].join(path.delimiter);
+    const find = (server) => programs.findCheckProgram(server, extension, searchPath, 'linux', 'x64');
+
+    assert.strictEqual(find(''), undefined, 'none anywhere');
+    process.chdir(scratch);
+    withCheck(folder('relative'));
+    assert.strictEqual(find(''), undefined, 'a relative folder of PATH is not searched');
+    const second = withCheck(onPath2);
+    assert.strictEqual(find(''), second, 'on PATH');
+    const first = withCheck(onPath1);
+    assert.strictEqual(find(''), first, 'the first on PATH');
+    const inBundle = withCheck(bundled);
+    assert.strictEqual(find(''), inBundle, 'bundled before PATH');
+    assert.strictEqual(find('veltrane-lsp'), inBundle, 'a server given by name has no folder');
+    const besideConfigured = withCheck(configured);
+    assert.strictEqual(find(path.join(configured, 'veltrane-lsp')), besideConfigured,
+      'beside the configured server first');
+    fs.mkdirSync(path.join(folder('dirs'), 'veltrane-check'));
+    assert.strictEqual(find(path.join(scratch, 'dirs', 'veltrane-lsp')), inBundle, 'a folder is no program');
+  });
+
+  finish();
 }
 
-test('the protocol goes next to the file, never onto it', () => {
-  const cases = [
-    ['linux', '/music/Synth.ins', '/music/Synth.txt'],
-    ['linux', '/music/my.synth.ins', '/music/my.synth.txt'],
-    ['linux', '/music/Synth', '/music/Synth.txt'],
-    ['linux', '/music/.ins', '/music/.ins.txt'],
-    ['linux', '/music/Notes.txt', '/music/Notes.txt.txt'],
-    ['linux', '/music/Notes.TXT', '/music/Notes.txt'],
-    ['win32', 'C:\\Music\\Synth.INS', 'C:\\Music\\Synth.txt'],
-    ['win32', 'C:\\Music\\Notes.TXT', 'C:\\Music\\Notes.TXT.txt'],
-  ];
-  for (const [platform, input, expected] of cases) {
-    assert.strictEqual(programs.protocolPathFor(input, platform), expected, `${platform} ${input}`);
-  }
-});
-
-test('only a file with something in it needs consent', () => {
-  const empty = path.join(scratch, 'empty.txt');
-  const full = path.join(scratch, 'full.txt');
-  fs.writeFileSync(empty, '');
-  fs.writeFileSync(full, 'Veltrane Protocol\n');
-  const cases = [
-    [path.join(scratch, 'missing.txt'), false],
-    [empty, false],
-    [full, true],
-    [scratch, false],
-  ];
-  for (const [file, expected] of cases) {
-    assert.strictEqual(programs.needsOverwriteConsent(file), expected, file);
-  }
-});
-
-test('the bundled server is in the folder of this system', () => {
-  assert.strictEqual(programs.bundledServer('/ext', 'linux', 'x64'),
-    path.join('/ext', 'server', 'linux-x64', 'veltrane-lsp'));
-  assert.strictEqual(programs.bundledServer('/ext', 'win32', 'x64'),
-    path.join('/ext', 'server', 'win32-x64', 'veltrane-lsp.exe'));
-});
-
-test('veltrane-check: beside the configured server, then bundled, then PATH', () => {
-  const folder = (name) => {
-    const dir = path.join(scratch, name);
-    fs.mkdirSync(dir, { recursive: true });
-    return dir;
-  };
-  const withCheck = (dir) => {
-    fs.writeFileSync(path.join(dir, 'veltrane-check'), '');
-    return path.join(dir, 'veltrane-check');
-  };
-  const configured = folder('configured');
-  const extension = folder('extension');
-  const bundled = folder(path.join('extension', 'server', 'linux-x64'));
-  const onPath1 = folder('path1');
-  const onPath2 = folder('path2');
-  const searchPath = ['relative', onPath1, onPath2].join(path.delimiter);
-  const find = (server) => programs.findCheckProgram(server, extension, searchPath, 'linux', 'x64');
-
-  assert.strictEqual(find(''), undefined, 'none anywhere');
-  process.chdir(scratch);
-  withCheck(folder('relative'));
-  assert.strictEqual(find(''), undefined, 'a relative folder of PATH is not searched');
-  const second = withCheck(onPath2);
-  assert.strictEqual(find(''), second, 'on PATH');
-  const first = withCheck(onPath1);
-  assert.strictEqual(find(''), first, 'the first on PATH');
-  const inBundle = withCheck(bundled);
-  assert.strictEqual(find(''), inBundle, 'bundled before PATH');
-  assert.strictEqual(find('veltrane-lsp'), inBundle, 'a server given by name has no folder');
-  const besideConfigured = withCheck(configured);
-  assert.strictEqual(find(path.join(configured, 'veltrane-lsp')), besideConfigured,
-    'beside the configured server first');
-  fs.mkdirSync(path.join(folder('dirs'), 'veltrane-check'));
-  assert.strictEqual(find(path.join(scratch, 'dirs', 'veltrane-lsp')), inBundle, 'a folder is no program');
-});
-
-process.exitCode = failed === 0 ? 0 : 1;
+main();
