@@ -50,7 +50,12 @@ async function startClient(extensionDir: string): Promise<void> {
   // No transport given: plain stdio, with no extra argument for the server.
   const serverOptions: ServerOptions = { command, args: [] };
   const clientOptions: LanguageClientOptions = {
-    documentSelector: [{ language: 'instrument-definition' }],
+    // Files on disk and new ones; not the old versions that diff views
+    // open, whose findings would stand twice in the problems list.
+    documentSelector: [
+      { scheme: 'file', language: 'instrument-definition' },
+      { scheme: 'untitled', language: 'instrument-definition' },
+    ],
     outputChannel: output,
   };
   // The id "veltrane" makes the client follow the setting veltrane.trace.server.
