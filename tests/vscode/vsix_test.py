@@ -9,6 +9,7 @@ installation file that also ends in .ins (an empty list is none).
 
   vsix_test.py --vsix FILE --target linux-x64 [--lsp-client DIR]
   vsix_test.py --pack BINDIR --target linux-x64 [--lsp-client DIR]
+  vsix_test.py --vsix FILE --target win32-x64 --lsp-client DIR --runner wine
 
 With --pack, the extension is first packed by editors/vscode/pack from the
 programs in BINDIR into a scratch folder.
@@ -161,7 +162,7 @@ Patch[*]=Piano Bnak
 """
 
 
-def run_server(vsix, target, client_dir):
+def run_server(vsix, target, client_dir, runner):
     sys.path.insert(0, str(client_dir))
     from lsp_client import LspClient  # the language server tests' client
 
@@ -169,9 +170,11 @@ def run_server(vsix, target, client_dir):
     with tempfile.TemporaryDirectory() as folder:
         unpack(vsix, folder)
         server = Path(folder) / "extension" / "server" / target / f"veltrane-lsp{exe}"
-        client = LspClient([str(server)], cwd=folder)
+        # A program that runs the server (Wine) may first set itself up.
+        timeout = 120 if runner else 10
+        client = LspClient(runner + [str(server)], cwd=folder)
         try:
-            result = client.request("initialize", {
+            result = client.request("initialize", timeout=timeout, params={
                 "processId": os.getpid(), "rootUri": None, "capabilities": {},
                 "clientInfo": {"name": "vsix_test"}})
             capabilities = result.get("capabilities", {})
@@ -185,7 +188,7 @@ def run_server(vsix, target, client_dir):
             # The TeX file was opened first: until the instrument file's
             # diagnostics arrive, anything published for it must be empty.
             while True:
-                published = client.wait_notification("textDocument/publishDiagnostics", timeout=10)
+                published = client.wait_notification("textDocument/publishDiagnostics", timeout=timeout)
                 if published.get("uri") == ins_uri:
                     break
                 expect(published.get("uri") == tex_uri and published.get("diagnostics") == [],
@@ -210,6 +213,7 @@ def main():
     source.add_argument("--pack", type=Path, help="pack from the programs in this folder first")
     parser.add_argument("--target", required=True)
     parser.add_argument("--lsp-client", type=Path, help="folder of lsp_client.py: run the server")
+    parser.add_argument("--runner", default="", help="program that runs the server (wine)")
     args = parser.parse_args()
     if args.pack is None:
         return check(args)
@@ -231,7 +235,7 @@ def check(args):
         check_icon(vsix, package, names)
         check_programs(vsix, args.target, names)
         if args.lsp_client is not None and not failures:
-            run_server(vsix, args.target, args.lsp_client)
+            run_server(vsix, args.target, args.lsp_client, args.runner.split())
 
     for failure in failures:
         print(f"FAIL {args.vsix.name}: {failure}")
