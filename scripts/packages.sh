@@ -53,6 +53,14 @@ veltrane_install_missing() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Node.js and npm from Debian, unless a node with its npm is there already
+# (a node from elsewhere brings its own npm, which Debian's would conflict with).
+veltrane_install_node() {
+  if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+    veltrane_install_missing nodejs npm
+  fi
+}
+
 # Microsoft's SARIF multitool, which the tests validate SARIF logs with,
 # from the npm registry into build-tools/ (git ignores build*). Installs
 # Node.js and npm from Debian first when there is no npm. Sets
@@ -62,14 +70,7 @@ veltrane_install_sarif_multitool() {
   local prefix="$PWD/build-tools/sarif-multitool"
   VELTRANE_SARIF_MULTITOOL="$prefix/node_modules/@microsoft/sarif-multitool-linux/Sarif.Multitool"
   if [ ! -f "$VELTRANE_SARIF_MULTITOOL" ]; then
-    if ! command -v npm >/dev/null; then
-      local sudo=()
-      if [ "$(id -u)" -ne 0 ]; then
-        sudo=(sudo)
-      fi
-      "${sudo[@]}" apt-get update -qq
-      DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends nodejs npm
-    fi
+    veltrane_install_node
     echo "Installing @microsoft/sarif-multitool@$VELTRANE_SARIF_MULTITOOL_VERSION into $prefix"
     npm install --prefix "$prefix" --no-audit --no-fund --loglevel=error \
       "@microsoft/sarif-multitool@$VELTRANE_SARIF_MULTITOOL_VERSION"
@@ -77,4 +78,20 @@ veltrane_install_sarif_multitool() {
   # npm may leave install scripts unrun, and the package's only one makes
   # the program executable.
   chmod u+x "$VELTRANE_SARIF_MULTITOOL"
+}
+
+# The VS Code extension's npm packages (the language client, TypeScript,
+# esbuild, vsce, the grammar test tools) at the exact versions of
+# editors/vscode/package-lock.json, into editors/vscode/node_modules (git
+# ignores it), with Node.js and npm first. `npm ci` runs again only when the
+# lock file changed. No install scripts run: none of the packages needs one
+# for what the project does with it.
+veltrane_install_vscode_packages() {
+  local dir="$PWD/editors/vscode"
+  veltrane_install_node
+  if ! cmp -s "$dir/package-lock.json" "$dir/node_modules/.veltrane-package-lock.json"; then
+    echo "Installing the VS Code extension's npm packages into $dir/node_modules"
+    (cd "$dir" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
+    cp "$dir/package-lock.json" "$dir/node_modules/.veltrane-package-lock.json"
+  fi
 }

@@ -1,0 +1,71 @@
+// Where the extension finds its two programs. No vscode import, so that the
+// tests can load this file under plain Node.
+
+import * as fs from 'fs';
+import * as path from 'path';
+
+// The folder of server/ that holds the programs for this system, named as
+// the platform-specific package is named (linux-x64, win32-x64, ...).
+export function platformFolder(platform: string = process.platform, arch: string = process.arch): string {
+  return `${platform}-${arch}`;
+}
+
+export function exeName(name: string, platform: string = process.platform): string {
+  return platform === 'win32' ? `${name}.exe` : name;
+}
+
+// The language server packed into the extension for this system.
+export function bundledServer(extensionDir: string, platform: string = process.platform,
+                              arch: string = process.arch): string {
+  return path.join(extensionDir, 'server', platformFolder(platform, arch), exeName('veltrane-lsp', platform));
+}
+
+function isFile(file: string): boolean {
+  try {
+    return fs.statSync(file).isFile();
+  } catch {
+    return false;
+  }
+}
+
+// Returns the first existing veltrane-check from: the folder of a server the
+// user configured, the bundled server's folder, each folder of `searchPath`
+// (PATH). Returns undefined when there is none.
+export function findCheckProgram(configuredServer: string, extensionDir: string,
+                                 searchPath: string = process.env.PATH ?? '',
+                                 platform: string = process.platform,
+                                 arch: string = process.arch): string | undefined {
+  const name = exeName('veltrane-check', platform);
+  const folders: string[] = [];
+  if (configuredServer !== '' && path.isAbsolute(configuredServer)) {
+    folders.push(path.dirname(configuredServer));
+  }
+  folders.push(path.dirname(bundledServer(extensionDir, platform, arch)));
+  // An empty entry of PATH would mean the current folder: not a place to
+  // run programs from.
+  folders.push(...searchPath.split(path.delimiter).filter((folder) => path.isAbsolute(folder)));
+  return folders.map((folder) => path.join(folder, name)).find(isFile);
+}
+
+// The protocol of INPUT goes next to it: the same name with ".txt" instead
+// of the extension, or with ".txt" added when that would be INPUT itself.
+// (Windows compares names without regard to case.)
+export function protocolPathFor(input: string, platform: string = process.platform): string {
+  const paths = platform === 'win32' ? path.win32 : path.posix;
+  const parsed = paths.parse(input);
+  const candidate = paths.join(parsed.dir, `${parsed.name}.txt`);
+  const same = platform === 'win32' ? candidate.toLowerCase() === input.toLowerCase() : candidate === input;
+  return same ? `${input}.txt` : candidate;
+}
+
+// Whether writing PROTOCOL needs the user's consent: it is a file that is
+// not empty (an empty file holds nothing to lose; anything that is no file
+// is refused by veltrane-check itself).
+export function needsOverwriteConsent(protocol: string): boolean {
+  try {
+    const stat = fs.statSync(protocol);
+    return stat.isFile() && stat.size > 0;
+  } catch {
+    return false;
+  }
+}
