@@ -172,6 +172,11 @@ CCheckResult CheckBytes(std::string_view bytes, const CCheckOptions& options,
   return CheckFile(file, options);
 }
 
+CPlace PlaceIn(const CCheckResult& result, const CLabelEntry& entry) {
+  const bool reference = entry.ownLineText && result.references->KeepsLineOf(entry);
+  return (reference ? *result.references : *result.definitions).PlaceOf(entry);
+}
+
 int ColumnOf(std::string_view lineText, std::uint32_t offset, const CCodePage& codePage) {
   // Past the kept start of a very long line, each byte counts as one.
   const std::size_t kept = std::min<std::size_t>(offset, lineText.size());

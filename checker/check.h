@@ -53,6 +53,9 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options);
 CCheckResult CheckBytes(std::string_view bytes, const CCheckOptions& options,
                         const std::string& name = "memory");
 
+// Where `entry`, a definition or a reference of `result`, stands.
+CPlace PlaceIn(const CCheckResult& result, const CLabelEntry& entry);
+
 // The 1-based column of byte `offset` of `lineText` as people count it:
 // characters of the code page before it, a double-byte character or a
 // well-formed UTF-8 sequence being one character, plus one.

@@ -83,6 +83,8 @@ class CLabelList {
   CPlace PlaceOf(int index) const {
     return InRange(index) ? PlaceOf(*m_order[index]) : CPlace();
   }
+  // Whether this list keeps the line text of `entry`, one of its own.
+  bool KeepsLineOf(const CLabelEntry& entry) const { return m_lineTexts.count(&entry) > 0; }
   // Marks a label line that has no "]".
   void MarkUnclosed(int index);
   // Marks a definition after the first of its name and kind.

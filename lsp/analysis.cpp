@@ -54,7 +54,7 @@ void CAnalysis::IndexNames() const {
   m_namesIndexed = true;
   auto add = [this](const CLabelList& list, bool definition) {
     for (int i = 0; i < list.GetCount(); ++i) {
-      const CPlace& place = list.At(i).place;
+      const CPlace place = list.PlaceOf(i);
       if (place.line <= 0) continue;
       m_names.push_back({static_cast<std::uint32_t>(place.line - 1), place.begin, place.end,
                          {definition, i}});
