@@ -83,6 +83,8 @@ class LineTracker {
  public:
   // Starts on `piece`, which begins at file offset `offset`; `hasCr` says
   // whether it holds a CR at all, as the reader found on its way.
+  // Every piece passes through here, so the usual one, a line of its own
+  // without a CR, costs a few instructions; the rest goes the long way.
   void BeginPiece(std::string_view piece, std::uint64_t offset, bool hasCr) {
     m_piece = piece;
     m_offset = offset;
@@ -91,17 +93,8 @@ class LineTracker {
       m_lineStart = offset;
       m_bAtLineStart = false;
     }
-    m_crs.clear();
-    if (hasCr) {
-      for (std::size_t k = piece.find('\r'); k != std::string_view::npos;
-           k = piece.find('\r', k + 1))
-        m_crs.push_back(k);
-    }
-    // Entries of earlier pieces whose line ends in this one.
-    if (!m_waiting.empty() && (!m_crs.empty() || piece.ends_with('\n'))) {
-      const std::size_t lineEnd = m_crs.empty() ? piece.size() - 1 : m_crs.front();
-      FinishWaiting(Carried(piece.substr(0, lineEnd)));
-    }
+    if (!m_crs.empty()) m_crs.clear();
+    if (hasCr || !m_waiting.empty()) BeginUnusualPiece(hasCr);
   }
 
   // Places the name that starts at byte `begin` of the piece in `list`'s
@@ -134,6 +127,32 @@ class LineTracker {
 
   // Done with the piece: the lines it ended are complete.
   void EndPiece() {
+    if (m_crs.empty() && m_carry.empty() && m_piece.ends_with('\n')) {
+      m_bAtLineStart = true;
+      return;
+    }
+    EndUnusualPiece();
+  }
+
+  // The file ended: a line without an end is complete.
+  void EndFile() { FinishWaiting(m_carry); }
+
+ private:
+  // A piece with lone CRs, or one that ends the line of waiting entries.
+  void BeginUnusualPiece(bool hasCr) {
+    if (hasCr) {
+      for (std::size_t k = m_piece.find('\r'); k != std::string_view::npos;
+           k = m_piece.find('\r', k + 1))
+        m_crs.push_back(k);
+    }
+    // Entries of earlier pieces whose line ends in this one.
+    if (!m_waiting.empty() && (!m_crs.empty() || m_piece.ends_with('\n'))) {
+      const std::size_t lineEnd = m_crs.empty() ? m_piece.size() - 1 : m_crs.front();
+      FinishWaiting(Carried(m_piece.substr(0, lineEnd)));
+    }
+  }
+
+  void EndUnusualPiece() {
     const bool endsLine = m_piece.ends_with('\n');
     m_line += static_cast<int>(m_crs.size());
     const std::size_t rest = m_crs.empty() ? 0 : m_crs.back() + 1;
@@ -152,10 +171,6 @@ class LineTracker {
     }
   }
 
-  // The file ended: a line without an end is complete.
-  void EndFile() { FinishWaiting(m_carry); }
-
- private:
   struct Waiting {
     CLabelList* list;
     int index;
