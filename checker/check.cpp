@@ -113,10 +113,8 @@ std::optional<CNote> ByteOrderMarkNote(std::string_view firstPiece, const CCodeP
     }
   } else if (hidden.starts_with('[')) {
     what = "label line";
-  } else {
-    for (std::string_view key : {"BasedOn", "Control", "RPN", "NRPN", "Patch", "Key"}) {
-      if (hidden.starts_with(key)) what = "key line";
-    }
+  } else if (FindReferenceKey(hidden)) {
+    what = "key line";
   }
   if (what.empty()) return std::nullopt;
   CNote note;

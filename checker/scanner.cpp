@@ -25,14 +25,7 @@ constexpr SectionHeader kHeaders[] = {
     {".Instrument Definitions", kInstrumentDefinitions},
 };
 
-struct ReferenceKey {
-  std::string_view prefix;
-  int kind;              // kNoSection here means "the current section"
-  bool numberedListsOk;  // "1..128" and "0..127" name built-in lists
-};
-
-// Tested in this order: "NRPN" never shadows "RPN" because no piece starts
-// with both, and "Control" also catches "Controller..." lines on purpose.
+// Tested in this order.
 constexpr ReferenceKey kKeys[] = {
     {"BasedOn", kNoSection, false},   {"Control", kControllerNames, false},
     {"RPN", kRpnNames, false},        {"NRPN", kNrpnNames, false},
@@ -65,13 +58,6 @@ std::string_view ReferenceValue(std::string_view piece, const CCodePage& codePag
       eq == std::string_view::npos ? piece : piece.substr(eq + 1);
   if (value.ends_with('\n')) value.remove_suffix(1);
   return value;
-}
-
-const ReferenceKey* FindKey(std::string_view piece) {
-  for (const ReferenceKey& key : kKeys) {
-    if (piece.starts_with(key.prefix)) return &key;
-  }
-  return nullptr;
 }
 
 // Follows the file's physical lines as its pieces come, so that each name
@@ -246,7 +232,7 @@ void AddDefinition(std::string_view piece, int line, int kind, CLabelList& defin
 
 void AddReference(std::string_view piece, int line, int kind, CLabelList& references,
                   const CCodePage& codePage, LineTracker& lines) {
-  const ReferenceKey* key = FindKey(piece);
+  const ReferenceKey* key = FindReferenceKey(piece);
   if (!key) return;
   const std::string_view value = ReferenceValue(piece, codePage);
   if (key->numberedListsOk && (value == "1..128" || value == "0..127")) return;
@@ -256,6 +242,13 @@ void AddReference(std::string_view piece, int line, int kind, CLabelList& refere
 }
 
 }  // namespace
+
+const ReferenceKey* FindReferenceKey(std::string_view piece) {
+  for (const ReferenceKey& key : kKeys) {
+    if (piece.starts_with(key.prefix)) return &key;
+  }
+  return nullptr;
+}
 
 std::string_view SectionHeaderText(int kind) {
   for (const SectionHeader& header : kHeaders) {

@@ -20,6 +20,18 @@ enum SectionKind : int {
   kInstrumentDefinitions = 6,  // ".Instrument Definitions"
 };
 
+// A key line whose value names a list: "Patch[0]=GM", "Control=Std", ...
+struct ReferenceKey {
+  std::string_view prefix;  // what the line starts with
+  int kind;                 // the section of the list; kNoSection: the line's own
+  bool numberedListsOk;     // "1..128" and "0..127" name built-in lists
+};
+
+// The key that a line starting with `piece` is, tried in file-format order,
+// or null. "NRPN" never shadows "RPN" because no piece starts with both,
+// and "Control" also catches "Controller..." lines on purpose.
+const ReferenceKey* FindReferenceKey(std::string_view piece);
+
 // The header that opens sections of `kind` (".Note Names", ...), or "no
 // section" for kNoSection and any value that names no section.
 std::string_view SectionHeaderText(int kind);

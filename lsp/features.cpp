@@ -23,19 +23,6 @@ constexpr int kHighlightText = 1;
 // line end. Anything longer is read as two lines.
 constexpr std::size_t kLongestWholeLine = 253;
 
-// The key lines whose value names a list, in the order they are tried, and
-// the section that list must stand under.
-struct KeyLine {
-  std::string_view prefix;
-  int kind;               // kNoSection: the section the line stands in
-  bool numberedListsOk;   // Patch and Key may also name "1..128", "0..127"
-};
-constexpr KeyLine kKeyLines[] = {
-    {"BasedOn", kNoSection, false}, {"Control", kControllerNames, false},
-    {"RPN", kRpnNames, false},      {"NRPN", kNrpnNames, false},
-    {"Patch", kPatchNames, true},   {"Key", kNoteNames, true},
-};
-
 std::string Quoted(std::string_view name) {
   std::string out = "\"";
   out.append(name);
@@ -317,13 +304,7 @@ Json Completion(const CDocumentView& view, const CPosition& at) {
   Json items = Json::array();
   if (at.line >= view.document.LineCount()) return items;
   const std::string_view line = view.document.LineText(at.line);
-  const KeyLine* key = nullptr;
-  for (const KeyLine& candidate : kKeyLines) {
-    if (line.starts_with(candidate.prefix)) {
-      key = &candidate;
-      break;
-    }
-  }
+  const ReferenceKey* key = FindReferenceKey(line);
   const std::size_t cursor = ByteOfUnits(line, at.character, view.encoding);
   const std::size_t eq = line.find('=');
   if (!key || eq == std::string_view::npos || cursor <= eq) return items;
