@@ -202,7 +202,8 @@ def run_server(vsix, target, client_dir, runner):
                        f"range {d.get('range')}")
                 expect("Piano Bnak" in d.get("message", ""), f"message {d.get('message')!r}")
         finally:
-            status = client.close()
+            # Under Wine the process may also take its time to end.
+            status = client.close(timeout)
         expect(status == 0, f"the server ended with status {status} after shutdown and exit")
 
 
