@@ -44,8 +44,8 @@ void ApplyHeader(std::string_view piece, int& kind) {
   }
 }
 
-std::string_view DefinitionName(std::string_view piece, const CCodePage& codePage) {
-  const std::size_t close = codePage.Find(piece, ']');
+// The name of a label line whose first "]" is at `close` (npos: none).
+std::string_view DefinitionName(std::string_view piece, std::size_t close) {
   if (close == std::string_view::npos || close < 1) return {};
   return piece.substr(1, close - 1);
 }
@@ -223,7 +223,7 @@ void AddDefinition(std::string_view piece, int line, int kind, CLabelList& defin
                    const CCodePage& codePage, LineTracker& lines) {
   if (piece.front() != '[') return;
   const std::size_t close = codePage.Find(piece, ']');
-  const std::string_view name = DefinitionName(piece, codePage);
+  const std::string_view name = DefinitionName(piece, close);
   definitions.Add(name, line, piece, kind);
   const int index = definitions.GetCount() - 1;
   if (close == std::string_view::npos) definitions.MarkUnclosed(index);
