@@ -1,8 +1,15 @@
 #include "platform/file.h"
 
 #include <algorithm>
+#include <bit>
+#include <cerrno>
 #include <cstring>
 #include <limits>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define VELTRANE_HAVE_SSE2 1
+#endif
 
 namespace {
 
@@ -25,15 +32,56 @@ constexpr std::string_view kTextLineEnd = "\r\n";
 constexpr std::string_view kTextLineEnd = "\n";
 #endif
 
-// The position of the first LF in p[0, n), or n; `firstCr` is set to the
-// position of the first CR before it, or left alone when there is none.
-// The C library's searches beat a loop that looks for both at once.
-std::size_t FindLineEnd(const char* p, std::size_t n, std::size_t& firstCr) {
-  const char* lf = static_cast<const char*>(std::memchr(p, '\n', n));
-  const std::size_t end = lf ? static_cast<std::size_t>(lf - p) : n;
-  if (const char* cr = static_cast<const char*>(std::memchr(p, '\r', end)))
-    firstCr = static_cast<std::size_t>(cr - p);
-  return end;
+// Marks where the LFs and CRs of p[0, n) stand: bit i of lf[w] is set when
+// byte 64 * w + i is an LF, and likewise for CRs in cr. Done once for each
+// buffer full, so that finding a piece's end costs a bit search instead of
+// two calls of memchr on a line of a few bytes, which is what most lines are.
+void IndexLineEnds(const char* p, std::size_t n, std::uint64_t* lf, std::uint64_t* cr) {
+  std::size_t w = 0;
+#ifdef VELTRANE_HAVE_SSE2
+  const __m128i lfs = _mm_set1_epi8('\n');
+  const __m128i crs = _mm_set1_epi8('\r');
+  for (; (w + 1) * 64 <= n; ++w) {
+    std::uint64_t lfWord = 0;
+    std::uint64_t crWord = 0;
+    for (int k = 0; k < 4; ++k) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 64 * w + 16 * k));
+      lfWord |= static_cast<std::uint64_t>(
+                    static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lfs))))
+                << (16 * k);
+      crWord |= static_cast<std::uint64_t>(
+                    static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, crs))))
+                << (16 * k);
+    }
+    lf[w] = lfWord;
+    cr[w] = crWord;
+  }
+#endif
+  for (; w * 64 < n; ++w) {
+    std::uint64_t lfWord = 0;
+    std::uint64_t crWord = 0;
+    const std::size_t count = std::min<std::size_t>(64, n - 64 * w);
+    for (std::size_t i = 0; i < count; ++i) {
+      const char c = p[64 * w + i];
+      lfWord |= static_cast<std::uint64_t>(c == '\n') << i;
+      crWord |= static_cast<std::uint64_t>(c == '\r') << i;
+    }
+    lf[w] = lfWord;
+    cr[w] = crWord;
+  }
+}
+
+// The position of the first set bit in [from, to), or `to`.
+std::size_t FirstBit(const std::uint64_t* bits, std::size_t from, std::size_t to) {
+  if (from >= to) return to;
+  std::size_t w = from / 64;
+  if (const std::uint64_t word = bits[w] >> (from % 64); word != 0)
+    return std::min(to, from + static_cast<std::size_t>(std::countr_zero(word)));
+  for (++w; w * 64 < to; ++w) {
+    if (bits[w] != 0)
+      return std::min(to, w * 64 + static_cast<std::size_t>(std::countr_zero(bits[w])));
+  }
+  return to;
 }
 
 }  // namespace
@@ -71,9 +119,35 @@ void CStdioFile::OpenMemory(std::string_view bytes, const std::string& name,
   m_strFileName = name;
 }
 
+void CStdioFile::OpenPart(const CStdioFile& source, std::uint64_t begin, std::uint64_t end) {
+  Abort();
+  m_nFlags = source.m_nFlags;
+  m_strFileName = source.m_strFileName;
+  m_bPart = true;
+  if (source.m_bMemory) {
+    // The bytes before `begin` stay in view, unread, so that offsets count
+    // from the start as in the source.
+    m_bMemory = true;
+    m_memory = source.m_memory.substr(0, static_cast<std::size_t>(
+                                             std::min<std::uint64_t>(end, source.m_memory.size())));
+    m_memoryPos = begin;
+  } else {
+    m_pPartOf = &source;
+    m_partPos = begin;
+    m_partEnd = end;
+  }
+  DiscardReadBuffer(begin);
+}
+
+std::uint64_t CStdioFile::GetSourceLength() const {
+  return m_bMemory ? m_memory.size() : GetLength();
+}
+
 void CStdioFile::Abort() noexcept {
   DiscardReadBuffer();
   m_writeBuffer.clear();
+  m_pPartOf = nullptr;
+  m_bPart = false;
   m_bMemory = false;
   m_memory = {};
   m_memoryPos = 0;
@@ -81,7 +155,7 @@ void CStdioFile::Abort() noexcept {
 }
 
 void CStdioFile::Close() {
-  if (m_bMemory) {
+  if (m_bMemory || m_bPart) {
     Abort();
     return;
   }
@@ -104,6 +178,7 @@ void CStdioFile::SetLength(std::uint64_t length) {
 
 std::uint64_t CStdioFile::Seek(std::int64_t offset, SeekPosition from) {
   Flush();
+  if (m_bPart) throw CFileException(m_strFileName, ESPIPE);
   const std::size_t unread = m_readEnd - m_readPos;
   if (m_bMemory) {
     // As on a file: a position before the start or past what an offset can
@@ -134,6 +209,14 @@ void CStdioFile::DiscardReadBuffer(std::uint64_t offset) {
 }
 
 std::size_t CStdioFile::ReadSource(char* buffer, std::size_t count) {
+  if (m_pPartOf) {
+    if (m_partPos >= m_partEnd) return 0;
+    const std::size_t wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(count, m_partEnd - m_partPos));
+    const std::size_t n = m_pPartOf->ReadAt(m_partPos, buffer, wanted);
+    m_partPos += n;
+    return n;
+  }
   if (!m_bMemory) return Read(buffer, count);
   // Copied into the read buffer like a file's bytes, so that pieces meet
   // the buffer's edges exactly where they would in a file.
@@ -153,7 +236,11 @@ bool CStdioFile::ReadString(std::string& piece, std::size_t nMax) {
 }
 
 void CStdioFile::TopUpReadBuffer(std::size_t wanted) {
-  if (m_readBuffer.empty()) m_readBuffer.resize(kReadBufferSize);
+  if (m_readBuffer.empty()) {
+    m_readBuffer.resize(kReadBufferSize);
+    m_lfBits.resize(kReadBufferSize / 64 + 1);
+    m_crBits.resize(kReadBufferSize / 64 + 1);
+  }
   const std::size_t unread = m_readEnd - m_readPos;
   std::memmove(m_readBuffer.data(), m_readBuffer.data() + m_readPos, unread);
   m_bufferOffset += m_readPos;
@@ -165,6 +252,7 @@ void CStdioFile::TopUpReadBuffer(std::size_t wanted) {
     if (n == 0) m_bReadAtEnd = true;
     m_readEnd += n;
   }
+  IndexLineEnds(m_readBuffer.data(), m_readEnd, m_lfBits.data(), m_crBits.data());
 }
 
 bool CStdioFile::ReadPiece(std::string_view& piece, std::size_t maxChars) {
@@ -183,8 +271,10 @@ bool CStdioFile::ReadPiece(std::string_view& piece, std::size_t maxChars) {
   const std::size_t n = std::min(unread, maxChars);
   std::size_t length = n;
   std::size_t consumed = n;
-  std::size_t firstCr = n;
-  if (const std::size_t nl = FindLineEnd(p, n, firstCr); nl < n) {
+  const std::size_t nl = FirstBit(m_lfBits.data(), m_readPos, m_readPos + n) - m_readPos;
+  // The first CR before the LF (or before the piece's end); none: `nl`.
+  const std::size_t firstCr = FirstBit(m_crBits.data(), m_readPos, m_readPos + nl) - m_readPos;
+  if (nl < n) {
     length = consumed = nl + 1;
   } else if (n == maxChars && unread > n && p[n] == '\n' && IsText() &&
              p[n - 1] == '\r') {
@@ -202,6 +292,34 @@ bool CStdioFile::ReadPiece(std::string_view& piece, std::size_t maxChars) {
   m_readPos += consumed;
   piece = std::string_view(p, length);
   return true;
+}
+
+std::uint64_t CStdioFile::SkipPieces(const std::array<bool, 256>& skippable) {
+  if (!IsText()) return 0;
+  std::uint64_t skipped = 0;
+  for (;;) {
+    if (m_readEnd - m_readPos < kMaxPiece + 1) TopUpReadBuffer(kMaxPiece + 1);
+    const char* buffer = m_readBuffer.data();
+    const std::size_t start = m_readPos;
+    std::size_t pos = m_readPos;
+    // A line whose LF stands in the buffer within the first kMaxPiece
+    // characters is one piece whatever follows, so no piece here needs the
+    // buffer topped up first.
+    while (pos < m_readEnd && skippable[static_cast<unsigned char>(buffer[pos])]) {
+      const std::size_t lf =
+          FirstBit(m_lfBits.data(), pos, std::min(m_readEnd, pos + kMaxPiece));
+      if (lf == std::min(m_readEnd, pos + kMaxPiece)) break;
+      // A CR other than the one of a CR LF is a line end for editors, which
+      // the caller wants to see.
+      if (lf > pos && FirstBit(m_crBits.data(), pos, lf - 1) < lf - 1) break;
+      pos = lf + 1;
+      ++skipped;
+    }
+    m_readPos = pos;
+    // Stopped by a piece to be read, or by the buffer's end with its last
+    // line not yet whole.
+    if (pos == start || pos < m_readEnd - std::min(m_readEnd, kMaxPiece)) return skipped;
+  }
 }
 
 void CStdioFile::WriteString(std::string_view text) {

@@ -4,6 +4,7 @@
 #ifndef VELTRANE_PLATFORM_FILE_H_
 #define VELTRANE_PLATFORM_FILE_H_
 
+#include <array>
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -106,6 +107,11 @@ class CFile {
   // Reads up to `count` bytes; returns how many were read, 0 at the end.
   std::size_t Read(void* buffer, std::size_t count);
   void Write(const void* buffer, std::size_t count);
+  // Reads up to `count` bytes at `offset`, so that several threads can
+  // read one open file; returns how many were read, 0 at the end. Where the
+  // file's position is afterwards differs between systems (Windows moves
+  // it, POSIX does not): seek before the next Read.
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const;
 
   // Throws CFileException when the file cannot be removed.
   static void Remove(const std::string& path);
@@ -145,8 +151,19 @@ class CStdioFile : public CFile {
   // works on it; writing, SetLength and the status queries do not.
   void OpenMemory(std::string_view bytes, const std::string& name,
                   unsigned flags = modeRead | typeText);
-  // True while a file or bytes in memory are open.
-  bool IsOpen() const { return m_bMemory || CFile::IsOpen(); }
+  // Opens the part of `source` from offset `begin` up to `end` (or to the
+  // file's end, if it comes first) for reading, in the same mode, with its
+  // pieces' offsets counted from the start of `source`. Several parts of
+  // one file can be read at once, each by a thread of its own: a part reads
+  // by position (see ReadAt: seek `source` before reading it again).
+  // `source` must stay open while the part is read. Seek does not work on a
+  // part.
+  void OpenPart(const CStdioFile& source, std::uint64_t begin, std::uint64_t end);
+  // The number of bytes there are to read in a file or in memory opened
+  // whole: the file's length or the memory's size.
+  std::uint64_t GetSourceLength() const;
+  // True while a file, a part or bytes in memory are open.
+  bool IsOpen() const { return m_bMemory || m_pPartOf || CFile::IsOpen(); }
   // True while the bytes come from memory: there is no file on disk.
   bool IsMemory() const { return m_bMemory; }
   // Closes without reporting errors, a file or bytes in memory.
@@ -167,6 +184,13 @@ class CStdioFile : public CFile {
   // valid until the next read, seek or close. Returns false, with `piece`
   // empty, at the end of the file. Throws CFileException on a read error.
   bool ReadPiece(std::string_view& piece, std::size_t maxChars = kMaxPiece);
+
+  // Passes over the pieces ahead that are whole lines of the usual kind:
+  // ended by LF or CR LF, without any other CR, and starting with a byte
+  // `skippable` marks. Returns how many there were; the next ReadPiece
+  // reads the piece after them. Most lines of a large file are such lines
+  // that a reader wants to count, not to see.
+  std::uint64_t SkipPieces(const std::array<bool, 256>& skippable);
 
   // The offset in the file (bytes as stored, before CR LF is read as "\n")
   // of the first byte of the piece the last ReadPiece or ReadString read;
@@ -195,6 +219,10 @@ class CStdioFile : public CFile {
   void WriteBytes(std::string_view bytes);
 
   std::vector<char> m_readBuffer;
+  // Where the LFs and CRs of m_readBuffer[0, m_readEnd) stand, a bit for
+  // each byte, made anew each time the buffer is filled.
+  std::vector<std::uint64_t> m_lfBits;
+  std::vector<std::uint64_t> m_crBits;
   std::size_t m_readPos = 0;
   std::size_t m_readEnd = 0;
   bool m_bReadAtEnd = false;  // a read found the end since the last seek
@@ -205,6 +233,10 @@ class CStdioFile : public CFile {
   bool m_bMemory = false;
   std::string_view m_memory;
   std::uint64_t m_memoryPos = 0;  // may lie beyond the end after a seek
+  bool m_bPart = false;              // a part of a file or of memory is open
+  const CFile* m_pPartOf = nullptr;  // the file of which a part is open
+  std::uint64_t m_partPos = 0;       // where the next read of the part starts
+  std::uint64_t m_partEnd = 0;
 };
 
 #endif  // VELTRANE_PLATFORM_FILE_H_

@@ -90,6 +90,14 @@ std::size_t CFile::Read(void* buffer, std::size_t count) {
   }
 }
 
+std::size_t CFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const {
+  for (;;) {
+    ssize_t n = ::pread(m_fd, buffer, count, static_cast<off_t>(offset));
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) ThrowLastError();
+  }
+}
+
 void CFile::Write(const void* buffer, std::size_t count) {
   const char* p = static_cast<const char*>(buffer);
   while (count > 0) {

@@ -182,6 +182,20 @@ std::size_t CFile::Read(void* buffer, std::size_t count) {
   return n;
 }
 
+std::size_t CFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const {
+  const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD n = 0;
+  if (!::ReadFile(Handle(m_hFile), buffer, chunk, &n, &at)) {
+    // Reading at or past the end is the end, not an error.
+    if (::GetLastError() == ERROR_HANDLE_EOF || ::GetLastError() == ERROR_BROKEN_PIPE) return 0;
+    ThrowLastError();
+  }
+  return n;
+}
+
 void CFile::Write(const void* buffer, std::size_t count) {
   const char* p = static_cast<const char*>(buffer);
   while (count > 0) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
+#include <limits>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -118,6 +120,103 @@ TEST(TextModeReadingTest, CrLfAcrossReadBufferBoundaryInMemory) {
     EXPECT_EQ(pieces.back(), "last\r") << at;
     EXPECT_TRUE(pieces[pieces.size() - 2].ends_with("\n")) << at;
     EXPECT_FALSE(pieces[pieces.size() - 2].ends_with("\r\n")) << at;
+  }
+}
+
+// A piece as ReadPiece hands it out, with the offset it starts at.
+struct OffsetPiece {
+  std::string text;
+  std::uint64_t offset;
+  bool operator==(const OffsetPiece&) const = default;
+};
+
+std::vector<OffsetPiece> ReadOffsetPieces(CStdioFile& file) {
+  std::vector<OffsetPiece> pieces;
+  std::string_view piece;
+  while (file.ReadPiece(piece)) pieces.push_back({std::string(piece), file.GetPieceOffset()});
+  return pieces;
+}
+
+// Over half a megabyte of lines of every length around the 254-character
+// limit, in every line end, with lone CRs, so that the read buffer's edges
+// fall everywhere.
+std::string LinesOfEveryKind() {
+  std::string bytes;
+  const char firsts[] = {'0', '[', 'x', '\r', '\n', '.', 'P'};
+  const char* ends[] = {"\n", "\r\n", "\r", "\r\r\n"};
+  for (std::size_t i = 0; bytes.size() < 600 * 1024; ++i) {
+    const std::size_t length = i % 7 == 0 ? 250 + i % 9 : i % 40;
+    std::string line(length, 'a' + i % 26);
+    if (!line.empty()) line[0] = firsts[i % std::size(firsts)];
+    if (i % 11 == 0 && length > 3) line[length / 2] = '\r';
+    bytes += line + ends[i % 3 == 0 ? i / 3 % std::size(ends) : 0];
+  }
+  return bytes;
+}
+
+// Whole lines that start with a byte other than "[" and "." may be passed
+// over; what is read after them must be what reading every piece gives.
+TEST(TextModeReadingTest, SkippedPiecesAreWholeUsualLines) {
+  const std::string bytes = LinesOfEveryKind();
+  std::array<bool, 256> skippable{};
+  skippable.fill(true);
+  skippable['['] = skippable['.'] = false;
+
+  CStdioFile all;
+  all.OpenMemory(bytes, "memory");
+  const std::vector<OffsetPiece> pieces = ReadOffsetPieces(all);
+
+  CStdioFile skipping;
+  skipping.OpenMemory(bytes, "memory");
+  std::size_t next = 0;
+  std::uint64_t skippedInAll = 0;
+  for (;;) {
+    const std::uint64_t skipped = skipping.SkipPieces(skippable);
+    skippedInAll += skipped;
+    for (std::uint64_t k = 0; k < skipped; ++k, ++next) {
+      ASSERT_LT(next, pieces.size());
+      const OffsetPiece& piece = pieces[next];
+      ASSERT_TRUE(piece.text.ends_with('\n')) << piece.offset;
+      ASSERT_EQ(piece.text.find('\r'), std::string::npos) << piece.offset;
+      ASSERT_TRUE(skippable[static_cast<unsigned char>(bytes[piece.offset])]) << piece.offset;
+    }
+    std::string_view piece;
+    if (!skipping.ReadPiece(piece)) break;
+    ASSERT_LT(next, pieces.size());
+    ASSERT_EQ((OffsetPiece{std::string(piece), skipping.GetPieceOffset()}), pieces[next]);
+    ++next;
+  }
+  EXPECT_EQ(next, pieces.size());
+  EXPECT_GT(skippedInAll, pieces.size() / 3);  // most usual lines went by unseen
+}
+
+// Parts of a file split after an LF read, one after the other, as the
+// whole does, offsets and all; from a file and from memory.
+TEST(TextModeReadingTest, PartsReadAsTheWhole) {
+  const std::string bytes = LinesOfEveryKind();
+  ScratchDir dir;
+  WriteBytes(dir.File("in"), bytes);
+  for (const bool memory : {false, true}) {
+    CStdioFile whole;
+    if (memory)
+      whole.OpenMemory(bytes, "memory");
+    else
+      ASSERT_TRUE(whole.Open(dir.File("in"), CFile::modeRead));
+    const std::vector<OffsetPiece> pieces = ReadOffsetPieces(whole);
+    EXPECT_EQ(whole.GetSourceLength(), bytes.size());
+    for (const std::size_t from : {std::size_t{0}, bytes.size() / 3, std::size_t{256 * 1024 - 3},
+                                   bytes.size() - 2}) {
+      const std::uint64_t split = bytes.find('\n', from) + 1;
+      CStdioFile first;
+      CStdioFile second;
+      first.OpenPart(whole, 0, split);
+      second.OpenPart(whole, split, std::numeric_limits<std::uint64_t>::max());
+      std::vector<OffsetPiece> parts = ReadOffsetPieces(first);
+      for (OffsetPiece& piece : ReadOffsetPieces(second)) parts.push_back(std::move(piece));
+      EXPECT_EQ(parts, pieces) << "memory " << memory << " split " << split;
+      // The whole file's own position is the parts' business no more.
+      EXPECT_THROW(second.Seek(0, CFile::begin), CFileException);
+    }
   }
 }
 
