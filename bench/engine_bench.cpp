@@ -118,7 +118,7 @@ void BM_SortDefinitions(benchmark::State& state) {
     CLabelList definitions;
     for (int j = 0; j < scanned.GetCount(); ++j) {
       const CLabelEntry& e = scanned.At(j);
-      definitions.Add(e.name, e.line, e.text, e.kind);
+      definitions.Add(e.name, e.line, e.Text(), e.kind);
     }
     state.ResumeTiming();
     definitions.Sort(codePage);

@@ -18,7 +18,7 @@ CFinding MakeFinding(FindingKind kind, const CLabelList& list, const CLabelEntry
   finding.kind = kind;
   finding.name = entry.name;
   finding.line = entry.line;
-  finding.text = entry.text;
+  finding.text = entry.Text();
   finding.place = list.PlaceOf(entry);
   finding.section = entry.kind;
   return finding;

@@ -5,6 +5,8 @@
 #include <functional>
 #include <limits>
 
+#include "checker/both_at_once.h"
+
 namespace {
 
 // Blocks start small, since most instrument files hold a few hundred labels,
@@ -18,6 +20,23 @@ bool Contains(std::string_view outer, std::string_view inner) {
   const std::less_equal<const char*> le;
   return !inner.empty() && le(outer.data(), inner.data()) &&
          le(inner.data() + inner.size(), outer.data() + outer.size());
+}
+
+// A list this long is sorted as two halves at once, which are then merged.
+constexpr std::size_t kSortInHalvesFrom = 1 << 16;
+
+// A stable sort of `order`. The merge keeps entries of the first half
+// before equal ones of the second, so the result is the same either way.
+template <typename Less>
+void StableSort(std::vector<CLabelEntry*>& order, Less less) {
+  if (order.size() < kSortInHalvesFrom) {
+    std::stable_sort(order.begin(), order.end(), less);
+    return;
+  }
+  const auto middle = order.begin() + static_cast<std::ptrdiff_t>(order.size() / 2);
+  RunBothAtOnce([&] { std::stable_sort(order.begin(), middle, less); },
+                [&] { std::stable_sort(middle, order.end(), less); });
+  std::inplace_merge(order.begin(), middle, order.end(), less);
 }
 
 }  // namespace
@@ -66,11 +85,14 @@ void CLabelList::Add(std::string_view name, int line, std::string_view text, int
     m_order.reserve(capacity + std::max<std::size_t>(kGrowthStep, capacity / 2));
   }
   CLabelEntry& entry = NewEntry();
-  entry.text = StoreText(text);
+  // A piece is far shorter; a longer text is kept as far as its size counts.
+  text = text.substr(0, std::numeric_limits<std::uint32_t>::max());
+  const std::string_view stored = StoreText(text);
+  entry.textData = stored.data();
+  entry.textSize = static_cast<std::uint32_t>(stored.size());
   // The scanner's names are part of their line, so they share its bytes.
   entry.name = Contains(text, name)
-                   ? entry.text.substr(static_cast<std::size_t>(name.data() - text.data()),
-                                       name.size())
+                   ? stored.substr(static_cast<std::size_t>(name.data() - text.data()), name.size())
                    : StoreText(name);
   entry.line = line;
   entry.kind = static_cast<std::int16_t>(kind);
@@ -89,7 +111,7 @@ void CLabelList::SetPlace(int index, int line, std::uint64_t lineOffset, std::ui
   std::string_view piecesLine = piece;
   if (piecesLine.ends_with('\n')) piecesLine.remove_suffix(1);
   entry.ownLineText = !(lineText.data() == piecesLine.data() &&
-                        lineText.size() == piecesLine.size() && entry.text.size() == piece.size());
+                        lineText.size() == piecesLine.size() && entry.textSize == piece.size());
   if (entry.ownLineText) m_lineTexts[&entry] = StoreText(lineText);
 }
 
@@ -101,7 +123,7 @@ CPlace CLabelList::PlaceOf(const CLabelEntry& entry) const {
     const auto it = m_lineTexts.find(&entry);
     if (it != m_lineTexts.end()) place.lineText = it->second;
   } else {
-    place.lineText = entry.text;
+    place.lineText = entry.Text();
     if (place.lineText.ends_with('\n')) place.lineText.remove_suffix(1);
   }
   const std::size_t cr = entry.name.find('\r');
@@ -125,7 +147,7 @@ std::string CLabelList::GetName(int index) const {
 }
 
 std::string CLabelList::GetText(int index) const {
-  return InRange(index) ? std::string(m_order[index]->text) : std::string();
+  return InRange(index) ? std::string(m_order[index]->Text()) : std::string();
 }
 
 int CLabelList::GetLine(int index) const {
@@ -144,19 +166,39 @@ bool CLabelList::IsUsed(int index) const {
   return InRange(index) && m_order[index]->used;
 }
 
+void CLabelList::Append(CLabelList& other,
+                        const std::function<void(CLabelEntry&)>& adjust) {
+  if (&other == this) return;
+  m_order.reserve(m_order.size() + other.m_order.size());
+  for (CLabelEntry* entry : other.m_order) {
+    adjust(*entry);
+    m_order.push_back(entry);
+  }
+  // Moving a block moves its buffer, not the entries in it. The last one
+  // moved may have room left, which later entries then fill.
+  for (std::vector<CLabelEntry>& block : other.m_entryBlocks)
+    m_entryBlocks.push_back(std::move(block));
+  for (std::unique_ptr<char[]>& block : other.m_textBlocks)
+    m_textBlocks.push_back(std::move(block));
+  m_lineTexts.merge(other.m_lineTexts);
+  other.m_order.clear();
+  other.m_entryBlocks.clear();
+  other.m_textBlocks.clear();
+  other.m_textFree = nullptr;
+  other.m_textRoom = 0;
+  other.m_lineTexts.clear();
+}
+
 void CLabelList::Sort(const CCodePage& codePage) {
   // The sort is stable: equal names stay in the order they were added,
   // which the duplicate report relies on. A single-byte code page orders by
   // unsigned byte value, which string_view's own comparison does fastest.
   if (!codePage.IsDoubleByte()) {
-    std::stable_sort(m_order.begin(), m_order.end(),
-                     [](const CLabelEntry* a, const CLabelEntry* b) {
-                       return a->name < b->name;
-                     });
+    StableSort(m_order,
+               [](const CLabelEntry* a, const CLabelEntry* b) { return a->name < b->name; });
     return;
   }
-  std::stable_sort(m_order.begin(), m_order.end(),
-                   [&codePage](const CLabelEntry* a, const CLabelEntry* b) {
-                     return codePage.Compare(a->name, b->name) < 0;
-                   });
+  StableSort(m_order, [&codePage](const CLabelEntry* a, const CLabelEntry* b) {
+    return codePage.Compare(a->name, b->name) < 0;
+  });
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,32 +18,38 @@
 // One occurrence of a label: a definition ("[Name]") or a reference
 // ("Key=Name"). Its strings are views into the text store of the list that
 // holds it, so an entry is only ever used through its list.
-// A file of 200 MB holds about 400 000 of them, so an entry is kept to 56
+// A file of 200 MB holds about 400 000 of them, so an entry is kept to 48
 // bytes: no virtual table (entries live in plain blocks and are never
-// deleted through a base), the kind in 16 bits, and the place packed.
+// deleted through a base), the piece's text as a pointer and a 32-bit size,
+// the kind in 16 bits, the flags in bits and the place packed.
 struct CLabelEntry {
+  // The piece as read, with its "\n" if it had one.
+  std::string_view Text() const { return {textData, textSize}; }
+
   std::string_view name;  // the label, without brackets or key
-  std::string_view text;  // the piece as read, with its "\n" if it had one
+  const char* textData = nullptr;
   int line = -1;          // 1-based number of the piece it was found in
-  std::int16_t kind = 0;  // the SectionKind it belongs to
-  bool used = false;      // matched by a reference, or pre-marked
-  // A definition after the first of its name and kind in sorted order:
-  // no reference can ever match it.
-  bool shadowed = false;
-  // A label line without "]", whose name is therefore empty.
-  bool unclosed = false;
 
   // Where the name stands, as CLabelList::PlaceOf gives it. A large file
   // holds hundreds of thousands of entries, so this is kept small: the
   // line's offset in 40 bits (a terabyte), and the line's text only when
   // it is not simply the piece without its line end.
-  bool ownLineText = false;
-  std::uint8_t lineOffsetHigh = 0;
   int placeLine = 0;             // 1-based physical line; 0: not placed
   std::uint32_t lineOffsetLow = 0;
   std::uint32_t placeBegin = 0;  // the name's offset in its line
+
+  std::uint32_t textSize = 0;
+  std::int16_t kind = 0;  // the SectionKind it belongs to
+  std::uint8_t lineOffsetHigh = 0;
+  bool used : 1 = false;  // matched by a reference, or pre-marked
+  // A definition after the first of its name and kind in sorted order:
+  // no reference can ever match it.
+  bool shadowed : 1 = false;
+  // A label line without "]", whose name is therefore empty.
+  bool unclosed : 1 = false;
+  bool ownLineText : 1 = false;
 };
-static_assert(sizeof(CLabelEntry) <= 56, "a label entry costs 56 bytes at most");
+static_assert(sizeof(CLabelEntry) <= 48, "a label entry costs 48 bytes at most");
 
 // A growable list of label entries. Accessors never fail: an index outside
 // the list gives a neutral value ("", -1, 0 or false) and MarkUsed ignores it.
@@ -89,6 +96,11 @@ class CLabelList {
   void MarkUnclosed(int index);
   // Marks a definition after the first of its name and kind.
   void MarkShadowed(int index);
+
+  // Moves every entry of `other` to the end of this list, in its order,
+  // passing each to `adjust` on the way; `other` is left empty. The
+  // entries keep their addresses and bytes.
+  void Append(CLabelList& other, const std::function<void(CLabelEntry&)>& adjust);
 
   // Orders the entries by name, character by character in `codePage`
   // (unsigned byte values in a single-byte code page); entries with equal

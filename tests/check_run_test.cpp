@@ -131,8 +131,8 @@ TEST(RunCheckTest, BytesInMemoryCheckAsTheirFileDoes) {
   EXPECT_EQ(UsedFlags(fromMemory), UsedFlags(fromFile));
   ASSERT_EQ(fromMemory.m_pResult->references->GetCount(), 2);
   EXPECT_EQ(fromMemory.m_pResult->references->At(1).line, 5);
-  EXPECT_EQ(fromMemory.m_pResult->references->At(1).text,
-            fromFile.m_pResult->references->At(1).text);
+  EXPECT_EQ(fromMemory.m_pResult->references->At(1).Text(),
+            fromFile.m_pResult->references->At(1).Text());
 
   // No file on disk stands behind the bytes, so none is guarded: the
   // protocol goes where it is asked to, and says what the file's says.

@@ -109,4 +109,34 @@ TEST(LabelListTest, SortMovesUsedFlagsWithTheirEntries) {
   EXPECT_TRUE(list.IsUsed(1));
 }
 
+// A long list is sorted as two halves at once and merged: still by name in
+// the code page, equal names still in the order they were added.
+TEST(LabelListTest, LongListSortsStablyInEveryCodePage) {
+  for (const int page : {0, 932}) {
+    const CCodePage codePage = CCodePage::FromNumber(page).value_or(CCodePage());
+    CLabelList list;
+    constexpr int kCount = 150000;
+    for (int i = 0; i < kCount; ++i) {
+      // 300 names, some of double-byte characters whose trail bytes sort
+      // differently from their bytes, each added many times over.
+      const int n = i * 7919 % 300;
+      const std::string name = n % 3 == 0
+                                   ? "\x83" + std::string(1, static_cast<char>(0x40 + n % 60))
+                                   : "N" + std::to_string(n);
+      list.Add(name, i + 1, "[" + name + "]\n", 1);
+    }
+    list.Sort(codePage);
+    ASSERT_EQ(list.GetCount(), kCount);
+    for (int j = 1; j < kCount; ++j) {
+      const CLabelEntry& before = list.At(j - 1);
+      const CLabelEntry& after = list.At(j);
+      const int order = codePage.Compare(before.name, after.name);
+      ASSERT_LE(order, 0) << page << " at " << j;
+      if (order == 0) {
+        ASSERT_LT(before.line, after.line) << page << " at " << j;
+      }
+    }
+  }
+}
+
 }  // namespace

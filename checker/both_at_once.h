@@ -1,0 +1,45 @@
+// Two pieces of work on two cores: the engine's large stages (scanning,
+// sorting, resolving) split their work in halves this way.
+#ifndef VELTRANE_CHECKER_BOTH_AT_ONCE_H_
+#define VELTRANE_CHECKER_BOTH_AT_ONCE_H_
+
+#include <exception>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+// Runs `first` on this thread and `second` on a thread of its own, and
+// returns when both are done. Without a thread to be had, it runs them one
+// after the other. Either way, an exception of `first` is rethrown rather
+// than one of `second`, as a single thread doing `first` and then `second`
+// would have met it first.
+template <typename First, typename Second>
+void RunBothAtOnce(First&& first, Second&& second) {
+  std::exception_ptr secondError;
+  auto runSecond = [&]() noexcept {
+    try {
+      second();
+    } catch (...) {
+      secondError = std::current_exception();
+    }
+  };
+  std::optional<std::thread> worker;
+  try {
+    worker.emplace(runSecond);
+  } catch (const std::system_error&) {
+  }
+  std::exception_ptr firstError;
+  try {
+    first();
+  } catch (...) {
+    firstError = std::current_exception();
+  }
+  if (worker)
+    worker->join();
+  else if (!firstError)
+    runSecond();
+  if (firstError) std::rethrow_exception(firstError);
+  if (secondError) std::rethrow_exception(secondError);
+}
+
+#endif  // VELTRANE_CHECKER_BOTH_AT_ONCE_H_
