@@ -3,6 +3,7 @@
 #ifndef VELTRANE_CHECKER_CHECK_H_
 #define VELTRANE_CHECKER_CHECK_H_
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -10,12 +11,16 @@
 
 #include "checker/finding.h"
 #include "checker/label_list.h"
+#include "checker/scanner.h"
 #include "platform/code_page.h"
 #include "platform/file.h"
 
 struct CCheckOptions {
   CCodePage codePage;  // the default reads byte by byte
   bool notes = true;   // make the notes; the protocol does not show them
+  // A file of this many bytes or more is scanned in two parts on two
+  // threads; tests set it low to compare both ways on small files.
+  std::uint64_t splitFrom = kScanSplitFrom;
 };
 
 // Everything a check found. The lists own every byte the findings' views

@@ -1,12 +1,15 @@
 #include "checker/scanner.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <cstdint>
 #include <limits>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
+
+#include "checker/both_at_once.h"
 
 namespace {
 
@@ -31,6 +34,24 @@ constexpr ReferenceKey kKeys[] = {
     {"RPN", kRpnNames, false},        {"NRPN", kNrpnNames, false},
     {"Patch", kPatchNames, true},     {"Key", kNoteNames, true},
 };
+
+// Whether a piece that starts with `c` can be a label or key line. Most
+// lines of a large file are entries such as "12=Warm Pad", which this
+// passes over with one look-up.
+constexpr auto kMayName = [] {
+  std::array<bool, 256> may{};
+  may[static_cast<unsigned char>('[')] = true;
+  for (const ReferenceKey& key : kKeys) may[static_cast<unsigned char>(key.prefix.front())] = true;
+  return may;
+}();
+
+// The first bytes of lines that neither name a label nor open a section,
+// which the reader may pass over.
+constexpr auto kPassOver = [] {
+  std::array<bool, 256> pass{};
+  for (std::size_t c = 0; c < pass.size(); ++c) pass[c] = !kMayName[c] && c != '.';
+  return pass;
+}();
 
 // A piece that starts with "." never counts as a label or key line; it
 // selects a section when it starts with one of the headers, and otherwise
@@ -120,6 +141,14 @@ class LineTracker {
     EndUnusualPiece();
   }
 
+  // Whether the next piece starts a line, with nothing of earlier lines
+  // pending.
+  bool AtLineStart() const { return m_bAtLineStart; }
+  // `count` whole lines, each a piece of its own, went by unseen.
+  void PassLines(int count) { m_line += count; }
+  // The number of the last physical line begun.
+  int Lines() const { return m_line; }
+
   // The file ended: a line without an end is complete.
   void EndFile() { FinishWaiting(m_carry); }
 
@@ -192,31 +221,53 @@ class LineTracker {
   std::vector<Waiting> m_waiting;  // entries whose line has not ended yet
 };
 
-// Runs one pass: every piece goes to `handle` with its line number and the
-// current section kind, headers excepted.
-template <typename Handler>
-void ScanPass(CStdioFile& file, Handler handle) {
-  file.SeekToBegin();
+// A section kind that stands for "whatever section the file's earlier part
+// ended in", for a part of the file scanned before that is known.
+constexpr int kEarlierSection = -1;
+
+// What a pass counted: the pieces, the physical lines, and the section in
+// force at its end.
+struct PassEnd {
+  int pieces = 0;
+  int lines = 0;
   int kind = kNoSection;
+};
+
+// Runs one pass from the file's current position, which must be the start
+// of a line, in section `kind`: every piece goes to `handle` with its line
+// number and the current section kind, headers excepted.
+template <typename Handler>
+PassEnd ScanPass(CStdioFile& file, int kind, Handler handle) {
   int line = 0;
   LineTracker lines;
   // Pieces are read in place: most lines are skipped, and a skipped line
   // should cost no copy.
   std::string_view piece;
-  while (file.ReadPiece(piece)) {
+  for (;;) {
     // Line numbers are ints; a file of more pieces than that (2 GiB of
-    // empty lines) is refused rather than numbered wrongly.
-    if (line == std::numeric_limits<int>::max())
+    // empty lines) is refused rather than numbered wrongly, and so is one
+    // of more physical lines, which lone CRs can make.
+    constexpr int kMaxLine = std::numeric_limits<int>::max();
+    if (lines.AtLineStart()) {
+      const std::uint64_t passed = file.SkipPieces(kPassOver);
+      if (passed > static_cast<std::uint64_t>(kMaxLine - std::max(line, lines.Lines())))
+        throw CFileException(file.GetFilePath(), EFBIG);
+      line += static_cast<int>(passed);
+      lines.PassLines(static_cast<int>(passed));
+    }
+    if (!file.ReadPiece(piece)) break;
+    if (line == kMaxLine || lines.Lines() > kMaxLine - static_cast<int>(CStdioFile::kMaxPiece) - 1)
       throw CFileException(file.GetFilePath(), EFBIG);
     ++line;
     lines.BeginPiece(piece, file.GetPieceOffset(), file.PieceHasCr());
     if (piece.front() == '.')
       ApplyHeader(piece, kind);
-    else
+    else if (kMayName[static_cast<unsigned char>(piece.front())])
       handle(piece, line, kind, lines);
     lines.EndPiece();
   }
   lines.EndFile();
+  return PassEnd{line, lines.Lines(), kind};
 }
 
 void AddDefinition(std::string_view piece, int line, int kind, CLabelList& definitions,
@@ -241,6 +292,61 @@ void AddReference(std::string_view piece, int line, int kind, CLabelList& refere
               static_cast<std::size_t>(value.data() - piece.data()));
 }
 
+// Where to split `file` into two parts for two threads: just after the
+// first LF from its middle on, where the reader starts a new piece and a
+// new line whichever way it came. 0: not worth it, or no LF near the
+// middle.
+std::uint64_t SplitPoint(const CStdioFile& file, std::uint64_t splitFrom) {
+  const std::uint64_t size = file.GetSourceLength();
+  if (size < splitFrom || size < 2) return 0;
+  // A line of more than this from the middle on is not looked through.
+  constexpr std::uint64_t kMaxSearch = 1 << 20;
+  CStdioFile probe;
+  probe.OpenPart(file, size / 2, size / 2 + kMaxSearch);
+  std::string_view piece;
+  while (probe.ReadPiece(piece)) {
+    if (!piece.ends_with('\n')) continue;
+    // The piece after it starts where the LF ends.
+    if (!probe.ReadPiece(piece)) return 0;
+    return probe.GetPieceOffset();
+  }
+  return 0;
+}
+
+// Scans both parts of `file` split at `split`, the later one on a thread of
+// its own, and hands each pass's entries to `handler(definitions,
+// references)`'s result. The later part's entries are appended to the
+// lists as if one pass had read the whole file.
+template <typename MakeHandler>
+void ScanInParts(CStdioFile& file, std::uint64_t split, CLabelList& definitions,
+                 CLabelList& references, MakeHandler makeHandler) {
+  CStdioFile first;
+  CStdioFile second;
+  first.OpenPart(file, 0, split);
+  second.OpenPart(file, split, std::numeric_limits<std::uint64_t>::max());
+  CLabelList secondDefinitions;
+  CLabelList secondReferences;
+  PassEnd firstEnd;
+  PassEnd secondEnd;
+  RunBothAtOnce(
+      [&] { firstEnd = ScanPass(first, kNoSection, makeHandler(definitions, references)); },
+      [&] {
+        secondEnd =
+            ScanPass(second, kEarlierSection, makeHandler(secondDefinitions, secondReferences));
+      });
+
+  constexpr int kMaxLine = std::numeric_limits<int>::max();
+  if (secondEnd.pieces > kMaxLine - firstEnd.pieces || secondEnd.lines > kMaxLine - firstEnd.lines)
+    throw CFileException(file.GetFilePath(), EFBIG);
+  const auto shift = [&firstEnd](CLabelEntry& entry) {
+    entry.line += firstEnd.pieces;
+    if (entry.placeLine > 0) entry.placeLine += firstEnd.lines;
+    if (entry.kind == kEarlierSection) entry.kind = static_cast<std::int16_t>(firstEnd.kind);
+  };
+  definitions.Append(secondDefinitions, shift);
+  references.Append(secondReferences, shift);
+}
+
 }  // namespace
 
 const ReferenceKey* FindReferenceKey(std::string_view piece) {
@@ -258,23 +364,36 @@ std::string_view SectionHeaderText(int kind) {
 }
 
 void ScanDefinitions(CStdioFile& file, CLabelList& definitions, const CCodePage& codePage) {
-  ScanPass(file, [&](std::string_view piece, int line, int kind, LineTracker& lines) {
+  file.SeekToBegin();
+  ScanPass(file, kNoSection, [&](std::string_view piece, int line, int kind, LineTracker& lines) {
     AddDefinition(piece, line, kind, definitions, codePage, lines);
   });
 }
 
 void ScanReferences(CStdioFile& file, CLabelList& references, const CCodePage& codePage) {
-  ScanPass(file, [&](std::string_view piece, int line, int kind, LineTracker& lines) {
+  file.SeekToBegin();
+  ScanPass(file, kNoSection, [&](std::string_view piece, int line, int kind, LineTracker& lines) {
     AddReference(piece, line, kind, references, codePage, lines);
   });
 }
 
 void ScanLabels(CStdioFile& file, CLabelList& definitions, CLabelList& references,
-                const CCodePage& codePage) {
+                const CCodePage& codePage, std::uint64_t splitFrom) {
   // A piece that starts with "[" is never a key line, so at most one of the
   // two adds an entry.
-  ScanPass(file, [&](std::string_view piece, int line, int kind, LineTracker& lines) {
-    AddDefinition(piece, line, kind, definitions, codePage, lines);
-    AddReference(piece, line, kind, references, codePage, lines);
-  });
+  const auto makeHandler = [&codePage](CLabelList& defs, CLabelList& refs) {
+    return [&defs, &refs, &codePage](std::string_view piece, int line, int kind,
+                                     LineTracker& lines) {
+      AddDefinition(piece, line, kind, defs, codePage, lines);
+      AddReference(piece, line, kind, refs, codePage, lines);
+    };
+  };
+  if (const std::uint64_t split = SplitPoint(file, splitFrom); split > 0) {
+    ScanInParts(file, split, definitions, references, makeHandler);
+    return;
+  }
+  // After SplitPoint's positional reads, which on Windows move the file's
+  // position.
+  file.SeekToBegin();
+  ScanPass(file, kNoSection, makeHandler(definitions, references));
 }

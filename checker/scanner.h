@@ -3,6 +3,7 @@
 #ifndef VELTRANE_CHECKER_SCANNER_H_
 #define VELTRANE_CHECKER_SCANNER_H_
 
+#include <cstdint>
 #include <string_view>
 
 #include "checker/label_list.h"
@@ -54,10 +55,16 @@ void ScanDefinitions(CStdioFile& file, CLabelList& definitions,
 void ScanReferences(CStdioFile& file, CLabelList& references,
                     const CCodePage& codePage = CCodePage());
 
+// A file of this many bytes or more is scanned in two parts at once.
+constexpr std::uint64_t kScanSplitFrom = 4 << 20;
+
 // Both of the above in one reading of the file: the same entries, in the
 // same order, as ScanDefinitions followed by ScanReferences. A check reads
-// each line once this way, which matters on large files.
+// each line once this way, which matters on large files. A file of
+// `splitFrom` bytes or more is read as two halves, split at a line end, on
+// two threads, with the same result.
 void ScanLabels(CStdioFile& file, CLabelList& definitions, CLabelList& references,
-                const CCodePage& codePage = CCodePage());
+                const CCodePage& codePage = CCodePage(),
+                std::uint64_t splitFrom = kScanSplitFrom);
 
 #endif  // VELTRANE_CHECKER_SCANNER_H_

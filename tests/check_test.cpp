@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <ostream>
+#include <random>
 #include <string>
+
+#include "tests/result_digest.h"
 
 namespace {
 
@@ -113,6 +118,45 @@ TEST(CheckTest, ResolutionNamesTheDefinitionEachReferenceReaches) {
   EXPECT_EQ(defs.At(result.resolution[2]).name, "B");
   EXPECT_TRUE(defs.At(1).shadowed);  // the second [A]
   EXPECT_FALSE(defs.At(2).shadowed);
+}
+
+// Files made of the lines the scanner treats differently, in every kind of
+// line end, with a section header or none near the middle.
+std::string MixedFile(std::mt19937& random) {
+  static const std::string kLines[] = {
+      ".Patch Names", ".Note Names", ".Controller Names", ".Instrument Definitions", ".Other",
+      "[Kit]", "[Bank A]", "[Bank A", "[]", "[\x83\x5d]", "[\x83]]", "BasedOn=Kit",
+      "BasedOn=Bank A", "Patch[*]=Bank A", "Patch[0]=1..128", "Key[0,*]=Kit", "Control=Std",
+      "Controller=Std", "RPN=R", "NRPN=N", "0=Piano", "; comment", "", "[Kit]\rPatch[0]=Kit",
+      "Key[1,*]=Kit\r\r", "[" + std::string(300, 'L') + "]", "Control=" + std::string(260, 'c'),
+      std::string(253, 'x') + "[Kit]", "0=" + std::string(251, 'p')};
+  static const std::string kEnds[] = {"\n", "\r\n", "\r", "\n", "\r\n"};
+  std::string file;
+  const int count = std::uniform_int_distribution<int>(0, 60)(random);
+  for (int i = 0; i < count; ++i) {
+    file += kLines[random() % std::size(kLines)];
+    file += kEnds[random() % std::size(kEnds)];
+  }
+  if (random() % 4 == 0) file += "[Tail]";  // no line end at the end
+  return file;
+}
+
+// A large file is scanned in two halves at once; the result must be the one
+// a single reading gives, to the last place and flag.
+TEST(CheckTest, ScanningInHalvesGivesWhatOneReadingGives) {
+  std::mt19937 random(14);
+  for (int n = 0; n < 600; ++n) {
+    const std::string file = MixedFile(random);
+    for (const int page : {0, 932}) {
+      const CCodePage codePage = CCodePage::FromNumber(page).value_or(CCodePage());
+      CCheckOptions whole{codePage, true};
+      whole.splitFrom = std::numeric_limits<std::uint64_t>::max();
+      CCheckOptions halves{codePage, true};
+      halves.splitFrom = 1;
+      ASSERT_EQ(DigestOf(CheckBytes(file, halves)), DigestOf(CheckBytes(file, whole)))
+          << "file " << n << " code page " << page << ":\n" << file;
+    }
+  }
 }
 
 }  // namespace

@@ -53,6 +53,18 @@ TEST_P(ScannerTest, FindsLabelsAndReferences) {
     for (int i = 0; i < separate[list]->GetCount(); ++i)
       EXPECT_EQ(together[list].GetText(i), separate[list]->GetText(i)) << list << " " << i;
   }
+
+  // So does reading it as two halves, split at the first line end from
+  // the middle on, at once.
+  CLabelList halves[2];
+  ScanLabels(file, halves[0], halves[1], CCodePage(), 1);
+  for (int list = 0; list < 2; ++list) {
+    EXPECT_EQ(Describe(halves[list]), Describe(*separate[list])) << list;
+    for (int i = 0; i < separate[list]->GetCount(); ++i) {
+      EXPECT_EQ(halves[list].GetText(i), separate[list]->GetText(i)) << list << " " << i;
+      EXPECT_EQ(halves[list].PlaceOf(i).line, together[list].PlaceOf(i).line) << list << " " << i;
+    }
+  }
 }
 
 const std::string k300(300, 'z');

@@ -1,0 +1,50 @@
+// Everything a check result holds, as text, so that two ways of checking
+// the same bytes can be compared whole: both lists entry by entry with
+// their flags and places, the resolution, and the findings with their
+// notes. Shared by the unit tests and the fuzz target.
+#ifndef VELTRANE_TESTS_RESULT_DIGEST_H_
+#define VELTRANE_TESTS_RESULT_DIGEST_H_
+
+#include <sstream>
+#include <string>
+
+#include "checker/check.h"
+
+inline void DigestPlace(std::ostringstream& out, const CPlace& place) {
+  out << " @" << place.line << "+" << place.lineOffset << "[" << place.begin << ","
+      << place.end << ")<" << place.lineText << ">";
+}
+
+inline std::string DigestOf(const CCheckResult& result) {
+  std::ostringstream out;
+  const CLabelList* lists[] = {result.definitions.get(), result.references.get()};
+  for (const CLabelList* list : lists) {
+    out << "list of " << list->GetCount() << "\n";
+    for (int i = 0; i < list->GetCount(); ++i) {
+      const CLabelEntry& entry = list->At(i);
+      out << "<" << entry.name << "> " << entry.line << " <" << entry.Text() << "> kind "
+          << entry.kind << (entry.used ? " used" : "") << (entry.shadowed ? " shadowed" : "")
+          << (entry.unclosed ? " unclosed" : "");
+      DigestPlace(out, list->PlaceOf(i));
+      out << "\n";
+    }
+  }
+  for (const int match : result.resolution) out << match << " ";
+  out << "\n";
+  for (const CFinding& finding : result.findings) {
+    out << static_cast<int>(finding.kind) << " " << finding.message << " " << finding.line
+        << " section " << finding.section << " first " << finding.firstLine;
+    DigestPlace(out, finding.place);
+    DigestPlace(out, finding.firstPlace);
+    if (finding.note) {
+      out << " note " << static_cast<int>(finding.note->kind) << " " << finding.note->message
+          << " " << finding.note->line;
+      DigestPlace(out, finding.note->place);
+    }
+    out << "\n";
+  }
+  for (const CNote& note : result.fileNotes) out << "file note " << note.message << "\n";
+  return out.str();
+}
+
+#endif  // VELTRANE_TESTS_RESULT_DIGEST_H_
