@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -91,18 +92,21 @@ void BM_Scan(benchmark::State& state) {
 BENCHMARK_TEMPLATE(BM_Scan, ScanDefinitions)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_Scan, ScanReferences)->Unit(benchmark::kMillisecond);
 
-// Both lists in one reading, as a check scans.
+// Both lists in one reading, as a check scans: in one pass (0), or as two
+// halves at once (1), as a check scans a large file.
 void BM_ScanLabels(benchmark::State& state) {
+  const std::uint64_t splitFrom =
+      state.range(0) != 0 ? 1 : std::numeric_limits<std::uint64_t>::max();
   CStdioFile file;
   Open(file);
   for (auto _ : state) {
     CLabelList definitions, references;
-    ScanLabels(file, definitions, references);
+    ScanLabels(file, definitions, references, CCodePage(), splitFrom);
     benchmark::DoNotOptimize(definitions.GetCount() + references.GetCount());
   }
   state.SetBytesProcessed(state.iterations() * InputSize());
 }
-BENCHMARK(BM_ScanLabels)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanLabels)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The definitions in file order, to be sorted afresh in every iteration,
 // byte by byte (0) or by the characters of a double-byte code page (932).

@@ -215,12 +215,17 @@ def protocol_cases(suite, linux_bin, examples, corpus):
         suite.same_protocol(name, data)
     gen = os.path.join(linux_bin, "veltrane-gen-ins")
     if os.access(gen, os.X_OK):
-        for seed, kbytes in ((1, 32), (2, 256), (3, 1024)):
+        # The last is large enough to be read as two halves at once, each
+        # half by positional reads of the one open handle.
+        for seed, kbytes in ((1, 32), (2, 256), (3, 1024), (4, 6 * 1024)):
             out = os.path.join(suite.work, "gen.ins")
             subprocess.run([gen, "--kbytes", str(kbytes), "--seed", str(seed), "--output", out],
                            check=True)
             with open(out, "rb") as f:
-                suite.same_protocol("gen-%d.ins" % seed, f.read())
+                data = f.read()
+            suite.same_protocol("gen-%d.ins" % seed, data)
+            if kbytes > 4 * 1024:
+                suite.same_protocol("gen-%d.ins" % seed, data, ["--format=gnu"])
     else:
         print("note: no %s (configure the Linux build with -DVELTRANE_BENCH=ON)" % gen)
     rng = random.Random(9)
