@@ -51,7 +51,7 @@ own_keys=("$uninstall_key" "$classes\\Veltrane.ins" "$classes\\Applications\\vel
 
 check_installed() {
   local row key name want got file
-  for file in veltrane.exe veltrane-check.exe; do
+  for file in veltrane.exe veltrane-check.exe veltrane-lsp.exe; do
     cmp -s "$instdir/$file" "$build/bin/$file" || fail "$file not installed as built"
   done
   [ -f "$instdir/README.txt" ] || fail "README.txt not installed"
@@ -70,7 +70,8 @@ check_installed() {
 check_uninstalled() {
   local key
   [ ! -e "$instdir/veltrane.exe" ] && [ ! -e "$instdir/veltrane-check.exe" ] &&
-    [ ! -e "$instdir/README.txt" ] && [ ! -e "$instdir/uninstall.exe" ] ||
+    [ ! -e "$instdir/veltrane-lsp.exe" ] && [ ! -e "$instdir/README.txt" ] &&
+    [ ! -e "$instdir/uninstall.exe" ] ||
     fail "files left in Program Files\\Veltrane: $(ls "$instdir" 2>/dev/null | tr '\n' ' ')"
   [ ! -e "$shortcut" ] || fail "Start menu entry left"
   for key in "${own_keys[@]}"; do
