@@ -104,13 +104,10 @@ std::optional<CNote> ByteOrderMarkNote(std::string_view firstPiece, const CCodeP
   if (!firstPiece.starts_with(kByteOrderMark)) return std::nullopt;
   std::string_view hidden = firstPiece.substr(kByteOrderMark.size());
   while (hidden.ends_with('\n') || hidden.ends_with('\r')) hidden.remove_suffix(1);
-  const std::string_view cr = "\r";
-  hidden = hidden.substr(0, hidden.find(cr));
+  hidden = hidden.substr(0, hidden.find('\r'));
   std::string_view what;
-  if (hidden.starts_with('.')) {
-    for (int kind = kPatchNames; kind <= kInstrumentDefinitions; ++kind) {
-      if (hidden.starts_with(SectionHeaderText(kind))) what = "section header";
-    }
+  if (FindSectionHeader(hidden) != kNoSection) {
+    what = "section header";
   } else if (hidden.starts_with('[')) {
     what = "label line";
   } else if (FindReferenceKey(hidden)) {

@@ -57,12 +57,7 @@ constexpr auto kPassOver = [] {
 // selects a section when it starts with one of the headers, and otherwise
 // leaves the section as it was.
 void ApplyHeader(std::string_view piece, int& kind) {
-  for (const SectionHeader& header : kHeaders) {
-    if (piece.starts_with(header.literal)) {
-      kind = header.kind;
-      return;
-    }
-  }
+  if (const int header = FindSectionHeader(piece); header != kNoSection) kind = header;
 }
 
 // The name of a label line whose first "]" is at `close` (npos: none).
@@ -221,6 +216,10 @@ class LineTracker {
   std::vector<Waiting> m_waiting;  // entries whose line has not ended yet
 };
 
+// Line numbers are ints; a file of more pieces or physical lines than that
+// is refused rather than numbered wrongly.
+constexpr int kMaxLine = std::numeric_limits<int>::max();
+
 // A section kind that stands for "whatever section the file's earlier part
 // ended in", for a part of the file scanned before that is known.
 constexpr int kEarlierSection = -1;
@@ -244,10 +243,8 @@ PassEnd ScanPass(CStdioFile& file, int kind, Handler handle) {
   // should cost no copy.
   std::string_view piece;
   for (;;) {
-    // Line numbers are ints; a file of more pieces than that (2 GiB of
-    // empty lines) is refused rather than numbered wrongly, and so is one
-    // of more physical lines, which lone CRs can make.
-    constexpr int kMaxLine = std::numeric_limits<int>::max();
+    // Too many pieces come of 2 GiB of empty lines; too many physical lines
+    // of lone CRs, up to 254 in one piece.
     if (lines.AtLineStart()) {
       const std::uint64_t passed = file.SkipPieces(kPassOver);
       if (passed > static_cast<std::uint64_t>(kMaxLine - std::max(line, lines.Lines())))
@@ -314,9 +311,9 @@ std::uint64_t SplitPoint(const CStdioFile& file, std::uint64_t splitFrom) {
 }
 
 // Scans both parts of `file` split at `split`, the later one on a thread of
-// its own, and hands each pass's entries to `handler(definitions,
-// references)`'s result. The later part's entries are appended to the
-// lists as if one pass had read the whole file.
+// its own, each with the handler `makeHandler` makes for its two lists. The
+// later part's entries are appended to the lists as if one pass had read
+// the whole file.
 template <typename MakeHandler>
 void ScanInParts(CStdioFile& file, std::uint64_t split, CLabelList& definitions,
                  CLabelList& references, MakeHandler makeHandler) {
@@ -335,7 +332,6 @@ void ScanInParts(CStdioFile& file, std::uint64_t split, CLabelList& definitions,
             ScanPass(second, kEarlierSection, makeHandler(secondDefinitions, secondReferences));
       });
 
-  constexpr int kMaxLine = std::numeric_limits<int>::max();
   if (secondEnd.pieces > kMaxLine - firstEnd.pieces || secondEnd.lines > kMaxLine - firstEnd.lines)
     throw CFileException(file.GetFilePath(), EFBIG);
   const auto shift = [&firstEnd](CLabelEntry& entry) {
@@ -348,6 +344,13 @@ void ScanInParts(CStdioFile& file, std::uint64_t split, CLabelList& definitions,
 }
 
 }  // namespace
+
+int FindSectionHeader(std::string_view piece) {
+  for (const SectionHeader& header : kHeaders) {
+    if (piece.starts_with(header.literal)) return header.kind;
+  }
+  return kNoSection;
+}
 
 const ReferenceKey* FindReferenceKey(std::string_view piece) {
   for (const ReferenceKey& key : kKeys) {

@@ -33,6 +33,10 @@ struct ReferenceKey {
 // and "Control" also catches "Controller..." lines on purpose.
 const ReferenceKey* FindReferenceKey(std::string_view piece);
 
+// The section that a line starting with `piece` opens: the first header it
+// starts with, or kNoSection when it starts with none.
+int FindSectionHeader(std::string_view piece);
+
 // The header that opens sections of `kind` (".Note Names", ...), or "no
 // section" for kNoSection and any value that names no section.
 std::string_view SectionHeaderText(int kind);

@@ -6,20 +6,11 @@
 
 namespace {
 
-constexpr int kFirstSection = kPatchNames;
-constexpr int kLastSection = kInstrumentDefinitions;
-
 std::vector<CSectionLine> FindSections(const CDocument& document) {
   std::vector<CSectionLine> sections;
   for (std::size_t line = 0; line < document.LineCount(); ++line) {
-    const std::string_view text = document.LineText(line);
-    if (text.empty() || text.front() != '.') continue;
-    for (int kind = kFirstSection; kind <= kLastSection; ++kind) {
-      if (text.starts_with(SectionHeaderText(kind))) {
-        sections.push_back({line, kind});
-        break;
-      }
-    }
+    if (const int kind = FindSectionHeader(document.LineText(line)); kind != kNoSection)
+      sections.push_back({line, kind});
   }
   return sections;
 }

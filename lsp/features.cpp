@@ -38,6 +38,11 @@ Json LocationOf(const CDocumentView& view, const CPlace& place) {
   return {{"uri", view.uri}, {"range", RangeOf(place, view.encoding)}};
 }
 
+// Where `entry`, a definition or a reference of the view's check, stands.
+CPlace PlaceOf(const CDocumentView& view, const CLabelEntry& entry) {
+  return PlaceIn(view.analysis.Result(), entry);
+}
+
 const CLabelList& Definitions(const CDocumentView& view) {
   return *view.analysis.Result().definitions;
 }
@@ -182,7 +187,7 @@ Json Definition(const CDocumentView& view, const CPosition& at) {
   if (!hit) return nullptr;
   const int target = TargetOf(view, *hit);
   if (target < 0) return nullptr;
-  return LocationOf(view, PlaceIn(view.analysis.Result(), Definitions(view).At(target)));
+  return LocationOf(view, PlaceOf(view, Definitions(view).At(target)));
 }
 
 Json References(const CDocumentView& view, const CPosition& at, bool includeDeclaration) {
@@ -190,7 +195,7 @@ Json References(const CDocumentView& view, const CPosition& at, bool includeDecl
   if (!hit) return nullptr;
   Json out = Json::array();
   for (const CLabelEntry* entry : Occurrences(view, *hit, includeDeclaration))
-    out.push_back(LocationOf(view, PlaceIn(view.analysis.Result(), *entry)));
+    out.push_back(LocationOf(view, PlaceOf(view, *entry)));
   return out;
 }
 
@@ -199,7 +204,8 @@ Json Highlights(const CDocumentView& view, const CPosition& at) {
   if (!hit) return nullptr;
   Json out = Json::array();
   for (const CLabelEntry* entry : Occurrences(view, *hit, true))
-    out.push_back({{"range", RangeOf(PlaceIn(view.analysis.Result(), *entry), view.encoding)}, {"kind", kHighlightText}});
+    out.push_back(
+        {{"range", RangeOf(PlaceOf(view, *entry), view.encoding)}, {"kind", kHighlightText}});
   return out;
 }
 
@@ -213,12 +219,13 @@ Json Hover(const CDocumentView& view, const CPosition& at) {
     const int target = TargetOf(view, *hit);
     if (target >= 0) {
       text = "List " + Quoted(entry.name) + " under " + section + ", line " +
-             std::to_string(PlaceIn(view.analysis.Result(), Definitions(view).At(target)).line);
+             std::to_string(Definitions(view).At(target).placeLine);
     } else {
       text = "No list " + Quoted(entry.name) + " under " + section;
+      const CPlace place = PlaceOf(view, entry);
       for (const CFinding& finding : view.analysis.Result().findings) {
         if (finding.kind == FindingKind::notFound && finding.note &&
-            finding.place.line == PlaceIn(view.analysis.Result(), entry).line && finding.place.begin == PlaceIn(view.analysis.Result(), entry).begin)
+            finding.place.line == place.line && finding.place.begin == place.begin)
           text += "\n\n" + finding.note->message;
       }
     }
@@ -226,7 +233,7 @@ Json Hover(const CDocumentView& view, const CPosition& at) {
     const int first = view.analysis.FindDefinition(entry.name, entry.kind);
     text = "A second list " + Quoted(entry.name) + " under " + section +
            ": references use the one in line " +
-           std::to_string(first >= 0 ? PlaceIn(view.analysis.Result(), Definitions(view).At(first)).line : 0);
+           std::to_string(first >= 0 ? Definitions(view).At(first).placeLine : 0);
   } else if (entry.kind == kInstrumentDefinitions) {
     const std::size_t uses = view.analysis.UsesOf(hit->index).size();
     text = "Instrument " + Quoted(entry.name) +
@@ -240,7 +247,7 @@ Json Hover(const CDocumentView& view, const CPosition& at) {
                             (uses == 1 ? " reference" : " references"));
   }
   return {{"contents", {{"kind", "plaintext"}, {"value", text}}},
-          {"range", RangeOf(PlaceIn(view.analysis.Result(), entry), view.encoding)}};
+          {"range", RangeOf(PlaceOf(view, entry), view.encoding)}};
 }
 
 Json Symbols(const CDocumentView& view) {
@@ -249,7 +256,7 @@ Json Symbols(const CDocumentView& view) {
   const CLabelList& definitions = Definitions(view);
   std::vector<const CLabelEntry*> lists;
   for (int d = 0; d < definitions.GetCount(); ++d) {
-    if (PlaceIn(view.analysis.Result(), definitions.At(d)).line > 0) lists.push_back(&definitions.At(d));
+    if (definitions.At(d).placeLine > 0) lists.push_back(&definitions.At(d));
   }
   std::stable_sort(lists.begin(), lists.end(), [&](const CLabelEntry* a, const CLabelEntry* b) {
     return a->placeLine < b->placeLine;
@@ -262,20 +269,24 @@ Json Symbols(const CDocumentView& view) {
   std::size_t next = 0;  // the next list to place
   // Lists stand in the section before them; those before any header stand
   // at the top.
+  // The 0-based line a list's name stands in.
+  auto lineOf = [](const CLabelEntry* list) {
+    return static_cast<std::size_t>(list->placeLine - 1);
+  };
   auto addLists = [&](Json& into, std::size_t untilLine) {
-    while (next < lists.size() && static_cast<std::size_t>(PlaceIn(view.analysis.Result(), *lists[next]).line - 1) < untilLine) {
+    while (next < lists.size() && lineOf(lists[next]) < untilLine) {
       const CLabelEntry& list = *lists[next];
-      const std::size_t line = static_cast<std::size_t>(PlaceIn(view.analysis.Result(), list).line - 1);
+      const std::size_t line = lineOf(&list);
       // A list runs to the line before the next one; two lists can share
       // a line when a long line's second piece is a label line too.
       std::size_t last = untilLine - 1;
       if (next + 1 < lists.size()) {
-        const auto nextLine = static_cast<std::size_t>(PlaceIn(view.analysis.Result(), *lists[next + 1]).line - 1);
+        const std::size_t nextLine = lineOf(lists[next + 1]);
         last = std::min(last, nextLine > line ? nextLine - 1 : line);
       }
-      Json selection = RangeOf(PlaceIn(view.analysis.Result(), list), view.encoding);
+      Json selection = RangeOf(PlaceOf(view, list), view.encoding);
       into.push_back({{"name", list.name.empty() ? std::string("[]") : std::string(list.name)},
-                      {"detail", "line " + std::to_string(PlaceIn(view.analysis.Result(), list).line)},
+                      {"detail", "line " + std::to_string(list.placeLine)},
                       {"kind", kSymbolArray},
                       {"range", {{"start", PositionJson(line, 0)}, {"end", lineEnd(std::max(last, line))}}},
                       {"selectionRange", selection}});
@@ -326,7 +337,7 @@ Json Completion(const CDocumentView& view, const CPosition& at) {
     const CLabelEntry& list = definitions.At(d);
     if (list.kind != kind || list.shadowed || list.unclosed || list.name.empty()) continue;
     add(list.name, kCompletionReference,
-        std::string(SectionHeaderText(kind)) + ", line " + std::to_string(PlaceIn(view.analysis.Result(), list).line));
+        std::string(SectionHeaderText(kind)) + ", line " + std::to_string(list.placeLine));
   }
   if (key->numberedListsOk) {
     add("1..128", kCompletionValue, "numbered 1 to 128");
@@ -338,7 +349,8 @@ Json Completion(const CDocumentView& view, const CPosition& at) {
 Json PrepareRename(const CDocumentView& view, const CPosition& at) {
   const auto [hit, target] = RenameTarget(view, at);
   const CLabelEntry& entry = EntryOf(view, hit);
-  return {{"range", RangeOf(PlaceIn(view.analysis.Result(), entry), view.encoding)}, {"placeholder", std::string(entry.name)}};
+  return {{"range", RangeOf(PlaceOf(view, entry), view.encoding)},
+          {"placeholder", std::string(entry.name)}};
 }
 
 Json Rename(const CDocumentView& view, const CPosition& at, const std::string& newName) {
@@ -355,19 +367,19 @@ Json Rename(const CDocumentView& view, const CPosition& at, const std::string& n
   const int taken = view.analysis.FindDefinition(newName, list.kind);
   if (taken >= 0) {
     Refuse("a list " + Quoted(newName) + " already stands under " + section + " in line " +
-           std::to_string(PlaceIn(view.analysis.Result(), Definitions(view).At(taken)).line));
+           std::to_string(Definitions(view).At(taken).placeLine));
   }
   for (const CLabelEntry* entry : Occurrences(view, hit, true)) {
+    const CPlace place = PlaceOf(view, *entry);
     // A line longer than one piece would be read as two, and the name
     // would no longer be what the file has in that line.
-    const std::size_t length =
-        PlaceIn(view.analysis.Result(), *entry).lineText.size() - (PlaceIn(view.analysis.Result(), *entry).end - PlaceIn(view.analysis.Result(), *entry).begin) + newName.size();
-    if (length > kLongestWholeLine && length != PlaceIn(view.analysis.Result(), *entry).lineText.size()) {
-      Refuse("line " + std::to_string(PlaceIn(view.analysis.Result(), *entry).line) + " would be " +
-             std::to_string(length) + " bytes long, and a line over " +
-             std::to_string(kLongestWholeLine) + " bytes is read as two");
+    const std::size_t length = place.lineText.size() - (place.end - place.begin) + newName.size();
+    if (length > kLongestWholeLine && length != place.lineText.size()) {
+      Refuse("line " + std::to_string(place.line) + " would be " + std::to_string(length) +
+             " bytes long, and a line over " + std::to_string(kLongestWholeLine) +
+             " bytes is read as two");
     }
-    edits.push_back({{"range", RangeOf(PlaceIn(view.analysis.Result(), *entry), view.encoding)}, {"newText", newName}});
+    edits.push_back({{"range", RangeOf(place, view.encoding)}, {"newText", newName}});
   }
   std::sort(edits.begin(), edits.end(),
             [](const Json& a, const Json& b) { return Before(a["range"]["start"], b["range"]["start"]); });

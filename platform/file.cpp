@@ -306,9 +306,9 @@ std::uint64_t CStdioFile::SkipPieces(const std::array<bool, 256>& skippable) {
     // characters is one piece whatever follows, so no piece here needs the
     // buffer topped up first.
     while (pos < m_readEnd && skippable[static_cast<unsigned char>(buffer[pos])]) {
-      const std::size_t lf =
-          FirstBit(m_lfBits.data(), pos, std::min(m_readEnd, pos + kMaxPiece));
-      if (lf == std::min(m_readEnd, pos + kMaxPiece)) break;
+      const std::size_t limit = std::min(m_readEnd, pos + kMaxPiece);
+      const std::size_t lf = FirstBit(m_lfBits.data(), pos, limit);
+      if (lf == limit) break;
       // A CR other than the one of a CR LF is a line end for editors, which
       // the caller wants to see.
       if (lf > pos && FirstBit(m_crBits.data(), pos, lf - 1) < lf - 1) break;

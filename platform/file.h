@@ -163,7 +163,7 @@ class CStdioFile : public CFile {
   // whole: the file's length or the memory's size.
   std::uint64_t GetSourceLength() const;
   // True while a file, a part or bytes in memory are open.
-  bool IsOpen() const { return m_bMemory || m_pPartOf || CFile::IsOpen(); }
+  bool IsOpen() const { return m_bMemory || m_bPart || CFile::IsOpen(); }
   // True while the bytes come from memory: there is no file on disk.
   bool IsMemory() const { return m_bMemory; }
   // Closes without reporting errors, a file or bytes in memory.
