@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "checker/fix.h"
+
 enum class FindingKind {
   duplicate,  // a definition whose name and kind an earlier one has
   unused,     // a definition that no reference matched
@@ -99,6 +101,7 @@ struct CFinding {
   int firstLine = -1;         // its protocol line
   CPlace firstPlace;
   std::optional<CNote> note;  // made when the check was asked for notes
+  std::optional<CFix> fix;    // what makes it go away, when its rule has a fix
 
   const FindingRule& Rule() const { return RuleOf(kind); }
   Severity GetSeverity() const { return Rule().severity; }
