@@ -79,6 +79,7 @@ void CLineSource::SkipRestOfLine(CSourceLine& line) {
     if (m_pos == m_end) {
       m_pos = m_end = 0;
       if (!Fill()) break;
+      continue;
     }
     const char* begin = m_buffer.data() + m_pos;
     const char* lf = static_cast<const char*>(std::memchr(begin, '\n', m_end - m_pos));
@@ -116,7 +117,11 @@ bool CLineSource::Next(CSourceLine& line) {
     const char* begin = m_buffer.data() + m_pos;
     const std::size_t available = m_end - m_pos;
     const char* lf = static_cast<const char*>(std::memchr(begin, '\n', available));
-    if (!lf && available < CSourceLine::kKept && Fill()) continue;
+    if (!lf && available < CSourceLine::kKept && !m_atEnd) {
+      // Filling moves the unread bytes to the front: look again.
+      Fill();
+      continue;
+    }
     if (!lf && available == 0) return false;
     if (m_physicalLine == std::numeric_limits<int>::max())
       throw CFileException(m_file.GetFilePath(), EOVERFLOW);
