@@ -85,7 +85,10 @@ void CLineSource::SkipRestOfLine(CSourceLine& line) {
     const char* lf = static_cast<const char*>(std::memchr(begin, '\n', m_end - m_pos));
     const std::size_t n = lf ? static_cast<std::size_t>(lf - begin) : m_end - m_pos;
     const std::string_view chunk(begin, n);
-    if (crPending && (n > 0 || !lf)) ++loneCrs;
+    // A CR that ended the previous chunk is lone unless an LF follows it
+    // right away.
+    const bool crBeforeLf = crPending && n == 0 && lf;
+    if (crPending && !crBeforeLf) ++loneCrs;
     crPending = false;
     if (!chunk.empty()) {
       loneCrs += LoneCrs(chunk);
@@ -98,8 +101,9 @@ void CLineSource::SkipRestOfLine(CSourceLine& line) {
     m_pos += n;
     if (lf) {
       ++m_pos;
-      line.ending = crPending ? "\r\n" : "\n";
-      if (crPending) --length;
+      const bool crLf = crPending || crBeforeLf;
+      line.ending = crLf ? "\r\n" : "\n";
+      if (crLf) --length;
       crPending = false;
       break;
     }
