@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -584,8 +585,41 @@ std::string_view Keep(CCheckResult& result, std::string_view text) {
   return result.kept.emplace_back(text);
 }
 
+namespace {
+
+constexpr std::string_view kSuppressionMarker = "veltrane:";
+
+// Whether the file holds a suppression marker anywhere, and its first line
+// end. A check of the cross-references alone reads every line only when it
+// must, for the suppressions: most files have none.
+bool MentionsSuppression(const CStdioFile& file, std::string_view& lineEnd) {
+  constexpr std::size_t kBlock = 1 << 20;
+  const std::size_t overlap = kSuppressionMarker.size() - 1;
+  std::vector<char> buffer(kBlock + overlap);
+  std::size_t kept = 0;
+  bool lineEndSeen = false;
+  for (std::uint64_t offset = 0;;) {
+    const std::size_t n = file.ReadBytesAt(offset, buffer.data() + kept, kBlock);
+    if (n == 0) return false;
+    const std::string_view block(buffer.data(), kept + n);
+    if (!lineEndSeen) {
+      if (const std::size_t lf = block.find('\n'); lf != std::string_view::npos) {
+        lineEndSeen = true;
+        lineEnd = lf > 0 && block[lf - 1] == '\r' ? "\r\n" : "\n";
+      }
+    }
+    if (block.find(kSuppressionMarker) != std::string_view::npos) return true;
+    offset += n;
+    kept = std::min(overlap, block.size());
+    std::memmove(buffer.data(), block.data() + block.size() - kept, kept);
+  }
+}
+
+}  // namespace
+
 void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes,
                CCheckResult& result, std::vector<CSuppression>& suppressions) {
+  if (!rules.NeedsLinePass() && !MentionsSuppression(file, result.lineEnd)) return;
   CLineLinter linter(rules, notes, result, suppressions);
   CLineSource source(file);
   CSourceLine line;
