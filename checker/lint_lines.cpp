@@ -209,6 +209,21 @@ class CLineLinter {
   void Line(const CSourceLine& line);
   void Finish(const CSourceLine& last);
 
+  // Whether any rule reads the entries of name lists, or the lines of
+  // instruments: without, their lines cost nothing.
+  static bool ReadsEntries(const CRuleSelection& rules) {
+    return rules.Has(FindingKind::numberOutOfRange) || rules.Has(FindingKind::duplicateNumber) ||
+           rules.Has(FindingKind::malformedEntry) || rules.Has(FindingKind::commentInEntryText);
+  }
+  static bool ReadsInstruments(const CRuleSelection& rules) {
+    for (const FindingKind kind :
+         {FindingKind::malformedKey, FindingKind::misspelledKey, FindingKind::unknownKey,
+          FindingKind::duplicateKey, FindingKind::commentAfterValue,
+          FindingKind::bankSelectAfterPatch, FindingKind::gapInInstrument, FindingKind::drumZero})
+      if (rules.Has(kind)) return true;
+    return false;
+  }
+
  private:
   enum class Context { none, list, instrument };
 
@@ -229,6 +244,8 @@ class CLineLinter {
   CCheckResult& m_result;
   const CCodePage& m_codePage;
   std::vector<CSuppression>& m_suppressions;
+  const bool m_readsEntries = ReadsEntries(m_rules);
+  const bool m_readsInstruments = ReadsInstruments(m_rules);
   std::size_t m_firstPending = 0;  // suppressions from here on wait for their line
   bool m_lineEndSeen = false;
 
@@ -332,8 +349,15 @@ void CLineLinter::Comment(const CSourceLine& line) {
 
 void CLineLinter::Entry(const CSourceLine& line) {
   const std::string_view text = line.text;
+  // The digits and their value in one pass; past kMostDigits significant
+  // digits the number is out of every range and its value is not needed.
   std::size_t digits = 0;
-  while (digits < text.size() && IsDigit(text[digits])) ++digits;
+  std::uint64_t value = 0;
+  std::size_t significant = 0;
+  for (; digits < text.size() && IsDigit(text[digits]); ++digits) {
+    if (significant > 0 || text[digits] != '0') ++significant;
+    if (significant <= kMostDigits) value = value * 10 + static_cast<unsigned>(text[digits] - '0');
+  }
   if (digits == 0 || digits == text.size() || text[digits] != '=') {
     if (text.starts_with("BasedOn")) return;  // inherits from another list
     if (m_rules.Has(FindingKind::malformedEntry))
@@ -342,7 +366,8 @@ void CLineLinter::Entry(const CSourceLine& line) {
   }
   const std::string_view numberText = text.substr(0, digits);
   const std::string_view name = text.substr(digits + 1);
-  const std::optional<std::uint64_t> number = NumberOf(numberText);
+  const std::optional<std::uint64_t> number =
+      significant <= kMostDigits ? std::make_optional(value) : std::nullopt;
   const std::uint64_t largest =
       m_section == kRpnNames || m_section == kNrpnNames ? kLargestBank : kLargestProgram;
   if (number == 0u) m_has0 = true;
@@ -364,17 +389,27 @@ void CLineLinter::Entry(const CSourceLine& line) {
     first = &m_firstOfNumber[*number];
     if (*first < 0) m_touched.push_back(static_cast<std::uint32_t>(*number));
   } else {
-    const std::string key = number ? std::to_string(*number) : std::string(numberText.substr(
-                                                                   numberText.find_first_not_of('0')));
+    const std::string key = number ? std::to_string(*number)
+                                   : std::string(numberText.substr(numberText.find_first_not_of('0')));
     first = &m_largeNumbers.try_emplace(key, -1).first->second;
   }
   if (*first < 0) {
     *first = static_cast<int>(m_entries.size());
-    const CPlace place = line.PlaceOf(0, digits);
-    m_entries.push_back({place.line, place.lineOffset, static_cast<std::uint32_t>(digits),
-                         m_entryText.size(), place.lineText.size(),
-                         m_entryText.size() + place.lineText.size(), name.size()});
-    m_entryText.append(place.lineText);
+    // The line is kept whole: the number's place and the name both stand
+    // in it, unless a lone CR splits it, which is rare.
+    std::string_view kept = text;
+    int placeLine = line.physicalLine;
+    std::uint64_t lineOffset = line.offset;
+    if (line.hasLoneCr) {
+      const CPlace place = line.PlaceOf(0, digits);
+      kept = place.lineText;
+      placeLine = place.line;
+      lineOffset = place.lineOffset;
+    }
+    const std::size_t at = m_entryText.size();
+    m_entries.push_back({placeLine, lineOffset, static_cast<std::uint32_t>(digits), at,
+                         kept.size(), at + kept.size(), name.size()});
+    m_entryText.append(kept);
     m_entryText.append(name);
     return;
   }
@@ -532,10 +567,14 @@ void CLineLinter::Line(const CSourceLine& line) {
   }
   CheckLength(line);
   const std::string_view text = line.text;
-  const bool blank = IsBlankLine(text);
-  const bool comment = !blank && IsCommentLine(text);
+  // Most lines are entries or keys: their first byte says they are neither
+  // blank nor comments.
+  const char first = text.empty() ? ' ' : text.front();
+  const bool mayBeBlank = first == ' ' || first == '\t' || first == ';';
+  const bool blank = mayBeBlank && IsBlankLine(text);
+  const bool comment = mayBeBlank && !blank && IsCommentLine(text);
   if (comment) Comment(line);
-  if (!blank && !comment) {
+  if (!blank && !comment && m_firstPending < m_suppressions.size()) {
     // The line that the suppressions above it silence.
     for (; m_firstPending < m_suppressions.size(); ++m_firstPending)
       if (!m_suppressions[m_firstPending].wholeFile)
@@ -557,10 +596,10 @@ void CLineLinter::Line(const CSourceLine& line) {
   }
   switch (m_context) {
     case Context::list:
-      if (!blank && !comment) Entry(line);
+      if (!blank && !comment && m_readsEntries) Entry(line);
       break;
     case Context::instrument:
-      InstrumentLine(line, blank, comment);
+      if (m_readsInstruments) InstrumentLine(line, blank, comment);
       break;
     case Context::none:
       break;
@@ -569,7 +608,7 @@ void CLineLinter::Line(const CSourceLine& line) {
 
 void CLineLinter::Finish(const CSourceLine& last) {
   Close();
-  const bool unended = last.ending.empty() && last.length > 0 &&
+  const bool unended = last.length > 0 &&
                        !(last.length == last.text.size() && last.text.back() == '\r');
   if (unended && m_rules.Has(FindingKind::noFinalLineEnd)) {
     CFinding& finding = Add(FindingKind::noFinalLineEnd, last, last.text.size(),
@@ -623,17 +662,17 @@ void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes,
   CLineLinter linter(rules, notes, result, suppressions);
   CLineSource source(file);
   CSourceLine line;
+  // Only the last line can lack a line end; it is kept for the rule that
+  // looks at it.
   CSourceLine last;
   std::string lastText;
-  bool any = false;
   while (source.Next(line)) {
     linter.Line(line);
-    any = true;
-    last = line;
-    if (last.ending.empty()) {
+    if (line.ending.empty()) {
+      last = line;
       lastText.assign(line.text);
       last.text = lastText;
     }
   }
-  if (any) linter.Finish(last);
+  linter.Finish(last);
 }
