@@ -199,9 +199,9 @@ struct Gap {
 
 class CLineLinter {
  public:
-  CLineLinter(const CRuleSelection& rules, bool notes, CCheckResult& result,
-              std::vector<CSuppression>& suppressions)
-      : m_rules(rules), m_notes(notes), m_result(result), m_codePage(result.codePage),
+  CLineLinter(const CStdioFile& file, const CRuleSelection& rules, bool notes,
+              CCheckResult& result, std::vector<CSuppression>& suppressions)
+      : m_file(file), m_rules(rules), m_notes(notes), m_result(result), m_codePage(result.codePage),
         m_suppressions(suppressions) {
     m_firstOfNumber.fill(-1);
   }
@@ -239,6 +239,7 @@ class CLineLinter {
   void ValueComment(const CSourceLine& line, const KeyLine& key);
   void CheckLength(const CSourceLine& line);
 
+  const CStdioFile& m_file;
   const CRuleSelection& m_rules;
   const bool m_notes;
   CCheckResult& m_result;
@@ -255,17 +256,20 @@ class CLineLinter {
   Remembered m_label;
 
   // The list at hand: its numbers, for duplicates and for counting from 1.
-  // An entry whose number came first; its texts stand in m_entryText, so
-  // that a list of many entries costs no allocation for each.
+  // An entry whose number came first. Its texts are read again from the
+  // file only when its number comes again, which is rare: a list of many
+  // entries costs no copy of each.
   struct EntryNumber {
-    int line;
-    std::uint64_t lineOffset;
+    int line;                  // the physical line of its number
+    std::uint64_t lineOffset;  // where that line starts
+    std::uint64_t offset;      // where the entry's line starts
     std::uint32_t digits;
-    std::size_t lineTextAt, lineTextSize;  // the physical line of the number
-    std::size_t nameAt, nameSize;
+    std::uint32_t lineTextSize;
+    std::uint32_t nameSize;
   };
   std::vector<EntryNumber> m_entries;
-  std::string m_entryText;
+  // Reads `size` bytes at `offset` of the file again.
+  std::string ReadAgain(std::uint64_t offset, std::size_t size) const;
   std::array<int, kLargestBank + 1> m_firstOfNumber{};  // index in m_entries, or -1
   std::vector<std::uint32_t> m_touched;
   std::unordered_map<std::string, int> m_largeNumbers;
@@ -279,6 +283,18 @@ class CLineLinter {
   int m_firstPatchLine = 0;
   std::optional<Gap> m_gap;
 };
+
+std::string CLineLinter::ReadAgain(std::uint64_t offset, std::size_t size) const {
+  std::string bytes(size, '\0');
+  std::size_t got = 0;
+  while (got < size) {
+    const std::size_t n = m_file.ReadBytesAt(offset + got, bytes.data() + got, size - got);
+    if (n == 0) break;
+    got += n;
+  }
+  bytes.resize(got);
+  return bytes;
+}
 
 CFinding& CLineLinter::Add(FindingKind kind, const CSourceLine& line, std::size_t begin,
                            std::size_t end, std::string message) {
@@ -318,7 +334,6 @@ void CLineLinter::Close() {
     for (const std::uint32_t number : m_touched) m_firstOfNumber[number] = -1;
     m_touched.clear();
     m_entries.clear();
-    m_entryText.clear();
     m_largeNumbers.clear();
     m_has0 = m_has1 = false;
     m_at128.clear();
@@ -395,26 +410,23 @@ void CLineLinter::Entry(const CSourceLine& line) {
   }
   if (*first < 0) {
     *first = static_cast<int>(m_entries.size());
-    // The line is kept whole: the number's place and the name both stand
-    // in it, unless a lone CR splits it, which is rare.
-    std::string_view kept = text;
     int placeLine = line.physicalLine;
     std::uint64_t lineOffset = line.offset;
+    std::size_t lineTextSize = text.size();
     if (line.hasLoneCr) {
       const CPlace place = line.PlaceOf(0, digits);
-      kept = place.lineText;
       placeLine = place.line;
       lineOffset = place.lineOffset;
+      lineTextSize = place.lineText.size();
     }
-    const std::size_t at = m_entryText.size();
-    m_entries.push_back({placeLine, lineOffset, static_cast<std::uint32_t>(digits), at,
-                         kept.size(), at + kept.size(), name.size()});
-    m_entryText.append(kept);
-    m_entryText.append(name);
+    m_entries.push_back({placeLine, lineOffset, line.offset, static_cast<std::uint32_t>(digits),
+                         static_cast<std::uint32_t>(lineTextSize),
+                         static_cast<std::uint32_t>(name.size())});
     return;
   }
   const EntryNumber& earlier = m_entries[static_cast<std::size_t>(*first)];
-  const std::string_view earlierName(m_entryText.data() + earlier.nameAt, earlier.nameSize);
+  const std::string earlierName =
+      ReadAgain(earlier.offset + earlier.digits + 1, earlier.nameSize);
   const bool same = earlierName == name;
   CFinding& finding = Add(FindingKind::duplicateNumber, line, 0, digits,
                           DuplicateNumberMessage(numberText, earlier.line, same,
@@ -424,8 +436,7 @@ void CLineLinter::Entry(const CSourceLine& line) {
     place.line = earlier.line;
     place.lineOffset = earlier.lineOffset;
     place.end = earlier.digits;
-    place.lineText = Keep(m_result, std::string_view(m_entryText.data() + earlier.lineTextAt,
-                                                     earlier.lineTextSize));
+    place.lineText = Keep(m_result, ReadAgain(earlier.lineOffset, earlier.lineTextSize));
     finding.note = MakeNote(NoteKind::firstEntry, place, FirstEntryMessage(numberText));
   }
   if (same && line.length == line.text.size()) {
@@ -659,7 +670,7 @@ bool MentionsSuppression(const CStdioFile& file, std::string_view& lineEnd) {
 void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes,
                CCheckResult& result, std::vector<CSuppression>& suppressions) {
   if (!rules.NeedsLinePass() && !MentionsSuppression(file, result.lineEnd)) return;
-  CLineLinter linter(rules, notes, result, suppressions);
+  CLineLinter linter(file, rules, notes, result, suppressions);
   CLineSource source(file);
   CSourceLine line;
   // Only the last line can lack a line end; it is kept for the rule that
