@@ -298,25 +298,13 @@ std::string CLineLinter::ReadAgain(std::uint64_t offset, std::size_t size) const
 
 CFinding& CLineLinter::Add(FindingKind kind, const CSourceLine& line, std::size_t begin,
                            std::size_t end, std::string message) {
-  CFinding& finding = m_result.ruleFindings.emplace_back();
-  finding.kind = kind;
-  finding.place = line.PlaceOf(begin, end);
-  finding.place.lineText = Keep(m_result, finding.place.lineText);
-  finding.line = finding.place.line;
-  finding.text = finding.place.lineText;
-  finding.section = m_section;
-  finding.message = std::move(message);
-  return finding;
+  CPlace place = line.PlaceOf(begin, end);
+  place.lineText = Keep(m_result, place.lineText);
+  return AddRuleFinding(m_result, kind, place, m_section, std::move(message));
 }
 
 CNote CLineLinter::MakeNote(NoteKind kind, const CPlace& place, std::string message) const {
-  CNote note;
-  note.kind = kind;
-  note.place = place;
-  note.line = place.line;
-  note.section = m_section;
-  note.message = std::move(message);
-  return note;
+  return ::MakeNote(kind, place, m_section, std::move(message));
 }
 
 void CLineLinter::Close() {
@@ -533,13 +521,9 @@ void CLineLinter::InstrumentLine(const CSourceLine& line, bool blank, bool comme
   }
   if (m_gap) {
     if (m_rules.Has(FindingKind::gapInInstrument)) {
-      CFinding& finding = m_result.ruleFindings.emplace_back();
-      finding.kind = FindingKind::gapInInstrument;
-      finding.place = m_gap->place.PlaceIn(m_result);
-      finding.line = finding.place.line;
-      finding.text = finding.place.lineText;
-      finding.section = m_section;
-      finding.message = GapInInstrumentMessage(m_codePage.ToUtf8(m_listName), !m_gap->blankOnly);
+      CFinding& finding = AddRuleFinding(
+          m_result, FindingKind::gapInInstrument, m_gap->place.PlaceIn(m_result), m_section,
+          GapInInstrumentMessage(m_codePage.ToUtf8(m_listName), !m_gap->blankOnly));
       if (m_gap->blankOnly)
         finding.fix = CFix{true, RemoveBlankLinesTitle(), {{m_gap->begin, m_gap->end, ""}}};
     }
@@ -633,6 +617,28 @@ void CLineLinter::Finish(const CSourceLine& last) {
 
 std::string_view Keep(CCheckResult& result, std::string_view text) {
   return result.kept.emplace_back(text);
+}
+
+CFinding& AddRuleFinding(CCheckResult& result, FindingKind kind, const CPlace& place,
+                         int section, std::string message) {
+  CFinding& finding = result.ruleFindings.emplace_back();
+  finding.kind = kind;
+  finding.place = place;
+  finding.line = place.line;
+  finding.text = place.lineText;
+  finding.section = section;
+  finding.message = std::move(message);
+  return finding;
+}
+
+CNote MakeNote(NoteKind kind, const CPlace& place, int section, std::string message) {
+  CNote note;
+  note.kind = kind;
+  note.place = place;
+  note.line = place.line;
+  note.section = section;
+  note.message = std::move(message);
+  return note;
 }
 
 namespace {
