@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr std::size_t kBlock = 1 << 20;
+constexpr std::size_t kBlock = 1 << 18;
 
 // The first LF in [p, end), or null; `firstCr` and `lastCr` get the first
 // and the last CR before it, or null. Most lines are a few bytes long, so
