@@ -138,7 +138,8 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
   // One reading gives what a definitions pass and a references pass would;
   // the references play no part in sorting and pre-marking definitions.
   CLabelList& definitions = *result.definitions;
-  ScanLabels(file, definitions, *result.references, options.codePage, options.splitFrom);
+  ScanLabels(file, definitions, *result.references, options.codePage, options.splitFrom,
+             &result.sections);
   definitions.Sort(options.codePage);
   for (int j = 0; j < definitions.GetCount(); ++j) {
     if (definitions.GetKind(j) == kInstrumentDefinitions) definitions.MarkUsed(j);

@@ -40,6 +40,9 @@ struct CCheckResult {
   std::vector<int> resolution;
   // Notes about the file as a whole, shown before the findings.
   std::vector<CNote> fileNotes;
+  // The section headers as read, in file order: the sections the lists
+  // and references above stand in.
+  std::vector<CSectionHeader> sections;
   CCodePage codePage;
 
   // The number the protocol counts: every finding, warnings included.

@@ -6,38 +6,30 @@
 
 namespace {
 
-std::vector<CSectionLine> FindSections(const CDocument& document) {
-  std::vector<CSectionLine> sections;
-  for (std::size_t line = 0; line < document.LineCount(); ++line) {
-    if (const int kind = FindSectionHeader(document.LineText(line)); kind != kNoSection)
-      sections.push_back({line, kind});
-  }
-  return sections;
-}
-
-CCheckResult CheckText(const CDocument& document, bool instrumentFile) {
-  if (!instrumentFile) {
-    CCheckResult empty;
-    empty.definitions = std::make_unique<CLabelList>();
-    empty.references = std::make_unique<CLabelList>();
-    return empty;
-  }
+// A text without any section header is not an instrument definition file
+// (TeX sources end in .ins too): it has no findings.
+CCheckResult CheckText(const CDocument& document) {
   CCheckOptions options;
   options.notes = true;
-  return CheckBytes(document.Text(), options, "document");
+  CCheckResult result = CheckBytes(document.Text(), options, "document");
+  if (!result.sections.empty()) return result;
+  CCheckResult empty;
+  empty.definitions = std::make_unique<CLabelList>();
+  empty.references = std::make_unique<CLabelList>();
+  return empty;
 }
 
 }  // namespace
 
-CAnalysis::CAnalysis(const CDocument& document)
-    : m_sections(FindSections(document)) {
-  m_result = CheckText(document, IsInstrumentFile());
-}
+CAnalysis::CAnalysis(const CDocument& document) : m_result(CheckText(document)) {}
 
 int CAnalysis::SectionAt(std::size_t line) const {
-  auto after = std::upper_bound(m_sections.begin(), m_sections.end(), line,
-                                [](std::size_t l, const CSectionLine& s) { return l < s.line; });
-  return after == m_sections.begin() ? kNoSection : std::prev(after)->kind;
+  const auto& sections = m_result.sections;
+  auto after = std::upper_bound(sections.begin(), sections.end(), line,
+                                [](std::size_t l, const CSectionHeader& s) {
+                                  return l + 1 < static_cast<std::size_t>(s.line);
+                                });
+  return after == sections.begin() ? kNoSection : std::prev(after)->kind;
 }
 
 void CAnalysis::IndexNames() const {

@@ -4,20 +4,9 @@
 #include <string_view>
 
 #include "checker/scanner.h"
+#include "lsp/protocol_values.h"
 
 namespace {
-
-// The protocol's DiagnosticSeverity, CompletionItemKind, SymbolKind and
-// DiagnosticTag values used here.
-constexpr int kSeverityError = 1;
-constexpr int kSeverityWarning = 2;
-constexpr int kSeverityInformation = 3;
-constexpr int kTagUnnecessary = 1;
-constexpr int kCompletionValue = 12;
-constexpr int kCompletionReference = 18;
-constexpr int kSymbolNamespace = 3;
-constexpr int kSymbolArray = 18;
-constexpr int kHighlightText = 1;
 
 // The longest line that is still read as one piece: 254 bytes with its
 // line end. Anything longer is read as two lines.
@@ -97,22 +86,16 @@ std::vector<const CLabelEntry*> Occurrences(const CDocumentView& view, const CNa
   return out;
 }
 
-bool Before(const Json& a, const Json& b) {
-  return a["line"].get<std::uint64_t>() != b["line"].get<std::uint64_t>()
-             ? a["line"].get<std::uint64_t>() < b["line"].get<std::uint64_t>()
-             : a["character"].get<std::uint64_t>() < b["character"].get<std::uint64_t>();
-}
-
 Json DiagnosticOf(const CDocumentView& view, const CFinding& finding) {
   const FindingRule& rule = finding.Rule();
   Json diagnostic = {
       {"range", RangeOf(finding.place, view.encoding)},
-      {"severity", rule.severity == Severity::warning ? kSeverityWarning : kSeverityError},
+      {"severity", rule.severity == Severity::warning ? DiagnosticSeverity::warning : DiagnosticSeverity::error},
       {"code", std::string(rule.id)},
       {"source", "veltrane"},
       {"message", finding.message},
   };
-  if (finding.kind == FindingKind::unused) diagnostic["tags"] = Json::array({kTagUnnecessary});
+  if (finding.kind == FindingKind::unused) diagnostic["tags"] = Json::array({DiagnosticTag::unnecessary});
   Json related = Json::array();
   if (finding.kind == FindingKind::duplicate && finding.firstPlace.line > 0) {
     related.push_back({{"location", LocationOf(view, finding.firstPlace)},
@@ -156,30 +139,48 @@ std::pair<CNameHit, int> RenameTarget(const CDocumentView& view, const CPosition
 
 }  // namespace
 
-Json RangeOf(const CPlace& place, PositionEncoding encoding) {
-  if (place.line <= 0) return {{"start", PositionJson(0, 0)}, {"end", PositionJson(0, 0)}};
-  const std::size_t line = static_cast<std::size_t>(place.line - 1);
+CRange RangeIn(const CPlace& place, PositionEncoding encoding) {
+  if (place.line <= 0) return {};
+  const auto line = static_cast<std::uint32_t>(place.line - 1);
   const std::string_view text = place.lineText;
   const std::size_t begin = std::min<std::size_t>(place.begin, text.size());
   const std::size_t end = std::clamp<std::size_t>(place.end, begin, text.size());
   const std::uint32_t start = UnitsOf(text.substr(0, begin), encoding);
   const std::uint32_t stop = start + UnitsOf(text.substr(begin, end - begin), encoding);
-  return {{"start", PositionJson(line, start)}, {"end", PositionJson(line, stop)}};
+  return {{line, start}, {line, stop}};
 }
 
-Json Diagnostics(const CDocumentView& view) {
-  Json out = Json::array();
+Json RangeJson(const CRange& range) {
+  return {{"start", PositionJson(range.start.line, range.start.character)},
+          {"end", PositionJson(range.end.line, range.end.character)}};
+}
+
+Json RangeOf(const CPlace& place, PositionEncoding encoding) {
+  return RangeJson(RangeIn(place, encoding));
+}
+
+void AppendDiagnostics(const CDocumentView& view, std::string& out) {
   const CCheckResult& result = view.analysis.Result();
+  // Each diagnostic goes to text as soon as it is made: a document of
+  // hundreds of thousands of findings never holds their JSON values at
+  // once, only their text.
+  out.push_back('[');
+  bool first = true;
+  auto append = [&](const Json& diagnostic) {
+    if (!first) out.push_back(',');
+    first = false;
+    out += DumpJson(diagnostic);
+  };
   // The file's own notes come first, as in every other format: they say
   // how to read the findings after them.
   for (const CNote& note : result.fileNotes) {
-    out.push_back({{"range", RangeOf(note.place, view.encoding)},
-                   {"severity", kSeverityInformation},
-                   {"source", "veltrane"},
-                   {"message", note.message}});
+    append({{"range", RangeOf(note.place, view.encoding)},
+            {"severity", DiagnosticSeverity::information},
+            {"source", "veltrane"},
+            {"message", note.message}});
   }
-  for (const CFinding& finding : result.findings) out.push_back(DiagnosticOf(view, finding));
-  return out;
+  for (const CFinding& finding : result.findings) append(DiagnosticOf(view, finding));
+  out.push_back(']');
 }
 
 Json Definition(const CDocumentView& view, const CPosition& at) {
@@ -205,7 +206,7 @@ Json Highlights(const CDocumentView& view, const CPosition& at) {
   Json out = Json::array();
   for (const CLabelEntry* entry : Occurrences(view, *hit, true))
     out.push_back(
-        {{"range", RangeOf(PlaceOf(view, *entry), view.encoding)}, {"kind", kHighlightText}});
+        {{"range", RangeOf(PlaceOf(view, *entry), view.encoding)}, {"kind", DocumentHighlightKind::text}});
   return out;
 }
 
@@ -287,22 +288,24 @@ Json Symbols(const CDocumentView& view) {
       Json selection = RangeOf(PlaceOf(view, list), view.encoding);
       into.push_back({{"name", list.name.empty() ? std::string("[]") : std::string(list.name)},
                       {"detail", "line " + std::to_string(list.placeLine)},
-                      {"kind", kSymbolArray},
+                      {"kind", SymbolKind::array},
                       {"range", {{"start", PositionJson(line, 0)}, {"end", lineEnd(std::max(last, line))}}},
                       {"selectionRange", selection}});
       ++next;
     }
   };
-  addLists(top, sections.empty() ? lastLine + 1 : sections.front().line);
+  // The 0-based line a header stands in.
+  auto headerLine = [&](std::size_t s) { return static_cast<std::size_t>(sections[s].line - 1); };
+  addLists(top, sections.empty() ? lastLine + 1 : headerLine(0));
   for (std::size_t s = 0; s < sections.size(); ++s) {
-    const std::size_t first = sections[s].line;
-    const std::size_t until = s + 1 < sections.size() ? sections[s + 1].line : lastLine + 1;
+    const std::size_t first = headerLine(s);
+    const std::size_t until = s + 1 < sections.size() ? headerLine(s + 1) : lastLine + 1;
     Json children = Json::array();
     addLists(children, until);
     const std::string header(SectionHeaderText(sections[s].kind));
     top.push_back({{"name", header},
-                   {"kind", kSymbolNamespace},
-                   {"range", {{"start", PositionJson(first, 0)}, {"end", lineEnd(until - 1)}}},
+                   {"kind", SymbolKind::namespace_},
+                   {"range", {{"start", PositionJson(first, 0)}, {"end", lineEnd(std::max(until, first + 1) - 1)}}},
                    {"selectionRange",
                     {{"start", PositionJson(first, 0)},
                      {"end", PositionJson(first, UnitsOf(header, view.encoding))}}},
@@ -323,12 +326,12 @@ Json Completion(const CDocumentView& view, const CPosition& at) {
   const Json range = {
       {"start", PositionJson(at.line, UnitsOf(line.substr(0, eq + 1), view.encoding))},
       {"end", PositionJson(at.line, UnitsOf(line, view.encoding))}};
-  auto add = [&](std::string_view name, int itemKind, const std::string& detail) {
+  auto add = [&](std::string_view name, CompletionItemKind itemKind, const std::string& detail) {
     const std::string text(name);
     items.push_back({{"label", text},
                      {"kind", itemKind},
                      {"detail", detail},
-                     {"sortText", std::string(1, itemKind == kCompletionReference ? 'a' : 'b') + text},
+                     {"sortText", std::string(1, itemKind == CompletionItemKind::reference ? 'a' : 'b') + text},
                      {"filterText", text},
                      {"textEdit", {{"range", range}, {"newText", text}}}});
   };
@@ -336,12 +339,11 @@ Json Completion(const CDocumentView& view, const CPosition& at) {
   for (int d = 0; d < definitions.GetCount(); ++d) {
     const CLabelEntry& list = definitions.At(d);
     if (list.kind != kind || list.shadowed || list.unclosed || list.name.empty()) continue;
-    add(list.name, kCompletionReference,
+    add(list.name, CompletionItemKind::reference,
         std::string(SectionHeaderText(kind)) + ", line " + std::to_string(list.placeLine));
   }
   if (key->numberedListsOk) {
-    add("1..128", kCompletionValue, "numbered 1 to 128");
-    add("0..127", kCompletionValue, "numbered 0 to 127");
+    for (const NumberedList& list : kNumberedLists) add(list.name, CompletionItemKind::value, std::string(list.detail));
   }
   return items;
 }
@@ -362,6 +364,10 @@ Json Rename(const CDocumentView& view, const CPosition& at, const std::string& n
     Refuse("a list name cannot hold \"]\": it would end the label there");
   if (newName.find_first_of("\r\n") != std::string::npos)
     Refuse("a list name cannot hold a line end");
+  if (IsNumberedListName(newName) && NumberedListsName(list.kind)) {
+    Refuse(Quoted(newName) + " names the built-in numbered list in Patch and Key lines, so " +
+           "the references would no longer name this list");
+  }
   Json edits = Json::array();
   if (newName == list.name) return {{"changes", {{view.uri, edits}}}};
   const int taken = view.analysis.FindDefinition(newName, list.kind);
@@ -369,6 +375,7 @@ Json Rename(const CDocumentView& view, const CPosition& at, const std::string& n
     Refuse("a list " + Quoted(newName) + " already stands under " + section + " in line " +
            std::to_string(Definitions(view).At(taken).placeLine));
   }
+  std::vector<CRange> ranges;
   for (const CLabelEntry* entry : Occurrences(view, hit, true)) {
     const CPlace place = PlaceOf(view, *entry);
     // A line longer than one piece would be read as two, and the name
@@ -379,10 +386,11 @@ Json Rename(const CDocumentView& view, const CPosition& at, const std::string& n
              " bytes long, and a line over " + std::to_string(kLongestWholeLine) +
              " bytes is read as two");
     }
-    edits.push_back({{"range", RangeOf(place, view.encoding)}, {"newText", newName}});
+    ranges.push_back(RangeIn(place, view.encoding));
   }
-  std::sort(edits.begin(), edits.end(),
-            [](const Json& a, const Json& b) { return Before(a["range"]["start"], b["range"]["start"]); });
+  std::sort(ranges.begin(), ranges.end(),
+            [](const CRange& a, const CRange& b) { return a.start < b.start; });
+  for (const CRange& range : ranges) edits.push_back({{"range", RangeJson(range)}, {"newText", newName}});
   return {{"changes", {{view.uri, edits}}}};
 }
 
@@ -395,15 +403,14 @@ Json CodeActions(const CDocumentView& view, const CPosition& from, const CPositi
     });
     if (!wanted) return actions;
   }
-  const Json requestStart = PositionJson(from.line, from.character);
-  const Json requestEnd = PositionJson(to.line, to.character);
+  const CRange requested{from, to};
   for (const CFinding& finding : view.analysis.Result().findings) {
     const CNote* note = SuggestedList(finding);
     if (!note) continue;
-    const Json range = RangeOf(finding.place, view.encoding);
     // Overlap, with touching counting: a cursor just after the name asks
     // about it too.
-    if (Before(range["end"], requestStart) || Before(requestEnd, range["start"])) continue;
+    if (!RangeIn(finding.place, view.encoding).Touches(requested)) continue;
+    const Json range = RangeOf(finding.place, view.encoding);
     const std::string name(note->name);
     actions.push_back(
         {{"title", "Change to " + Quoted(name)},

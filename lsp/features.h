@@ -36,12 +36,13 @@ struct CDocumentView {
   PositionEncoding encoding;
 };
 
-// The range of a name's place, in the view's encoding.
+// The range of a name's place, in the view's encoding; as JSON.
+CRange RangeIn(const CPlace& place, PositionEncoding encoding);
 Json RangeOf(const CPlace& place, PositionEncoding encoding);
 
-// textDocument/publishDiagnostics's list: one per note about the file as
-// a whole, then one per finding.
-Json Diagnostics(const CDocumentView& view);
+// Appends textDocument/publishDiagnostics's list as JSON text: one
+// diagnostic per note about the file as a whole, then one per finding.
+void AppendDiagnostics(const CDocumentView& view, std::string& out);
 
 Json Definition(const CDocumentView& view, const CPosition& at);
 Json References(const CDocumentView& view, const CPosition& at, bool includeDeclaration);

@@ -55,7 +55,27 @@ bool CMessageReader::Fill() {
   return true;
 }
 
+std::size_t CMessageReader::Take(std::uint64_t most, std::string* into) {
+  const char* from = nullptr;
+  std::size_t count = 0;
+  if (m_replayPos < m_replay.size()) {
+    from = m_replay.data() + m_replayPos;
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(most, m_replay.size() - m_replayPos));
+    m_replayPos += count;
+  } else if (Fill()) {
+    from = m_buffer + m_pos;
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(most, m_end - m_pos));
+    m_pos += count;
+  }
+  if (into) into->append(from, count);
+  return count;
+}
+
 bool CMessageReader::GetByte(char& c) {
+  if (m_replayPos < m_replay.size()) {
+    c = m_replay[m_replayPos++];
+    return true;
+  }
   if (!Fill()) return false;
   c = m_buffer[m_pos++];
   return true;
@@ -64,41 +84,58 @@ bool CMessageReader::GetByte(char& c) {
 bool CMessageReader::ReadLine(std::string& line, bool& tooLong) {
   char c;
   while (GetByte(c)) {
+    m_block.push_back(c);
     if (c == '\n') {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       return true;
     }
-    if (line.size() < kMaxHeaderLine)
-      line.push_back(c);
-    else
+    // Read no further: the bytes after may already be the next message,
+    // which the search for it must still see.
+    if (line.size() == kMaxHeaderLine) {
       tooLong = true;
+      return true;
+    }
+    line.push_back(c);
   }
   return false;
 }
 
 bool CMessageReader::Skip(std::uint64_t count) {
   while (count > 0) {
-    if (!Fill()) return false;
-    const std::size_t take =
-        static_cast<std::size_t>(std::min<std::uint64_t>(count, m_end - m_pos));
-    m_pos += take;
-    count -= take;
+    const std::size_t took = Take(count, nullptr);
+    if (took == 0) return false;
+    count -= took;
   }
   return true;
 }
 
 bool CMessageReader::Resynchronise() {
-  const std::string_view wanted = "content-length:";
+  constexpr std::string_view kWanted = "content-length:";
   std::size_t matched = 0;
+  auto match = [&](char c) {
+    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == kWanted[matched]) return ++matched == kWanted.size();
+    // No proper prefix of the pattern is also its suffix, so a mismatch
+    // can only restart at this byte.
+    matched = lower == kWanted[0] ? 1 : 0;
+    return false;
+  };
+  std::string unread = m_replay.substr(m_replayPos);
+  // The broken block itself first, from its second byte: a header may
+  // start in the middle of a line that ran into it.
+  for (std::size_t i = 1; i < m_block.size(); ++i) {
+    if (match(m_block[i])) {
+      m_replay = m_block.substr(i + 1 - kWanted.size()) + unread;
+      m_replayPos = 0;
+      return true;
+    }
+  }
   char c;
   while (GetByte(c)) {
-    const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower == wanted[matched]) {
-      if (++matched == wanted.size()) return true;
-    } else {
-      // No proper prefix of the pattern is also its suffix, so a mismatch
-      // can only restart at this byte.
-      matched = lower == wanted[0] ? 1 : 0;
+    if (match(c)) {
+      m_replay = std::string(kLengthHeader) + ":" + m_replay.substr(m_replayPos);
+      m_replayPos = 0;
+      return true;
     }
   }
   return false;
@@ -110,22 +147,22 @@ std::optional<CFrame> CMessageReader::Next() {
     m_skipPending = 0;
     if (!Skip(count)) return std::nullopt;
   }
-  std::string line;
   if (m_lost) {
     m_lost = false;
     if (!Resynchronise()) return std::nullopt;
-    line = "Content-Length:";
   }
+  m_block.clear();
   std::optional<std::uint64_t> length;
   std::string problem;
   int lines = 0;
   for (;;) {
+    std::string line;
     bool tooLong = false;
     if (!ReadLine(line, tooLong)) return std::nullopt;
-    if (line.empty()) {
+    if (line.empty() && !tooLong) {
       // Blank lines before a header block are tolerated; after one they
       // end it.
-      if (lines == 0 && problem.empty()) continue;
+      if (lines == 0) continue;
       break;
     }
     ++lines;
@@ -137,13 +174,19 @@ std::optional<CFrame> CMessageReader::Next() {
     } else if (name.empty() || !std::all_of(name.begin(), name.end(), IsTokenChar)) {
       problem = "a line that is not a header: \"" + line.substr(0, 80) + "\"";
     } else if (Lower(name) == kLengthHeader) {
-      length = ParseLength(std::string_view(line).substr(colon + 1));
-      if (!length) problem = "a Content-Length that is not a byte count: \"" + line.substr(0, 80) + "\"";
+      if (length) {
+        problem = "a header block with two Content-Length headers";
+      } else {
+        length = ParseLength(std::string_view(line).substr(colon + 1));
+        if (!length) problem = "a Content-Length that is not a byte count: \"" + line.substr(0, 80) + "\"";
+      }
     }
-    line.clear();
-    if (!problem.empty() || lines > kMaxHeaderLines) break;
+    if (!problem.empty()) break;
+    if (lines > kMaxHeaderLines) {
+      problem = "a header block of too many lines";
+      break;
+    }
   }
-  if (problem.empty() && lines > kMaxHeaderLines) problem = "a header block of too many lines";
   if (problem.empty() && !length) problem = "a header block without Content-Length";
   if (!problem.empty()) {
     m_lost = true;
@@ -159,18 +202,19 @@ std::optional<CFrame> CMessageReader::Next() {
   frame.body.reserve(static_cast<std::size_t>(*length));
   std::uint64_t missing = *length;
   while (missing > 0) {
-    if (!Fill()) return std::nullopt;
-    const std::size_t take =
-        static_cast<std::size_t>(std::min<std::uint64_t>(missing, m_end - m_pos));
-    frame.body.append(m_buffer + m_pos, take);
-    m_pos += take;
-    missing -= take;
+    const std::size_t took = Take(missing, &frame.body);
+    if (took == 0) return std::nullopt;
+    missing -= took;
   }
   return frame;
 }
 
+std::string FrameHeader(std::size_t size) {
+  return "Content-Length: " + std::to_string(size) + "\r\n\r\n";
+}
+
 std::string FrameMessage(std::string_view body) {
-  std::string out = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+  std::string out = FrameHeader(body.size());
   out.append(body);
   return out;
 }
