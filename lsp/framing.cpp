@@ -154,6 +154,7 @@ std::optional<CFrame> CMessageReader::Next() {
   m_block.clear();
   std::optional<std::uint64_t> length;
   std::string problem;
+  bool twoLengths = false;
   int lines = 0;
   for (;;) {
     std::string line;
@@ -175,7 +176,7 @@ std::optional<CFrame> CMessageReader::Next() {
       problem = "a line that is not a header: \"" + line.substr(0, 80) + "\"";
     } else if (Lower(name) == kLengthHeader) {
       if (length) {
-        problem = "a header block with two Content-Length headers";
+        twoLengths = true;
       } else {
         length = ParseLength(std::string_view(line).substr(colon + 1));
         if (!length) problem = "a Content-Length that is not a byte count: \"" + line.substr(0, 80) + "\"";
@@ -188,6 +189,12 @@ std::optional<CFrame> CMessageReader::Next() {
     }
   }
   if (problem.empty() && !length) problem = "a header block without Content-Length";
+  if (problem.empty() && twoLengths) {
+    // Which one is right cannot be told, so the body is not read; the
+    // search for the next message starts after the block, not inside it.
+    problem = "a header block with two Content-Length headers";
+    m_block.clear();
+  }
   if (!problem.empty()) {
     m_lost = true;
     return CFrame{CFrame::Kind::badHeader, {}, problem};

@@ -66,6 +66,18 @@ TEST(FramingTest, SplitsStreams) {
        std::string(10000, 'A') + "\r\n\r\nContent-Length: 1\r\n\r\n5", {"!bad", "5"}},
       {"a search that restarts inside the name",
        "x: y\r\n\r\nContenContent-Length: 1\r\n\r\n6", {"!bad", "6"}},
+      // The next message's header stands inside the broken block itself.
+      {"a header line that runs into a body",
+       "Content-Length: 2\r\n{}Content-Length: 1\r\n\r\n7", {"!bad", "7"}},
+      {"a length shorter than its body",
+       "Content-Length: 2\r\n\r\n{\"a\":1}Content-Length: 1\r\n\r\n8", {"{\"", "!bad", "8"}},
+      {"CR CR as the separator", "Content-Length: 2\r\r{}Content-Length: 1\r\n\r\n9",
+       {"!bad", "9"}},
+      {"an overlong line that ends in a header",
+       std::string(9000, 'B') + "Content-Length: 1\r\n\r\nA", {"!bad", "A"}},
+      {"two Content-Length headers",
+       "Content-Length: 1\r\nContent-Length: 2\r\n\r\n{}Content-Length: 1\r\n\r\nC",
+       {"!bad", "C"}},
   };
   for (const FramingCase& c : cases) {
     EXPECT_EQ(Frames(c.bytes), c.frames) << c.name;
