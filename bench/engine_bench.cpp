@@ -138,7 +138,7 @@ struct ScannedLists {
     Open(file);
     ScanLabels(file, definitions, references);
     definitions.Sort();
-    if (resolve) ResolveReferences(definitions, references);
+    if (resolve) ResolveReferences(definitions, references, CDefinitionIndex(definitions));
   }
   CLabelList definitions, references;
 };
@@ -146,7 +146,10 @@ struct ScannedLists {
 // Resolution only sets used flags, so running it again does the same work.
 void BM_ResolveReferences(benchmark::State& state) {
   ScannedLists lists(false);
-  for (auto _ : state) ResolveReferences(lists.definitions, lists.references);
+  for (auto _ : state) {
+    const CDefinitionIndex index(lists.definitions);
+    ResolveReferences(lists.definitions, lists.references, index);
+  }
   state.SetItemsProcessed(state.iterations() * lists.references.GetCount());
 }
 BENCHMARK(BM_ResolveReferences)->Unit(benchmark::kMillisecond);

@@ -90,7 +90,7 @@ void AddNotes(CCheckResult& result) {
     if (finding.kind == FindingKind::notFound) {
       // Built only once a file has a label not found, so a clean file costs
       // no index.
-      if (!finder) finder.emplace(*result.definitions, *result.references, result.codePage);
+      if (!finder) finder.emplace(*result.definitions, *result.references, *result.definitionIndex);
       if (const std::optional<CListHint> hint = finder->NoteFor(finding.name, finding.section))
         finding.note = ListNote(*hint, *result.definitions, result.codePage);
     }
@@ -144,7 +144,8 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
   for (int j = 0; j < definitions.GetCount(); ++j) {
     if (definitions.GetKind(j) == kInstrumentDefinitions) definitions.MarkUsed(j);
   }
-  result.resolution = ResolveReferences(definitions, *result.references);
+  result.definitionIndex = std::make_unique<CDefinitionIndex>(definitions);
+  result.resolution = ResolveReferences(definitions, *result.references, *result.definitionIndex);
 
   AddDuplicates(definitions, result.findings);
   AddUnmatched(definitions, FindingKind::unused, options.notes, result.findings);

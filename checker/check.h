@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "checker/definition_index.h"
 #include "checker/finding.h"
 #include "checker/label_list.h"
 #include "checker/scanner.h"
@@ -44,6 +45,15 @@ struct CCheckResult {
   // and references above stand in.
   std::vector<CSectionHeader> sections;
   CCodePage codePage;
+  // Finds the definition a name of a section resolves to; null when the
+  // lists were never resolved.
+  std::unique_ptr<CDefinitionIndex> definitionIndex;
+
+  // The first definition of `name` under section `kind`, the one every
+  // reference of that name and kind resolves to; -1 if none.
+  int FirstDefinition(std::string_view name, int kind) const {
+    return definitionIndex ? definitionIndex->Find(name, kind) : -1;
+  }
 
   // The number the protocol counts: every finding, warnings included.
   int ErrorCount() const { return static_cast<int>(findings.size()); }

@@ -83,14 +83,3 @@ std::span<const int> CAnalysis::UsesOf(int definition) const {
   return std::span<const int>(m_uses).subspan(
       m_useStarts[definition], m_useStarts[definition + 1] - m_useStarts[definition]);
 }
-
-int CAnalysis::FindDefinition(std::string_view name, int kind) const {
-  // Definitions are sorted by name and, within a name, keep file order: the
-  // first match is the one references resolve to.
-  const CLabelList& definitions = *m_result.definitions;
-  for (int d = 0; d < definitions.GetCount(); ++d) {
-    const CLabelEntry& entry = definitions.At(d);
-    if (entry.name == name && entry.kind == kind && !entry.shadowed) return d;
-  }
-  return -1;
-}

@@ -44,10 +44,6 @@ class CAnalysis {
   // The references that resolve to definition `definition`, in file order.
   std::span<const int> UsesOf(int definition) const;
 
-  // The first definition of `name` under section `kind`, as references
-  // resolve: -1 if none.
-  int FindDefinition(std::string_view name, int kind) const;
-
  private:
   struct CLineEntry {
     std::uint32_t line;  // 0-based

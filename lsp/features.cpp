@@ -231,7 +231,7 @@ Json Hover(const CDocumentView& view, const CPosition& at) {
       }
     }
   } else if (entry.shadowed) {
-    const int first = view.analysis.FindDefinition(entry.name, entry.kind);
+    const int first = view.analysis.Result().FirstDefinition(entry.name, entry.kind);
     text = "A second list " + Quoted(entry.name) + " under " + section +
            ": references use the one in line " +
            std::to_string(first >= 0 ? Definitions(view).At(first).placeLine : 0);
@@ -370,7 +370,7 @@ Json Rename(const CDocumentView& view, const CPosition& at, const std::string& n
   }
   Json edits = Json::array();
   if (newName == list.name) return {{"changes", {{view.uri, edits}}}};
-  const int taken = view.analysis.FindDefinition(newName, list.kind);
+  const int taken = view.analysis.Result().FirstDefinition(newName, list.kind);
   if (taken >= 0) {
     Refuse("a list " + Quoted(newName) + " already stands under " + section + " in line " +
            std::to_string(Definitions(view).At(taken).placeLine));
