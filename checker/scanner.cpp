@@ -376,8 +376,8 @@ const ReferenceKey* FindReferenceKey(std::string_view piece) {
 }
 
 bool IsNumberedListName(std::string_view value) {
-  return std::any_of(std::begin(kNumberedLists), std::end(kNumberedLists),
-                     [value](const NumberedList& list) { return list.name == value; });
+  return std::find(std::begin(kNumberedLists), std::end(kNumberedLists), value) !=
+         std::end(kNumberedLists);
 }
 
 bool NumberedListsName(int kind) {

@@ -38,15 +38,8 @@ struct ReferenceKey {
 };
 
 // The built-in numbered lists that Patch and Key values may name instead
-// of a list of the file, with what they hold, for people.
-struct NumberedList {
-  std::string_view name;
-  std::string_view detail;
-};
-inline constexpr NumberedList kNumberedLists[] = {
-    {"1..128", "numbered 1 to 128"},
-    {"0..127", "numbered 0 to 127"},
-};
+// of a list of the file.
+inline constexpr std::string_view kNumberedLists[] = {"1..128", "0..127"};
 
 // Whether `value` names a built-in numbered list.
 bool IsNumberedListName(std::string_view value);

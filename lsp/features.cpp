@@ -4,7 +4,9 @@
 #include <string_view>
 
 #include "checker/scanner.h"
+#include "checker/finding_text.h"
 #include "lsp/protocol_values.h"
+#include "lsp/server_text.h"
 
 namespace {
 
@@ -99,7 +101,7 @@ Json DiagnosticOf(const CDocumentView& view, const CFinding& finding) {
   Json related = Json::array();
   if (finding.kind == FindingKind::duplicate && finding.firstPlace.line > 0) {
     related.push_back({{"location", LocationOf(view, finding.firstPlace)},
-                       {"message", "Label " + Quoted(finding.name) + " first defined here"}});
+                       {"message", FirstDefinedMessage(finding.name)}});
   }
   if (finding.note) {
     const CPlace& place = finding.note->place.line > 0 ? finding.note->place : finding.place;
@@ -116,24 +118,21 @@ const CNote* SuggestedList(const CFinding& finding) {
   return &*finding.note;
 }
 
-std::string Refusal(const std::string& why) { return "Cannot rename: " + why; }
-
-[[noreturn]] void Refuse(const std::string& why) {
-  throw CRequestError{lsp_error::kRequestFailed, Refusal(why)};
+[[noreturn]] void Refuse(std::string why) {
+  throw CRequestError{lsp_error::kRequestFailed, std::move(why)};
 }
 
 // The definition a rename at `at` renames, or a refusal.
 std::pair<CNameHit, int> RenameTarget(const CDocumentView& view, const CPosition& at) {
   const auto hit = HitAt(view, at);
-  if (!hit) Refuse("there is no list name or reference here");
+  if (!hit) Refuse(NothingToRename());
   const int target = TargetOf(view, *hit);
   const CLabelEntry& entry = EntryOf(view, *hit);
   if (target < 0) {
-    Refuse("no list " + Quoted(entry.name) + " stands under " +
-           std::string(SectionHeaderText(entry.kind)) + " for this reference to name");
+    Refuse(NoListToRename(entry.name, SectionHeaderText(entry.kind)));
   }
   if (Definitions(view).At(target).unclosed)
-    Refuse("the label line has no closing \"]\", so its list has no name");
+    Refuse(UnnamedListRename());
   return {*hit, target};
 }
 
@@ -214,38 +213,30 @@ Json Hover(const CDocumentView& view, const CPosition& at) {
   const auto hit = HitAt(view, at);
   if (!hit) return nullptr;
   const CLabelEntry& entry = EntryOf(view, *hit);
-  const std::string section(SectionHeaderText(entry.kind));
+  const std::string_view section = SectionHeaderText(entry.kind);
   std::string text;
   if (!hit->definition) {
     const int target = TargetOf(view, *hit);
     if (target >= 0) {
-      text = "List " + Quoted(entry.name) + " under " + section + ", line " +
-             std::to_string(Definitions(view).At(target).placeLine);
+      text = ResolvedReferenceHover(entry.name, section, Definitions(view).At(target).placeLine);
     } else {
-      text = "No list " + Quoted(entry.name) + " under " + section;
+      std::vector<std::string_view> notes;
       const CPlace place = PlaceOf(view, entry);
       for (const CFinding& finding : view.analysis.Result().findings) {
         if (finding.kind == FindingKind::notFound && finding.note &&
             finding.place.line == place.line && finding.place.begin == place.begin)
-          text += "\n\n" + finding.note->message;
+          notes.push_back(finding.note->message);
       }
+      text = UnresolvedReferenceHover(entry.name, section, notes);
     }
   } else if (entry.shadowed) {
     const int first = view.analysis.Result().FirstDefinition(entry.name, entry.kind);
-    text = "A second list " + Quoted(entry.name) + " under " + section +
-           ": references use the one in line " +
-           std::to_string(first >= 0 ? Definitions(view).At(first).placeLine : 0);
+    text = ShadowedListHover(entry.name, section,
+                             first >= 0 ? Definitions(view).At(first).placeLine : 0);
   } else if (entry.kind == kInstrumentDefinitions) {
-    const std::size_t uses = view.analysis.UsesOf(hit->index).size();
-    text = "Instrument " + Quoted(entry.name) +
-           (uses == 0 ? std::string() : ", the base of " + std::to_string(uses) +
-                                            (uses == 1 ? " instrument" : " instruments"));
+    text = InstrumentHover(entry.name, view.analysis.UsesOf(hit->index).size());
   } else {
-    const std::size_t uses = view.analysis.UsesOf(hit->index).size();
-    text = "List " + Quoted(entry.name) + " under " + section + ": " +
-           (uses == 0 ? std::string("no reference uses it")
-                      : "used by " + std::to_string(uses) +
-                            (uses == 1 ? " reference" : " references"));
+    text = ListHover(entry.name, section, view.analysis.UsesOf(hit->index).size());
   }
   return {{"contents", {{"kind", "plaintext"}, {"value", text}}},
           {"range", RangeOf(PlaceOf(view, entry), view.encoding)}};
@@ -287,7 +278,7 @@ Json Symbols(const CDocumentView& view) {
       }
       Json selection = RangeOf(PlaceOf(view, list), view.encoding);
       into.push_back({{"name", list.name.empty() ? std::string("[]") : std::string(list.name)},
-                      {"detail", "line " + std::to_string(list.placeLine)},
+                      {"detail", OutlineDetail(list.placeLine)},
                       {"kind", SymbolKind::array},
                       {"range", {{"start", PositionJson(line, 0)}, {"end", lineEnd(std::max(last, line))}}},
                       {"selectionRange", selection}});
@@ -340,10 +331,11 @@ Json Completion(const CDocumentView& view, const CPosition& at) {
     const CLabelEntry& list = definitions.At(d);
     if (list.kind != kind || list.shadowed || list.unclosed || list.name.empty()) continue;
     add(list.name, CompletionItemKind::reference,
-        std::string(SectionHeaderText(kind)) + ", line " + std::to_string(list.placeLine));
+        ListCompletionDetail(SectionHeaderText(kind), list.placeLine));
   }
   if (key->numberedListsOk) {
-    for (const NumberedList& list : kNumberedLists) add(list.name, CompletionItemKind::value, std::string(list.detail));
+    for (const std::string_view name : kNumberedLists)
+      add(name, CompletionItemKind::value, NumberedListDetail(name));
   }
   return items;
 }
@@ -358,22 +350,15 @@ Json PrepareRename(const CDocumentView& view, const CPosition& at) {
 Json Rename(const CDocumentView& view, const CPosition& at, const std::string& newName) {
   const auto [hit, target] = RenameTarget(view, at);
   const CLabelEntry& list = Definitions(view).At(target);
-  const std::string section(SectionHeaderText(list.kind));
-  if (newName.empty()) Refuse("a list needs a name");
-  if (newName.find(']') != std::string::npos)
-    Refuse("a list name cannot hold \"]\": it would end the label there");
-  if (newName.find_first_of("\r\n") != std::string::npos)
-    Refuse("a list name cannot hold a line end");
-  if (IsNumberedListName(newName) && NumberedListsName(list.kind)) {
-    Refuse(Quoted(newName) + " names the built-in numbered list in Patch and Key lines, so " +
-           "the references would no longer name this list");
-  }
+  if (newName.empty()) Refuse(EmptyNewName());
+  if (newName.find(']') != std::string::npos) Refuse(BracketInNewName());
+  if (newName.find_first_of("\r\n") != std::string::npos) Refuse(LineEndInNewName());
+  if (IsNumberedListName(newName) && NumberedListsName(list.kind)) Refuse(NumberedNewName(newName));
   Json edits = Json::array();
   if (newName == list.name) return {{"changes", {{view.uri, edits}}}};
   const int taken = view.analysis.Result().FirstDefinition(newName, list.kind);
   if (taken >= 0) {
-    Refuse("a list " + Quoted(newName) + " already stands under " + section + " in line " +
-           std::to_string(Definitions(view).At(taken).placeLine));
+    Refuse(NewNameTaken(newName, SectionHeaderText(list.kind), Definitions(view).At(taken).placeLine));
   }
   std::vector<CRange> ranges;
   for (const CLabelEntry* entry : Occurrences(view, hit, true)) {
@@ -382,9 +367,7 @@ Json Rename(const CDocumentView& view, const CPosition& at, const std::string& n
     // would no longer be what the file has in that line.
     const std::size_t length = place.lineText.size() - (place.end - place.begin) + newName.size();
     if (length > kLongestWholeLine && length != place.lineText.size()) {
-      Refuse("line " + std::to_string(place.line) + " would be " + std::to_string(length) +
-             " bytes long, and a line over " + std::to_string(kLongestWholeLine) +
-             " bytes is read as two");
+      Refuse(LineTooLongAfterRename(place.line, length, kLongestWholeLine));
     }
     ranges.push_back(RangeIn(place, view.encoding));
   }
