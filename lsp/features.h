@@ -17,15 +17,18 @@ struct CRequestError {
   std::string message;
 };
 
+// The protocol's error codes.
 namespace lsp_error {
-inline constexpr int kParseError = -32700;
-inline constexpr int kInvalidRequest = -32600;
-inline constexpr int kMethodNotFound = -32601;
-inline constexpr int kInvalidParams = -32602;
-inline constexpr int kInternalError = -32603;
-inline constexpr int kServerNotInitialized = -32002;
-inline constexpr int kRequestFailed = -32803;
-inline constexpr int kRequestCancelled = -32800;
+enum Code : int {
+  kParseError = -32700,
+  kInvalidRequest = -32600,
+  kMethodNotFound = -32601,
+  kInvalidParams = -32602,
+  kInternalError = -32603,
+  kServerNotInitialized = -32002,
+  kRequestFailed = -32803,
+  kRequestCancelled = -32800,
+};
 }  // namespace lsp_error
 
 // One open document as the features see it. Everything must outlive the view.
