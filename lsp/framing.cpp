@@ -37,6 +37,50 @@ std::optional<std::uint64_t> ParseLength(std::string_view text) {
   return value;
 }
 
+enum class HeaderMatch { none, cut, whole };
+
+// Whether `text` starts with a Content-Length line ("Content-Length:",
+// blanks, a byte count, a line end), or is the start of one cut short.
+HeaderMatch MatchHeaderLine(std::string_view text) {
+  constexpr std::string_view kName = "content-length:";
+  const std::size_t named = std::min(text.size(), kName.size());
+  if (Lower(text.substr(0, named)) != kName.substr(0, named)) return HeaderMatch::none;
+  std::size_t i = named;
+  if (i == text.size()) return HeaderMatch::cut;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  const std::size_t digits = i;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  if (i == text.size()) return HeaderMatch::cut;
+  if (i == digits) return HeaderMatch::none;
+  if (text[i] == '\n') return HeaderMatch::whole;
+  if (text[i] != '\r') return HeaderMatch::none;
+  if (i + 1 == text.size()) return HeaderMatch::cut;
+  return text[i + 1] == '\n' ? HeaderMatch::whole : HeaderMatch::none;
+}
+
+// Where the next message's header starts inside `body`, or npos. A body
+// that holds a Content-Length line is no JSON (a string cannot hold a raw
+// line end, and outside strings its words are no token), nor is one that
+// ends in the start of such a line: its length was too long, and it
+// swallowed what came after.
+std::size_t HeaderInBody(std::string_view body) {
+  // Cut short at the body's end only after something that was the body's
+  // own.
+  constexpr std::size_t kLongestLine = 40;
+  const std::size_t tail = std::max<std::size_t>(1, body.size() - std::min(body.size(), kLongestLine));
+  std::size_t found = std::string_view::npos;
+  for (const std::string_view word : {"ength:", "ENGTH:"}) {
+    for (std::size_t at = body.find(word); at != std::string_view::npos && at < found;
+         at = body.find(word, at + 1)) {
+      if (at >= 9 && MatchHeaderLine(body.substr(at - 9)) == HeaderMatch::whole) found = at - 9;
+    }
+  }
+  for (std::size_t at = tail; at < body.size() && at < found; ++at) {
+    if (MatchHeaderLine(body.substr(at)) != HeaderMatch::none) found = at;
+  }
+  return found;
+}
+
 }  // namespace
 
 CMessageReader::CMessageReader(ReadFn read, std::uint64_t maxBodySize)
@@ -212,6 +256,13 @@ std::optional<CFrame> CMessageReader::Next() {
     const std::size_t took = Take(missing, &frame.body);
     if (took == 0) return std::nullopt;
     missing -= took;
+  }
+  // The next message's header is read again where it starts; the body
+  // before it goes on as it is, to be answered as no JSON.
+  if (const std::size_t header = HeaderInBody(frame.body); header != std::string::npos) {
+    m_replay = frame.body.substr(header) + m_replay.substr(m_replayPos);
+    m_replayPos = 0;
+    frame.body.resize(header);
   }
   return frame;
 }

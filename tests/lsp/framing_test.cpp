@@ -42,6 +42,7 @@ struct FramingCase {
 
 TEST(FramingTest, SplitsStreams) {
   const std::string big(65, 'x');
+  const std::string kHeaderInString = "{\"text\":\"Content-Length: 5\\r\\n\"}";
   const FramingCase cases[] = {
       {"two messages", "Content-Length: 2\r\n\r\n{}Content-Length: 3\r\n\r\n[1]", {"{}", "[1]"}},
       {"other headers and any case",
@@ -75,6 +76,13 @@ TEST(FramingTest, SplitsStreams) {
        {"!bad", "9"}},
       {"an overlong line that ends in a header",
        std::string(9000, 'B') + "Content-Length: 1\r\n\r\nA", {"!bad", "A"}},
+      // The body swallows the next message and part of the one after; a
+      // header in a JSON string is text, not a header.
+      {"a length longer than its body",
+       "Content-Length: 30\r\n\r\n{}" + FrameMessage("D") + FrameMessage(kHeaderInString),
+       {"{}", "D", kHeaderInString}},
+      {"a length that ends inside the next header",
+       "Content-Length: 6\r\n\r\n{}" + FrameMessage("E"), {"{}", "E"}},
       {"two Content-Length headers",
        "Content-Length: 1\r\nContent-Length: 2\r\n\r\n{}Content-Length: 1\r\n\r\nC",
        {"!bad", "C"}},

@@ -278,6 +278,7 @@ class ErrorTest(ServerCase):
             "length shorter than the body": b"Content-Length: 10\r\n\r\n" + body,
             "CR CR as the separator": b"Content-Length: %d\r\r" % len(body) + body,
             "two lengths": b"Content-Length: 2\r\nContent-Length: %d\r\n\r\n" % len(body) + body,
+            "length longer than the body": b"Content-Length: %d\r\n\r\n" % (len(body) + 9) + body,
         }
         for name, raw in cases.items():
             with self.subTest(name):
