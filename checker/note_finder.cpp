@@ -6,6 +6,7 @@
 
 #include "checker/close_name_index.h"
 #include "checker/edit_distance.h"
+#include "checker/scanner.h"
 
 namespace {
 
@@ -45,8 +46,8 @@ bool FoldedEqual(std::string_view a, std::string_view b) {
 }  // namespace
 
 CNoteFinder::CNoteFinder(const CLabelList& definitions, const CLabelList& references,
-                         const CCodePage& codePage)
-    : m_definitions(definitions), m_codePage(codePage) {
+                         const CDefinitionIndex& index)
+    : m_definitions(definitions), m_index(index) {
   // Each name not found once, however often it is referred to.
   std::vector<CCloseNameQuery> queries;
   for (int i = 0; i < references.GetCount(); ++i) {
@@ -103,23 +104,17 @@ std::optional<CListHint> CNoteFinder::NoteFor(std::string_view name, int kind) c
 }
 
 std::optional<CListHint> CNoteFinder::OtherSection(std::string_view name, int kind) const {
-  // Binary search over the sorted list, in the order it was sorted in: equal
-  // names stand together, in the order they were added.
-  int low = 0;
-  int high = m_definitions.GetCount();
-  while (low < high) {
-    const int mid = low + (high - low) / 2;
-    if (m_codePage.Compare(m_definitions.At(mid).name, name) < 0)
-      low = mid + 1;
-    else
-      high = mid;
+  // The first in sorted order of the lists of that name under the other
+  // sections: each section's is the one its references would resolve to.
+  if (name.empty()) return std::nullopt;
+  int first = -1;
+  for (int other = kNoSection; other <= kInstrumentDefinitions; ++other) {
+    if (other == kind) continue;
+    const int j = m_index.Find(name, other);
+    if (j >= 0 && (first < 0 || j < first)) first = j;
   }
-  for (int j = low; j < m_definitions.GetCount() && m_definitions.At(j).name == name; ++j) {
-    const CLabelEntry& entry = m_definitions.At(j);
-    if (entry.kind != kind && Matchable(entry))
-      return CListHint{NoteKind::otherSection, j, kind};
-  }
-  return std::nullopt;
+  if (first < 0) return std::nullopt;
+  return CListHint{NoteKind::otherSection, first, kind};
 }
 
 void CNoteFinder::Lookup(const std::vector<Posting>& postings, std::uint64_t key,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "checker/close_name_index.h"
+#include "checker/definition_index.h"
 #include "checker/label_list.h"
 
 // One hint for a reference that matched no definition: the list it most
@@ -28,12 +29,12 @@ struct CListHint {
 // lookup meets few candidates.
 // Lists that no reference can match, a later definition of a name and kind
 // (marked shadowed) or a list without a name, are never hinted at.
-// REQUIRES: both lists outlive the finder and stay unchanged; `definitions`
-// is sorted by name in `codePage` and resolved.
+// REQUIRES: both lists and `index` outlive the finder and stay unchanged;
+// `definitions` is sorted by name and resolved with `index`.
 class CNoteFinder {
  public:
   CNoteFinder(const CLabelList& definitions, const CLabelList& references,
-              const CCodePage& codePage = CCodePage());
+              const CDefinitionIndex& index);
 
   // The first hint that applies to a reference named `name` of section
   // `kind`: a list of that name under another section (the first in sorted
@@ -64,7 +65,7 @@ class CNoteFinder {
                      std::vector<int>& found);
 
   const CLabelList& m_definitions;
-  CCodePage m_codePage;
+  const CDefinitionIndex& m_index;
   // The sections that have a reference not found; the tables below cover
   // only these.
   std::vector<int> m_kinds;

@@ -100,12 +100,10 @@ void PrintTo(const CodePageCase& c, std::ostream* os) { *os << c.label; }
 // "LINE kind NAME;" for each finding, in protocol order.
 std::string FindingsIn(const std::string& content, int codePage) {
   ScratchDir dir;
-  CCheckRun run;
-  run.m_codePage = Page(codePage);
-  CheckContent(run, dir, content);
+  const CCheckedInput checked = CheckContent(dir, content, Page(codePage));
   std::string out;
   const char* kinds[] = {"dup", "unused", "notfound"};
-  for (const CFinding& f : run.m_pResult->findings) {
+  for (const CFinding& f : checked.result.findings) {
     out += std::to_string(f.line) + " " + kinds[static_cast<int>(f.kind)] + " " +
            std::string(f.name) + ";";
   }

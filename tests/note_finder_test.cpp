@@ -121,9 +121,10 @@ TEST(NoteFinderTest, AgreesWithComparingEveryDefinition) {
       references.Add(name, static_cast<int>(1000 + i), name, static_cast<int>(next(3)));
     }
     definitions.Sort();
-    ResolveReferences(definitions, references);
+    const CDefinitionIndex index(definitions);
+    ResolveReferences(definitions, references, index);
 
-    const CNoteFinder finder(definitions, references);
+    const CNoteFinder finder(definitions, references, index);
     for (int i = 0; i < references.GetCount(); ++i) {
       const CLabelEntry& r = references.At(i);
       if (r.used) continue;
