@@ -73,6 +73,19 @@ PositionEncoding ChooseEncoding(const Json& params) {
   return PositionEncoding::utf16;
 }
 
+// Whether the client announces that it shows a diagnostic's
+// relatedInformation; a client that says nothing may ignore it.
+bool ShowsRelatedInformation(const Json& params) {
+  const Json* at = &params;
+  for (const char* key : {"capabilities", "textDocument", "publishDiagnostics"}) {
+    const auto member = at->find(key);
+    if (member == at->end() || !member->is_object()) return false;
+    at = &*member;
+  }
+  const auto related = at->find("relatedInformation");
+  return related != at->end() && *related == true;
+}
+
 }  // namespace
 
 CLspServer::CLspServer(SendFn send, LogFn log, std::string version)
@@ -284,6 +297,7 @@ Json CLspServer::Initialize(const Json& params) {
   if (m_initialized) throw CRequestError{lsp_error::kInvalidRequest, "initialize came twice"};
   if (!params.is_object()) BadParams("initialize needs its parameters");
   m_encoding = ChooseEncoding(params);
+  m_relatedInformation = ShowsRelatedInformation(params);
   m_initialized = true;
   return {
       {"capabilities",
@@ -358,7 +372,8 @@ void CLspServer::Publish(const std::string& uri, COpenDocument& open) {
   open.publishPending = false;
   Json diagnostics;
   try {
-    const CDocumentView view{uri, open.document, AnalysisOf(open), m_encoding};
+    const CDocumentView view{uri, open.document, AnalysisOf(open), m_encoding,
+                             m_relatedInformation};
     diagnostics = Diagnostics(view);
   } catch (const std::exception& error) {
     Log("veltrane-lsp: checking " + uri + " failed: " + error.what());
