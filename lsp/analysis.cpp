@@ -24,6 +24,9 @@ CCheckResult CheckText(const CDocument& document, bool instrumentFile) {
   }
   CCheckOptions options;
   options.notes = true;
+  // Editors hand over UTF-8 whatever the file's own encoding, so a name
+  // one character off is one character off, however many bytes it takes.
+  options.codePage = CCodePage::FromNumber(65001).value();
   return CheckBytes(document.Text(), options, "document");
 }
 
