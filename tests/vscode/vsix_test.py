@@ -27,6 +27,9 @@ import xml.etree.ElementTree as ElementTree
 import zipfile
 from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "package"))
+import portable_check  # noqa: E402
+
 PREFIX = "extension/"
 NODE_BUILTINS = {"child_process", "fs", "path", "os", "net", "crypto", "util", "events",
                  "stream", "url", "assert", "buffer", "string_decoder", "tty", "readline",
@@ -134,6 +137,11 @@ def check_programs(vsix, target, names):
                    f"{name} is not an x86-64 ELF program")
             mode = info.external_attr >> 16
             expect(mode & stat.S_IXUSR, f"{name} is not executable in the package")
+            # VS Code runs on glibc 2.28 and needs no C++ run time there.
+            with tempfile.TemporaryDirectory() as scratch:
+                path = vsix.extract(info, scratch)
+                for problem in portable_check.problems(path):
+                    expect(False, f"{name} does not run everywhere VS Code does: {problem}")
 
 
 def unpack(vsix, folder):
