@@ -92,8 +92,12 @@ CNoteFinder::CNoteFinder(const CLabelList& definitions, const CLabelList& refere
   queries.swap(distinct);
   if (utf8) {
     m_oneByteNames.reserve(static_cast<std::size_t>(definitions.GetCount()));
-    for (int j = 0; j < definitions.GetCount(); ++j)
-      m_oneByteNames.push_back(OneBytePerCharacter(definitions.At(j).name));
+    // Only the sections looked in; the index passes over the others.
+    for (int j = 0; j < definitions.GetCount(); ++j) {
+      const CLabelEntry& entry = definitions.At(j);
+      m_oneByteNames.push_back(KindSlot(entry.kind) >= 0 ? OneBytePerCharacter(entry.name)
+                                                         : std::string());
+    }
   }
   m_closeNames =
       std::make_unique<CCloseNameIndex>(definitions, queries, utf8 ? &m_oneByteNames : nullptr);
