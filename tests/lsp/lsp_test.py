@@ -67,11 +67,15 @@ def at(line, character, uri=URI):
     return {"textDocument": {"uri": uri}, "position": pos(line, character)}
 
 
+# A client that shows relatedInformation: it gets the notes there.
+SHOWS_RELATED = {"textDocument": {"publishDiagnostics": {"relatedInformation": True}}}
+
+
 class ServerCase(unittest.TestCase):
     """Each test gets a fresh, initialized server."""
 
     # As VS Code and Kate announce it; NotesInMessageTest goes without.
-    capabilities = {"textDocument": {"publishDiagnostics": {"relatedInformation": True}}}
+    capabilities = SHOWS_RELATED
 
     def setUp(self):
         self.client = LspClient([SERVER])
