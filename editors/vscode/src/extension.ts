@@ -72,7 +72,10 @@ async function startClient(extensionDir: string): Promise<void> {
     output.appendLine(`Started ${info?.name ?? 'the language server'} ${info?.version ?? ''} (${command})`);
   } catch (error) {
     client = undefined;
-    fail(error instanceof Error ? error.message : String(error));
+    // The library's reason ("write EPIPE") says little; what the server
+    // wrote on its way out (a missing library, say) is in the output.
+    const reason = error instanceof Error ? error.message : String(error);
+    fail(`${reason} (the output "Veltrane" shows what the server said)`);
   }
 }
 
