@@ -156,7 +156,9 @@ void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
     if (!notes) continue;
     // Built only once a file has a label not found, so a clean file costs
     // no index.
-    if (!finder) finder.emplace(*result.definitions, *result.references, *result.definitionIndex);
+    if (!finder)
+      finder.emplace(*result.definitions, *result.references, *result.definitionIndex,
+                     result.codePage);
     if (const std::optional<CListHint> hint = finder->NoteFor(finding.name, finding.section))
       finding.note = ListNote(*hint, *result.definitions, result.codePage);
   }

@@ -11,6 +11,9 @@ namespace {
 CCheckResult CheckText(const CDocument& document, const CRuleSelection& rules) {
   CCheckOptions options;
   options.notes = true;
+  // Editors hand over UTF-8 whatever the file's own encoding, so a name
+  // one character off is one character off, however many bytes it takes.
+  options.codePage = CCodePage::FromNumber(65001).value();
   options.rules = &rules;
   CCheckResult result = CheckBytes(document.Text(), options, "document");
   if (!result.sections.empty()) return result;

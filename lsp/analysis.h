@@ -21,8 +21,8 @@ struct CNameHit {
 
 class CAnalysis {
  public:
-  // Checks the document's UTF-8 bytes as a file read byte by byte, with
-  // notes. A text without any section header at a line's start is not an
+  // Checks the document's UTF-8 bytes as a file read in code page 65001,
+  // with notes. A text without any section header at a line's start is not an
   // instrument definition file (TeX sources end in .ins too): it is not
   // checked and has no findings.
   // `rules` are the rules its diagnostics report.

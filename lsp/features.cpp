@@ -110,8 +110,13 @@ Json DiagnosticOf(const CDocumentView& view, const CFinding& finding) {
   if (finding.note) {
     const CPlace& place = finding.note->place.line > 0 ? finding.note->place : finding.place;
     related.push_back({{"location", LocationOf(view, place)}, {"message", finding.note->message}});
+    // The duplicate's first place is in its message already; the note is
+    // not, and without it a "not found" loses its hint.
+    if (!view.relatedInformation)
+      diagnostic["message"] = finding.message + "\n" + finding.note->message;
   }
-  if (!related.empty()) diagnostic["relatedInformation"] = std::move(related);
+  if (!related.empty() && view.relatedInformation)
+    diagnostic["relatedInformation"] = std::move(related);
   return diagnostic;
 }
 

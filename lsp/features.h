@@ -37,6 +37,9 @@ struct CDocumentView {
   const CDocument& document;
   const CAnalysis& analysis;
   PositionEncoding encoding;
+  // Whether the client shows a diagnostic's relatedInformation; without it
+  // the notes go into the messages, where every client shows them.
+  bool relatedInformation = true;
 };
 
 // The range of a name's place, in the view's encoding; as JSON.

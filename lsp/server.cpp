@@ -78,6 +78,19 @@ PositionEncoding ChooseEncoding(const Json& params) {
   return PositionEncoding::utf16;
 }
 
+// Whether the client announces that it shows a diagnostic's
+// relatedInformation; a client that says nothing may ignore it.
+bool ShowsRelatedInformation(const Json& params) {
+  const Json* at = &params;
+  for (const char* key : {"capabilities", "textDocument", "publishDiagnostics"}) {
+    const auto member = at->find(key);
+    if (member == at->end() || !member->is_object()) return false;
+    at = &*member;
+  }
+  const auto related = at->find("relatedInformation");
+  return related != at->end() && *related == true;
+}
+
 }  // namespace
 
 CLspServer::CLspServer(SendFn send, LogFn log, std::string version)
@@ -265,7 +278,8 @@ Json CLspServer::Dispatch(const std::string& method, const Json& params) {
     throw CRequestError{lsp_error::kMethodNotFound, "Unknown method " + method};
   const std::string uri = UriOf(params);
   COpenDocument& open = DocumentOf(params);
-  const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding};
+  const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding,
+                           m_relatedInformation};
   return feature->second(view, params);
 }
 
@@ -300,6 +314,7 @@ Json CLspServer::Initialize(const Json& params) {
   if (m_initialized) throw CRequestError{lsp_error::kInvalidRequest, "initialize came twice"};
   if (!params.is_object()) BadParams("initialize needs its parameters");
   m_encoding = ChooseEncoding(params);
+  m_relatedInformation = ShowsRelatedInformation(params);
   m_initialized = true;
   if (params.contains("initializationOptions")) TakeRuleSettings(params["initializationOptions"]);
   return {
@@ -408,7 +423,8 @@ void CLspServer::Publish(const std::string& uri, COpenDocument& open) {
   body += R"(,"diagnostics":)";
   const std::size_t listStart = body.size();
   try {
-    const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding};
+    const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding,
+                             m_relatedInformation};
     AppendDiagnostics(view, body);
   } catch (const std::exception& error) {
     m_log.Write(LogEvent::checkFailed, "checking " + uri + " failed: " + error.what());

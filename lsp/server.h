@@ -103,6 +103,7 @@ class CLspServer {
   PositionEncoding m_encoding = PositionEncoding::utf16;
   CRuleSettings m_ruleSettings;
   std::set<std::string> m_problemsShown;
+  bool m_relatedInformation = false;  // the client shows relatedInformation
   bool m_initialized = false;
   bool m_shutdownRequested = false;
   bool m_exitRequested = false;

@@ -67,10 +67,15 @@ def at(line, character, uri=URI):
     return {"textDocument": {"uri": uri}, "position": pos(line, character)}
 
 
+# A client that shows relatedInformation: it gets the notes there.
+SHOWS_RELATED = {"textDocument": {"publishDiagnostics": {"relatedInformation": True}}}
+
+
 class ServerCase(unittest.TestCase):
     """Each test gets a fresh, initialized server."""
 
-    capabilities = {}
+    # As VS Code and Kate announce it; NotesInMessageTest goes without.
+    capabilities = SHOWS_RELATED
 
     def setUp(self):
         self.client = LspClient([SERVER])
@@ -425,6 +430,38 @@ class DocumentTest(ServerCase):
         self.assertEqual(ranges["VLT1002"]["end"], start)
 
 
+class NotesInMessageTest(ServerCase):
+    """A client that does not announce relatedInformation (Neovim 0.7,
+    eglot) gets each note as the second line of its diagnostic's message."""
+
+    CASES = [
+        # (capabilities, message of the "not found", relatedInformation kept)
+        ({}, 'Label "Standrd" not found\nnote', False),
+        ({"textDocument": {"publishDiagnostics": {}}}, 'Label "Standrd" not found\nnote', False),
+        ({"textDocument": {"publishDiagnostics": {"relatedInformation": False}}},
+         'Label "Standrd" not found\nnote', False),
+        ({"textDocument": {"publishDiagnostics": {"relatedInformation": "yes"}}},
+         'Label "Standrd" not found\nnote', False),
+        ({"textDocument": {"publishDiagnostics": {"relatedInformation": True}}},
+         'Label "Standrd" not found', True),
+    ]
+
+    def test_by_capability(self):
+        for capabilities, message, related in self.CASES:
+            with self.subTest(capabilities=capabilities):
+                self.client.close()
+                self.client = LspClient([SERVER])
+                self.client.initialize(capabilities)
+                by_code = {d["code"]: d for d in self.open(RACK)["diagnostics"]}
+                missing = by_code["VLT1003"]
+                note = 'did you mean "Standard" (line 9)?'
+                self.assertEqual(missing["message"], message.replace("note", note))
+                self.assertEqual("relatedInformation" in missing, related)
+                # The duplicate's message names the first line already.
+                self.assertEqual(by_code["VLT1001"]["message"], 'Label "Drums" already in line 6')
+                self.assertEqual("relatedInformation" in by_code["VLT1001"], related)
+
+
 class EncodingTest(ServerCase):
     # "𝄞" is two UTF-16 code units and four UTF-8 bytes; "ä" one and two.
     TEXT = ".Note Names\n[\U0001d11e\u00e4 Kit]\n.Instrument Definitions\n[I]\nKey[*,*]=\U0001d11e\u00e4 Kit\n"
@@ -589,11 +626,12 @@ class NavigationTest(ServerCase):
 
 def gnu_findings(data, tmp):
     """veltrane-check --format=gnu on `data`, as (line, column, severity,
-    message) tuples: each note line follows the finding it explains."""
+    message) tuples: each note line follows the finding it explains. In
+    code page 65001, as the server reads the UTF-8 text editors send."""
     path = os.path.join(tmp, "document.ins")
     with open(path, "wb") as f:
         f.write(data)
-    run = subprocess.run([CHECK, "--format=gnu", path], capture_output=True)
+    run = subprocess.run([CHECK, "--format=gnu", "--codepage=65001", path], capture_output=True)
     assert run.returncode in (0, 1), run.stderr
     out = []
     # Names may hold a lone CR: only LF ends a line here.
