@@ -23,10 +23,13 @@ CFrame Message(const Json& message) {
   return frame;
 }
 
-// Initializes `server` and opens `text` as file:///big.ins.
-void OpenDocument(CLspServer& server, std::string text) {
+// Initializes `server`, with every rule on when `allRules`, and opens
+// `text` as file:///big.ins.
+void OpenDocument(CLspServer& server, std::string text, bool allRules = false) {
+  Json params = {{"capabilities", Json::object()}};
+  if (allRules) params["initializationOptions"] = {{"rules", {{"select", Json::array({"ALL"})}}}};
   server.Receive(Message({{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"},
-                          {"params", {{"capabilities", Json::object()}}}}));
+                          {"params", params}}));
   server.Receive(Message({{"jsonrpc", "2.0"}, {"method", "textDocument/didOpen"},
                           {"params", {{"textDocument", {{"uri", "file:///big.ins"},
                                                         {"languageId", "ins"},
@@ -55,7 +58,7 @@ void TypeOneCharacter(benchmark::State& state) {
   {
     std::string text = GenerateInsText(1, bytes);
     textSize = text.size();
-    OpenDocument(server, std::move(text));
+    OpenDocument(server, std::move(text), state.range(1) != 0);
   }
   // Typing a character into a list name in the middle of the file, then
   // taking it back: the document stays the same size.
@@ -76,6 +79,7 @@ void TypeOneCharacter(benchmark::State& state) {
     if (published != publishedBefore + 1) state.SkipWithError("no diagnostics published");
   }
   state.counters["doc_MB"] = static_cast<double>(textSize) / 1e6;
+  state.counters["all_rules"] = static_cast<double>(state.range(1));
   state.counters["diagnostics_KB"] = static_cast<double>(diagnostics) / 1e3;
 }
 
@@ -123,9 +127,11 @@ BENCHMARK(ReplaceAll)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
+// The document's size, and whether every rule is on (the defaults else).
 BENCHMARK(TypeOneCharacter)
-    ->Arg(200 << 10)
-    ->Arg(10 << 20)
+    ->Args({200 << 10, 0})
+    ->Args({200 << 10, 1})
+    ->Args({10 << 20, 0})
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(9)
     ->ReportAggregatesOnly(true);
