@@ -6,6 +6,7 @@
 
 #include "checker/finding_text.h"
 #include "checker/note_finder.h"
+#include "checker/reference_fix.h"
 #include "checker/resolve.h"
 #include "checker/scanner.h"
 
@@ -91,8 +92,10 @@ void AddNotes(CCheckResult& result) {
       // Built only once a file has a label not found, so a clean file costs
       // no index.
       if (!finder) finder.emplace(*result.definitions, *result.references, result.codePage);
-      if (const std::optional<CListHint> hint = finder->NoteFor(finding.name, finding.section))
+      if (const std::optional<CListHint> hint = finder->NoteFor(finding.name, finding.section)) {
         finding.note = ListNote(*hint, *result.definitions, result.codePage);
+        finding.fix = ReferenceFix(finding, result.codePage);
+      }
     }
   }
 }
