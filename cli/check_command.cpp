@@ -10,6 +10,7 @@
 #include "checker/input_file.h"
 #include "checker/protocol.h"
 #include "checker/protocol_file.h"
+#include "cli/fix_command.h"
 #include "cli/gnu_format.h"
 #include "cli/sarif_format.h"
 #include "platform/code_page.h"
@@ -22,9 +23,12 @@ constexpr char kUsage[] =
     "Usage: veltrane-check [--format=protocol] [--output PROTOCOL] [--force]\n"
     "                      [--codepage=N] INPUT\n"
     "       veltrane-check --format=gnu|sarif [--no-notes] [--codepage=N] INPUT...\n"
+    "       veltrane-check --fix|--diff [--unsafe-fixes] [--no-notes] [--codepage=N]\n"
+    "                      INPUT...\n"
     "\n"
     "Checks instrument definition files for duplicate labels, labels that\n"
-    "nothing uses and references to labels that do not exist.\n"
+    "nothing uses and references to labels that do not exist, and fixes\n"
+    "what can be fixed.\n"
     "\n"
     "      --format=protocol  write the check protocol of INPUT (the default)\n"
     "      --format=gnu       write each finding of every INPUT as one line\n"
@@ -33,6 +37,14 @@ constexpr char kUsage[] =
     "      --format=sarif     write the findings of every INPUT as one SARIF\n"
     "                         2.1.0 log, notes as related locations\n"
     "      --no-notes         leave the notes out\n"
+    "      --fix              apply the safe fixes to every INPUT in place, then\n"
+    "                         write what remains as with --format=gnu and a\n"
+    "                         line that counts the fixed and remaining findings\n"
+    "      --unsafe-fixes     with --fix or --diff, apply the fixes that guess\n"
+    "                         too (a reference becomes the list it most likely\n"
+    "                         means): review them\n"
+    "      --diff             write what --fix would change as a unified diff\n"
+    "                         and change no file\n"
     "  -o, --output PROTOCOL  write the protocol to the file PROTOCOL instead\n"
     "                         of standard output\n"
     "  -f, --force            replace PROTOCOL when it exists and is not empty\n"
@@ -46,7 +58,9 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0 when there are no findings (the protocol counts no\n"
     "errors), 1 when there are, 2 when an INPUT cannot be read, the protocol\n"
-    "cannot be written or the arguments are wrong.\n";
+    "cannot be written or the arguments are wrong. With --fix: 1 when\n"
+    "findings remain; with --diff: 1 when a file would change; 2 also when\n"
+    "an INPUT cannot be written or changed while it was being fixed.\n";
 
 enum class Format { protocol, gnu, sarif };
 
@@ -57,6 +71,10 @@ struct Options {
   bool force = false;
   std::optional<CCodePage> codePage;
   bool notes = true;
+  bool formatGiven = false;
+  bool fix = false;
+  bool unsafeFixes = false;
+  bool diff = false;
   bool help = false;
   bool version = false;
 };
@@ -128,6 +146,12 @@ std::string ParseArguments(const std::vector<std::string>& args,
       options.version = true;
     } else if (arg == "--no-notes") {
       options.notes = false;
+    } else if (arg == "--fix") {
+      options.fix = true;
+    } else if (arg == "--unsafe-fixes") {
+      options.unsafeFixes = true;
+    } else if (arg == "--diff") {
+      options.diff = true;
     } else if (arg == "--force" || arg == "-f") {
       options.force = true;
     } else if (arg == "--output" || arg == "-o") {
@@ -139,6 +163,7 @@ std::string ParseArguments(const std::vector<std::string>& args,
       if (missing) return "option '--format' needs a format";
       if (!ParseFormat(value, options.format))
         return "unknown format '" + value + "' (protocol, gnu or sarif)";
+      options.formatGiven = true;
     } else if (TakeOptionValue(args, i, "--codepage", value, missing)) {
       if (missing) return "option '--codepage' needs a code page number";
       options.codePage = ParseCodePage(value);
@@ -150,6 +175,14 @@ std::string ParseArguments(const std::vector<std::string>& args,
     }
   }
   if (options.help || options.version) return {};
+  if (options.unsafeFixes && !options.fix && !options.diff)
+    return "--unsafe-fixes goes with --fix or --diff";
+  // Fixing never writes a protocol: the protocol reports the file as it is.
+  if (options.fix || options.diff) {
+    if (options.formatGiven && options.format != Format::gnu)
+      return "--fix and --diff go with --format=gnu only";
+    options.format = Format::gnu;
+  }
   if (options.format != Format::protocol) {
     if (options.output) return "--output goes with --format=protocol only";
     if (options.force) return "--force goes with --format=protocol only";
@@ -340,6 +373,11 @@ int RunCheckCommand(const std::vector<std::string>& args, std::FILE* out,
   if (options.version) {
     std::fprintf(out, "%s %s\n", kProgram, VELTRANE_VERSION);
     return std::fflush(out) == 0 ? kExitClean : kExitFailure;
+  }
+  if (options.fix || options.diff) {
+    return RunFixCommand(CFixRequest{options.inputs, options.codePage, options.notes,
+                                     options.unsafeFixes, options.diff},
+                         out, err);
   }
   if (options.format == Format::gnu) return CheckToGnuLines(options, out, err);
   if (options.format == Format::sarif) return CheckToSarifLog(options, out, err);
