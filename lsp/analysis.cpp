@@ -22,12 +22,16 @@ CCheckResult CheckText(const CDocument& document, bool instrumentFile) {
     empty.references = std::make_unique<CLabelList>();
     return empty;
   }
-  CCheckOptions options;
-  options.notes = true;
-  return CheckBytes(document.Text(), options, "document");
+  return CAnalysis::Check(document.Text());
 }
 
 }  // namespace
+
+CCheckResult CAnalysis::Check(std::string_view text) {
+  CCheckOptions options;
+  options.notes = true;
+  return CheckBytes(text, options, "document");
+}
 
 CAnalysis::CAnalysis(const CDocument& document)
     : m_sections(FindSections(document)) {

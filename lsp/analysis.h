@@ -33,6 +33,10 @@ class CAnalysis {
   // checked and has no findings.
   explicit CAnalysis(const CDocument& document);
 
+  // The check of an instrument file's text that an analysis makes, so that
+  // fixing the text re-checks it the same way.
+  static CCheckResult Check(std::string_view text);
+
   bool IsInstrumentFile() const { return !m_sections.empty(); }
   const CCheckResult& Result() const { return m_result; }
   const std::vector<CSectionLine>& Sections() const { return m_sections; }

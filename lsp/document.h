@@ -29,6 +29,9 @@ class CDocument {
   // The byte offset of `position`. A line past the last gives the text's
   // end; a character past its line's end gives the line's end.
   std::size_t OffsetOf(const CPosition& position, PositionEncoding encoding) const;
+  // The position of byte `offset`; an offset inside a line end gives the
+  // line's end, one past the text its end.
+  CPosition PositionAt(std::size_t offset, PositionEncoding encoding) const;
 
   // Replaces the bytes between `start` and `end` (clamped as OffsetOf
   // does; an end before the start counts as the start) with `text`.

@@ -34,6 +34,9 @@ struct CDocumentView {
   const CDocument& document;
   const CAnalysis& analysis;
   PositionEncoding encoding;
+  // Whether the client takes versioned document edits, which it refuses
+  // to apply to a document that changed since.
+  bool versionedEdits;
 };
 
 // The range of a name's place, in the view's encoding.
@@ -52,7 +55,11 @@ Json Completion(const CDocumentView& view, const CPosition& at);
 // Throw CRequestError (kRequestFailed) with the reason a rename is refused.
 Json PrepareRename(const CDocumentView& view, const CPosition& at);
 Json Rename(const CDocumentView& view, const CPosition& at, const std::string& newName);
-// `range` and `only` as the request has them (`only` may be null).
+// `range` and `only` as the request has them (`only` may be null): a quick
+// fix for each finding in the range that has a fix, preferred when it is
+// safe, and when `only` asks for it by name or by a kind above it,
+// kFixAllKind, which applies every safe fix of the document as --fix does.
+inline constexpr char kFixAllKind[] = "source.fixAll.veltrane";
 Json CodeActions(const CDocumentView& view, const CPosition& from, const CPosition& to,
                  const Json& only);
 

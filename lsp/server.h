@@ -87,6 +87,7 @@ class CLspServer {
   std::set<std::string> m_cancelled;  // ids as JSON text
   std::map<std::string, COpenDocument> m_documents;
   PositionEncoding m_encoding = PositionEncoding::utf16;
+  bool m_versionedEdits = false;
   bool m_initialized = false;
   bool m_shutdownRequested = false;
   bool m_exitRequested = false;
