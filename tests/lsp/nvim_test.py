@@ -3,11 +3,13 @@
 opens real files (the corpus when present, else the examples) and compares
 their diagnostics with veltrane-check --format=gnu, then on a file of its
 own goes to a definition, renames a list, applies a quick fix, and checks
-the buffer's text after the edits.
+the buffer's text after the edits. On each real file it runs fix-all and
+compares the buffer with what veltrane-check --fix makes of the file.
 
 Usage: nvim_test.py VELTRANE_LSP VELTRANE_CHECK CORPUS_DIR EXAMPLES_DIR
 Exits 77 (skipped) without nvim."""
 
+import hashlib
 import json
 import os
 import shutil
@@ -30,6 +32,41 @@ def gnu_lines(check, path):
     return sorted(out, key=lambda t: (t[0], t[2]))
 
 
+def buffer_lines(data):
+    """The lines Neovim shows of a file's bytes: UTF-8 or else Latin-1 text,
+    CR LF as line ends when every LF has a CR before it, and no empty line
+    after a final line end."""
+    try:
+        text = data.decode("utf-8")
+    except UnicodeDecodeError:
+        text = data.decode("latin-1")
+    dos = "\n" in text and text.count("\r\n") == text.count("\n")
+    lines = text.split("\r\n" if dos else "\n")
+    if len(lines) > 1 and lines[-1] == "":
+        lines.pop()
+    return lines
+
+
+def fixed_by_check(check, path, tmp):
+    """The lines Neovim would show after veltrane-check --fix on the text
+    Neovim holds of `path` (its UTF-8 bytes are what the server gets)."""
+    with open(path, "rb") as f:
+        lines = buffer_lines(f.read())
+    with open(path, "rb") as f:
+        data = f.read()
+    try:
+        data.decode("utf-8")
+    except UnicodeDecodeError:
+        data = data.decode("latin-1").encode("utf-8")
+    copy = os.path.join(tmp, "fixed-by-check.ins")
+    with open(copy, "wb") as f:
+        f.write(data)
+    subprocess.run([check, "--fix", copy], capture_output=True)
+    with open(copy, "rb") as f:
+        fixed = buffer_lines(f.read())
+    return fixed, fixed != lines
+
+
 def main(server, check, corpus, examples):
     server, check = os.path.abspath(server), os.path.abspath(check)
     if not shutil.which("nvim"):
@@ -47,7 +84,9 @@ def main(server, check, corpus, examples):
         with open(edit, "w") as f:
             f.write(RACK)
         out_file = os.path.join(tmp, "out.json")
+        want_fixed = {path: fixed_by_check(check, path, tmp) for path in files}
         env = dict(os.environ, VELTRANE_LSP=server, VELTRANE_NVIM_FILES=json.dumps(files),
+                   VELTRANE_NVIM_FIX=json.dumps({p: changes for p, (_, changes) in want_fixed.items()}),
                    VELTRANE_NVIM_EDIT=edit, VELTRANE_NVIM_OUT=out_file)
         run = subprocess.run(["nvim", "--headless", "--clean", "-n", "-u", "NONE", "-i", "NONE",
                               "-c", "luafile " + os.path.join(HERE, "nvim_test.lua")],
@@ -72,6 +111,12 @@ def main(server, check, corpus, examples):
                                 f"veltrane-check has {len(want)}")
             else:
                 print(f"{os.path.basename(path)}: {len(got)} diagnostics, as veltrane-check")
+            lines, changes = want_fixed[path]
+            digest = hashlib.sha256("\n".join(lines).encode("utf-8")).hexdigest()
+            if "failed" not in out and out["fixed"].get(path) != digest:
+                failures.append(f"{os.path.basename(path)}: fix all in Neovim differs from --fix")
+            elif "failed" not in out:
+                print(f"{os.path.basename(path)}: fix all as --fix ({'changed' if changes else 'nothing to fix'})")
         if "failed" not in out:
             if out["definition"] != [2, 1]:
                 failures.append(f"definition went to {out['definition']}, not line 2")
