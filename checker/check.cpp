@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "checker/finding_text.h"
+#include "checker/lint.h"
 #include "checker/note_finder.h"
 #include "checker/reference_fix.h"
 #include "checker/resolve.h"
 #include "checker/scanner.h"
+#include "checker/suppression.h"
 
 namespace {
 
@@ -85,17 +88,89 @@ CNote ListNote(const CListHint& hint, const CLabelList& definitions, const CCode
   return note;
 }
 
-void AddNotes(CCheckResult& result) {
-  std::optional<CNoteFinder> finder;
-  for (CFinding& finding : result.findings) {
-    if (finding.kind == FindingKind::notFound) {
-      // Built only once a file has a label not found, so a clean file costs
-      // no index.
-      if (!finder) finder.emplace(*result.definitions, *result.references, result.codePage);
-      if (const std::optional<CListHint> hint = finder->NoteFor(finding.name, finding.section)) {
-        finding.note = ListNote(*hint, *result.definitions, result.codePage);
-        finding.fix = ReferenceFix(finding, result.codePage);
+// A reference not found that names a list once the blanks at its end, or
+// its "; comment", are gone: what some programs read it as. Such a finding
+// gets a note and a fix that does the same on purpose.
+class CTrimmedReferences {
+ public:
+  explicit CTrimmedReferences(CCheckResult& result) : m_result(result) {}
+
+  // True when `finding` is such a reference; then it has its fix and, with
+  // `notes`, its note.
+  bool Explain(CFinding& finding, bool notes) {
+    const std::string_view name = finding.name;
+    const std::size_t semicolon = m_result.codePage.Find(name, ';');
+    const bool comment = semicolon != std::string_view::npos;
+    std::string_view trimmed = name.substr(0, comment ? semicolon : name.size());
+    trimmed = trimmed.substr(0, trimmed.find_last_not_of(" \t") + 1);
+    if (trimmed.size() == name.size() || trimmed.empty()) return false;
+    const int definition = FirstDefinition(trimmed, finding.section);
+    if (definition < 0) return false;
+    const CLabelList& definitions = *m_result.definitions;
+    const CLabelEntry& list = definitions.At(definition);
+    const CPlace& place = finding.place;
+    if (place.end - place.begin == name.size() &&
+        place.lineText.substr(place.begin, name.size()) == name) {
+      const std::uint64_t begin = place.lineOffset + place.begin;
+      CFix fix{true, comment ? MoveCommentTitle() : TrimReferenceTitle(), {}};
+      if (comment) {
+        std::string line(name.substr(semicolon));
+        line.append(m_result.lineEnd);
+        fix.edits.push_back({place.lineOffset, place.lineOffset, std::move(line)});
       }
+      fix.edits.push_back({begin + trimmed.size(), begin + name.size(), ""});
+      finding.fix = std::move(fix);
+    }
+    if (notes) {
+      CNote note;
+      note.kind = comment ? NoteKind::commentInValue : NoteKind::trailingBlanks;
+      note.name = list.name;
+      note.line = list.line;
+      note.place = definitions.PlaceOf(list);
+      note.section = list.kind;
+      note.wanted = finding.section;
+      const std::string utf8 = m_result.codePage.ToUtf8(list.name);
+      note.message = comment ? CommentInValueMessage(utf8, note.place.line)
+                             : TrailingBlanksMessage(utf8, note.place.line);
+      finding.note = std::move(note);
+    }
+    return true;
+  }
+
+ private:
+  // The definition references of `name` and `kind` resolve to, or -1.
+  int FirstDefinition(std::string_view name, int kind) {
+    const CLabelList& definitions = *m_result.definitions;
+    if (m_byName.empty()) {
+      for (int d = 0; d < definitions.GetCount(); ++d)
+        if (!definitions.At(d).shadowed) m_byName.emplace(definitions.At(d).name, d);
+    }
+    const auto [first, last] = m_byName.equal_range(name);
+    for (auto it = first; it != last; ++it)
+      if (definitions.At(it->second).kind == kind) return it->second;
+    return -1;
+  }
+
+  CCheckResult& m_result;
+  std::unordered_multimap<std::string_view, int> m_byName;
+};
+
+void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
+  std::optional<CNoteFinder> finder;
+  std::optional<CTrimmedReferences> references;
+  for (CFinding& finding : result.findings) {
+    if (finding.kind != FindingKind::notFound) continue;
+    if (trimmed) {
+      if (!references) references.emplace(result);
+      if (references->Explain(finding, notes)) continue;
+    }
+    if (!notes) continue;
+    // Built only once a file has a label not found, so a clean file costs
+    // no index.
+    if (!finder) finder.emplace(*result.definitions, *result.references, result.codePage);
+    if (const std::optional<CListHint> hint = finder->NoteFor(finding.name, finding.section)) {
+      finding.note = ListNote(*hint, *result.definitions, result.codePage);
+      finding.fix = ReferenceFix(finding, result.codePage);
     }
   }
 }
@@ -155,10 +230,16 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     finding.message = FindingMessage(finding.kind, options.codePage.ToUtf8(finding.name),
                                      finding.firstPlace.line);
   }
+  std::vector<CSuppression> suppressions;
+  if (options.rules) LintLines(file, *options.rules, options.notes, result, suppressions);
+  if (options.notes || options.rules) AddNotes(result, options.notes, options.rules != nullptr);
   if (options.notes) {
-    AddNotes(result);
     if (std::optional<CNote> note = ByteOrderMarkNote(firstPiece, options.codePage))
       result.fileNotes.push_back(std::move(*note));
+  }
+  if (options.rules) {
+    LintLists(*options.rules, options.notes, result);
+    ReportFindings(*options.rules, suppressions, result);
   }
   return result;
 }
@@ -180,4 +261,10 @@ int ColumnOf(std::string_view lineText, std::uint32_t offset, const CCodePage& c
   const std::size_t kept = std::min<std::size_t>(offset, lineText.size());
   return static_cast<int>(codePage.CountCharacters(lineText.substr(0, kept)) +
                           (offset - kept)) + 1;
+}
+
+bool CCheckResult::ReportsErrorsOrWarnings() const {
+  return std::any_of(reported.begin(), reported.end(), [](const CFinding* finding) {
+    return finding->GetSeverity() != Severity::note;
+  });
 }

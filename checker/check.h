@@ -4,6 +4,7 @@
 #define VELTRANE_CHECKER_CHECK_H_
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -11,6 +12,7 @@
 
 #include "checker/finding.h"
 #include "checker/label_list.h"
+#include "checker/rule_selection.h"
 #include "checker/scanner.h"
 #include "platform/code_page.h"
 #include "platform/file.h"
@@ -21,6 +23,11 @@ struct CCheckOptions {
   // A file of this many bytes or more is scanned in two parts on two
   // threads; tests set it low to compare both ways on small files.
   std::uint64_t splitFrom = kScanSplitFrom;
+  // The rules to report, for the formats that show rules: with them the
+  // check also reads every line for the rules beyond cross-references and
+  // for suppression comments, and fills `reported`. The protocol leaves it
+  // null and gets what it always got.
+  const CRuleSelection* rules = nullptr;
 };
 
 // Everything a check found. The lists own every byte the findings' views
@@ -42,8 +49,22 @@ struct CCheckResult {
   std::vector<CNote> fileNotes;
   CCodePage codePage;
 
+  // Only when the check was given rules: the findings of the rules beyond
+  // cross-references, which the protocol never counts, ...
+  std::vector<CFinding> ruleFindings;
+  // ... the bytes their views point at ...
+  std::deque<std::string> kept;
+  // ... and every finding of either list that the selection reports and no
+  // suppression comment silences, by place in the file.
+  std::vector<const CFinding*> reported;
+  // The file's own line end, the first it has: what fixes that add a line
+  // end write.
+  std::string_view lineEnd = "\r\n";
+
   // The number the protocol counts: every finding, warnings included.
   int ErrorCount() const { return static_cast<int>(findings.size()); }
+  // Whether a reported finding is an error or a warning: what fails a build.
+  bool ReportsErrorsOrWarnings() const;
 };
 
 // Checks the text file `file` from its start to its end; leaves it open.

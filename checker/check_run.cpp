@@ -11,7 +11,7 @@ void CCheckRun::RunCheck() {
   }
   m_pResult.reset();
   m_pResult = std::make_unique<CCheckResult>(
-      CheckFile(*m_pInputFile, CCheckOptions{m_codePage, m_bNotes}));
+      CheckFile(*m_pInputFile, CCheckOptions{m_codePage, m_bNotes, kScanSplitFrom, m_pRules}));
   // Nothing was written to the input file, so a failing close loses nothing.
   m_pInputFile->Abort();
   m_pInputFile.reset();

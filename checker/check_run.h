@@ -42,6 +42,9 @@ class CCheckRun {
   CCodePage m_codePage = SystemCodePage();
   // Whether the check makes notes; the protocol shows none.
   bool m_bNotes = false;
+  // The rules beyond the protocol's, for the formats that show them; null
+  // for the protocol. Must outlive RunCheck.
+  const CRuleSelection* m_pRules = nullptr;
 
  private:
   CFileStatus m_inputStatus;

@@ -14,11 +14,38 @@
 #include "checker/fix.h"
 
 enum class FindingKind {
+  // The cross-references, which the protocol shows too.
   duplicate,  // a definition whose name and kind an earlier one has
   unused,     // a definition that no reference matched
   notFound,   // a reference that matched no definition
+  // The suppression comments themselves.
+  unusedSuppression,
+  // Values that are wrong for every program.
+  numberOutOfRange,
+  duplicateNumber,
+  malformedEntry,
+  malformedKey,
+  misspelledKey,
+  unknownKey,
+  basedOnCycle,
+  duplicateKey,
+  unknownSection,
+  // What loaders read differently.
+  commentAfterValue,
+  blanksAroundName,
+  basedOnOrder,
+  bankSelectAfterPatch,
+  gapInInstrument,
+  drumZero,
+  commentInEntryText,
+  noFinalLineEnd,
+  longLine,
 };
-inline constexpr std::size_t kFindingKindCount = 3;
+inline constexpr std::size_t kFindingKindCount = 22;
+
+// The kinds the protocol counts; every other kind is found only for the
+// formats that show rules.
+constexpr bool IsCrossReference(FindingKind kind) { return kind <= FindingKind::notFound; }
 
 enum class Severity { error, warning, note };
 
@@ -35,11 +62,16 @@ struct FindingRule {
   std::string_view shortText;  // one sentence
   std::string_view fullText;   // what it means
   std::string_view help;       // how to fix it
+  std::string_view example;    // a few lines that show it, "\n" between them
+  bool onByDefault;            // reported unless a selection says otherwise
+  FixAvailability fix;         // whether its findings come with a fix
 };
 
 // The rules in the order of FindingKind, which is also each rule's index.
 const std::array<FindingRule, kFindingKindCount>& FindingRules();
 const FindingRule& RuleOf(FindingKind kind);
+// The rule with id `id` ("VLT2001"), or null.
+const FindingRule* FindRule(std::string_view id);
 
 enum class NoteKind {
   otherSection,      // a list of exactly that name stands under another section
@@ -47,8 +79,15 @@ enum class NoteKind {
   onlyUnused,        // the right section has exactly one list nothing uses
   noClosingBracket,  // a label line without "]": its list has no name
   byteOrderMark,     // the file starts with a UTF-8 byte-order mark that hides a line
+  trailingBlanks,    // the reference names a list once the blanks at its end go
+  commentInValue,    // the reference names a list once its "; comment" goes
+  countsFromOne,     // a patch or note list numbered 1..128
+  firstEntry,        // the first entry of a number given twice
+  firstKey,          // the first line of a key given twice
+  basedOnChain,      // the lists of a BasedOn cycle, with their lines
+  firstDefinition,   // the list a later BasedOn names, or a chain's next link
 };
-inline constexpr std::size_t kNoteKindCount = 5;
+inline constexpr std::size_t kNoteKindCount = 12;
 
 // One kind of note. `suggestsList` notes name a list that the reference
 // most likely means: replacing the reference's name with the list's name
@@ -97,7 +136,8 @@ struct CFinding {
   std::string_view text;      // that piece as read: any bytes, "\n" or not
   CPlace place;               // where the name stands
   int section = 0;            // the SectionKind of the offending entry
-  // Duplicate only: the first definition of that name and kind.
+  // Duplicate only: the first definition of that name and kind. Findings of
+  // the other rules point at an earlier place through their note.
   int firstLine = -1;         // its protocol line
   CPlace firstPlace;
   std::optional<CNote> note;  // made when the check was asked for notes

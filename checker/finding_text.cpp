@@ -30,6 +30,8 @@ std::string FindingMessage(FindingKind kind, std::string_view name, int firstLin
     case FindingKind::notFound:
       text.append("\" not found");
       break;
+    default:
+      break;
   }
   return text;
 }
@@ -56,8 +58,7 @@ std::string ListNoteMessage(NoteKind kind, std::string_view name, int line, int 
       text.append(SectionHeaderText(wanted));
       text.append(" list that nothing uses");
       break;
-    case NoteKind::noClosingBracket:
-    case NoteKind::byteOrderMark:
+    default:
       break;
   }
   return text;
@@ -78,3 +79,178 @@ std::string ByteOrderMarkMessage(std::string_view hidden, std::string_view what)
     text.append(": the lists up to the next header stand in no section");
   return text;
 }
+
+namespace {
+
+std::string Quoted(std::string_view text) {
+  std::string quoted = "\"";
+  quoted.append(text);
+  quoted.append("\"");
+  return quoted;
+}
+
+}  // namespace
+
+std::string NumberOutOfRangeMessage(std::string_view number, int largest) {
+  return "Number " + std::string(number) + " is outside 0.." + std::to_string(largest);
+}
+
+std::string CountsFromOneMessage(std::string_view list) {
+  return "the list " + Quoted(list) +
+         " counts from 1 to 128, not from 0: every name lands one number too high";
+}
+
+std::string DuplicateNumberMessage(std::string_view number, int firstLine, bool sameText,
+                                   std::string_view firstText) {
+  std::string text = "Number " + std::string(number) + " already has an entry in line " +
+                     std::to_string(firstLine);
+  if (sameText) return text + ", with the same text";
+  return text + ", with another text: " + Quoted(firstText);
+}
+
+std::string FirstEntryMessage(std::string_view number) {
+  return "number " + std::string(number) + " is first given here";
+}
+
+std::string MalformedEntryMessage() {
+  return "Not an entry: a line of a name list is NUMBER=NAME, a comment or blank";
+}
+
+std::string MalformedKeyMessage(MalformedKeyReason reason, std::string_view key,
+                                std::string_view value) {
+  switch (reason) {
+    case MalformedKeyReason::brackets:
+      if (key == "Patch") return "Malformed key: Patch takes one bank, Patch[BANK]=";
+      if (key == "Key" || key == "Drum")
+        return "Malformed key: " + std::string(key) + " takes a bank and a program, " +
+               std::string(key) + "[BANK,PROGRAM]=";
+      return "Malformed key: " + std::string(key) + " takes no brackets, " + std::string(key) + "=";
+    case MalformedKeyReason::noEquals:
+      return "Malformed key: " + Quoted(key) + " has no \"=\"";
+    case MalformedKeyReason::bank:
+      return "Malformed key: the bank of " + std::string(key) + " is neither * nor 0..16383";
+    case MalformedKeyReason::program:
+      return "Malformed key: the program of " + std::string(key) + " is neither * nor 0..127";
+    case MalformedKeyReason::drumValue:
+      return "Drum is set to " + Quoted(value) + ", neither 0 nor 1";
+    case MalformedKeyReason::bankSelMethodValue:
+      return "BankSelMethod is set to " + Quoted(value) + ", not 0..3";
+    case MalformedKeyReason::switchValue:
+      return std::string(key) + " is set to " + Quoted(value) + ", neither 0 nor 1";
+  }
+  return {};
+}
+
+std::string MisspelledKeyMessage(std::string_view key, std::string_view likely) {
+  return "Unknown key " + Quoted(key) + ": most likely " + Quoted(likely) +
+         ", which the instrument lacks in every program";
+}
+
+std::string UnknownKeyMessage(std::string_view key) {
+  return "Unknown key " + Quoted(key) + ": most programs ignore it";
+}
+
+std::string BasedOnCycleMessage(std::string_view list, std::string_view basedOn) {
+  if (list == basedOn) return "List " + Quoted(list) + " is based on itself";
+  return "List " + Quoted(list) + " is based on " + Quoted(basedOn) +
+         ", which leads back to it";
+}
+
+std::string BasedOnChainMessage(const std::vector<std::pair<std::string, int>>& links,
+                                std::string_view last) {
+  std::string text = "the chain: ";
+  for (const auto& [name, line] : links) text += QuotedAt(name, line) + " -> ";
+  return text + Quoted(last);
+}
+
+std::string DuplicateKeyMessage(std::string_view key, int firstLine) {
+  return "Key " + std::string(key) + " already set in line " + std::to_string(firstLine) +
+         ": programs disagree which one wins";
+}
+
+std::string FirstKeyMessage(std::string_view key) {
+  return "key " + std::string(key) + " is first set here";
+}
+
+std::string UnknownSectionMessage(std::string_view header) {
+  return "Unknown section header " + Quoted(header) +
+         ": programs read the lists after it differently";
+}
+
+std::string CommentAfterValueMessage(std::string_view key) {
+  return "Comment after the value of " + std::string(key) +
+         ": some programs keep it as part of the value";
+}
+
+std::string BlanksAroundLabelMessage(std::string_view name) {
+  return "Label " + Quoted(name) + " has blanks around its name";
+}
+
+std::string BlanksAroundReferenceMessage(std::string_view name) {
+  return "Reference " + Quoted(name) + " matches its list only with the blanks around it";
+}
+
+std::string BasedOnLaterMessage(std::string_view list, int line) {
+  return "BasedOn names " + Quoted(list) + ", which is defined only later, in line " +
+         std::to_string(line);
+}
+
+std::string BasedOnDeepMessage(std::string_view list, std::string_view basedOn) {
+  return "BasedOn names " + Quoted(list) + ", which is itself based on " + Quoted(basedOn) +
+         ": a chain more than one level deep";
+}
+
+std::string ListDefinedHereMessage(std::string_view list) {
+  return "list " + Quoted(list) + " is defined here";
+}
+
+std::string BankSelectAfterPatchMessage(int firstPatchLine) {
+  return "BankSelMethod after the instrument's Patch lines (the first in line " +
+         std::to_string(firstPatchLine) + "): one program applies it only to later ones";
+}
+
+std::string GapInInstrumentMessage(std::string_view instrument, bool comment) {
+  return std::string(comment ? "Comment line" : "Blank line") + " inside instrument " +
+         Quoted(instrument) + ": one program stops reading the instrument here";
+}
+
+std::string DrumZeroMessage() {
+  return "Drum[...]=0: one program counts every Drum line as a drum";
+}
+
+std::string CommentInEntryTextMessage(std::string_view number) {
+  return "\";\" in the name of entry " + std::string(number) +
+         ": some programs cut the name there";
+}
+
+std::string NoFinalLineEndMessage() {
+  return "The last line has no line end: one program loses its last character";
+}
+
+std::string LongLineMessage(std::uint64_t length) {
+  return "Line of " + std::to_string(length) +
+         " bytes: programs read a line of more than 253 bytes as several";
+}
+
+std::string UnusedSuppressionMessage(std::string_view pattern, bool namesRule) {
+  if (!namesRule) return "Suppression of " + Quoted(pattern) + ", which names no rule";
+  return "Suppression of " + Quoted(pattern) + " silences nothing";
+}
+
+std::string TrailingBlanksMessage(std::string_view list, int line) {
+  return "without the blanks at its end, it names " + QuotedAt(list, line);
+}
+
+std::string CommentInValueMessage(std::string_view list, int line) {
+  return "without the comment from \";\" on, it names " + QuotedAt(list, line);
+}
+
+std::string DeleteLineTitle() { return "Remove the repeated line"; }
+std::string MoveCommentTitle() { return "Move the comment to a line of its own above"; }
+std::string MoveBankSelectTitle() { return "Move BankSelMethod above the first Patch line"; }
+std::string RemoveBlankLinesTitle() { return "Remove the blank lines"; }
+std::string RenameKeyTitle(std::string_view key) { return "Change the key to " + Quoted(key); }
+std::string AddLineEndTitle() { return "End the last line"; }
+std::string TrimNameTitle() { return "Remove the blanks from the name and its references"; }
+std::string TrimReferenceTitle() { return "Remove the blanks at the end of the reference"; }
+std::string RemoveSuppressionTitle() { return "Remove the unused suppression"; }

@@ -4,7 +4,10 @@
 #ifndef VELTRANE_CHECKER_FINDING_TEXT_H_
 #define VELTRANE_CHECKER_FINDING_TEXT_H_
 
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 #include <string_view>
 
 #include "checker/finding.h"
@@ -29,5 +32,67 @@ std::string NoClosingBracketMessage();
 // line behind the mark (UTF-8, without its line end) and `what` what that
 // line would have been: "section header", "label line" or "key line".
 std::string ByteOrderMarkMessage(std::string_view hidden, std::string_view what);
+
+// What is wrong with a key line of an instrument (VLT2004). The reasons
+// about the value come last.
+enum class MalformedKeyReason {
+  brackets,            // Patch[..], Key[..,..] or a key without brackets has the wrong shape
+  noEquals,            // no "=" at all
+  bank,                // the bank is neither * nor 0..16383
+  program,             // the program is neither * nor 0..127
+  drumValue,           // Drum is neither 0 nor 1
+  bankSelMethodValue,  // BankSelMethod is not 0..3
+  switchValue,         // UseNotesAsControllers is neither 0 nor 1
+};
+
+// The messages of the rules beyond cross-references. Names and texts come
+// in as UTF-8; numbers as the file writes them.
+std::string NumberOutOfRangeMessage(std::string_view number, int largest);
+std::string CountsFromOneMessage(std::string_view list);
+std::string DuplicateNumberMessage(std::string_view number, int firstLine, bool sameText,
+                                   std::string_view firstText);
+std::string FirstEntryMessage(std::string_view number);
+std::string MalformedEntryMessage();
+std::string MalformedKeyMessage(MalformedKeyReason reason, std::string_view key,
+                                std::string_view value);
+std::string MisspelledKeyMessage(std::string_view key, std::string_view likely);
+std::string UnknownKeyMessage(std::string_view key);
+std::string BasedOnCycleMessage(std::string_view list, std::string_view basedOn);
+// '"A" (line 3) -> "B" (line 9) -> "A"': each list with the line of its
+// BasedOn, back to `last`.
+std::string BasedOnChainMessage(const std::vector<std::pair<std::string, int>>& links,
+                                std::string_view last);
+std::string DuplicateKeyMessage(std::string_view key, int firstLine);
+std::string FirstKeyMessage(std::string_view key);
+std::string UnknownSectionMessage(std::string_view header);
+std::string CommentAfterValueMessage(std::string_view key);
+std::string BlanksAroundLabelMessage(std::string_view name);
+std::string BlanksAroundReferenceMessage(std::string_view name);
+std::string BasedOnLaterMessage(std::string_view list, int line);
+std::string BasedOnDeepMessage(std::string_view list, std::string_view basedOn);
+std::string ListDefinedHereMessage(std::string_view list);
+std::string BankSelectAfterPatchMessage(int firstPatchLine);
+std::string GapInInstrumentMessage(std::string_view instrument, bool comment);
+std::string DrumZeroMessage();
+std::string CommentInEntryTextMessage(std::string_view number);
+std::string NoFinalLineEndMessage();
+std::string LongLineMessage(std::uint64_t length);
+// On an id or prefix of a suppression comment that silences nothing.
+std::string UnusedSuppressionMessage(std::string_view pattern, bool namesRule);
+// The notes on a reference not found that names a list once the blanks
+// at its end, or its "; comment", are gone.
+std::string TrailingBlanksMessage(std::string_view list, int line);
+std::string CommentInValueMessage(std::string_view list, int line);
+
+// The titles of fixes, as an editor offers them.
+std::string DeleteLineTitle();
+std::string MoveCommentTitle();
+std::string MoveBankSelectTitle();
+std::string RemoveBlankLinesTitle();
+std::string RenameKeyTitle(std::string_view key);
+std::string AddLineEndTitle();
+std::string TrimNameTitle();
+std::string TrimReferenceTitle();
+std::string RemoveSuppressionTitle();
 
 #endif  // VELTRANE_CHECKER_FINDING_TEXT_H_

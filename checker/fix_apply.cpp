@@ -73,11 +73,12 @@ bool LineStaysWhole(std::size_t oldLength, std::size_t newLength) {
   return newLength == oldLength || newLength <= kLongestWholeLine;
 }
 
-CFixRound ApplyFixes(std::string_view bytes, const std::vector<CFinding>& findings, bool unsafe) {
+CFixRound ApplyFixes(std::string_view bytes, const std::vector<const CFinding*>& findings,
+                     bool unsafe) {
   std::vector<const CFix*> fixes;
-  for (const CFinding& finding : findings) {
-    if (finding.fix && FixWanted(*finding.fix, unsafe) && WellFormed(*finding.fix, bytes.size()))
-      fixes.push_back(&*finding.fix);
+  for (const CFinding* finding : findings) {
+    if (finding->fix && FixWanted(*finding->fix, unsafe) && WellFormed(*finding->fix, bytes.size()))
+      fixes.push_back(&*finding->fix);
   }
   std::stable_sort(fixes.begin(), fixes.end(), [](const CFix* a, const CFix* b) {
     return a->edits.front().begin < b->edits.front().begin;
@@ -125,11 +126,11 @@ CFixOutcome FixBytes(std::string_view bytes, const CheckBytesFn& check, bool uns
   outcome.remaining = check(outcome.text);
   for (int round = 0;; ++round) {
     const bool anyWanted = std::any_of(
-        outcome.remaining.findings.begin(), outcome.remaining.findings.end(),
-        [unsafe](const CFinding& f) { return f.fix && FixWanted(*f.fix, unsafe); });
+        outcome.remaining.reported.begin(), outcome.remaining.reported.end(),
+        [unsafe](const CFinding* f) { return f->fix && FixWanted(*f->fix, unsafe); });
     if (!anyWanted) return outcome;
     if (round == maxRounds) break;
-    CFixRound applied = ApplyFixes(outcome.text, outcome.remaining.findings, unsafe);
+    CFixRound applied = ApplyFixes(outcome.text, outcome.remaining.reported, unsafe);
     // Fixes that change nothing, or only fixes that cannot be applied:
     // another round would do the same.
     if (applied.edits.empty() || applied.text == outcome.text) break;

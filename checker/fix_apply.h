@@ -26,21 +26,23 @@ struct CFixRound {
 };
 
 // Applies to `bytes` the wanted fixes of `findings`, which a check of these
-// very bytes made. Fixes are taken in the order of their first edit; a fix
+// very bytes made (the findings it reports). Fixes are taken in the order of their first edit; a fix
 // with an edit that overlaps or touches an edit already taken waits for the
 // next round, whole (a fix whose edits were all taken already, as when two
 // findings share one fix, counts as applied). A fix whose edits are out of
 // order, overlap each other or reach past the bytes is never applied. Every
 // byte outside the applied edits stays as it was.
-CFixRound ApplyFixes(std::string_view bytes, const std::vector<CFinding>& findings, bool unsafe);
+CFixRound ApplyFixes(std::string_view bytes, const std::vector<const CFinding*>& findings,
+                     bool unsafe);
 
-// Checks the bytes it is given; the result's findings carry their fixes.
+// Checks the bytes it is given with rules: the findings the result reports
+// carry their fixes.
 using CheckBytesFn = std::function<CCheckResult(std::string_view bytes)>;
 
 struct CFixOutcome {
   std::string text;          // the fixed bytes
   int fixed = 0;             // findings fixed over all rounds
-  bool converged = true;     // a check of `text` has no wanted fix left
+  bool converged = true;     // a check of `text` reports no wanted fix
   CCheckResult remaining;    // the check of `text`
 };
 
@@ -48,8 +50,9 @@ struct CFixOutcome {
 // each, and a chain of them longer than this is left for another run.
 inline constexpr int kMaxFixRounds = 8;
 
-// Checks `bytes`, applies the wanted fixes, and checks and applies again
-// until no wanted fix is left or `maxRounds` rounds have run.
+// Checks `bytes`, applies the wanted fixes of the reported findings, and
+// checks and applies again until no reported finding has a wanted fix or
+// `maxRounds` rounds have run.
 CFixOutcome FixBytes(std::string_view bytes, const CheckBytesFn& check, bool unsafe,
                      int maxRounds = kMaxFixRounds);
 

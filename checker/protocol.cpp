@@ -32,6 +32,8 @@ void AppendRecord(const CFinding& finding, std::string& buffer) {
       buffer.append(finding.name);
       buffer.append("\" not found\n\n");
       break;
+    default:  // the protocol holds cross-references only
+      break;
   }
 }
 

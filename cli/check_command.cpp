@@ -1,8 +1,10 @@
 #include "cli/check_command.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <deque>
 #include <optional>
 #include <string_view>
 
@@ -10,6 +12,7 @@
 #include "checker/input_file.h"
 #include "checker/protocol.h"
 #include "checker/protocol_file.h"
+#include "checker/rule_config.h"
 #include "cli/fix_command.h"
 #include "cli/gnu_format.h"
 #include "cli/sarif_format.h"
@@ -22,13 +25,18 @@ constexpr char kProgram[] = "veltrane-check";
 constexpr char kUsage[] =
     "Usage: veltrane-check [--format=protocol] [--output PROTOCOL] [--force]\n"
     "                      [--codepage=N] INPUT\n"
-    "       veltrane-check --format=gnu|sarif [--no-notes] [--codepage=N] INPUT...\n"
-    "       veltrane-check --fix|--diff [--unsafe-fixes] [--no-notes] [--codepage=N]\n"
+    "       veltrane-check --format=gnu|sarif [--no-notes] [--codepage=N]\n"
+    "                      [--select IDS] [--ignore IDS] [--config FILE | --no-config]\n"
     "                      INPUT...\n"
+    "       veltrane-check --fix|--diff [--unsafe-fixes] [--no-notes] [--codepage=N]\n"
+    "                      [--select IDS] [--ignore IDS] [--config FILE | --no-config]\n"
+    "                      INPUT...\n"
+    "       veltrane-check --list-rules | --explain ID\n"
     "\n"
     "Checks instrument definition files for duplicate labels, labels that\n"
-    "nothing uses and references to labels that do not exist, and fixes\n"
-    "what can be fixed.\n"
+    "nothing uses and references to labels that do not exist, and with\n"
+    "--format=gnu or sarif for the other mistakes that sequencers swallow;\n"
+    "with --fix, fixes what can be fixed.\n"
     "\n"
     "      --format=protocol  write the check protocol of INPUT (the default)\n"
     "      --format=gnu       write each finding of every INPUT as one line\n"
@@ -37,14 +45,24 @@ constexpr char kUsage[] =
     "      --format=sarif     write the findings of every INPUT as one SARIF\n"
     "                         2.1.0 log, notes as related locations\n"
     "      --no-notes         leave the notes out\n"
-    "      --fix              apply the safe fixes to every INPUT in place, then\n"
-    "                         write what remains as with --format=gnu and a\n"
-    "                         line that counts the fixed and remaining findings\n"
+    "      --select IDS       report only these rules: ids or prefixes such as\n"
+    "                         VLT3 or ALL, separated by commas\n"
+    "      --ignore IDS       do not report these rules\n"
+    "      --config FILE      read the rules to report from FILE instead of the\n"
+    "                         first veltrane.toml in INPUT's folder or above\n"
+    "      --no-config        read no veltrane.toml\n"
+    "      --fix              apply the safe fixes of the reported findings to\n"
+    "                         every INPUT in place, then write what remains as\n"
+    "                         with --format=gnu and a line that counts the\n"
+    "                         fixed and the remaining findings\n"
     "      --unsafe-fixes     with --fix or --diff, apply the fixes that guess\n"
     "                         too (a reference becomes the list it most likely\n"
-    "                         means): review them\n"
+    "                         means, a key the key it most likely is): review\n"
+    "                         them\n"
     "      --diff             write what --fix would change as a unified diff\n"
     "                         and change no file\n"
+    "      --list-rules       list every rule: id, name, severity, whether on\n"
+    "      --explain ID       explain rule ID, with an example and its fix\n"
     "  -o, --output PROTOCOL  write the protocol to the file PROTOCOL instead\n"
     "                         of standard output\n"
     "  -f, --force            replace PROTOCOL when it exists and is not empty\n"
@@ -57,10 +75,12 @@ constexpr char kUsage[] =
     "      --version          show the version and exit\n"
     "\n"
     "Exit status: 0 when there are no findings (the protocol counts no\n"
-    "errors), 1 when there are, 2 when an INPUT cannot be read, the protocol\n"
-    "cannot be written or the arguments are wrong. With --fix: 1 when\n"
-    "findings remain; with --diff: 1 when a file would change; 2 also when\n"
-    "an INPUT cannot be written or changed while it was being fixed.\n";
+    "errors; gnu and sarif report no error or warning, notes alone do not\n"
+    "count), 1 when there are, 2 when an INPUT cannot be read, the protocol\n"
+    "cannot be written, a veltrane.toml is wrong or the arguments are wrong.\n"
+    "With --fix: 1 when an error or warning remains; with --diff: 1 when a\n"
+    "file would change; 2 also when an INPUT cannot be written or changed\n"
+    "while it was being fixed.\n";
 
 enum class Format { protocol, gnu, sarif };
 
@@ -77,6 +97,13 @@ struct Options {
   bool diff = false;
   bool help = false;
   bool version = false;
+  // The rules, for gnu and sarif.
+  std::optional<std::vector<std::string>> select;
+  std::vector<std::string> ignore;
+  std::optional<std::string> config;
+  bool noConfig = false;
+  bool listRules = false;
+  std::optional<std::string> explain;
 };
 
 // Reports one failure as a single line and returns the failure status.
@@ -164,6 +191,26 @@ std::string ParseArguments(const std::vector<std::string>& args,
       if (!ParseFormat(value, options.format))
         return "unknown format '" + value + "' (protocol, gnu or sarif)";
       options.formatGiven = true;
+    } else if (arg == "--list-rules") {
+      options.listRules = true;
+    } else if (arg == "--no-config") {
+      options.noConfig = true;
+    } else if (TakeOptionValue(args, i, "--select", value, missing) ||
+               TakeOptionValue(args, i, "--ignore", value, missing)) {
+      const bool select = arg.starts_with("--select");
+      const char* name = select ? "--select" : "--ignore";
+      if (missing) return std::string("option '") + name + "' needs rule ids";
+      std::vector<std::string>& patterns =
+          select ? (options.select ? *options.select : options.select.emplace()) : options.ignore;
+      if (const std::optional<std::string> unknown = AddPatterns(value, patterns))
+        return "'" + *unknown + "' in " + name + " names no rule; see --list-rules";
+    } else if (TakeOptionValue(args, i, "--config", value, missing)) {
+      if (missing || value.empty()) return "option '--config' needs a file name";
+      options.config = value;
+    } else if (TakeOptionValue(args, i, "--explain", value, missing)) {
+      if (missing) return "option '--explain' needs a rule id";
+      if (!FindRule(value)) return "'" + value + "' is no rule id; see --list-rules";
+      options.explain = value;
     } else if (TakeOptionValue(args, i, "--codepage", value, missing)) {
       if (missing) return "option '--codepage' needs a code page number";
       options.codePage = ParseCodePage(value);
@@ -174,7 +221,8 @@ std::string ParseArguments(const std::vector<std::string>& args,
       return "unknown option '" + arg + "'";
     }
   }
-  if (options.help || options.version) return {};
+  if (options.help || options.version || options.listRules || options.explain) return {};
+  if (options.config && options.noConfig) return "--config and --no-config exclude each other";
   if (options.unsafeFixes && !options.fix && !options.diff)
     return "--unsafe-fixes goes with --fix or --diff";
   // Fixing never writes a protocol: the protocol reports the file as it is.
@@ -182,6 +230,13 @@ std::string ParseArguments(const std::vector<std::string>& args,
     if (options.formatGiven && options.format != Format::gnu)
       return "--fix and --diff go with --format=gnu only";
     options.format = Format::gnu;
+  }
+  if (options.format == Format::protocol) {
+    // The protocol shows the three cross-references as they always were.
+    if (options.select) return "--select goes with --format=gnu or --format=sarif";
+    if (!options.ignore.empty()) return "--ignore goes with --format=gnu or --format=sarif";
+    if (options.config || options.noConfig)
+      return "veltrane.toml and its options go with --format=gnu or --format=sarif";
   }
   if (options.format != Format::protocol) {
     if (options.output) return "--output goes with --format=protocol only";
@@ -233,12 +288,16 @@ int WriteToStream(CCheckRun& run, std::FILE* out, std::FILE* err) {
   return errors > 0 ? kExitFindings : kExitClean;
 }
 
-// Opens `input` and resolves its lists into `run`. Returns false, with the
-// reason in `error`, when the file cannot be opened or read.
+// Opens `input` and resolves its lists into `run`, reporting `rules` when
+// given. Returns false, with the reason in `error`, when the file cannot be
+// opened or read.
 bool CheckInput(const std::string& input, const Options& options, CCheckRun& run,
-                CFileException& error) {
+                CFileException& error, const CRuleSelection* rules = nullptr,
+                std::optional<CCodePage> codePage = std::nullopt) {
   if (options.codePage) run.m_codePage = *options.codePage;
+  else if (codePage) run.m_codePage = *codePage;
   run.m_bNotes = options.format != Format::protocol && options.notes;
+  run.m_pRules = rules;
   bool opened = false;
   run.m_pInputFile = OpenInputFile(input, opened, &error);
   if (!opened) return false;
@@ -251,6 +310,28 @@ bool CheckInput(const std::string& input, const Options& options, CCheckRun& run
   }
   return true;
 }
+
+// The configurations of the inputs of one run, each file read once.
+class ConfigCache {
+ public:
+  explicit ConfigCache(const Options& options) : m_options(options) {}
+
+  // The configuration that applies to `input`. Throws CConfigError.
+  const CRuleConfig& For(const std::string& input) {
+    if (m_options.noConfig) return m_none;
+    const std::string path = m_options.config ? *m_options.config : FindRuleConfig(input);
+    if (path.empty()) return m_none;
+    for (const CRuleConfig& config : m_read)
+      if (config.path == path) return config;
+    m_read.push_back(LoadRuleConfig(path));
+    return m_read.back();
+  }
+
+ private:
+  const Options& m_options;
+  const CRuleConfig m_none;
+  std::deque<CRuleConfig> m_read;
+};
 
 int CheckToProtocol(const Options& options, std::FILE* out, std::FILE* err) {
   CCheckRun run;
@@ -272,7 +353,7 @@ class FindingReporter {
  public:
   virtual ~FindingReporter() = default;
   virtual void OnChecked(const std::string& input, const CCheckResult& result) = 0;
-  virtual void OnUnreadable(const std::string& input, const CFileException& error) = 0;
+  virtual void OnUnreadable(const std::string& input, std::string_view message) = 0;
 };
 
 class GnuReporter : public FindingReporter {
@@ -282,13 +363,13 @@ class GnuReporter : public FindingReporter {
     std::string lines;
     for (const CNote& note : result.fileNotes)
       lines += FormatGnuFileNote(input, note, result.codePage);
-    for (const CFinding& finding : result.findings) {
-      lines += FormatGnuFinding(input, finding, result.codePage);
+    for (const CFinding* finding : result.reported) {
+      lines += FormatGnuFinding(input, *finding, result.codePage);
       if (lines.size() >= 64 * 1024) Flush(lines);
     }
     Flush(lines);
   }
-  void OnUnreadable(const std::string&, const CFileException&) override {}
+  void OnUnreadable(const std::string&, std::string_view) override {}
 
  private:
   void Flush(std::string& lines) {
@@ -305,8 +386,8 @@ class SarifReporter : public FindingReporter {
   void OnChecked(const std::string& input, const CCheckResult& result) override {
     m_log.AddResults(input, result);
   }
-  void OnUnreadable(const std::string& input, const CFileException& error) override {
-    m_log.AddUnreadable(input, error.what());
+  void OnUnreadable(const std::string& input, std::string_view message) override {
+    m_log.AddUnreadable(input, message);
   }
 
  private:
@@ -320,17 +401,30 @@ int ReportFindings(const Options& options, FindingReporter& reporter,
                    std::FILE* out, std::FILE* err) {
   bool anyFailed = false;
   bool anyFinding = false;
+  ConfigCache configs(options);
   for (const std::string& input : options.inputs) {
     CCheckRun run;
     CFileException error;
-    if (!CheckInput(input, options, run, error)) {
+    CRuleSelection rules;
+    std::optional<CCodePage> codePage;
+    try {
+      const CRuleConfig& config = configs.For(input);
+      rules = SelectRulesFor(config, input, options.select, options.ignore);
+      if (config.codePage) codePage = CCodePage::FromNumber(*config.codePage);
+    } catch (const CConfigError& e) {
+      Fail(err, e.what());
+      reporter.OnUnreadable(input, e.what());
+      anyFailed = true;
+      continue;
+    }
+    if (!CheckInput(input, options, run, error, &rules, codePage)) {
       Fail(err, error.what());
-      reporter.OnUnreadable(input, error);
+      reporter.OnUnreadable(input, error.what());
       anyFailed = true;
       continue;
     }
     reporter.OnChecked(input, *run.m_pResult);
-    if (run.m_pResult->ErrorCount() > 0) anyFinding = true;
+    if (run.m_pResult->ReportsErrorsOrWarnings()) anyFinding = true;
     if (std::fflush(out) != 0 || std::ferror(out)) {
       return Fail(err, std::string("standard output: ") + std::strerror(errno));
     }
@@ -357,6 +451,42 @@ int CheckToSarifLog(const Options& options, std::FILE* out, std::FILE* err) {
   return status;
 }
 
+// One line a rule, in id order: id, name, severity, on or off by default,
+// and its one-line description.
+int ListRules(std::FILE* out) {
+  std::vector<const FindingRule*> rules;
+  for (const FindingRule& rule : FindingRules()) rules.push_back(&rule);
+  std::sort(rules.begin(), rules.end(),
+            [](const FindingRule* a, const FindingRule* b) { return a->id < b->id; });
+  for (const FindingRule* rule : rules) {
+    std::fprintf(out, "%.*s  %-22.*s %-8.*s %-4s %.*s\n", static_cast<int>(rule->id.size()),
+                 rule->id.data(), static_cast<int>(rule->name.size()), rule->name.data(),
+                 static_cast<int>(SeverityName(rule->severity).size()),
+                 SeverityName(rule->severity).data(), rule->onByDefault ? "on" : "off",
+                 static_cast<int>(rule->shortText.size()), rule->shortText.data());
+  }
+  return std::fflush(out) == 0 ? kExitClean : kExitFailure;
+}
+
+int ExplainRule(const FindingRule& rule, std::FILE* out) {
+  static constexpr std::string_view kFix[] = {"none", "safe", "unsafe"};
+  std::string text = std::string(rule.id) + " " + std::string(rule.name) + " (" +
+                     std::string(SeverityName(rule.severity)) + ", " +
+                     (rule.onByDefault ? "on" : "off") + " by default)\n\n" +
+                     std::string(rule.shortText) + "\n\n" + std::string(rule.fullText) +
+                     "\n\nExample:\n";
+  std::string_view example = rule.example;
+  while (!example.empty()) {
+    const std::size_t end = std::min(example.find('\n'), example.size());
+    text += "    " + std::string(example.substr(0, end)) + "\n";
+    example.remove_prefix(std::min(end + 1, example.size()));
+  }
+  text += "\nFix: " + std::string(rule.help) + "\nAutomatic fix: " +
+          std::string(kFix[static_cast<int>(rule.fix)]) + "\n";
+  std::fputs(text.c_str(), out);
+  return std::fflush(out) == 0 ? kExitClean : kExitFailure;
+}
+
 }  // namespace
 
 int RunCheckCommand(const std::vector<std::string>& args, std::FILE* out,
@@ -374,9 +504,18 @@ int RunCheckCommand(const std::vector<std::string>& args, std::FILE* out,
     std::fprintf(out, "%s %s\n", kProgram, VELTRANE_VERSION);
     return std::fflush(out) == 0 ? kExitClean : kExitFailure;
   }
+  if (options.listRules) return ListRules(out);
+  if (options.explain) return ExplainRule(*FindRule(*options.explain), out);
   if (options.fix || options.diff) {
-    return RunFixCommand(CFixRequest{options.inputs, options.codePage, options.notes,
-                                     options.unsafeFixes, options.diff},
+    ConfigCache configs(options);
+    const auto rulesFor = [&](const std::string& input) {
+      const CRuleConfig& config = configs.For(input);
+      CInputRules rules{SelectRulesFor(config, input, options.select, options.ignore), options.codePage};
+      if (!rules.codePage && config.codePage) rules.codePage = CCodePage::FromNumber(*config.codePage);
+      return rules;
+    };
+    return RunFixCommand(CFixRequest{options.inputs, rulesFor, options.notes, options.unsafeFixes,
+                                     options.diff},
                          out, err);
   }
   if (options.format == Format::gnu) return CheckToGnuLines(options, out, err);

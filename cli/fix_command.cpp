@@ -5,6 +5,7 @@
 
 #include "checker/check.h"
 #include "checker/fix_apply.h"
+#include "checker/rule_config.h"
 #include "cli/check_command.h"
 #include "cli/gnu_format.h"
 #include "cli/unified_diff.h"
@@ -29,7 +30,8 @@ std::string RemainingLines(const std::string& input, const CCheckResult& result,
     for (const CNote& note : result.fileNotes)
       lines += FormatGnuFileNote(input, note, result.codePage);
   }
-  for (const CFinding& finding : result.findings) {
+  for (const CFinding* reported : result.reported) {
+    const CFinding& finding = *reported;
     if (notes || !finding.note) {
       lines += FormatGnuFinding(input, finding, result.codePage);
     } else {
@@ -45,6 +47,13 @@ enum class InputOutcome { clean, changes, failed };
 
 InputOutcome FixInput(const std::string& input, const CFixRequest& request, std::FILE* out,
                       std::FILE* err) {
+  CInputRules rules;
+  try {
+    rules = request.rulesFor(input);
+  } catch (const CConfigError& e) {
+    Complain(err, e.what());
+    return InputOutcome::failed;
+  }
   std::string bytes;
   CFileException error;
   if (!ReadWholeFile(input, bytes, error)) {
@@ -52,9 +61,10 @@ InputOutcome FixInput(const std::string& input, const CFixRequest& request, std:
     return InputOutcome::failed;
   }
   CCheckOptions options;
-  options.codePage = request.codePage ? *request.codePage : SystemCodePage();
+  options.codePage = rules.codePage ? *rules.codePage : SystemCodePage();
   // The fixes of references not found come from their notes.
   options.notes = true;
+  options.rules = &rules.rules;
   CFixOutcome fixed;
   try {
     fixed = FixBytes(bytes, [&](std::string_view text) {
@@ -82,12 +92,13 @@ InputOutcome FixInput(const std::string& input, const CFixRequest& request, std:
         return InputOutcome::failed;
     }
   }
-  const int remaining = fixed.remaining.ErrorCount();
+  const std::size_t remaining = fixed.remaining.reported.size();
   std::string lines = RemainingLines(input, fixed.remaining, request.notes);
   lines += input + ": " + Counted(fixed.fixed, "finding", "findings") + " fixed, " +
            std::to_string(remaining) + (remaining == 1 ? " remains" : " remain") + "\n";
   std::fwrite(lines.data(), 1, lines.size(), out);
-  return remaining > 0 ? InputOutcome::changes : InputOutcome::clean;
+  // As --format=gnu: notes alone do not fail a build.
+  return fixed.remaining.ReportsErrorsOrWarnings() ? InputOutcome::changes : InputOutcome::clean;
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 namespace {
 
 std::string GnuLine(std::string_view input, const CPlace& place, const CCodePage& codePage,
-                    std::string_view severity, const std::string& message) {
+                    std::string_view severity, const std::string& message,
+                    std::string_view id = {}) {
   std::string text(input);
   text.append(":");
   text.append(std::to_string(place.line));
@@ -13,6 +14,11 @@ std::string GnuLine(std::string_view input, const CPlace& place, const CCodePage
   text.append(severity);
   text.append(": ");
   text.append(message);
+  if (!id.empty()) {
+    text.append(" [");
+    text.append(id);
+    text.append("]");
+  }
   text.push_back('\n');
   return text;
 }
@@ -22,7 +28,8 @@ std::string GnuLine(std::string_view input, const CPlace& place, const CCodePage
 std::string FormatGnuFinding(std::string_view input, const CFinding& finding,
                              const CCodePage& codePage) {
   std::string lines = GnuLine(input, finding.place, codePage,
-                              SeverityName(finding.GetSeverity()), finding.message);
+                              SeverityName(finding.GetSeverity()), finding.message,
+                              finding.Rule().id);
   if (finding.note) {
     lines += GnuLine(input, finding.place, codePage, SeverityName(Severity::note),
                      finding.note->message);

@@ -8,7 +8,7 @@
 
 #include "checker/check.h"
 
-// "INPUT:LINE:COLUMN: SEVERITY: MESSAGE\n" for `finding`, and after it
+// "INPUT:LINE:COLUMN: SEVERITY: MESSAGE [ID]\n" for `finding`, and after it
 // "INPUT:LINE:COLUMN: note: MESSAGE\n" for its note, if any, at the same
 // place. LINE is the physical line of the name, COLUMN the 1-based column
 // of its first character in `codePage`. INPUT is copied byte for byte.

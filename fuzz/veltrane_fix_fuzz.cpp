@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "checker/fix_apply.h"
 #include "fuzz/promise.h"
@@ -17,9 +18,9 @@ namespace {
 constexpr int kCodePages[] = {0, 932, 936, 949, 950, 1252};
 
 bool IsEditOfAWantedFix(const CEdit& edit, const CCheckResult& result, bool unsafe) {
-  return std::any_of(result.findings.begin(), result.findings.end(), [&](const CFinding& f) {
-    return f.fix && FixWanted(*f.fix, unsafe) &&
-           std::any_of(f.fix->edits.begin(), f.fix->edits.end(), [&](const CEdit& e) {
+  return std::any_of(result.reported.begin(), result.reported.end(), [&](const CFinding* f) {
+    return f->fix && FixWanted(*f->fix, unsafe) &&
+           std::any_of(f->fix->edits.begin(), f->fix->edits.end(), [&](const CEdit& e) {
              return e.begin == edit.begin && e.end == edit.end && e.text == edit.text;
            });
   });
@@ -49,7 +50,10 @@ void CheckRound(std::string_view before, const CFixRound& round) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
+  // Every rule on, so that every fix meets every other.
+  static const CRuleSelection kAll = SelectRules(std::vector<std::string>{"ALL"}, {});
   CCheckOptions options;
+  options.rules = &kAll;
   if (const int number = kCodePages[data[0] % std::size(kCodePages)]; number != 0)
     options.codePage = *CCodePage::FromNumber(number);
   const bool unsafe = (data[0] & 0x80) != 0;
@@ -57,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const CheckBytesFn check = [&options](std::string_view text) { return CheckBytes(text, options); };
 
   const CCheckResult result = check(bytes);
-  const CFixRound round = ApplyFixes(bytes, result.findings, unsafe);
+  const CFixRound round = ApplyFixes(bytes, result.reported, unsafe);
   CheckRound(bytes, round);
   for (const CEdit& edit : round.edits)
     Expect(IsEditOfAWantedFix(edit, result, unsafe), "a round applies only edits of wanted fixes");

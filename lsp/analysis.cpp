@@ -27,9 +27,10 @@ CCheckResult CheckText(const CDocument& document, bool instrumentFile) {
 
 }  // namespace
 
-CCheckResult CAnalysis::Check(std::string_view text) {
+CCheckResult CAnalysis::Check(std::string_view text, const CRuleSelection* rules) {
   CCheckOptions options;
   options.notes = true;
+  options.rules = rules;
   return CheckBytes(text, options, "document");
 }
 

@@ -33,9 +33,9 @@ class CAnalysis {
   // checked and has no findings.
   explicit CAnalysis(const CDocument& document);
 
-  // The check of an instrument file's text that an analysis makes, so that
-  // fixing the text re-checks it the same way.
-  static CCheckResult Check(std::string_view text);
+  // The check of an instrument file's text that an analysis makes; with
+  // `rules`, the rules it reports too, as fixing needs them.
+  static CCheckResult Check(std::string_view text, const CRuleSelection* rules = nullptr);
 
   bool IsInstrumentFile() const { return !m_sections.empty(); }
   const CCheckResult& Result() const { return m_result; }

@@ -179,10 +179,14 @@ std::vector<CEdit> EditsTo(const CDocumentView& view, std::string_view fixed) {
 }
 
 // The fix-all action, or null when there is nothing to fix. The same
-// rounds as the command line's --fix, over the same check.
+// rounds as the command line's --fix, over the same check with the rules
+// on by default.
 Json FixAll(const CDocumentView& view) {
   if (!view.analysis.IsInstrumentFile()) return nullptr;
-  const CFixOutcome outcome = FixBytes(view.document.Text(), &CAnalysis::Check, false);
+  static const CRuleSelection kRules = CRuleSelection::Defaults();
+  const CFixOutcome outcome = FixBytes(
+      view.document.Text(), [](std::string_view text) { return CAnalysis::Check(text, &kRules); },
+      false);
   if (outcome.text == view.document.Text()) return nullptr;
   return {{"title", "Fix all safely fixable findings"},
           {"kind", kFixAllKind},

@@ -228,6 +228,16 @@ std::size_t CStdioFile::ReadSource(char* buffer, std::size_t count) {
   return n;
 }
 
+std::size_t CStdioFile::ReadBytesAt(std::uint64_t offset, char* buffer,
+                                    std::size_t count) const {
+  if (!m_bMemory) return ReadAt(offset, buffer, count);
+  if (offset >= m_memory.size()) return 0;
+  const std::size_t n =
+      static_cast<std::size_t>(std::min<std::uint64_t>(count, m_memory.size() - offset));
+  std::memcpy(buffer, m_memory.data() + offset, n);
+  return n;
+}
+
 bool CStdioFile::ReadString(std::string& piece, std::size_t nMax) {
   std::string_view view;
   const bool read = ReadPiece(view, nMax > 0 ? nMax - 1 : 0);

@@ -162,6 +162,12 @@ class CStdioFile : public CFile {
   // The number of bytes there are to read in a file or in memory opened
   // whole: the file's length or the memory's size.
   std::uint64_t GetSourceLength() const;
+  // Reads up to `count` bytes as they stand in the file or the memory, line
+  // ends untouched, from `offset`; returns how many were read, 0 at the end.
+  // It does not disturb ReadPiece's reading of a file in memory; of a file
+  // on disk, seek before reading pieces again (see ReadAt).
+  // REQUIRES: a file or bytes in memory are open whole (not a part).
+  std::size_t ReadBytesAt(std::uint64_t offset, char* buffer, std::size_t count) const;
   // True while a file, a part or bytes in memory are open.
   bool IsOpen() const { return m_bMemory || m_bPart || CFile::IsOpen(); }
   // True while the bytes come from memory: there is no file on disk.

@@ -3,7 +3,7 @@
 
 VELTRANE_PACKAGES=(
   # build
-  g++ cmake make pkg-config libwxgtk3.2-dev nlohmann-json3-dev
+  g++ cmake make pkg-config libwxgtk3.2-dev nlohmann-json3-dev libtomlplusplus-dev
   # tests
   googletest libgtest-dev libgmock-dev libbenchmark-dev python3
   # the SARIF multitool (a .NET program) needs ICU
@@ -23,7 +23,7 @@ VELTRANE_PACKAGES=(
 # its tests, NSIS for the installer, and the tools the Wine tests drive the
 # dialog with.
 VELTRANE_WINDOWS_PACKAGES=(
-  cmake make python3 googletest nlohmann-json3-dev
+  cmake make python3 googletest nlohmann-json3-dev libtomlplusplus-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine64 nsis zip
   xvfb xauth xdotool openbox imagemagick x11-utils

@@ -53,27 +53,37 @@ TEST(ApplyFixesTest, TakesWhatDoesNotCollideAndLeavesTheRestWhole) {
       {"no edits", {Fix({})}, false, "abcdef", 0, 0},
   };
   for (const RoundCase& c : cases) {
-    std::vector<CFinding> findings;
-    for (const CFix& fix : c.fixes) {
-      findings.emplace_back();
-      findings.back().fix = fix;
+    std::vector<CFinding> findings(c.fixes.size() + 1);
+    std::vector<const CFinding*> reported;
+    for (std::size_t i = 0; i < c.fixes.size(); ++i) {
+      findings[i].fix = c.fixes[i];
+      reported.push_back(&findings[i]);
     }
-    findings.emplace_back();  // a finding without a fix is passed over
-    const CFixRound round = ApplyFixes("abcdef", findings, c.unsafe);
+    reported.push_back(&findings.back());  // a finding without a fix is passed over
+    const CFixRound round = ApplyFixes("abcdef", reported, c.unsafe);
     EXPECT_EQ(round.text, c.after) << c.label;
     EXPECT_EQ(round.fixed, c.fixed) << c.label;
     EXPECT_EQ(round.deferred, c.deferred) << c.label;
   }
 }
 
-CCheckResult Check(std::string_view bytes, int codePage) {
+const CRuleSelection& DefaultRules() {
+  static const CRuleSelection rules = CRuleSelection::Defaults();
+  return rules;
+}
+
+CCheckResult Check(std::string_view bytes, int codePage,
+                   const CRuleSelection& rules = DefaultRules()) {
   CCheckOptions options;
   if (codePage != 0) options.codePage = *CCodePage::FromNumber(codePage);
+  options.rules = &rules;
   return CheckBytes(bytes, options);
 }
 
-CFixOutcome Fixed(const std::string& bytes, int codePage, bool unsafe) {
-  return FixBytes(bytes, [codePage](std::string_view text) { return Check(text, codePage); }, unsafe);
+CFixOutcome Fixed(const std::string& bytes, int codePage, bool unsafe,
+                  const CRuleSelection& rules = DefaultRules()) {
+  return FixBytes(
+      bytes, [codePage, &rules](std::string_view text) { return Check(text, codePage, rules); }, unsafe);
 }
 
 // `text` with every "\n" written as `lineEnd`.
@@ -83,59 +93,120 @@ std::string WithLineEnds(const std::string& text, const std::string& lineEnd) {
   return out;
 }
 
-struct ReferenceCase {
+// A lone CR ends a line for editors but not for the check, which would
+// read a file of them as one line: it stands in a comment line at the top.
+struct LineEndVariant {
+  const char* name;
+  std::string lineEnd;
+  std::string firstLine;
+};
+const LineEndVariant kVariants[] = {
+    {"LF", "\n", ""}, {"CR LF", "\r\n", ""}, {"lone CR", "\r\n", "; one\rtwo\r\n"}};
+
+struct FixCase {
   const char* label;
   int codePage;
+  const char* ignore;  // rules left out of ALL
   std::string before;  // "\n" stands for each line end
-  std::string after;   // with --unsafe-fixes; without it, nothing changes
-  int fixed;
+  std::string safe;    // after --fix
+  std::string unsafe;  // after --fix --unsafe-fixes
 };
 
-TEST(ReferenceFixTest, TheReferenceTakesTheSuggestedListsNameAndNothingElseChanges) {
-  const std::string controls = ".Controller Names\n[Standard]\n.Instrument Definitions\n[I]\n";
-  const std::string longName(244, 'n');
-  const ReferenceCase cases[] = {
-      {"a close name", 0, controls + "Control=Standrd\n", controls + "Control=Standard\n", 1},
-      {"no final line end", 0, controls + "Control=Standrd", controls + "Control=Standard", 1},
-      {"a comment after it stays",
-       0, controls + "Control=Standrd\n; kept \xE9\n", controls + "Control=Standard\n; kept \xE9\n", 1},
-      {"every reference", 0, controls + "Control=Standrd\n[J]\nControl=standard\n",
-       controls + "Control=Standard\n[J]\nControl=Standard\n", 2},
-      {"the only list nothing uses", 0,
-       ".Controller Names\n[Main Controls]\n.Instrument Definitions\n[I]\nControl=Something else\n",
-       ".Controller Names\n[Main Controls]\n.Instrument Definitions\n[I]\nControl=Main Controls\n", 1},
-      {"Shift-JIS, a trail byte ']' in the name", 932,
-       ".Note Names\n[\x83\x5D\x83\x41 Kit]\n.Instrument Definitions\n[I]\nKey[*,*]=\x83\x5D\x83\x41 Kt\n",
-       ".Note Names\n[\x83\x5D\x83\x41 Kit]\n.Instrument Definitions\n[I]\nKey[*,*]=\x83\x5D\x83\x41 Kit\n", 1},
-      {"no fix: the list of that name stands in another section", 0,
-       ".Patch Names\n[Standard]\n.Instrument Definitions\n[I]\nControl=Standard\n",
-       ".Patch Names\n[Standard]\n.Instrument Definitions\n[I]\nControl=Standard\n", 0},
-      {"no fix: the line would be read as two", 0,
-       ".Controller Names\n[" + longName + "xy]\n.Instrument Definitions\n[I]\nControl=" + longName + "\n",
-       ".Controller Names\n[" + longName + "xy]\n.Instrument Definitions\n[I]\nControl=" + longName + "\n", 0},
-  };
-  // A lone CR ends a line for editors but not for the check, which would
-  // read a file of them as one line: it stands in a comment line here.
-  const struct {
-    const char* name;
-    std::string lineEnd;
-    std::string firstLine;
-  } variants[] = {{"LF", "\n", ""}, {"CR LF", "\r\n", ""}, {"lone CR", "\r\n", "; one\rtwo\r\n"}};
-  for (const auto& variant : variants) {
-    for (const ReferenceCase& c : cases) {
-      const std::string before = variant.firstLine + WithLineEnds(c.before, variant.lineEnd);
-      const std::string after = variant.firstLine + WithLineEnds(c.after, variant.lineEnd);
-      const std::string label = c.label + " with "s + variant.name;
-      const CFixOutcome unsafe = Fixed(before, c.codePage, true);
-      EXPECT_EQ(unsafe.text, after) << label;
-      EXPECT_EQ(unsafe.fixed, c.fixed) << label;
-      EXPECT_TRUE(unsafe.converged) << label;
-      EXPECT_EQ(Fixed(unsafe.text, c.codePage, true).text, unsafe.text) << label;
-      const CFixOutcome safe = Fixed(before, c.codePage, false);
-      EXPECT_EQ(safe.text, before) << label;
-      EXPECT_EQ(safe.fixed, 0) << label;
+// Each case in each line end: the fixed text, nothing else changed, and a
+// second fix changes nothing.
+void ExpectFixes(const FixCase& c) {
+  std::vector<std::string> ignore;
+  if (*c.ignore) ignore.push_back(c.ignore);
+  const CRuleSelection rules = SelectRules(std::vector<std::string>{"ALL"}, ignore);
+  for (const LineEndVariant& variant : kVariants) {
+    auto written = [&](const std::string& text) {
+      return variant.firstLine + WithLineEnds(text, variant.lineEnd);
+    };
+    const std::string label = c.label + " with "s + variant.name;
+    for (const bool unsafe : {false, true}) {
+      const CFixOutcome once = FixBytes(
+          written(c.before), [&](std::string_view text) { return Check(text, c.codePage, rules); },
+          unsafe);
+      EXPECT_EQ(once.text, written(unsafe ? c.unsafe : c.safe)) << label << (unsafe ? ", unsafe" : "");
+      EXPECT_TRUE(once.converged) << label;
+      EXPECT_EQ(FixBytes(once.text, [&](std::string_view text) { return Check(text, c.codePage, rules); },
+                         unsafe).text,
+                once.text)
+          << label;
     }
   }
+}
+
+TEST(RuleFixTest, EachFixableRule) {
+  const std::string instrument = ".Patch Names\n[GM]\n0=Piano\n.Controller Names\n[Std]\n"
+                                 ".Instrument Definitions\n[Synth]\n";
+  const std::string head = instrument + "Patch[*]=GM\n";
+  const std::string longName(244, 'n');
+  const FixCase cases[] = {
+      {"VLT1003 a close name: a guess", 0, "", head + "Control=Stdd\n", head + "Control=Stdd\n",
+       head + "Control=Std\n"},
+      {"VLT1003 the only list nothing uses", 0, "",
+       ".Controller Names\n[Main Controls]\n.Instrument Definitions\n[I]\nControl=Something else\n",
+       ".Controller Names\n[Main Controls]\n.Instrument Definitions\n[I]\nControl=Something else\n",
+       ".Controller Names\n[Main Controls]\n.Instrument Definitions\n[I]\nControl=Main Controls\n"},
+      {"VLT1003 no fix: the list of that name stands in another section", 0, "",
+       ".Patch Names\n[Std]\n.Instrument Definitions\n[I]\nControl=Std\n",
+       ".Patch Names\n[Std]\n.Instrument Definitions\n[I]\nControl=Std\n",
+       ".Patch Names\n[Std]\n.Instrument Definitions\n[I]\nControl=Std\n"},
+      {"VLT1003 no fix: the line would be read as two", 0, "",
+       ".Controller Names\n[" + longName + "xy]\n.Instrument Definitions\n[I]\nControl=" + longName + "\n",
+       ".Controller Names\n[" + longName + "xy]\n.Instrument Definitions\n[I]\nControl=" + longName + "\n",
+       ".Controller Names\n[" + longName + "xy]\n.Instrument Definitions\n[I]\nControl=" + longName + "\n"},
+      {"VLT1003 Shift-JIS, a trail byte ']' in the name", 932, "",
+       ".Note Names\n[\x83\x5D\x83\x41 Kit]\n.Instrument Definitions\n[I]\nKey[*,*]=\x83\x5D\x83\x41 Kt\n",
+       ".Note Names\n[\x83\x5D\x83\x41 Kit]\n.Instrument Definitions\n[I]\nKey[*,*]=\x83\x5D\x83\x41 Kt\n",
+       ".Note Names\n[\x83\x5D\x83\x41 Kit]\n.Instrument Definitions\n[I]\nKey[*,*]=\x83\x5D\x83\x41 Kit\n"},
+      {"VLT1003 trailing blanks", 0, "", head + "Control=Std \t\n", head + "Control=Std\n",
+       head + "Control=Std\n"},
+      {"VLT1003 and VLT3001 a comment after the reference", 0, "VLT3005",
+       head + "Control=Std ; the standard\n", head + "; the standard\nControl=Std\n",
+       head + "; the standard\nControl=Std\n"},
+      {"VLT3001 a comment after BankSelMethod", 0, "VLT3005",
+       instrument + "BankSelMethod=1 ; MSB only\nPatch[*]=GM\n",
+       instrument + "; MSB only\nBankSelMethod=1\nPatch[*]=GM\n",
+       instrument + "; MSB only\nBankSelMethod=1\nPatch[*]=GM\n"},
+      {"VLT3002 a label and its references trimmed", 0, "",
+       ".Patch Names\n[ GM\t]\n.Instrument Definitions\n[I]\nPatch[*]= GM\t\n",
+       ".Patch Names\n[GM]\n.Instrument Definitions\n[I]\nPatch[*]=GM\n",
+       ".Patch Names\n[GM]\n.Instrument Definitions\n[I]\nPatch[*]=GM\n"},
+      {"VLT3002 no fix: the trimmed name is taken", 0, "",
+       ".Patch Names\n[ GM]\n[GM]\n.Instrument Definitions\n[I]\nPatch[*]= GM\nPatch[0]=GM\n",
+       ".Patch Names\n[ GM]\n[GM]\n.Instrument Definitions\n[I]\nPatch[*]= GM\nPatch[0]=GM\n",
+       ".Patch Names\n[ GM]\n[GM]\n.Instrument Definitions\n[I]\nPatch[*]= GM\nPatch[0]=GM\n"},
+      {"VLT3002 Shift-JIS", 932, "",
+       ".Note Names\n[ \x83\x5D\x83\x41 ]\n.Instrument Definitions\n[I]\nKey[*,*]= \x83\x5D\x83\x41 \n",
+       ".Note Names\n[\x83\x5D\x83\x41]\n.Instrument Definitions\n[I]\nKey[*,*]=\x83\x5D\x83\x41\n",
+       ".Note Names\n[\x83\x5D\x83\x41]\n.Instrument Definitions\n[I]\nKey[*,*]=\x83\x5D\x83\x41\n"},
+      {"VLT3004 BankSelMethod moves above the first Patch line", 0, "",
+       head + "Control=Std\nBankSelMethod=1\n", instrument + "BankSelMethod=1\nPatch[*]=GM\nControl=Std\n",
+       instrument + "BankSelMethod=1\nPatch[*]=GM\nControl=Std\n"},
+      {"VLT3005 blank lines go", 0, "", head + "\n\nControl=Std\n", head + "Control=Std\n",
+       head + "Control=Std\n"},
+      {"VLT3005 no fix: a gap with a comment", 0, "", head + "\n; c\nControl=Std\n",
+       head + "\n; c\nControl=Std\n", head + "\n; c\nControl=Std\n"},
+      {"VLT3008 the file's own line end", 0, "", head + "Control=Std", head + "Control=Std\n",
+       head + "Control=Std\n"},
+      {"no final line end stays when VLT3008 is not selected", 0, "VLT3008", head + "Control=Stdd",
+       head + "Control=Stdd", head + "Control=Std"},
+      {"VLT2002 the later of two equal entries goes", 0, "",
+       ".Patch Names\n[GM]\n0=Piano\n1=Organ\n0=Piano\n.Instrument Definitions\n[I]\nPatch[*]=GM\n",
+       ".Patch Names\n[GM]\n0=Piano\n1=Organ\n.Instrument Definitions\n[I]\nPatch[*]=GM\n",
+       ".Patch Names\n[GM]\n0=Piano\n1=Organ\n.Instrument Definitions\n[I]\nPatch[*]=GM\n"},
+      {"VLT2002 no fix: different text", 0, "",
+       ".Patch Names\n[GM]\n0=Piano\n0=Organ\n.Instrument Definitions\n[I]\nPatch[*]=GM\n",
+       ".Patch Names\n[GM]\n0=Piano\n0=Organ\n.Instrument Definitions\n[I]\nPatch[*]=GM\n",
+       ".Patch Names\n[GM]\n0=Piano\n0=Organ\n.Instrument Definitions\n[I]\nPatch[*]=GM\n"},
+      {"VLT0001 a suppression that silences nothing goes", 0, "",
+       "; veltrane: ignore VLT2006\n" + head, head, head},
+      {"VLT2005 a misspelled key: a guess", 0, "", head + "Contol=Std\n", head + "Contol=Std\n",
+       head + "Control=Std\n"},
+  };
+  for (const FixCase& c : cases) ExpectFixes(c);
 }
 
 TEST(ReferenceFixTest, ANameThatRunsOnPastALoneCrHasNoFix) {
@@ -169,7 +240,12 @@ std::string GeneratedFile(std::mt19937& random, bool doubleByte) {
   static const char* const kKeys[] = {"Patch[*]=", "Key[*,*]=", "Control=", "BasedOn="};
   static const char* const kNames[] = {"Standard", "Standrd", "standard", "Drums", "Drum",
                                        "GM Bank", "GMBank", "\x83\x5D\x83\x41 Kit",
-                                       "\x83\x5D\x83\x41 Kt", "Pad", "Pads"};
+                                       "\x83\x5D\x83\x41 Kt", "Pad", "Pads", " Pad", "Pad ",
+                                       "Pad ; c", "Drums\t"};
+  static const char* const kOthers[] = {"0=Piano", "0=Organ", "1=Piano", "", "; c",
+                                        "BankSelMethod=1", "BankSelMethod=2 ; MSB", "Contol=x",
+                                        "patch[0]=Pad", "; veltrane: ignore VLT2006",
+                                        "; veltrane: ignore VLT3005"};
   static const char* const kEnds[] = {"\n", "\r\n", "\r"};
   auto pick = [&random](auto& table) {
     return table[std::uniform_int_distribution<std::size_t>(0, std::size(table) - 1)(random)];
@@ -179,13 +255,14 @@ std::string GeneratedFile(std::mt19937& random, bool doubleByte) {
   for (int i = 0; i < lines; ++i) {
     std::string name = pick(kNames);
     if (!doubleByte && name[0] == '\x83') name = "Kit";
-    switch (random() % 6) {
-      case 0: file += pick(kHeaders); break;
+    switch (random() % 7) {
+      case 0:
+      case 6: file += random() % 3 ? pick(kOthers) : pick(kHeaders); break;
       case 1:
       case 2: file += "[" + name + "]"; break;
       case 3:
       case 4: file += pick(kKeys) + name; break;
-      default: file += random() % 2 ? "0=Piano" : "Control=" + std::string(250, 'x'); break;
+      case 5: file += random() % 8 ? pick(kOthers) : "Control=" + std::string(250, 'x'); break;
     }
     if (i + 1 < lines || random() % 2) file += pick(kEnds);
   }
@@ -195,16 +272,17 @@ std::string GeneratedFile(std::mt19937& random, bool doubleByte) {
 TEST(FixBytesTest, ConvergesAndChangesNothingTheSecondTime) {
   std::mt19937 random(21);
   int changedFiles = 0;
+  const CRuleSelection all = SelectRules(std::vector<std::string>{"ALL"}, {});
   for (int n = 0; n < 400; ++n) {
     const bool doubleByte = n % 2 == 1;
     const std::string file = GeneratedFile(random, doubleByte);
     const int codePage = doubleByte ? 932 : 0;
     for (const bool unsafe : {false, true}) {
-      const CFixOutcome once = Fixed(file, codePage, unsafe);
+      const CFixOutcome once = Fixed(file, codePage, unsafe, all);
       ASSERT_TRUE(once.converged) << file;
-      for (const CFinding& finding : once.remaining.findings)
-        ASSERT_FALSE(finding.fix && FixWanted(*finding.fix, unsafe)) << file;
-      const CFixOutcome twice = Fixed(once.text, codePage, unsafe);
+      for (const CFinding* finding : once.remaining.reported)
+        ASSERT_FALSE(finding->fix && FixWanted(*finding->fix, unsafe)) << file;
+      const CFixOutcome twice = Fixed(once.text, codePage, unsafe, all);
       ASSERT_EQ(twice.text, once.text) << file;
       ASSERT_EQ(twice.fixed, 0) << file;
       if (once.text != file) ++changedFiles;

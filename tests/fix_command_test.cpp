@@ -24,8 +24,8 @@ const std::string kMisspeltDiff =
     "--- a.ins\n+++ a.ins\n@@ -2,4 +2,4 @@\n [Standard]\n .Instrument Definitions\n [I]\n"
     "-Control=Standrd\n+Control=Standard\n";
 const std::string kMisspeltLines =
-    "a.ins:2:2: error: Label \"Standard\" not used\n"
-    "a.ins:5:9: error: Label \"Standrd\" not found\n"
+    "a.ins:2:2: error: Label \"Standard\" not used [VLT1002]\n"
+    "a.ins:5:9: error: Label \"Standrd\" not found [VLT1003]\n"
     "a.ins:5:9: note: did you mean \"Standard\" (line 2)?\n";
 
 struct CommandCase {
@@ -36,6 +36,7 @@ struct CommandCase {
   std::string out;
   std::string err;
   std::string after;              // a.ins after
+  std::string toml = "";          // veltrane.toml beside it, when not empty
 };
 
 TEST(FixCommandTest, FixesDiffsAndRefuses) {
@@ -46,18 +47,40 @@ TEST(FixCommandTest, FixesDiffsAndRefuses) {
       {"unsafe fixes asked for", {"--fix", "--unsafe-fixes", "a.ins"}, kMisspelt, 0,
        "a.ins: 1 finding fixed, 0 remain\n", "", kMisspeltFixed},
       {"what remains, without notes", {"--fix", "--no-notes", "a.ins"}, kMisspelt, 1,
-       "a.ins:2:2: error: Label \"Standard\" not used\na.ins:5:9: error: Label \"Standrd\" not found\n"
+       "a.ins:2:2: error: Label \"Standard\" not used [VLT1002]\n"
+       "a.ins:5:9: error: Label \"Standrd\" not found [VLT1003]\n"
        "a.ins: 0 findings fixed, 2 remain\n", "", kMisspelt},
       {"the diff, and no file written", {"--diff", "--unsafe-fixes", "a.ins"}, kMisspelt, 1,
        kMisspeltDiff, "", kMisspelt},
       {"--fix --diff is --diff", {"--fix", "--diff", "--unsafe-fixes", "a.ins"}, kMisspelt, 1,
        kMisspeltDiff, "", kMisspelt},
       {"nothing to diff", {"--diff", "a.ins"}, kMisspelt, 0, "", "", kMisspelt},
-      {"CR LF and no final line end kept",
+      {"CR LF kept, and the last line gets the file's own line end",
        {"--fix", "--unsafe-fixes", "--no-notes", "a.ins"},
        ".Controller Names\r\n[Standard]\r\n.Instrument Definitions\r\n[I]\r\nControl=Standrd", 0,
-       "a.ins: 1 finding fixed, 0 remain\n", "",
-       ".Controller Names\r\n[Standard]\r\n.Instrument Definitions\r\n[I]\r\nControl=Standard"},
+       "a.ins: 2 findings fixed, 0 remain\n", "",
+       ".Controller Names\r\n[Standard]\r\n.Instrument Definitions\r\n[I]\r\nControl=Standard\r\n"},
+      {"an ignored rule's fix is not applied", {"--fix", "--ignore", "VLT3008,VLT1", "a.ins"},
+       "[x]\r\n.Controller Names", 0, "a.ins: 0 findings fixed, 0 remain\n", "", "[x]\r\n.Controller Names"},
+      {"a selected rule's fix is", {"--fix", "--select", "VLT3008", "a.ins"},
+       "[x]\r\n.Controller Names", 0, "a.ins: 1 finding fixed, 0 remain\n", "",
+       "[x]\r\n.Controller Names\r\n"},
+      {"nor a suppressed finding's",
+       {"--fix", "--unsafe-fixes", "a.ins"},
+       ".Controller Names\n[Standard]\n.Instrument Definitions\n[I]\n; veltrane: ignore VLT1003\n"
+       "Control=Standrd\n",
+       1,
+       "a.ins:2:2: error: Label \"Standard\" not used [VLT1002]\n"
+       "a.ins:5:1: note: Comment line inside instrument \"I\": one program stops reading the "
+       "instrument here [VLT3005]\n"
+       "a.ins: 0 findings fixed, 2 remain\n", "",
+       ".Controller Names\n[Standard]\n.Instrument Definitions\n[I]\n; veltrane: ignore VLT1003\n"
+       "Control=Standrd\n"},
+      {"veltrane.toml chooses the rules", {"--fix", "a.ins"}, "[x]\n.Controller Names", 0,
+       "a.ins: 0 findings fixed, 0 remain\n", "", "[x]\n.Controller Names",
+       "[check]\nignore = [\"VLT3008\", \"VLT1002\"]\n"},
+      {"a broken veltrane.toml", {"--fix", "a.ins"}, "[x]\n.Controller Names", 2, "",
+       "veltrane-check: ", "[x]\n.Controller Names", "[check]\nselect = 3\n"},
       {"the protocol is never fixed", {"--fix", "--format=protocol", "a.ins"}, kMisspelt, 2, "",
        "veltrane-check: --fix and --diff go with --format=gnu only" + usage, kMisspelt},
       {"nor SARIF", {"--diff", "--format=sarif", "a.ins"}, kMisspelt, 2, "",
@@ -74,12 +97,17 @@ TEST(FixCommandTest, FixesDiffsAndRefuses) {
   for (const CommandCase& c : cases) {
     ScratchDir dir;
     WriteBytes(dir.File("a.ins"), c.file);
+    if (!c.toml.empty()) WriteBytes(dir.File("veltrane.toml"), c.toml);
     std::vector<std::string> argv = c.args;
     argv.insert(argv.begin(), kExe);
     const RunResult r = RunProgram(argv, dir.path());
     EXPECT_EQ(r.status, c.status) << c.label;
     EXPECT_EQ(r.out, c.out) << c.label;
-    EXPECT_EQ(r.err, c.err) << c.label;
+    // Of a configuration's errors, only that there is one line.
+    if (c.err == "veltrane-check: ")
+      EXPECT_TRUE(r.err.starts_with(c.err) && r.err.find('\n') == r.err.size() - 1) << r.err;
+    else
+      EXPECT_EQ(r.err, c.err) << c.label;
     EXPECT_EQ(ReadBytes(dir.File("a.ins")), c.after) << c.label;
   }
 }

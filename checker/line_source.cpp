@@ -1,0 +1,149 @@
+#include "checker/line_source.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr std::size_t kBlock = 1 << 20;
+
+// The number of CRs in `text` that are not followed by an LF within it.
+int LoneCrs(std::string_view text) {
+  int count = 0;
+  for (std::size_t at = text.find('\r'); at != std::string_view::npos;
+       at = text.find('\r', at + 1)) {
+    if (at + 1 == text.size() || text[at + 1] != '\n') ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+CPlace CSourceLine::PlaceOf(std::size_t begin, std::size_t end) const {
+  begin = std::min(begin, text.size());
+  end = std::clamp(end, begin, text.size());
+  CPlace place;
+  place.line = physicalLine;
+  place.lineOffset = offset;
+  std::size_t lineBegin = 0;
+  std::size_t lineEnd = text.size();
+  if (hasLoneCr) {
+    for (std::size_t at = text.find('\r'); at != std::string_view::npos;
+         at = text.find('\r', at + 1)) {
+      if (at < begin) {
+        ++place.line;
+        lineBegin = at + 1;
+      } else {
+        lineEnd = at;
+        break;
+      }
+    }
+    place.lineOffset = offset + lineBegin;
+  }
+  place.begin = static_cast<std::uint32_t>(begin - lineBegin);
+  place.end = static_cast<std::uint32_t>(std::min(end, lineEnd) - lineBegin);
+  place.lineText = text.substr(lineBegin, lineEnd - lineBegin);
+  return place;
+}
+
+CLineSource::CLineSource(const CStdioFile& file) : m_file(file), m_buffer(kBlock) {}
+
+bool CLineSource::Fill() {
+  if (m_atEnd) return false;
+  if (m_pos > 0) {
+    std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
+    m_end -= m_pos;
+    m_pos = 0;
+  }
+  if (m_end == m_buffer.size()) m_buffer.resize(m_buffer.size() * 2);
+  const std::size_t n = m_file.ReadBytesAt(m_readOffset, m_buffer.data() + m_end,
+                                           m_buffer.size() - m_end);
+  if (n == 0) {
+    m_atEnd = true;
+    return false;
+  }
+  m_readOffset += n;
+  m_end += n;
+  return true;
+}
+
+void CLineSource::SkipRestOfLine(CSourceLine& line) {
+  // m_long holds the kept start; the rest is counted, not kept.
+  int loneCrs = LoneCrs(m_long);
+  bool crPending = !m_long.empty() && m_long.back() == '\r';
+  if (crPending) --loneCrs;  // it may be the CR of a CR LF
+  std::uint64_t length = m_long.size();
+  for (;;) {
+    if (m_pos == m_end) {
+      m_pos = m_end = 0;
+      if (!Fill()) break;
+    }
+    const char* begin = m_buffer.data() + m_pos;
+    const char* lf = static_cast<const char*>(std::memchr(begin, '\n', m_end - m_pos));
+    const std::size_t n = lf ? static_cast<std::size_t>(lf - begin) : m_end - m_pos;
+    const std::string_view chunk(begin, n);
+    if (crPending && (n > 0 || !lf)) ++loneCrs;
+    crPending = false;
+    if (!chunk.empty()) {
+      loneCrs += LoneCrs(chunk);
+      if (chunk.back() == '\r') {
+        --loneCrs;
+        crPending = true;
+      }
+    }
+    length += n;
+    m_pos += n;
+    if (lf) {
+      ++m_pos;
+      line.ending = crPending ? "\r\n" : "\n";
+      if (crPending) --length;
+      crPending = false;
+      break;
+    }
+  }
+  if (crPending) ++loneCrs;  // a CR at the very end of the file
+  line.length = length;
+  line.text = std::string_view(m_long).substr(0, CSourceLine::kKept);
+  line.hasLoneCr = line.text.find('\r') != std::string_view::npos;
+  m_physicalLine += loneCrs;
+}
+
+bool CLineSource::Next(CSourceLine& line) {
+  line = CSourceLine();
+  for (;;) {
+    const char* begin = m_buffer.data() + m_pos;
+    const std::size_t available = m_end - m_pos;
+    const char* lf = static_cast<const char*>(std::memchr(begin, '\n', available));
+    if (!lf && available < CSourceLine::kKept && Fill()) continue;
+    if (!lf && available == 0) return false;
+    if (m_physicalLine == std::numeric_limits<int>::max())
+      throw CFileException(m_file.GetFilePath(), EOVERFLOW);
+    line.offset = m_lineOffset;
+    line.physicalLine = m_physicalLine;
+    if (!lf && available >= CSourceLine::kKept) {
+      m_long.assign(begin, CSourceLine::kKept);
+      m_pos += CSourceLine::kKept;
+      SkipRestOfLine(line);
+    } else {
+      std::size_t n = lf ? static_cast<std::size_t>(lf - begin) : available;
+      m_pos += n + (lf ? 1 : 0);
+      line.ending = lf ? "\n" : "";
+      if (lf && n > 0 && begin[n - 1] == '\r') {
+        --n;
+        line.ending = "\r\n";
+      }
+      const std::string_view whole(begin, n);
+      line.text = whole.substr(0, CSourceLine::kKept);
+      line.length = n;
+      if (std::memchr(begin, '\r', n) != nullptr) {
+        m_physicalLine += LoneCrs(whole);
+        line.hasLoneCr = line.text.find('\r') != std::string_view::npos;
+      }
+    }
+    ++m_physicalLine;
+    m_lineOffset = line.EndOffset();
+    return true;
+  }
+}

@@ -1,0 +1,603 @@
+// The line rules: one pass over the lines as loaders read them, keeping
+// only the state of the list or instrument at hand.
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "checker/edit_distance.h"
+#include "checker/finding_text.h"
+#include "checker/line_source.h"
+#include "checker/lint.h"
+#include "checker/scanner.h"
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+constexpr std::size_t kLongestLine = 253;
+constexpr std::uint64_t kLargestBank = 16383;
+constexpr std::uint64_t kLargestProgram = 127;
+// Numbers of more digits than this are out of every range; reading them
+// stops here so that they never overflow.
+constexpr std::size_t kMostDigits = 9;
+
+// The keys of an instrument that programs know.
+enum class Key {
+  patch, key, drum, control, rpn, nrpn, basedOn, bankSelMethod, useNotesAsControllers,
+  usesNotesAsControllers,
+};
+struct KnownKey {
+  std::string_view name;
+  Key key;
+  int bracketParts;  // 0: none; Patch[BANK]: 1; Key[BANK,PROGRAM]: 2
+};
+constexpr std::array<KnownKey, 10> kKnownKeys = {{
+    {"Patch", Key::patch, 1},
+    {"Key", Key::key, 2},
+    {"Drum", Key::drum, 2},
+    {"Control", Key::control, 0},
+    {"RPN", Key::rpn, 0},
+    {"NRPN", Key::nrpn, 0},
+    {"BasedOn", Key::basedOn, 0},
+    {"BankSelMethod", Key::bankSelMethod, 0},
+    {"UseNotesAsControllers", Key::useNotesAsControllers, 0},
+    {"UsesNotesAsControllers", Key::usesNotesAsControllers, 0},
+}};
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The value of decimal digits, or nullopt past kMostDigits of them.
+std::optional<std::uint64_t> NumberOf(std::string_view digits) {
+  const std::size_t first = std::min(digits.find_first_not_of('0'), digits.size());
+  if (digits.size() - first > kMostDigits) return std::nullopt;
+  std::uint64_t value = 0;
+  for (const char c : digits.substr(first)) value = value * 10 + static_cast<unsigned>(c - '0');
+  return value;
+}
+
+std::string_view TrimEnd(std::string_view text) {
+  const std::size_t last = text.find_last_not_of(kBlanks);
+  return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
+}
+
+std::string AsciiLower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return lower;
+}
+
+// A bank or program part of a key's brackets: "*" or a number up to
+// `largest`.
+bool PartIsValid(std::string_view part, std::uint64_t largest) {
+  if (part == "*") return true;
+  if (part.empty() || !std::all_of(part.begin(), part.end(), IsDigit)) return false;
+  const std::optional<std::uint64_t> value = NumberOf(part);
+  return value && *value <= largest;
+}
+
+// A key line of an instrument taken apart.
+struct KeyLine {
+  std::string_view name;   // before "[" or "="
+  const KnownKey* known = nullptr;
+  std::optional<std::size_t> equals;  // where its "=" stands
+  std::string_view value;  // after the "="
+  std::string identity;    // for duplicates: "Patch[42]", "Control"
+  std::optional<MalformedKeyReason> malformed;
+};
+
+KeyLine ReadKeyLine(std::string_view text, const CCodePage& codePage) {
+  KeyLine key;
+  const std::size_t nameEnd = std::min(text.find_first_of("[="), text.size());
+  key.name = text.substr(0, nameEnd);
+  const std::size_t equals = codePage.Find(text, '=');
+  if (equals != std::string_view::npos) {
+    key.equals = equals;
+    key.value = text.substr(equals + 1);
+  }
+  for (const KnownKey& known : kKnownKeys)
+    if (known.name == key.name) key.known = &known;
+  if (!key.known) return key;
+
+  key.identity = std::string(key.known->name);
+  if (key.known->key == Key::usesNotesAsControllers) key.identity = "UseNotesAsControllers";
+  if (key.known->bracketParts == 0) {
+    if (nameEnd < text.size() && text[nameEnd] == '[') key.malformed = MalformedKeyReason::brackets;
+    else if (!key.equals) key.malformed = MalformedKeyReason::noEquals;
+    return key;
+  }
+  const std::size_t close = text.find(']', nameEnd);
+  if (nameEnd == text.size() || text[nameEnd] != '[' || close == std::string_view::npos ||
+      !key.equals || *key.equals != close + 1) {
+    key.malformed = key.equals ? MalformedKeyReason::brackets : MalformedKeyReason::noEquals;
+    return key;
+  }
+  const std::string_view inside = text.substr(nameEnd + 1, close - nameEnd - 1);
+  const std::size_t comma = inside.find(',');
+  const bool twoParts = key.known->bracketParts == 2;
+  if ((comma != std::string_view::npos) != twoParts ||
+      (twoParts && inside.find(',', comma + 1) != std::string_view::npos)) {
+    key.malformed = MalformedKeyReason::brackets;
+    return key;
+  }
+  const std::string_view bank = inside.substr(0, comma);
+  if (!PartIsValid(bank, kLargestBank)) {
+    key.malformed = MalformedKeyReason::bank;
+    return key;
+  }
+  key.identity += "[";
+  key.identity += bank == "*" ? "*" : std::to_string(*NumberOf(bank));
+  if (twoParts) {
+    const std::string_view program = inside.substr(comma + 1);
+    if (!PartIsValid(program, kLargestProgram)) {
+      key.malformed = MalformedKeyReason::program;
+      return key;
+    }
+    key.identity += ",";
+    key.identity += program == "*" ? "*" : std::to_string(*NumberOf(program));
+  }
+  key.identity += "]";
+  return key;
+}
+
+// The known key that `name` most likely misspells: equal but for case, or
+// within two edits (one for keys of four letters or fewer), the closest
+// first. Null when none is that close.
+const KnownKey* LikelyKey(std::string_view name) {
+  if (name.empty() || name.size() > 32) return nullptr;
+  const std::string lower = AsciiLower(name);
+  const KnownKey* best = nullptr;
+  int bestDistance = 3;
+  for (const KnownKey& known : kKnownKeys) {
+    const int limit = known.name.size() <= 4 ? 1 : 2;
+    const int distance = BoundedEditDistance(lower, AsciiLower(known.name), limit);
+    if (distance <= limit && distance < bestDistance) {
+      best = &known;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
+
+// A place and the text to quote it by, kept only until a finding needs it.
+struct Remembered {
+  int line = 0;
+  std::uint64_t lineOffset = 0;
+  std::uint32_t begin = 0;
+  std::uint32_t end = 0;
+  std::string lineText;
+
+  void Set(const CPlace& place) {
+    line = place.line;
+    lineOffset = place.lineOffset;
+    begin = place.begin;
+    end = place.end;
+    lineText.assign(place.lineText);
+  }
+  CPlace PlaceIn(CCheckResult& result) const {
+    CPlace place;
+    place.line = line;
+    place.lineOffset = lineOffset;
+    place.begin = begin;
+    place.end = end;
+    place.lineText = Keep(result, lineText);
+    return place;
+  }
+};
+
+class CLineLinter {
+ public:
+  CLineLinter(const CRuleSelection& rules, bool notes, CCheckResult& result,
+              std::vector<CSuppression>& suppressions)
+      : m_rules(rules), m_notes(notes), m_result(result), m_codePage(result.codePage),
+        m_suppressions(suppressions) {
+    m_firstOfNumber.fill(-1);
+  }
+
+  void Line(const CSourceLine& line);
+  void Finish(const CSourceLine& last);
+
+ private:
+  enum class Context { none, list, instrument };
+
+  CFinding& Add(FindingKind kind, const CSourceLine& line, std::size_t begin, std::size_t end,
+                std::string message);
+  CNote MakeNote(NoteKind kind, const CPlace& place, std::string message) const;
+  void Close();
+  void OpenLabel(const CSourceLine& line);
+  void Comment(const CSourceLine& line);
+  void Entry(const CSourceLine& line);
+  void InstrumentLine(const CSourceLine& line, bool blank, bool comment);
+  void KnownKeyLine(const CSourceLine& line, const KeyLine& key);
+  void ValueComment(const CSourceLine& line, const KeyLine& key);
+  void CheckLength(const CSourceLine& line);
+
+  const CRuleSelection& m_rules;
+  const bool m_notes;
+  CCheckResult& m_result;
+  const CCodePage& m_codePage;
+  std::vector<CSuppression>& m_suppressions;
+  std::size_t m_firstPending = 0;  // suppressions from here on wait for their line
+  bool m_lineEndSeen = false;
+
+  int m_section = kNoSection;
+  Context m_context = Context::none;
+  std::string m_listName;
+  Remembered m_label;
+
+  // The list at hand: its numbers, for duplicates and for counting from 1.
+  // An entry whose number came first; its texts stand in m_entryText, so
+  // that a list of many entries costs no allocation for each.
+  struct EntryNumber {
+    int line;
+    std::uint64_t lineOffset;
+    std::uint32_t digits;
+    std::size_t lineTextAt, lineTextSize;  // the physical line of the number
+    std::size_t nameAt, nameSize;
+  };
+  std::vector<EntryNumber> m_entries;
+  std::string m_entryText;
+  std::array<int, kLargestBank + 1> m_firstOfNumber{};  // index in m_entries, or -1
+  std::vector<std::uint32_t> m_touched;
+  std::unordered_map<std::string, int> m_largeNumbers;
+  bool m_has0 = false;
+  bool m_has1 = false;
+  std::vector<std::size_t> m_at128;  // findings of entries numbered 128
+
+  // The instrument at hand.
+  std::unordered_map<std::string, Remembered> m_keys;
+  std::optional<std::uint64_t> m_firstPatchOffset;
+  int m_firstPatchLine = 0;
+  struct Gap {
+    Remembered place;
+    std::uint64_t begin = 0;
+    std::uint64_t end = 0;
+    bool blankOnly = true;
+  };
+  std::optional<Gap> m_gap;
+};
+
+CFinding& CLineLinter::Add(FindingKind kind, const CSourceLine& line, std::size_t begin,
+                           std::size_t end, std::string message) {
+  CFinding& finding = m_result.ruleFindings.emplace_back();
+  finding.kind = kind;
+  finding.place = line.PlaceOf(begin, end);
+  finding.place.lineText = Keep(m_result, finding.place.lineText);
+  finding.line = finding.place.line;
+  finding.text = finding.place.lineText;
+  finding.section = m_section;
+  finding.message = std::move(message);
+  return finding;
+}
+
+CNote CLineLinter::MakeNote(NoteKind kind, const CPlace& place, std::string message) const {
+  CNote note;
+  note.kind = kind;
+  note.place = place;
+  note.line = place.line;
+  note.section = m_section;
+  note.message = std::move(message);
+  return note;
+}
+
+void CLineLinter::Close() {
+  if (m_context == Context::list) {
+    // A patch or note list numbered 1 to 128 counts from 1.
+    const bool countsFromOne = (m_section == kPatchNames || m_section == kNoteNames) &&
+                               !m_has0 && m_has1 && !m_at128.empty();
+    if (countsFromOne && m_notes) {
+      const CPlace label = m_label.PlaceIn(m_result);
+      for (const std::size_t index : m_at128) {
+        m_result.ruleFindings[index].note = MakeNote(
+            NoteKind::countsFromOne, label, CountsFromOneMessage(m_codePage.ToUtf8(m_listName)));
+      }
+    }
+    for (const std::uint32_t number : m_touched) m_firstOfNumber[number] = -1;
+    m_touched.clear();
+    m_entries.clear();
+    m_entryText.clear();
+    m_largeNumbers.clear();
+    m_has0 = m_has1 = false;
+    m_at128.clear();
+  }
+  m_keys.clear();
+  m_firstPatchOffset.reset();
+  m_gap.reset();
+  m_context = Context::none;
+}
+
+void CLineLinter::OpenLabel(const CSourceLine& line) {
+  Close();
+  if (m_section == kNoSection) return;
+  const std::size_t close = m_codePage.Find(line.text, ']');
+  m_listName = close == std::string_view::npos ? std::string() : std::string(line.text.substr(1, close - 1));
+  m_label.Set(line.PlaceOf(1, close == std::string_view::npos ? 1 : close));
+  m_context = m_section == kInstrumentDefinitions ? Context::instrument : Context::list;
+}
+
+void CLineLinter::Comment(const CSourceLine& line) {
+  CSuppression suppression;
+  if (!ParseSuppression(line.text, suppression)) return;
+  suppression.place = line.PlaceOf(0, line.text.size());
+  suppression.place.lineText = Keep(m_result, suppression.place.lineText);
+  suppression.lineEndOffset = line.EndOffset();
+  m_suppressions.push_back(std::move(suppression));
+}
+
+void CLineLinter::Entry(const CSourceLine& line) {
+  const std::string_view text = line.text;
+  std::size_t digits = 0;
+  while (digits < text.size() && IsDigit(text[digits])) ++digits;
+  if (digits == 0 || digits == text.size() || text[digits] != '=') {
+    if (text.starts_with("BasedOn")) return;  // inherits from another list
+    if (m_rules.Has(FindingKind::malformedEntry))
+      Add(FindingKind::malformedEntry, line, 0, text.size(), MalformedEntryMessage());
+    return;
+  }
+  const std::string_view numberText = text.substr(0, digits);
+  const std::string_view name = text.substr(digits + 1);
+  const std::optional<std::uint64_t> number = NumberOf(numberText);
+  const std::uint64_t largest =
+      m_section == kRpnNames || m_section == kNrpnNames ? kLargestBank : kLargestProgram;
+  if (number == 0u) m_has0 = true;
+  if (number == 1u) m_has1 = true;
+  if ((!number || *number > largest) && m_rules.Has(FindingKind::numberOutOfRange)) {
+    if (number == 128u) m_at128.push_back(m_result.ruleFindings.size());
+    Add(FindingKind::numberOutOfRange, line, 0, digits,
+        NumberOutOfRangeMessage(numberText, static_cast<int>(largest)));
+  }
+  if (m_rules.Has(FindingKind::commentInEntryText)) {
+    if (const std::size_t semicolon = m_codePage.Find(name, ';'); semicolon != std::string_view::npos)
+      Add(FindingKind::commentInEntryText, line, digits + 1 + semicolon, text.size(),
+          CommentInEntryTextMessage(numberText));
+  }
+  if (!m_rules.Has(FindingKind::duplicateNumber)) return;
+
+  int* first = nullptr;
+  if (number && *number <= kLargestBank) {
+    first = &m_firstOfNumber[*number];
+    if (*first < 0) m_touched.push_back(static_cast<std::uint32_t>(*number));
+  } else {
+    const std::string key = number ? std::to_string(*number) : std::string(numberText.substr(
+                                                                   numberText.find_first_not_of('0')));
+    first = &m_largeNumbers.try_emplace(key, -1).first->second;
+  }
+  if (*first < 0) {
+    *first = static_cast<int>(m_entries.size());
+    const CPlace place = line.PlaceOf(0, digits);
+    m_entries.push_back({place.line, place.lineOffset, static_cast<std::uint32_t>(digits),
+                         m_entryText.size(), place.lineText.size(),
+                         m_entryText.size() + place.lineText.size(), name.size()});
+    m_entryText.append(place.lineText);
+    m_entryText.append(name);
+    return;
+  }
+  const EntryNumber& earlier = m_entries[static_cast<std::size_t>(*first)];
+  const std::string_view earlierName(m_entryText.data() + earlier.nameAt, earlier.nameSize);
+  const bool same = earlierName == name;
+  CFinding& finding = Add(FindingKind::duplicateNumber, line, 0, digits,
+                          DuplicateNumberMessage(numberText, earlier.line, same,
+                                                 m_codePage.ToUtf8(earlierName)));
+  if (m_notes) {
+    CPlace place;
+    place.line = earlier.line;
+    place.lineOffset = earlier.lineOffset;
+    place.end = earlier.digits;
+    place.lineText = Keep(m_result, std::string_view(m_entryText.data() + earlier.lineTextAt,
+                                                     earlier.lineTextSize));
+    finding.note = MakeNote(NoteKind::firstEntry, place, FirstEntryMessage(numberText));
+  }
+  if (same && line.length == line.text.size()) {
+    finding.fix = CFix{true, DeleteLineTitle(), {{line.offset, line.EndOffset(), ""}}};
+  }
+}
+
+void CLineLinter::ValueComment(const CSourceLine& line, const KeyLine& key) {
+  if (!key.equals || !m_rules.Has(FindingKind::commentAfterValue)) return;
+  const std::size_t valueBegin = *key.equals + 1;
+  const std::size_t semicolon = m_codePage.Find(key.value, ';');
+  if (semicolon == std::string_view::npos) return;
+  const std::size_t at = valueBegin + semicolon;
+  CFinding& finding = Add(FindingKind::commentAfterValue, line, at, line.text.size(),
+                          CommentAfterValueMessage(m_codePage.ToUtf8(key.name)));
+  if (line.length != line.text.size() || line.hasLoneCr) return;
+  const std::size_t keep = TrimEnd(line.text.substr(0, at)).size();
+  std::string comment(line.text.substr(at));
+  comment.append(line.ending.empty() ? m_result.lineEnd : line.ending);
+  finding.fix = CFix{true, MoveCommentTitle(),
+                     {{line.offset, line.offset, std::move(comment)},
+                      {line.offset + keep, line.offset + line.text.size(), ""}}};
+}
+
+void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
+  const std::string_view value = TrimEnd(key.value.substr(0, m_codePage.Find(key.value, ';')));
+  const std::size_t valueBegin = key.equals ? *key.equals + 1 : line.text.size();
+  std::optional<MalformedKeyReason> malformed = key.malformed;
+  const Key which = key.known->key;
+  if (!malformed) {
+    if (which == Key::drum && value != "0" && value != "1") malformed = MalformedKeyReason::drumValue;
+    if (which == Key::bankSelMethod && (value.size() != 1 || value[0] < '0' || value[0] > '3'))
+      malformed = MalformedKeyReason::bankSelMethodValue;
+    if ((which == Key::useNotesAsControllers || which == Key::usesNotesAsControllers) &&
+        value != "0" && value != "1")
+      malformed = MalformedKeyReason::switchValue;
+  }
+  if (malformed) {
+    if (m_rules.Has(FindingKind::malformedKey)) {
+      const bool aboutValue = *malformed >= MalformedKeyReason::drumValue;
+      const std::size_t begin = aboutValue ? valueBegin : 0;
+      const std::size_t end = aboutValue ? valueBegin + value.size() : valueBegin - (key.equals ? 1 : 0);
+      Add(FindingKind::malformedKey, line, begin, end,
+          MalformedKeyMessage(*malformed, m_codePage.ToUtf8(key.name), m_codePage.ToUtf8(value)));
+    }
+    ValueComment(line, key);
+    return;
+  }
+  if (which == Key::drum && value == "0" && m_rules.Has(FindingKind::drumZero))
+    Add(FindingKind::drumZero, line, 0, line.text.size(), DrumZeroMessage());
+  if (which == Key::patch && !m_firstPatchOffset) {
+    m_firstPatchOffset = line.offset;
+    m_firstPatchLine = line.physicalLine;
+  }
+  if (which == Key::bankSelMethod && m_firstPatchOffset &&
+      m_rules.Has(FindingKind::bankSelectAfterPatch)) {
+    CFinding& finding = Add(FindingKind::bankSelectAfterPatch, line, 0, key.name.size(),
+                            BankSelectAfterPatchMessage(m_firstPatchLine));
+    if (line.length == line.text.size()) {
+      std::string moved(line.text);
+      moved.append(line.ending.empty() ? m_result.lineEnd : line.ending);
+      finding.fix = CFix{true, MoveBankSelectTitle(),
+                         {{*m_firstPatchOffset, *m_firstPatchOffset, std::move(moved)},
+                          {line.offset, line.EndOffset(), ""}}};
+    }
+  }
+  if (m_rules.Has(FindingKind::duplicateKey)) {
+    const auto [it, added] = m_keys.try_emplace(key.identity);
+    const std::size_t keyEnd = key.equals ? *key.equals : line.text.size();
+    if (added) {
+      if (m_notes) it->second.Set(line.PlaceOf(0, keyEnd));
+      it->second.line = line.physicalLine;
+    } else {
+      CFinding& finding = Add(FindingKind::duplicateKey, line, 0, keyEnd,
+                              DuplicateKeyMessage(key.identity, it->second.line));
+      if (m_notes)
+        finding.note = MakeNote(NoteKind::firstKey, it->second.PlaceIn(m_result),
+                                FirstKeyMessage(key.identity));
+    }
+  }
+  ValueComment(line, key);
+}
+
+void CLineLinter::InstrumentLine(const CSourceLine& line, bool blank, bool comment) {
+  if (blank || comment) {
+    if (!m_gap) {
+      m_gap.emplace();
+      m_gap->place.Set(line.PlaceOf(0, line.text.size()));
+      m_gap->begin = line.offset;
+    }
+    m_gap->blankOnly = m_gap->blankOnly && blank && line.length == line.text.size();
+    m_gap->end = line.EndOffset();
+    return;
+  }
+  if (m_gap) {
+    if (m_rules.Has(FindingKind::gapInInstrument)) {
+      CFinding& finding = m_result.ruleFindings.emplace_back();
+      finding.kind = FindingKind::gapInInstrument;
+      finding.place = m_gap->place.PlaceIn(m_result);
+      finding.line = finding.place.line;
+      finding.text = finding.place.lineText;
+      finding.section = m_section;
+      finding.message = GapInInstrumentMessage(m_codePage.ToUtf8(m_listName), !m_gap->blankOnly);
+      if (m_gap->blankOnly)
+        finding.fix = CFix{true, RemoveBlankLinesTitle(), {{m_gap->begin, m_gap->end, ""}}};
+    }
+    m_gap.reset();
+  }
+  const KeyLine key = ReadKeyLine(line.text, m_codePage);
+  if (key.known) {
+    KnownKeyLine(line, key);
+    return;
+  }
+  const std::size_t nameEnd = key.name.size();
+  if (const KnownKey* likely = LikelyKey(key.name)) {
+    if (m_rules.Has(FindingKind::misspelledKey)) {
+      CFinding& finding = Add(FindingKind::misspelledKey, line, 0, nameEnd,
+                              MisspelledKeyMessage(m_codePage.ToUtf8(key.name), likely->name));
+      finding.fix = CFix{false, RenameKeyTitle(likely->name),
+                         {{line.offset, line.offset + nameEnd, std::string(likely->name)}}};
+    }
+    return;
+  }
+  if (m_rules.Has(FindingKind::unknownKey)) {
+    Add(FindingKind::unknownKey, line, 0, std::max<std::size_t>(nameEnd, 1),
+        UnknownKeyMessage(m_codePage.ToUtf8(key.name.empty() ? line.text.substr(0, 40) : key.name)));
+  }
+}
+
+void CLineLinter::CheckLength(const CSourceLine& line) {
+  if (line.length > kLongestLine && m_rules.Has(FindingKind::longLine))
+    Add(FindingKind::longLine, line, kLongestLine, line.text.size(), LongLineMessage(line.length));
+}
+
+void CLineLinter::Line(const CSourceLine& line) {
+  if (!m_lineEndSeen && !line.ending.empty()) {
+    m_result.lineEnd = line.ending;
+    m_lineEndSeen = true;
+  }
+  CheckLength(line);
+  const std::string_view text = line.text;
+  const bool blank = IsBlankLine(text);
+  const bool comment = !blank && IsCommentLine(text);
+  if (comment) Comment(line);
+  if (!blank && !comment) {
+    // The line that the suppressions above it silence.
+    for (; m_firstPending < m_suppressions.size(); ++m_firstPending)
+      if (!m_suppressions[m_firstPending].wholeFile)
+        m_suppressions[m_firstPending].targetLine = line.physicalLine;
+  }
+  if (text.starts_with('.')) {
+    Close();
+    if (const int header = FindSectionHeader(text); header != kNoSection) {
+      m_section = header;
+    } else if (m_rules.Has(FindingKind::unknownSection)) {
+      Add(FindingKind::unknownSection, line, 0, text.size(),
+          UnknownSectionMessage(m_codePage.ToUtf8(text.substr(0, 80))));
+    }
+    return;
+  }
+  if (text.starts_with('[')) {
+    OpenLabel(line);
+    return;
+  }
+  switch (m_context) {
+    case Context::list:
+      if (!blank && !comment) Entry(line);
+      break;
+    case Context::instrument:
+      InstrumentLine(line, blank, comment);
+      break;
+    case Context::none:
+      break;
+  }
+}
+
+void CLineLinter::Finish(const CSourceLine& last) {
+  Close();
+  const bool unended = last.ending.empty() && last.length > 0 &&
+                       !(last.length == last.text.size() && last.text.back() == '\r');
+  if (unended && m_rules.Has(FindingKind::noFinalLineEnd)) {
+    CFinding& finding = Add(FindingKind::noFinalLineEnd, last, last.text.size(),
+                            last.text.size(), NoFinalLineEndMessage());
+    const std::uint64_t end = last.EndOffset();
+    finding.fix = CFix{true, AddLineEndTitle(), {{end, end, std::string(m_result.lineEnd)}}};
+  }
+}
+
+}  // namespace
+
+std::string_view Keep(CCheckResult& result, std::string_view text) {
+  return result.kept.emplace_back(text);
+}
+
+void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes,
+               CCheckResult& result, std::vector<CSuppression>& suppressions) {
+  CLineLinter linter(rules, notes, result, suppressions);
+  CLineSource source(file);
+  CSourceLine line;
+  CSourceLine last;
+  std::string lastText;
+  bool any = false;
+  while (source.Next(line)) {
+    linter.Line(line);
+    any = true;
+    last = line;
+    if (last.ending.empty()) {
+      lastText.assign(line.text);
+      last.text = lastText;
+    }
+  }
+  if (any) linter.Finish(last);
+}

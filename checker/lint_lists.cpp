@@ -1,0 +1,307 @@
+// The rules that read the resolved lists: BasedOn cycles and order, and
+// blanks around names, whose fix reaches every reference to a list.
+#include <algorithm>
+#include <numeric>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "checker/finding_text.h"
+#include "checker/lint.h"
+#include "checker/scanner.h"
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool HasBlanksAround(std::string_view name) {
+  return !name.empty() && (IsBlank(name.front()) || IsBlank(name.back()));
+}
+
+std::uint64_t OffsetOf(const CPlace& place) { return place.lineOffset + place.begin; }
+
+// Whether the place covers the whole name, so that edits by its offsets
+// change the name and nothing else.
+bool CoversName(const CPlace& place, std::string_view name) {
+  return place.line > 0 && place.end - place.begin == name.size() &&
+         place.lineText.substr(place.begin, name.size()) == name;
+}
+
+CFinding& AddListFinding(CCheckResult& result, FindingKind kind, const CPlace& place,
+                         std::string_view name, int section, std::string message) {
+  CFinding& finding = result.ruleFindings.emplace_back();
+  finding.kind = kind;
+  finding.place = place;
+  finding.line = place.line;
+  finding.name = name;
+  finding.text = place.lineText;
+  finding.section = section;
+  finding.message = std::move(message);
+  return finding;
+}
+
+CNote ListNote(NoteKind kind, const CPlace& place, int section, std::string message) {
+  CNote note;
+  note.kind = kind;
+  note.place = place;
+  note.line = place.line;
+  note.section = section;
+  note.message = std::move(message);
+  return note;
+}
+
+// A BasedOn line: list `from` inherits from list `to`, by reference `reference`.
+struct BasedOn {
+  int from;
+  int to;
+  int reference;
+};
+
+// The strongly connected components of the BasedOn graph, by definition:
+// two lists share a component when each leads to the other.
+std::vector<int> Components(int nodes, const std::vector<int>& starts, const std::vector<BasedOn>& edges) {
+  std::vector<int> component(static_cast<std::size_t>(nodes), -1);
+  std::vector<int> index(static_cast<std::size_t>(nodes), -1);
+  std::vector<int> low(static_cast<std::size_t>(nodes), 0);
+  std::vector<bool> onStack(static_cast<std::size_t>(nodes), false);
+  std::vector<int> stack;
+  std::vector<std::pair<int, int>> calls;  // (node, next edge)
+  int counter = 0;
+  int components = 0;
+  for (int root = 0; root < nodes; ++root) {
+    if (index[root] >= 0 || starts[root] == starts[root + 1]) continue;
+    calls.push_back({root, starts[root]});
+    index[root] = low[root] = counter++;
+    stack.push_back(root);
+    onStack[root] = true;
+    while (!calls.empty()) {
+      auto& [node, next] = calls.back();
+      if (next < starts[node + 1]) {
+        const int to = edges[static_cast<std::size_t>(next++)].to;
+        if (index[to] < 0) {
+          index[to] = low[to] = counter++;
+          stack.push_back(to);
+          onStack[to] = true;
+          calls.push_back({to, starts[to]});
+        } else if (onStack[to]) {
+          low[node] = std::min(low[node], index[to]);
+        }
+        continue;
+      }
+      if (low[node] == index[node]) {
+        int member = -1;
+        do {
+          member = stack.back();
+          stack.pop_back();
+          onStack[member] = false;
+          component[member] = components;
+        } while (member != node);
+        ++components;
+      }
+      const int done = node;
+      calls.pop_back();
+      if (!calls.empty()) low[calls.back().first] = std::min(low[calls.back().first], low[done]);
+    }
+  }
+  return component;
+}
+
+class CListLinter {
+ public:
+  CListLinter(const CRuleSelection& rules, bool notes, CCheckResult& result)
+      : m_rules(rules), m_notes(notes), m_result(result),
+        m_definitions(*result.definitions), m_references(*result.references) {}
+
+  void BasedOnRules();
+  void BlanksAroundNames();
+
+ private:
+  std::vector<BasedOn> FindBasedOn() const;
+  std::string Chain(const BasedOn& closing, const std::vector<int>& starts,
+                    const std::vector<BasedOn>& edges, const std::vector<int>& component) const;
+  std::string NameOf(int definition) const {
+    return m_result.codePage.ToUtf8(m_definitions.At(definition).name);
+  }
+  std::optional<CFix> TrimFix(int definition, const std::vector<int>& usesStart,
+                              const std::vector<int>& uses);
+
+  const CRuleSelection& m_rules;
+  const bool m_notes;
+  CCheckResult& m_result;
+  const CLabelList& m_definitions;
+  const CLabelList& m_references;
+  std::unordered_multimap<std::string_view, int> m_byName;  // made on first need
+};
+
+std::vector<BasedOn> CListLinter::FindBasedOn() const {
+  // Each BasedOn line belongs to the label before it, when no header of
+  // another section stands between them.
+  std::vector<std::pair<std::uint64_t, int>> labels;
+  for (int d = 0; d < m_definitions.GetCount(); ++d)
+    labels.push_back({OffsetOf(m_definitions.PlaceOf(d)), d});
+  std::sort(labels.begin(), labels.end());
+  std::vector<BasedOn> edges;
+  for (int r = 0; r < m_references.GetCount(); ++r) {
+    const CLabelEntry& reference = m_references.At(r);
+    const int to = m_result.resolution[static_cast<std::size_t>(r)];
+    if (to < 0 || reference.kind == kNoSection || !reference.Text().starts_with("BasedOn")) continue;
+    const std::uint64_t at = OffsetOf(m_references.PlaceOf(reference));
+    auto after = std::lower_bound(labels.begin(), labels.end(), std::make_pair(at, -1));
+    if (after == labels.begin()) continue;
+    const int from = std::prev(after)->second;
+    if (m_definitions.At(from).kind != reference.kind) continue;
+    edges.push_back({from, to, r});
+  }
+  return edges;
+}
+
+std::string CListLinter::Chain(const BasedOn& closing, const std::vector<int>& starts,
+                               const std::vector<BasedOn>& edges,
+                               const std::vector<int>& component) const {
+  // The shortest way back from the list named to the list that names it,
+  // within their component.
+  std::unordered_map<int, int> via;  // list -> the edge that reached it
+  std::vector<int> queue = {closing.to};
+  via[closing.to] = -1;
+  for (std::size_t i = 0; i < queue.size() && !via.count(closing.from); ++i) {
+    const int node = queue[i];
+    for (int e = starts[node]; e < starts[node + 1]; ++e) {
+      const int to = edges[static_cast<std::size_t>(e)].to;
+      if (component[to] != component[node] || via.count(to)) continue;
+      via[to] = e;
+      queue.push_back(to);
+    }
+  }
+  std::vector<const BasedOn*> path;
+  for (int node = closing.from; node != closing.to && via.count(node) && via[node] >= 0;
+       node = edges[static_cast<std::size_t>(via[node])].from)
+    path.push_back(&edges[static_cast<std::size_t>(via[node])]);
+  path.push_back(&closing);
+  std::reverse(path.begin(), path.end());
+  std::vector<std::pair<std::string, int>> links;
+  for (const BasedOn* edge : path)
+    links.push_back({NameOf(edge->from), m_references.PlaceOf(edge->reference).line});
+  return BasedOnChainMessage(links, NameOf(closing.from));
+}
+
+void CListLinter::BasedOnRules() {
+  const bool cycles = m_rules.Has(FindingKind::basedOnCycle);
+  const bool order = m_rules.Has(FindingKind::basedOnOrder);
+  if (!cycles && !order) return;
+  std::vector<BasedOn> edges = FindBasedOn();
+  if (edges.empty()) return;
+  const int nodes = m_definitions.GetCount();
+  std::vector<BasedOn> byFrom = edges;
+  std::stable_sort(byFrom.begin(), byFrom.end(),
+                   [](const BasedOn& a, const BasedOn& b) { return a.from < b.from; });
+  std::vector<int> starts(static_cast<std::size_t>(nodes) + 1, 0);
+  for (const BasedOn& edge : byFrom) ++starts[edge.from + 1];
+  std::partial_sum(starts.begin(), starts.end(), starts.begin());
+  const std::vector<int> component = Components(nodes, starts, byFrom);
+
+  for (const BasedOn& edge : edges) {
+    const CPlace place = m_references.PlaceOf(edge.reference);
+    const CLabelEntry& reference = m_references.At(edge.reference);
+    const CPlace target = m_definitions.PlaceOf(edge.to);
+    const bool inCycle = component[edge.from] >= 0 && component[edge.from] == component[edge.to];
+    if (inCycle) {
+      if (!cycles) continue;
+      CFinding& finding =
+          AddListFinding(m_result, FindingKind::basedOnCycle, place, reference.name, reference.kind,
+                         BasedOnCycleMessage(NameOf(edge.from), NameOf(edge.to)));
+      if (m_notes)
+        finding.note = ListNote(NoteKind::basedOnChain, target, reference.kind,
+                                Chain(edge, starts, byFrom, component));
+      continue;
+    }
+    if (!order) continue;
+    const bool later = OffsetOf(target) > OffsetOf(place);
+    const bool deep = starts[edge.to] != starts[edge.to + 1];
+    if (!later && !deep) continue;
+    CFinding& finding = AddListFinding(
+        m_result, FindingKind::basedOnOrder, place, reference.name, reference.kind,
+        later ? BasedOnLaterMessage(NameOf(edge.to), target.line)
+              : BasedOnDeepMessage(NameOf(edge.to),
+                                   NameOf(byFrom[static_cast<std::size_t>(starts[edge.to])].to)));
+    if (m_notes)
+      finding.note = ListNote(NoteKind::firstDefinition, target, reference.kind,
+                              ListDefinedHereMessage(NameOf(edge.to)));
+  }
+}
+
+std::optional<CFix> CListLinter::TrimFix(int definition, const std::vector<int>& usesStart,
+                                         const std::vector<int>& uses) {
+  const CLabelEntry& label = m_definitions.At(definition);
+  const std::string_view name = label.name;
+  const std::size_t first = name.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return std::nullopt;
+  const std::size_t last = name.find_last_not_of(kBlanks);
+  const std::string_view trimmed = name.substr(first, last - first + 1);
+  if (m_byName.empty()) {
+    for (int d = 0; d < m_definitions.GetCount(); ++d)
+      m_byName.emplace(m_definitions.At(d).name, d);
+  }
+  const auto [same, end] = m_byName.equal_range(trimmed);
+  for (auto it = same; it != end; ++it)
+    if (it->second != definition && m_definitions.At(it->second).kind == label.kind) return std::nullopt;
+  CFix fix{true, TrimNameTitle(), {}};
+  auto trim = [&](const CPlace& place) {
+    if (!CoversName(place, name)) return false;
+    const std::uint64_t begin = OffsetOf(place);
+    if (first > 0) fix.edits.push_back({begin, begin + first, ""});
+    if (last + 1 < name.size()) fix.edits.push_back({begin + last + 1, begin + name.size(), ""});
+    return true;
+  };
+  if (!trim(m_definitions.PlaceOf(definition))) return std::nullopt;
+  for (int u = usesStart[definition]; u < usesStart[definition + 1]; ++u)
+    if (!trim(m_references.PlaceOf(uses[static_cast<std::size_t>(u)]))) return std::nullopt;
+  std::sort(fix.edits.begin(), fix.edits.end(),
+            [](const CEdit& a, const CEdit& b) { return a.begin < b.begin; });
+  return fix;
+}
+
+void CListLinter::BlanksAroundNames() {
+  if (!m_rules.Has(FindingKind::blanksAroundName)) return;
+  std::vector<int> blankLabels;
+  for (int d = 0; d < m_definitions.GetCount(); ++d)
+    if (HasBlanksAround(m_definitions.At(d).name)) blankLabels.push_back(d);
+  if (blankLabels.empty()) return;
+  // The references to each list, for the fix that trims them all.
+  const int count = m_definitions.GetCount();
+  std::vector<int> usesStart(static_cast<std::size_t>(count) + 1, 0);
+  for (const int to : m_result.resolution)
+    if (to >= 0) ++usesStart[to + 1];
+  std::partial_sum(usesStart.begin(), usesStart.end(), usesStart.begin());
+  std::vector<int> uses(static_cast<std::size_t>(usesStart[count]));
+  std::vector<int> next(usesStart.begin(), usesStart.end() - 1);
+  for (int r = 0; r < static_cast<int>(m_result.resolution.size()); ++r)
+    if (const int to = m_result.resolution[r]; to >= 0) uses[static_cast<std::size_t>(next[to]++)] = r;
+
+  std::unordered_map<int, std::optional<CFix>> fixes;
+  for (const int d : blankLabels) {
+    const CLabelEntry& label = m_definitions.At(d);
+    std::optional<CFix>& fix = fixes[d] = TrimFix(d, usesStart, uses);
+    CFinding& finding = AddListFinding(m_result, FindingKind::blanksAroundName,
+                                       m_definitions.PlaceOf(d), label.name, label.kind,
+                                       BlanksAroundLabelMessage(NameOf(d)));
+    finding.fix = fix;
+    for (int u = usesStart[d]; u < usesStart[d + 1]; ++u) {
+      const int r = uses[static_cast<std::size_t>(u)];
+      const CLabelEntry& reference = m_references.At(r);
+      CFinding& use = AddListFinding(m_result, FindingKind::blanksAroundName,
+                                     m_references.PlaceOf(r), reference.name, reference.kind,
+                                     BlanksAroundReferenceMessage(NameOf(d)));
+      use.fix = fix;
+    }
+  }
+}
+
+}  // namespace
+
+void LintLists(const CRuleSelection& rules, bool notes, CCheckResult& result) {
+  CListLinter linter(rules, notes, result);
+  linter.BasedOnRules();
+  linter.BlanksAroundNames();
+}

@@ -1,0 +1,78 @@
+#include "checker/rule_selection.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::string_view kAll = "ALL";
+constexpr std::string_view kBlanks = " \t";
+
+// The length of the longest pattern that names `id`, or -1; "ALL" counts
+// as the shortest of all.
+int LongestMatch(const std::vector<std::string>& patterns, std::string_view id) {
+  int longest = -1;
+  for (const std::string& pattern : patterns) {
+    if (!PatternMatches(pattern, id)) continue;
+    longest = std::max(longest, pattern == kAll ? 0 : static_cast<int>(pattern.size()));
+  }
+  return longest;
+}
+
+std::string_view Trim(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+}  // namespace
+
+bool CRuleSelection::NeedsLinePass() const {
+  for (const FindingRule& rule : FindingRules())
+    if (!IsCrossReference(rule.kind) && Has(rule.kind)) return true;
+  return false;
+}
+
+CRuleSelection CRuleSelection::Defaults() {
+  CRuleSelection selection;
+  for (const FindingRule& rule : FindingRules())
+    selection.enabled[static_cast<std::size_t>(rule.kind)] = rule.onByDefault;
+  return selection;
+}
+
+bool PatternMatches(std::string_view pattern, std::string_view id) {
+  return pattern == kAll || (!pattern.empty() && id.starts_with(pattern));
+}
+
+bool NamesRule(std::string_view pattern) {
+  return std::any_of(FindingRules().begin(), FindingRules().end(),
+                     [pattern](const FindingRule& rule) { return PatternMatches(pattern, rule.id); });
+}
+
+std::optional<std::string> AddPatterns(std::string_view list, std::vector<std::string>& patterns) {
+  std::optional<std::string> unknown;
+  while (!list.empty()) {
+    const std::size_t comma = list.find(',');
+    const std::string_view pattern = Trim(list.substr(0, comma));
+    list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+    if (pattern.empty()) continue;
+    if (!NamesRule(pattern) && !unknown) unknown = std::string(pattern);
+    patterns.emplace_back(pattern);
+  }
+  return unknown;
+}
+
+CRuleSelection SelectRules(const std::optional<std::vector<std::string>>& select,
+                           const std::vector<std::string>& ignore) {
+  CRuleSelection selection = CRuleSelection::Defaults();
+  for (const FindingRule& rule : FindingRules()) {
+    const int ignored = LongestMatch(ignore, rule.id);
+    bool on = false;
+    if (select) {
+      on = LongestMatch(*select, rule.id) > ignored;
+    } else {
+      on = rule.onByDefault && ignored < 0;
+    }
+    selection.enabled[static_cast<std::size_t>(rule.kind)] = on;
+  }
+  return selection;
+}

@@ -1,0 +1,159 @@
+#include "checker/suppression.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "checker/finding_text.h"
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+constexpr std::string_view kMarker = "veltrane:";
+
+std::size_t SkipBlanks(std::string_view text, std::size_t at) {
+  const std::size_t next = text.find_first_not_of(kBlanks, at);
+  return next == std::string_view::npos ? text.size() : next;
+}
+
+}  // namespace
+
+bool IsBlankLine(std::string_view text) {
+  return text.find_first_not_of(kBlanks) == std::string_view::npos;
+}
+
+bool IsCommentLine(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(kBlanks);
+  return first != std::string_view::npos && text[first] == ';';
+}
+
+bool ParseSuppression(std::string_view text, CSuppression& suppression) {
+  std::size_t at = SkipBlanks(text, 0);
+  if (at == text.size() || text[at] != ';') return false;
+  at = SkipBlanks(text, at + 1);
+  if (text.substr(at, kMarker.size()) != kMarker) return false;
+  at = SkipBlanks(text, at + kMarker.size());
+  std::size_t word = at;
+  while (word < text.size() && kBlanks.find(text[word]) == std::string_view::npos) ++word;
+  const std::string_view action = text.substr(at, word - at);
+  if (action != "ignore" && action != "ignore-file") return false;
+  suppression.wholeFile = action == "ignore-file";
+  suppression.items.clear();
+  // Items are separated by commas or blanks; each remembers what removing
+  // it alone from the comment takes.
+  std::size_t previousEnd = word;
+  at = word;
+  while (at < text.size()) {
+    at = text.find_first_not_of(" \t,", at);
+    if (at == std::string_view::npos) break;
+    std::size_t end = text.find_first_of(" \t,", at);
+    if (end == std::string_view::npos) end = text.size();
+    CSuppression::Item item;
+    item.pattern = std::string(text.substr(at, end - at));
+    item.begin = static_cast<std::uint32_t>(at);
+    item.end = static_cast<std::uint32_t>(end);
+    item.removeBegin = static_cast<std::uint32_t>(suppression.items.empty() ? at : previousEnd);
+    item.removeEnd = static_cast<std::uint32_t>(end);
+    suppression.items.push_back(std::move(item));
+    previousEnd = end;
+    at = end;
+  }
+  // The first of several goes with the separator after it, so that the
+  // rest still reads "ignore A, B".
+  if (suppression.items.size() > 1) {
+    CSuppression::Item& first = suppression.items.front();
+    first.removeEnd = suppression.items[1].begin;
+  }
+  return !suppression.items.empty();
+}
+
+namespace {
+
+// Marks every item of `suppression` that names `id`; true if any does.
+bool Silences(CSuppression& suppression, std::string_view id) {
+  bool any = false;
+  for (CSuppression::Item& item : suppression.items) {
+    if (PatternMatches(item.pattern, id)) {
+      item.used = true;
+      any = true;
+    }
+  }
+  return any;
+}
+
+// Whether an item that silenced nothing is worth a finding: it names no
+// rule, or a rule that this check reports. A suppression of a rule that is
+// off may serve another configuration.
+bool WorthReporting(const CSuppression::Item& item, const CRuleSelection& rules) {
+  if (item.used) return false;
+  if (!NamesRule(item.pattern)) return true;
+  for (const FindingRule& rule : FindingRules())
+    if (rules.Has(rule.kind) && rule.kind != FindingKind::unusedSuppression &&
+        PatternMatches(item.pattern, rule.id))
+      return true;
+  return false;
+}
+
+void AddUnusedSuppressions(const CRuleSelection& rules, const std::vector<CSuppression>& suppressions,
+                           CCheckResult& result) {
+  for (const CSuppression& suppression : suppressions) {
+    const bool noneUsed = std::none_of(suppression.items.begin(), suppression.items.end(),
+                                       [](const CSuppression::Item& item) { return item.used; });
+    for (const CSuppression::Item& item : suppression.items) {
+      if (!WorthReporting(item, rules)) continue;
+      CFinding& finding = result.ruleFindings.emplace_back();
+      finding.kind = FindingKind::unusedSuppression;
+      finding.place = suppression.place;
+      finding.place.begin = item.begin;
+      finding.place.end = item.end;
+      finding.line = finding.place.line;
+      finding.text = finding.place.lineText;
+      finding.message = UnusedSuppressionMessage(item.pattern, NamesRule(item.pattern));
+      const std::uint64_t line = suppression.place.lineOffset;
+      CEdit edit = noneUsed ? CEdit{line, suppression.lineEndOffset, ""}
+                            : CEdit{line + item.removeBegin, line + item.removeEnd, ""};
+      finding.fix = CFix{true, RemoveSuppressionTitle(), {std::move(edit)}};
+    }
+  }
+}
+
+}  // namespace
+
+void ReportFindings(const CRuleSelection& rules, std::vector<CSuppression>& suppressions,
+                    CCheckResult& result) {
+  std::vector<CSuppression*> wholeFile;
+  std::unordered_multimap<int, CSuppression*> byLine;
+  for (CSuppression& suppression : suppressions) {
+    if (suppression.wholeFile) wholeFile.push_back(&suppression);
+    else if (suppression.targetLine > 0) byLine.emplace(suppression.targetLine, &suppression);
+  }
+  auto silenced = [&](const CFinding& finding) {
+    const std::string_view id = finding.Rule().id;
+    bool any = false;
+    for (CSuppression* suppression : wholeFile) any = Silences(*suppression, id) || any;
+    if (!byLine.empty()) {
+      const auto [first, last] = byLine.equal_range(finding.place.line);
+      for (auto it = first; it != last; ++it) any = Silences(*it->second, id) || any;
+    }
+    return any;
+  };
+  result.reported.clear();
+  for (const CFinding& finding : result.findings)
+    if (rules.Has(finding.kind) && !silenced(finding)) result.reported.push_back(&finding);
+  const std::size_t before = result.ruleFindings.size();
+  if (rules.Has(FindingKind::unusedSuppression)) {
+    // Silencing first, so that every use of a suppression is known.
+    for (const CFinding& finding : result.ruleFindings) silenced(finding);
+    AddUnusedSuppressions(rules, suppressions, result);
+  }
+  for (std::size_t i = 0; i < result.ruleFindings.size(); ++i) {
+    const CFinding& finding = result.ruleFindings[i];
+    if (!rules.Has(finding.kind)) continue;
+    if (i >= before || !silenced(finding)) result.reported.push_back(&finding);
+  }
+  std::stable_sort(result.reported.begin(), result.reported.end(),
+                   [](const CFinding* a, const CFinding* b) {
+                     if (a->place.line != b->place.line) return a->place.line < b->place.line;
+                     if (a->place.begin != b->place.begin) return a->place.begin < b->place.begin;
+                     return a->Rule().id < b->Rule().id;
+                   });
+}
