@@ -710,6 +710,9 @@ class FixTest(ServerCase):
     def assert_fix_all_as_check(self, text, uri, tmp):
         self.open(text, uri)
         want = fixed_by_check(text.encode("utf-8"), tmp).decode("utf-8")
+        # The server leaves files that are no instrument definitions alone.
+        if not any(l.startswith(h.decode()) for l in split_lines(text) for h, _ in ins_model.HEADERS):
+            want = text
         actions = []
         for only in (["source.fixAll.veltrane"], ["source.fixAll"], ["source"], [""]):
             actions = [a for a in self.code_actions(0, 0, only, uri) if a["kind"] == "source.fixAll.veltrane"]
