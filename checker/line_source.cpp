@@ -79,12 +79,16 @@ void CLineSource::SkipRestOfLine(CSourceLine& line) {
     if (m_pos == m_end) {
       m_pos = m_end = 0;
       if (!Fill()) break;
+      continue;
     }
     const char* begin = m_buffer.data() + m_pos;
     const char* lf = static_cast<const char*>(std::memchr(begin, '\n', m_end - m_pos));
     const std::size_t n = lf ? static_cast<std::size_t>(lf - begin) : m_end - m_pos;
     const std::string_view chunk(begin, n);
-    if (crPending && (n > 0 || !lf)) ++loneCrs;
+    // A CR that ended the previous chunk is lone unless an LF follows it
+    // right away.
+    const bool crBeforeLf = crPending && n == 0 && lf;
+    if (crPending && !crBeforeLf) ++loneCrs;
     crPending = false;
     if (!chunk.empty()) {
       loneCrs += LoneCrs(chunk);
@@ -97,8 +101,9 @@ void CLineSource::SkipRestOfLine(CSourceLine& line) {
     m_pos += n;
     if (lf) {
       ++m_pos;
-      line.ending = crPending ? "\r\n" : "\n";
-      if (crPending) --length;
+      const bool crLf = crPending || crBeforeLf;
+      line.ending = crLf ? "\r\n" : "\n";
+      if (crLf) --length;
       crPending = false;
       break;
     }
@@ -116,7 +121,11 @@ bool CLineSource::Next(CSourceLine& line) {
     const char* begin = m_buffer.data() + m_pos;
     const std::size_t available = m_end - m_pos;
     const char* lf = static_cast<const char*>(std::memchr(begin, '\n', available));
-    if (!lf && available < CSourceLine::kKept && Fill()) continue;
+    if (!lf && available < CSourceLine::kKept && !m_atEnd) {
+      // Filling moves the unread bytes to the front: look again.
+      Fill();
+      continue;
+    }
     if (!lf && available == 0) return false;
     if (m_physicalLine == std::numeric_limits<int>::max())
       throw CFileException(m_file.GetFilePath(), EOVERFLOW);

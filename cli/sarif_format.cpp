@@ -43,7 +43,14 @@ CSarifLog::CSarifLog() {
                      {"shortDescription", TextObject(rule.shortText)},
                      {"fullDescription", TextObject(rule.fullText)},
                      {"help", TextObject(rule.help)},
-                     {"defaultConfiguration", {{"level", std::string(LevelOf(rule.severity))}}}});
+                     {"defaultConfiguration",
+                      {{"level", std::string(LevelOf(rule.severity))},
+                       {"enabled", rule.onByDefault}}},
+                     {"properties",
+                      {{"fix", std::string(rule.fix == FixAvailability::none
+                                               ? "none"
+                                               : rule.fix == FixAvailability::safe ? "safe"
+                                                                                   : "unsafe")}}}});
   }
   m_log = {
       {"$schema",
@@ -69,7 +76,8 @@ void CSarifLog::AddResults(std::string_view input, const CCheckResult& result) {
          {"locations", json::array({{{"physicalLocation",
                                       PhysicalLocation(input, &note.place, codePage)}}})}});
   }
-  for (const CFinding& finding : result.findings) {
+  for (const CFinding* reported : result.reported) {
+    const CFinding& finding = *reported;
     const FindingRule& rule = finding.Rule();
     json item = {
         {"ruleId", std::string(rule.id)},

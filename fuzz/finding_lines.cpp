@@ -121,7 +121,13 @@ bool ReadGnuFindings(std::string_view output, std::map<std::string, FindingLines
     }
     std::string common;
     rest.remove_prefix(severity.size());
-    if (severity.empty() ||
+    // Each finding line ends in the id of its rule.
+    constexpr std::string_view kIds[] = {" [VLT1001]", " [VLT1002]", " [VLT1003]"};
+    std::string_view id;
+    for (std::string_view candidate : kIds)
+      if (rest.ends_with(candidate)) id = candidate;
+    rest.remove_suffix(id.size());
+    if (severity.empty() || id.empty() ||
         !CommonMessage(rest, [](std::string_view name) { return std::string(name); }, common))
       return false;
     if (order.empty() || order.back() != input) order.push_back(input);

@@ -25,10 +25,11 @@ bool ReadProtocolFindings(std::string_view protocol, std::string_view displayNam
                           FindingLines& findings, int& count,
                           const CCodePage& codePage = CCodePage());
 
-// The finding lines of --format=gnu output, by input name, in output order,
-// with the names in the order they first appear in `order`. Note lines
-// ("INPUT:LINE:COLUMN: note: ...") are not findings and are left out.
-// False when a line is neither.
+// The finding lines of --format=gnu --select VLT1 output, by input name,
+// in output order (by place in the file), without the rule id that ends
+// each line, with the names in the order they first appear in `order`.
+// Note lines ("INPUT:LINE:COLUMN: note: ...") are not findings and are left
+// out. False when a line is neither, or a finding line lacks its id.
 bool ReadGnuFindings(std::string_view output, std::map<std::string, FindingLines>& findings,
                      std::vector<std::string>& order);
 

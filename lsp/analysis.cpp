@@ -15,28 +15,29 @@ std::vector<CSectionLine> FindSections(const CDocument& document) {
   return sections;
 }
 
-CCheckResult CheckText(const CDocument& document, bool instrumentFile) {
+CCheckResult CheckText(const CDocument& document, bool instrumentFile,
+                       const CRuleSelection& rules) {
   if (!instrumentFile) {
     CCheckResult empty;
     empty.definitions = std::make_unique<CLabelList>();
     empty.references = std::make_unique<CLabelList>();
     return empty;
   }
-  return CAnalysis::Check(document.Text());
+  return CAnalysis::Check(document.Text(), rules);
 }
 
 }  // namespace
 
-CCheckResult CAnalysis::Check(std::string_view text, const CRuleSelection* rules) {
+CCheckResult CAnalysis::Check(std::string_view text, const CRuleSelection& rules) {
   CCheckOptions options;
   options.notes = true;
-  options.rules = rules;
+  options.rules = &rules;
   return CheckBytes(text, options, "document");
 }
 
-CAnalysis::CAnalysis(const CDocument& document)
-    : m_sections(FindSections(document)) {
-  m_result = CheckText(document, IsInstrumentFile());
+CAnalysis::CAnalysis(const CDocument& document, const CRuleSelection& rules)
+    : m_rules(rules), m_sections(FindSections(document)) {
+  m_result = CheckText(document, IsInstrumentFile(), m_rules);
 }
 
 int CAnalysis::SectionAt(std::size_t line) const {

@@ -31,11 +31,13 @@ class CAnalysis {
   // notes. A text without any section header at a line's start is not an
   // instrument definition file (TeX sources end in .ins too): it is not
   // checked and has no findings.
-  explicit CAnalysis(const CDocument& document);
+  // `rules` are the rules its diagnostics report.
+  CAnalysis(const CDocument& document, const CRuleSelection& rules);
 
-  // The check of an instrument file's text that an analysis makes; with
-  // `rules`, the rules it reports too, as fixing needs them.
-  static CCheckResult Check(std::string_view text, const CRuleSelection* rules = nullptr);
+  // The check of an instrument file's text that an analysis with `rules`
+  // makes, so that fixing the text checks it again the same way.
+  static CCheckResult Check(std::string_view text, const CRuleSelection& rules);
+  const CRuleSelection& Rules() const { return m_rules; }
 
   bool IsInstrumentFile() const { return !m_sections.empty(); }
   const CCheckResult& Result() const { return m_result; }
@@ -66,6 +68,7 @@ class CAnalysis {
   void IndexNames() const;
   void IndexUses() const;
 
+  CRuleSelection m_rules;
   CCheckResult m_result;
   std::vector<CSectionLine> m_sections;
   // Built on the first look-up: a check whose diagnostics are all that is

@@ -109,12 +109,16 @@ Json DiagnosticOf(const CDocumentView& view, const CFinding& finding) {
   const FindingRule& rule = finding.Rule();
   Json diagnostic = {
       {"range", RangeOf(finding.place, view.encoding)},
-      {"severity", rule.severity == Severity::warning ? kSeverityWarning : kSeverityError},
+      {"severity", rule.severity == Severity::error     ? kSeverityError
+                   : rule.severity == Severity::warning ? kSeverityWarning
+                                                        : kSeverityInformation},
       {"code", std::string(rule.id)},
       {"source", "veltrane"},
       {"message", finding.message},
   };
-  if (finding.kind == FindingKind::unused) diagnostic["tags"] = Json::array({kTagUnnecessary});
+  // Lists and suppressions that nothing needs may be shown faded.
+  if (finding.kind == FindingKind::unused || finding.kind == FindingKind::unusedSuppression)
+    diagnostic["tags"] = Json::array({kTagUnnecessary});
   Json related = Json::array();
   if (finding.kind == FindingKind::duplicate && finding.firstPlace.line > 0) {
     related.push_back({{"location", LocationOf(view, finding.firstPlace)},
@@ -180,12 +184,12 @@ std::vector<CEdit> EditsTo(const CDocumentView& view, std::string_view fixed) {
 
 // The fix-all action, or null when there is nothing to fix. The same
 // rounds as the command line's --fix, over the same check with the rules
-// on by default.
+// the document's diagnostics report.
 Json FixAll(const CDocumentView& view) {
   if (!view.analysis.IsInstrumentFile()) return nullptr;
-  static const CRuleSelection kRules = CRuleSelection::Defaults();
+  const CRuleSelection& rules = view.analysis.Rules();
   const CFixOutcome outcome = FixBytes(
-      view.document.Text(), [](std::string_view text) { return CAnalysis::Check(text, &kRules); },
+      view.document.Text(), [&rules](std::string_view text) { return CAnalysis::Check(text, rules); },
       false);
   if (outcome.text == view.document.Text()) return nullptr;
   return {{"title", "Fix all safely fixable findings"},
@@ -238,7 +242,7 @@ Json Diagnostics(const CDocumentView& view) {
                    {"source", "veltrane"},
                    {"message", note.message}});
   }
-  for (const CFinding& finding : result.findings) out.push_back(DiagnosticOf(view, finding));
+  for (const CFinding* finding : result.reported) out.push_back(DiagnosticOf(view, *finding));
   return out;
 }
 
@@ -457,7 +461,9 @@ Json CodeActions(const CDocumentView& view, const CPosition& from, const CPositi
   if (only.is_array() && !Asks(only, "quickfix")) return actions;
   const Json requestStart = PositionJson(from.line, from.character);
   const Json requestEnd = PositionJson(to.line, to.character);
-  for (const CFinding& finding : view.analysis.Result().findings) {
+  // One for each diagnostic that has a fix: the findings reported.
+  for (const CFinding* reported : view.analysis.Result().reported) {
+    const CFinding& finding = *reported;
     if (!finding.fix) continue;
     const Json range = RangeOf(finding.place, view.encoding);
     // Overlap, with touching counting: a cursor just after the name asks

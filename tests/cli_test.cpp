@@ -164,13 +164,13 @@ TEST_F(CliTest, CodePageChoosesHowNamesAreRead) {
       {{"--codepage", "936"}, 0, ""},
       // Read byte by byte, the names are Windows-1252 text: 0x83 is "ƒ".
       {{"--codepage=1252"}, 1,
-       "kit.ins:2:2: error: Label \"\u0192\" not used\n"
-       "kit.ins:5:10: error: Label \"\u0192]\u0192A Kit\" not found\n"
+       "kit.ins:2:2: error: Label \"\u0192\" not used [VLT1002]\n"
+       "kit.ins:5:10: error: Label \"\u0192]\u0192A Kit\" not found [VLT1003]\n"
        "kit.ins:5:10: note: \"\u0192\" (line 2) is the only .Note Names list that nothing "
        "uses\n"},
       {{}, 1,
-       "kit.ins:2:2: error: Label \"\u0192\" not used\n"
-       "kit.ins:5:10: error: Label \"\u0192]\u0192A Kit\" not found\n"
+       "kit.ins:2:2: error: Label \"\u0192\" not used [VLT1002]\n"
+       "kit.ins:5:10: error: Label \"\u0192]\u0192A Kit\" not found [VLT1003]\n"
        "kit.ins:5:10: note: \"\u0192\" (line 2) is the only .Note Names list that nothing "
        "uses\n"},
   };
@@ -195,17 +195,18 @@ TEST_F(CliTest, GnuShowsNamesAsTextAndCountsColumnsInCharacters) {
     std::string gnu;
   } cases[] = {
       {"--codepage=932",
-       "names.ins:2:2: error: Label \"Caf\u00E9 Pianos\" not used\n"
-       "names.ins:3:2: error: Label \"\u30BE\u30FC\u30F3 Kit\" not used\n"
-       "names.ins:6:8: error: Label \"Drums\" not found\n"},
+       "names.ins:2:2: error: Label \"Caf\u00E9 Pianos\" not used [VLT1002]\n"
+       "names.ins:3:2: error: Label \"\u30BE\u30FC\u30F3 Kit\" not used [VLT1002]\n"
+       "names.ins:6:8: error: Label \"Drums\" not found [VLT1003]\n"},
       {"--codepage=1252",
-       "names.ins:2:2: error: Label \"Caf\u00E9 Pianos\" not used\n"
-       "names.ins:3:2: error: Label \"\u0192\" not used\n"
-       "names.ins:6:9: error: Label \"Drums\" not found\n"},
+       "names.ins:2:2: error: Label \"Caf\u00E9 Pianos\" not used [VLT1002]\n"
+       "names.ins:3:2: error: Label \"\u0192\" not used [VLT1002]\n"
+       "names.ins:6:9: error: Label \"Drums\" not found [VLT1003]\n"},
   };
   for (const auto& c : cases) {
     const RunResult r =
-        Check({"--format=gnu", "--no-notes", c.codePage, "names.ins"}, dir.path());
+        Check({"--format=gnu", "--no-notes", "--select=VLT1", c.codePage, "names.ins"},
+              dir.path());
     EXPECT_EQ(r.out, c.gnu) << c.codePage;
     // The protocol keeps the file's own bytes.
     const RunResult protocol = Check({c.codePage, "names.ins"}, dir.path());

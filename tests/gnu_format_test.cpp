@@ -44,6 +44,8 @@ FindingLines ProtocolFindings(const std::string& input, const std::string& proto
   int own = 0;
   EXPECT_TRUE(ReadProtocolFindings(protocol, input, findings, own)) << protocol;
   count += own;
+  // gnu lines come by place in the file, the protocol by kind.
+  std::sort(findings.begin(), findings.end());
   return findings;
 }
 
@@ -53,6 +55,7 @@ FindingLines GnuFindings(const std::string& gnu) {
   EXPECT_TRUE(ReadGnuFindings(gnu, byInput, order)) << gnu;
   FindingLines all;
   for (const std::string& input : order) {
+    std::sort(byInput[input].begin(), byInput[input].end());
     all.insert(all.end(), byInput[input].begin(), byInput[input].end());
     byInput[input].clear();
   }
@@ -118,8 +121,9 @@ TEST_F(GnuFormatTest, EachInputGivesTheFindingsOfItsProtocol) {
   for (const std::string& input : inputs) {
     SCOPED_TRACE(input);
     const RunResult protocol = Check({input}, dir.path());
-    const RunResult gnu = Check({"--format=gnu", input}, dir.path());
-    const RunResult bare = Check({"--format=gnu", "--no-notes", input}, dir.path());
+    const RunResult gnu = Check({"--format=gnu", "--select", "VLT1", input}, dir.path());
+    const RunResult bare =
+        Check({"--format=gnu", "--no-notes", "--select", "VLT1", input}, dir.path());
     int count = 0;
     EXPECT_EQ(GnuFindings(bare.out), ProtocolFindings(input, protocol.out, count));
     EXPECT_EQ(CountLines(bare.out), count);
@@ -131,7 +135,7 @@ TEST_F(GnuFormatTest, EachInputGivesTheFindingsOfItsProtocol) {
 }
 
 TEST_F(GnuFormatTest, SeveralInputsInTheOrderGiven) {
-  std::vector<std::string> args = {"--format=gnu"};
+  std::vector<std::string> args = {"--format=gnu", "--select=VLT1"};
   FindingLines expected;
   std::string names;
   int count = 0;
@@ -158,24 +162,26 @@ TEST_F(GnuFormatTest, LinesAreExactAndKeepTheNameBytes) {
   // 7 of the editor but in line 6 of the protocol.
   const RunResult r = Check({"--format=gnu", "nul_and_cr.ins"}, dir.path());
   EXPECT_EQ(r.out,
-            "nul_and_cr.ins:2:2: error: Label \"Bank\0One\" not used\n"
-            "nul_and_cr.ins:3:2: error: Label \"Bank\rTwo\" not used\n"
-            "nul_and_cr.ins:7:10: error: Label \"Go\0ne\" not found\n"s);
+            "nul_and_cr.ins:2:2: error: Label \"Bank\0One\" not used [VLT1002]\n"
+            "nul_and_cr.ins:3:2: error: Label \"Bank\rTwo\" not used [VLT1002]\n"
+            "nul_and_cr.ins:7:10: error: Label \"Go\0ne\" not found [VLT1003]\n"s);
 
   const RunResult kinds = Check({"--format=gnu", "kinds_between.ins"}, dir.path());
   EXPECT_EQ(kinds.out,
-            "kinds_between.ins:6:2: warning: Label \"A\" already in line 2\n"
-            "kinds_between.ins:9:2: warning: Label \"A\" already in line 8\n"
-            "kinds_between.ins:4:2: error: Label \"A\" not used\n"
-            "kinds_between.ins:6:2: error: Label \"A\" not used\n"
-            "kinds_between.ins:8:2: error: Label \"A\" not used\n"
-            "kinds_between.ins:9:2: error: Label \"A\" not used\n");
+            "kinds_between.ins:4:2: error: Label \"A\" not used [VLT1002]\n"
+            "kinds_between.ins:6:2: warning: Label \"A\" already in line 2 [VLT1001]\n"
+            "kinds_between.ins:6:2: error: Label \"A\" not used [VLT1002]\n"
+            "kinds_between.ins:8:2: error: Label \"A\" not used [VLT1002]\n"
+            "kinds_between.ins:9:2: warning: Label \"A\" already in line 8 [VLT1001]\n"
+            "kinds_between.ins:9:2: error: Label \"A\" not used [VLT1002]\n");
 
   // A long line is one line, however many pieces the protocol counts.
-  const RunResult longLines = Check({"--format=gnu", "--no-notes", "long_lines.ins"}, dir.path());
+  const RunResult longLines =
+      Check({"--format=gnu", "--no-notes", "--select=VLT1", "long_lines.ins"}, dir.path());
   EXPECT_EQ(longLines.out,
-            "long_lines.ins:2:2: error: Label \"\" not used\n"
-            "long_lines.ins:5:10: error: Label \"" + std::string(245, 'v') + "\" not found\n");
+            "long_lines.ins:2:2: error: Label \"\" not used [VLT1002]\n"
+            "long_lines.ins:5:10: error: Label \"" + std::string(245, 'v') +
+                "\" not found [VLT1003]\n");
 }
 
 TEST_F(GnuFormatTest, InputIsNamedAsTyped) {
@@ -186,7 +192,7 @@ TEST_F(GnuFormatTest, InputIsNamedAsTyped) {
        {std::string("./dirty.ins"), std::string("sub/../dirty.ins"), longName}) {
     SCOPED_TRACE(typed);
     const RunResult r = Check({"--format=gnu", typed}, dir.path());
-    EXPECT_EQ(r.out, typed + ":2:2: error: Label \"Unused\" not used\n");
+    EXPECT_EQ(r.out, typed + ":2:2: error: Label \"Unused\" not used [VLT1002]\n");
   }
 }
 
@@ -194,7 +200,7 @@ TEST_F(GnuFormatTest, InputIsNamedAsTyped) {
 // are still checked, and a failure outranks findings.
 TEST_F(GnuFormatTest, ExitStatusOverSeveralInputs) {
   ASSERT_EQ(::mkdir(dir.File("folder.ins").c_str(), 0755), 0);
-  const std::string dirtyLine = "dirty.ins:2:2: error: Label \"Unused\" not used\n";
+  const std::string dirtyLine = "dirty.ins:2:2: error: Label \"Unused\" not used [VLT1002]\n";
   struct Case {
     std::vector<std::string> inputs;
     int status;
