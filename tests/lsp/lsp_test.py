@@ -708,6 +708,27 @@ class FixTest(ServerCase):
             "textDocument": {"uri": URI, "version": self.version},
             "edits": [{"range": rng(14, 8, 14, 15), "newText": "Standard"}]}]})
 
+    def test_safe_fixes_are_preferred(self):
+        # Blanks after the name keep the reference from naming the list.
+        text = RACK.replace("Control=Standrd\n", "Control=Standard  \n")
+        self.open(text)
+        [action] = self.code_actions(14, 9)
+        self.assertTrue(action["isPreferred"])
+        self.assertEqual(action["diagnostics"][0]["code"], "VLT1003")
+        self.assertEqual(apply_edit(text, action["edit"], URI), RACK.replace("Standrd", "Standard"))
+
+    def test_fix_all_follows_the_rules_of_the_settings(self):
+        text = RACK.replace("Control=Standrd\n", "Control=Standard  \n").rstrip("\n")
+        self.open(text)
+        [action] = self.code_actions(0, 0, ["source.fixAll.veltrane"])
+        self.assertEqual(apply_edit(text, action["edit"], URI), RACK.replace("Standrd", "Standard"))
+        self.client.notify("workspace/didChangeConfiguration",
+                           {"settings": {"veltrane": {"rules": {"ignore": ["VLT3008"]}}}})
+        self.diagnostics()
+        [action] = self.code_actions(0, 0, ["source.fixAll.veltrane"])
+        self.assertEqual(apply_edit(text, action["edit"], URI),
+                         RACK.replace("Standrd", "Standard").rstrip("\n"))
+
     def test_fix_all_only_when_asked_for(self):
         self.open(RACK)
         for only in (None, ["quickfix"], ["refactor"], ["source.organizeImports"]):

@@ -86,7 +86,11 @@ for _, path in ipairs(files) do
   else
     vim.wait(1000, changed, 20)
   end
-  out.fixed[path] = vim.fn.sha256(table.concat(vim.api.nvim_buf_get_lines(b, 0, -1, false), '\n'))
+  -- The text the buffer stands for: its lines, and a line end after the
+  -- last one unless the file had none.
+  local text = table.concat(vim.api.nvim_buf_get_lines(b, 0, -1, false), '\n')
+  if vim.api.nvim_buf_get_option(b, 'eol') then text = text .. '\n' end
+  out.fixed[path] = vim.fn.sha256(text)
 end
 
 local buf = open(edit_file)

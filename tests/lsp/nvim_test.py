@@ -12,6 +12,7 @@ Exits 77 (skipped) without nvim."""
 import hashlib
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -36,26 +37,23 @@ def gnu_lines(check, path):
     return sorted(out, key=lambda t: (t[0], t[2]))
 
 
-def buffer_lines(data):
-    """The lines Neovim shows of a file's bytes: UTF-8 or else Latin-1 text,
-    CR LF as line ends when every LF has a CR before it, and no empty line
-    after a final line end."""
+def buffer_text(data):
+    """A file's bytes as Neovim holds them: UTF-8 or else Latin-1 text, with
+    CR LF read as LF when every LF has a CR before it."""
     try:
         text = data.decode("utf-8")
     except UnicodeDecodeError:
         text = data.decode("latin-1")
     dos = "\n" in text and text.count("\r\n") == text.count("\n")
-    lines = text.split("\r\n" if dos else "\n")
-    if len(lines) > 1 and lines[-1] == "":
-        lines.pop()
-    return lines
+    return text.replace("\r\n", "\n") if dos else text
 
 
 def fixed_by_check(check, path, tmp):
-    """The lines Neovim would show after veltrane-check --fix on the text
-    Neovim holds of `path` (its UTF-8 bytes are what the server gets)."""
+    """The text Neovim would hold after veltrane-check --fix on the text it
+    holds of `path` (its UTF-8 bytes are what the server gets), and whether
+    that changes anything."""
     with open(path, "rb") as f:
-        lines = buffer_lines(f.read())
+        before = buffer_text(f.read())
     with open(path, "rb") as f:
         data = f.read()
     try:
@@ -67,8 +65,24 @@ def fixed_by_check(check, path, tmp):
         f.write(data)
     subprocess.run([check, "--fix", copy], capture_output=True)
     with open(copy, "rb") as f:
-        fixed = buffer_lines(f.read())
-    return fixed, fixed != lines
+        fixed = buffer_text(f.read())
+    return fixed, fixed != before
+
+
+def with_safe_fixes(path, tmp):
+    """A copy of the real file `path` with mistakes that have safe fixes:
+    blanks after the first reference that names a list, and no line end
+    after the last line."""
+    with open(path, "rb") as f:
+        data = f.read()
+    reference = re.search(rb"^(?:Control|RPN|NRPN|Patch\[[^\]\r\n]*\])=[^\r\n0-9][^\r\n]*", data, re.M)
+    if reference:
+        data = data[:reference.end()] + b"  " + data[reference.end():]
+    data = data.rstrip(b"\r\n")
+    copy = os.path.join(tmp, "fixable-" + os.path.basename(path))
+    with open(copy, "wb") as f:
+        f.write(data)
+    return copy
 
 
 def main(server, check, corpus, examples):
@@ -84,6 +98,8 @@ def main(server, check, corpus, examples):
                 # A copy: the editor never gets to touch the originals.
                 files.append(os.path.join(tmp, name))
                 shutil.copyfile(os.path.join(source, name), files[-1])
+        if files:
+            files.append(with_safe_fixes(files[0], tmp))
         edit = os.path.join(tmp, "rack.ins")
         with open(edit, "w") as f:
             f.write(RACK)
@@ -115,8 +131,8 @@ def main(server, check, corpus, examples):
                                 f"veltrane-check has {len(want)}")
             else:
                 print(f"{os.path.basename(path)}: {len(got)} diagnostics, as veltrane-check")
-            lines, changes = want_fixed[path]
-            digest = hashlib.sha256("\n".join(lines).encode("utf-8")).hexdigest()
+            fixed, changes = want_fixed[path]
+            digest = hashlib.sha256(fixed.encode("utf-8")).hexdigest()
             if "failed" not in out and out["fixed"].get(path) != digest:
                 failures.append(f"{os.path.basename(path)}: fix all in Neovim differs from --fix")
             elif "failed" not in out:
