@@ -188,6 +188,14 @@ struct Remembered {
   }
 };
 
+// A run of blank and comment lines inside an instrument.
+struct Gap {
+  Remembered place;
+  std::uint64_t begin = 0;
+  std::uint64_t end = 0;
+  bool blankOnly = true;
+};
+
 class CLineLinter {
  public:
   CLineLinter(const CRuleSelection& rules, bool notes, CCheckResult& result,
@@ -251,12 +259,6 @@ class CLineLinter {
   std::unordered_map<std::string, Remembered> m_keys;
   std::optional<std::uint64_t> m_firstPatchOffset;
   int m_firstPatchLine = 0;
-  struct Gap {
-    Remembered place;
-    std::uint64_t begin = 0;
-    std::uint64_t end = 0;
-    bool blankOnly = true;
-  };
   std::optional<Gap> m_gap;
 };
 
