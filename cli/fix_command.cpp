@@ -9,6 +9,7 @@
 #include "cli/check_command.h"
 #include "cli/gnu_format.h"
 #include "cli/unified_diff.h"
+#include "platform/binary_output.h"
 #include "platform/file_replace.h"
 
 namespace {
@@ -76,8 +77,9 @@ InputOutcome FixInput(const std::string& input, const CFixRequest& request, std:
   }
   const bool changed = fixed.text != bytes;
   if (request.diffOnly) {
-    const std::string diff = UnifiedDiff(input, bytes, fixed.text);
-    std::fwrite(diff.data(), 1, diff.size(), out);
+    // The diff holds the file's own line ends: a Windows console's text
+    // mode would add a CR to each LF and spoil it for patch.
+    WriteBytesAsIs(out, UnifiedDiff(input, bytes, fixed.text));
     return changed ? InputOutcome::changes : InputOutcome::clean;
   }
   if (changed) {

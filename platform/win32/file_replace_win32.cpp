@@ -37,6 +37,13 @@ bool ResolveTarget(const std::string& path, std::string& target, CFileException&
   const DWORD length = ::GetFinalPathNameByHandleA(h, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
   ::CloseHandle(h);
   target = length > 0 && length < sizeof buffer ? std::string(buffer, length) : path;
+  // The final path comes as "\\?\C:\..." or "\\?\UNC\server\...": the
+  // usual forms name the same file, and read better in a message.
+  if (target.starts_with("\\\\?\\UNC\\")) {
+    target = "\\\\" + target.substr(8);
+  } else if (target.starts_with("\\\\?\\") && target.size() > 6 && target[5] == ':') {
+    target = target.substr(4);
+  }
   return true;
 }
 
