@@ -238,6 +238,15 @@ TEST_P(SuppressionTest, SilencesWhatItNames) {
 INSTANTIATE_TEST_SUITE_P(Cases, SuppressionTest, ::testing::ValuesIn(SuppressionCases()),
                          [](const auto& info) { return std::string(info.param.label); });
 
+// With the cross-references alone the lines are read only for suppressions,
+// which must work all the same.
+TEST(SuppressionTest, CrossReferencesAlone) {
+  const CRuleSelection rules = SelectRules(std::vector<std::string>{"VLT1"}, {});
+  EXPECT_EQ(Reported(".Patch Names\n; veltrane: ignore VLT1002\n[Unused]\n[Other]\n", rules),
+            std::vector<std::string>{"4:2 VLT1002"});
+  EXPECT_EQ(Reported(".Patch Names\n[Unused]\n", rules), std::vector<std::string>{"2:2 VLT1002"});
+}
+
 // A suppression of a rule that is not selected may serve another
 // configuration: it is not reported.
 TEST(SuppressionTest, RulesNotSelectedAreNoUnusedSuppression) {
