@@ -17,6 +17,9 @@ VELTRANE_PACKAGES=(
   hyperfine time
   # the language server's real-editor test
   neovim
+  # --diff is compared with diff -u and applied with patch; a read-only
+  # folder is tried as another user (setpriv) when the tests run as root
+  diffutils patch util-linux
 )
 
 # The Windows build (scripts/build-windows): the cross compiler, Wine to run
