@@ -15,8 +15,10 @@ VELTRANE_PACKAGES=(
   dpkg-dev
   # measurements
   hyperfine time
-  # the language server's real-editor test
-  neovim
+  # the real-editor tests of the language server and of editors/
+  neovim emacs-nox elpa-eglot libkf5syntaxhighlighting-tools
+  # the portable programs: static C and C++ libraries
+  libc6-dev libstdc++-12-dev
   # --diff is compared with diff -u and applied with patch; a read-only
   # folder is tried as another user (setpriv) when the tests run as root
   diffutils patch util-linux
