@@ -16,12 +16,6 @@ namespace {
 // line end. Anything longer is read as two lines.
 constexpr std::size_t kLongestWholeLine = 253;
 
-std::string Quoted(std::string_view name) {
-  std::string out = "\"";
-  out.append(name);
-  out.push_back('"');
-  return out;
-}
 
 Json PositionJson(std::size_t line, std::uint32_t character) {
   return {{"line", line}, {"character", character}};
