@@ -76,7 +76,7 @@ def fixed_by_check(check, path, tmp):
     copy = os.path.join(tmp, "fixed-by-check.ins")
     with open(copy, "wb") as f:
         f.write(data)
-    subprocess.run([check, "--fix", copy], capture_output=True)
+    subprocess.run([check, "--fix", "--codepage=65001", copy], capture_output=True)
     with open(copy, "rb") as f:
         fixed = buffer_text(f.read())
     return fixed, fixed != before
