@@ -7,6 +7,7 @@
 #include "checker/finding_text.h"
 #include "checker/lint.h"
 #include "checker/note_finder.h"
+#include "checker/reference_fix.h"
 #include "checker/resolve.h"
 #include "checker/scanner.h"
 #include "checker/suppression.h"
@@ -159,8 +160,10 @@ void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
     if (!finder)
       finder.emplace(*result.definitions, *result.references, *result.definitionIndex,
                      result.codePage);
-    if (const std::optional<CListHint> hint = finder->NoteFor(finding.name, finding.section))
+    if (const std::optional<CListHint> hint = finder->NoteFor(finding.name, finding.section)) {
       finding.note = ListNote(*hint, *result.definitions, result.codePage);
+      finding.fix = ReferenceFix(finding, result.codePage);
+    }
   }
 }
 

@@ -13,6 +13,7 @@
 #include "checker/protocol.h"
 #include "checker/protocol_file.h"
 #include "checker/rule_config.h"
+#include "cli/fix_command.h"
 #include "cli/gnu_format.h"
 #include "cli/sarif_format.h"
 #include "platform/code_page.h"
@@ -27,11 +28,15 @@ constexpr char kUsage[] =
     "       veltrane-check --format=gnu|sarif [--no-notes] [--codepage=N]\n"
     "                      [--select IDS] [--ignore IDS] [--config FILE | --no-config]\n"
     "                      INPUT...\n"
+    "       veltrane-check --fix|--diff [--unsafe-fixes] [--no-notes] [--codepage=N]\n"
+    "                      [--select IDS] [--ignore IDS] [--config FILE | --no-config]\n"
+    "                      INPUT...\n"
     "       veltrane-check --list-rules | --explain ID\n"
     "\n"
     "Checks instrument definition files for duplicate labels, labels that\n"
     "nothing uses and references to labels that do not exist, and with\n"
-    "--format=gnu or sarif for the other mistakes that sequencers swallow.\n"
+    "--format=gnu or sarif for the other mistakes that sequencers swallow;\n"
+    "with --fix, fixes what can be fixed.\n"
     "\n"
     "      --format=protocol  write the check protocol of INPUT (the default)\n"
     "      --format=gnu       write each finding of every INPUT as one line\n"
@@ -46,6 +51,16 @@ constexpr char kUsage[] =
     "      --config FILE      read the rules to report from FILE instead of the\n"
     "                         first veltrane.toml in INPUT's folder or above\n"
     "      --no-config        read no veltrane.toml\n"
+    "      --fix              apply the safe fixes of the reported findings to\n"
+    "                         every INPUT in place, then write what remains as\n"
+    "                         with --format=gnu and a line that counts the\n"
+    "                         fixed and the remaining findings\n"
+    "      --unsafe-fixes     with --fix or --diff, apply the fixes that guess\n"
+    "                         too (a reference becomes the list it most likely\n"
+    "                         means, a key the key it most likely is): review\n"
+    "                         them\n"
+    "      --diff             write what --fix would change as a unified diff\n"
+    "                         and change no file\n"
     "      --list-rules       list every rule: id, name, severity, whether on\n"
     "      --explain ID       explain rule ID, with an example and its fix\n"
     "  -o, --output PROTOCOL  write the protocol to the file PROTOCOL instead\n"
@@ -62,7 +77,10 @@ constexpr char kUsage[] =
     "Exit status: 0 when there are no findings (the protocol counts no\n"
     "errors; gnu and sarif report no error or warning, notes alone do not\n"
     "count), 1 when there are, 2 when an INPUT cannot be read, the protocol\n"
-    "cannot be written, a veltrane.toml is wrong or the arguments are wrong.\n";
+    "cannot be written, a veltrane.toml is wrong or the arguments are wrong.\n"
+    "With --fix: 1 when an error or warning remains; with --diff: 1 when a\n"
+    "file would change; 2 also when an INPUT cannot be written or changed\n"
+    "while it was being fixed.\n";
 
 enum class Format { protocol, gnu, sarif };
 
@@ -73,6 +91,10 @@ struct Options {
   bool force = false;
   std::optional<CCodePage> codePage;
   bool notes = true;
+  bool formatGiven = false;
+  bool fix = false;
+  bool unsafeFixes = false;
+  bool diff = false;
   bool help = false;
   bool version = false;
   // The rules, for gnu and sarif.
@@ -151,6 +173,12 @@ std::string ParseArguments(const std::vector<std::string>& args,
       options.version = true;
     } else if (arg == "--no-notes") {
       options.notes = false;
+    } else if (arg == "--fix") {
+      options.fix = true;
+    } else if (arg == "--unsafe-fixes") {
+      options.unsafeFixes = true;
+    } else if (arg == "--diff") {
+      options.diff = true;
     } else if (arg == "--force" || arg == "-f") {
       options.force = true;
     } else if (arg == "--output" || arg == "-o") {
@@ -162,6 +190,7 @@ std::string ParseArguments(const std::vector<std::string>& args,
       if (missing) return "option '--format' needs a format";
       if (!ParseFormat(value, options.format))
         return "unknown format '" + value + "' (protocol, gnu or sarif)";
+      options.formatGiven = true;
     } else if (arg == "--list-rules") {
       options.listRules = true;
     } else if (arg == "--no-config") {
@@ -194,6 +223,14 @@ std::string ParseArguments(const std::vector<std::string>& args,
   }
   if (options.help || options.version || options.listRules || options.explain) return {};
   if (options.config && options.noConfig) return "--config and --no-config exclude each other";
+  if (options.unsafeFixes && !options.fix && !options.diff)
+    return "--unsafe-fixes goes with --fix or --diff";
+  // Fixing never writes a protocol: the protocol reports the file as it is.
+  if (options.fix || options.diff) {
+    if (options.formatGiven && options.format != Format::gnu)
+      return "--fix and --diff go with --format=gnu only";
+    options.format = Format::gnu;
+  }
   if (options.format == Format::protocol) {
     // The protocol shows the three cross-references as they always were.
     if (options.select) return "--select goes with --format=gnu or --format=sarif";
@@ -459,6 +496,18 @@ int RunCheckCommand(const std::vector<std::string>& args, std::FILE* out,
   }
   if (options.listRules) return ListRules(out);
   if (options.explain) return ExplainRule(*FindRule(*options.explain), out);
+  if (options.fix || options.diff) {
+    ConfigCache configs(options);
+    const auto rulesFor = [&](const std::string& input) {
+      const CRuleConfig& config = configs.For(input);
+      CInputRules rules{SelectRulesFor(config, input, options.select, options.ignore), options.codePage};
+      if (!rules.codePage && config.codePage) rules.codePage = CCodePage::FromNumber(*config.codePage);
+      return rules;
+    };
+    return RunFixCommand(CFixRequest{options.inputs, rulesFor, options.notes, options.unsafeFixes,
+                                     options.diff},
+                         out, err);
+  }
   if (options.format == Format::gnu) return CheckToGnuLines(options, out, err);
   if (options.format == Format::sarif) return CheckToSarifLog(options, out, err);
   return CheckToProtocol(options, out, err);

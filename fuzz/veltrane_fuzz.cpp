@@ -259,7 +259,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     Expect(DigestOf(CheckBytes(bytes, halves, InputPath())) == DigestOf(checked.result),
            "two halves at once give what one reading gives");
   }
-  CheckRules(bytes, codePage, run.m_bNotes, *run.m_pResult);
+  CheckRules(bytes, codePage, notes, checked.result);
   if (hash % kFileSample == 0) CheckThroughFiles(bytes, codePage, text, errors);
   return 0;
 }

@@ -9,13 +9,7 @@ namespace {
 // A text without any section header is not an instrument definition file
 // (TeX sources end in .ins too): it has no findings.
 CCheckResult CheckText(const CDocument& document, const CRuleSelection& rules) {
-  CCheckOptions options;
-  options.notes = true;
-  // Editors hand over UTF-8 whatever the file's own encoding, so a name
-  // one character off is one character off, however many bytes it takes.
-  options.codePage = CCodePage::FromNumber(65001).value();
-  options.rules = &rules;
-  CCheckResult result = CheckBytes(document.Text(), options, "document");
+  CCheckResult result = CAnalysis::Check(document.Text(), rules);
   if (!result.sections.empty()) return result;
   CCheckResult empty;
   empty.definitions = std::make_unique<CLabelList>();
@@ -24,6 +18,16 @@ CCheckResult CheckText(const CDocument& document, const CRuleSelection& rules) {
 }
 
 }  // namespace
+
+CCheckResult CAnalysis::Check(std::string_view text, const CRuleSelection& rules) {
+  CCheckOptions options;
+  options.notes = true;
+  // Editors hand over UTF-8 whatever the file's own encoding, so a name
+  // one character off is one character off, however many bytes it takes.
+  options.codePage = CCodePage::FromNumber(65001).value();
+  options.rules = &rules;
+  return CheckBytes(text, options, "document");
+}
 
 CAnalysis::CAnalysis(const CDocument& document, const CRuleSelection& rules)
     : m_rules(rules), m_result(CheckText(document, m_rules)) {}

@@ -28,6 +28,11 @@ class CAnalysis {
   // `rules` are the rules its diagnostics report.
   CAnalysis(const CDocument& document, const CRuleSelection& rules);
 
+  // The check of an instrument file's text that an analysis with `rules`
+  // makes, so that fixing the text checks it again the same way.
+  static CCheckResult Check(std::string_view text, const CRuleSelection& rules);
+  const CRuleSelection& Rules() const { return m_rules; }
+
   bool IsInstrumentFile() const { return !m_result.sections.empty(); }
   const CCheckResult& Result() const { return m_result; }
   // The section headers as the engine read them, so that the outline and

@@ -28,6 +28,15 @@ std::size_t CDocument::OffsetOf(const CPosition& position, PositionEncoding enco
          ByteOfUnits(LineText(position.line), position.character, encoding);
 }
 
+CPosition CDocument::PositionAt(std::size_t offset, PositionEncoding encoding) const {
+  offset = std::min(offset, m_text.size());
+  const auto after = std::upper_bound(m_lineStarts.begin(), m_lineStarts.end(), offset);
+  const std::size_t line = static_cast<std::size_t>(after - m_lineStarts.begin()) - 1;
+  const std::string_view text = LineText(line);
+  const std::size_t within = std::min(offset - m_lineStarts[line], text.size());
+  return {static_cast<std::uint32_t>(line), UnitsOf(text.substr(0, within), encoding)};
+}
+
 void CDocument::ApplyChanges(std::span<CTextChange> changes, PositionEncoding encoding) {
   CGapText text(std::move(m_text), std::move(m_lineStarts));
   for (CTextChange& change : changes) {

@@ -30,6 +30,9 @@ class CDocument {
   // The byte offset of `position`. A line past the last gives the text's
   // end; a character past its line's end gives the line's end.
   std::size_t OffsetOf(const CPosition& position, PositionEncoding encoding) const;
+  // The position of byte `offset`; an offset inside a line end gives the
+  // line's end, one past the text its end.
+  CPosition PositionAt(std::size_t offset, PositionEncoding encoding) const;
 
   // Applies `changes` in their order, each to the text the ones before it
   // left: a change with a range replaces the bytes between its start and

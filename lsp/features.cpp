@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "checker/fix_apply.h"
+#include "checker/line_diff.h"
 #include "checker/scanner.h"
 #include "checker/finding_text.h"
 #include "lsp/protocol_values.h"
@@ -14,12 +16,6 @@ namespace {
 // line end. Anything longer is read as two lines.
 constexpr std::size_t kLongestWholeLine = 253;
 
-std::string Quoted(std::string_view name) {
-  std::string out = "\"";
-  out.append(name);
-  out.push_back('"');
-  return out;
-}
 
 Json PositionJson(std::size_t line, std::uint32_t character) {
   return {{"line", line}, {"character", character}};
@@ -120,11 +116,69 @@ Json DiagnosticOf(const CDocumentView& view, const CFinding& finding) {
   return diagnostic;
 }
 
-// Whether `finding`'s note names a list whose name would fix it.
-const CNote* SuggestedList(const CFinding& finding) {
-  if (!finding.note || !RuleOf(finding.note->kind).suggestsList) return nullptr;
-  if (finding.note->name == finding.name) return nullptr;
-  return &*finding.note;
+// Whether the `only` of a code action request asks for actions of `kind`:
+// by its name, or by a kind above it ("source", "source.fixAll"). The
+// empty kind asks for every action.
+bool Asks(const Json& only, std::string_view kind) {
+  return std::any_of(only.begin(), only.end(), [kind](const Json& asked) {
+    if (!asked.is_string()) return false;
+    const std::string& name = asked.get_ref<const std::string&>();
+    return name.empty() || kind == name || (kind.starts_with(name) && kind[name.size()] == '.');
+  });
+}
+
+// Byte edits of the view's text as a WorkspaceEdit: one versioned
+// TextDocumentEdit when the client takes them, else plain changes.
+Json WorkspaceEdit(const CDocumentView& view, const std::vector<CEdit>& edits) {
+  Json textEdits = Json::array();
+  for (const CEdit& edit : edits) {
+    const CPosition start = view.document.PositionAt(edit.begin, view.encoding);
+    const CPosition end = view.document.PositionAt(edit.end, view.encoding);
+    textEdits.push_back({{"range", {{"start", PositionJson(start.line, start.character)},
+                                    {"end", PositionJson(end.line, end.character)}}},
+                         {"newText", edit.text}});
+  }
+  if (!view.versionedEdits) return {{"changes", {{view.uri, std::move(textEdits)}}}};
+  return {{"documentChanges",
+           Json::array({{{"textDocument", {{"uri", view.uri}, {"version", view.document.Version()}}},
+                         {"edits", std::move(textEdits)}}})}};
+}
+
+// The edits that turn the view's text into `fixed`: each run of changed
+// lines replaced whole, so that an edit stays small on a large document.
+std::vector<CEdit> EditsTo(const CDocumentView& view, std::string_view fixed) {
+  const std::string& text = view.document.Text();
+  const std::vector<std::string_view> before = SplitLines(text);
+  const std::vector<std::string_view> after = SplitLines(fixed);
+  auto offsetOf = [](const std::vector<std::string_view>& lines, std::string_view whole,
+                     std::size_t line) {
+    return line < lines.size() ? static_cast<std::size_t>(lines[line].data() - whole.data())
+                               : whole.size();
+  };
+  std::vector<CEdit> edits;
+  for (const CLineChange& change : DiffLines(before, after)) {
+    const std::size_t from = offsetOf(after, fixed, change.newBegin);
+    const std::size_t to = offsetOf(after, fixed, change.newEnd);
+    edits.push_back(CEdit{offsetOf(before, text, change.oldBegin),
+                          offsetOf(before, text, change.oldEnd),
+                          std::string(fixed.substr(from, to - from))});
+  }
+  return edits;
+}
+
+// The fix-all action, or null when there is nothing to fix. The same
+// rounds as the command line's --fix, over the same check with the rules
+// the document's diagnostics report.
+Json FixAll(const CDocumentView& view) {
+  if (!view.analysis.IsInstrumentFile()) return nullptr;
+  const CRuleSelection& rules = view.analysis.Rules();
+  const CFixOutcome outcome = FixBytes(
+      view.document.Text(), [&rules](std::string_view text) { return CAnalysis::Check(text, rules); },
+      false);
+  if (outcome.text == view.document.Text()) return nullptr;
+  return {{"title", "Fix all safely fixable findings"},
+          {"kind", kFixAllKind},
+          {"edit", WorkspaceEdit(view, EditsTo(view, outcome.text))}};
 }
 
 [[noreturn]] void Refuse(std::string why) {
@@ -389,27 +443,26 @@ Json Rename(const CDocumentView& view, const CPosition& at, const std::string& n
 Json CodeActions(const CDocumentView& view, const CPosition& from, const CPosition& to,
                  const Json& only) {
   Json actions = Json::array();
-  if (only.is_array()) {
-    const bool wanted = std::any_of(only.begin(), only.end(), [](const Json& kind) {
-      return kind.is_string() && (kind == "quickfix" || kind == "");
-    });
-    if (!wanted) return actions;
+  // Source actions such as fix-all are offered only when asked for: an
+  // editor asks without `only` at every move of the cursor.
+  if (only.is_array() && Asks(only, kFixAllKind)) {
+    if (Json fixAll = FixAll(view); !fixAll.is_null()) actions.push_back(std::move(fixAll));
   }
+  if (only.is_array() && !Asks(only, "quickfix")) return actions;
   const CRange requested{from, to};
-  for (const CFinding& finding : view.analysis.Result().findings) {
-    const CNote* note = SuggestedList(finding);
-    if (!note) continue;
+  // One for each diagnostic that has a fix: the findings reported.
+  for (const CFinding* reported : view.analysis.Result().reported) {
+    const CFinding& finding = *reported;
+    if (!finding.fix) continue;
     // Overlap, with touching counting: a cursor just after the name asks
     // about it too.
     if (!RangeIn(finding.place, view.encoding).Touches(requested)) continue;
-    const Json range = RangeOf(finding.place, view.encoding);
-    const std::string name(note->name);
-    actions.push_back(
-        {{"title", "Change to " + Quoted(name)},
-         {"kind", "quickfix"},
-         {"isPreferred", true},
-         {"diagnostics", Json::array({DiagnosticOf(view, finding)})},
-         {"edit", {{"changes", {{view.uri, Json::array({{{"range", range}, {"newText", name}}})}}}}}});
+    Json action = {{"title", finding.fix->title},
+                   {"kind", "quickfix"},
+                   {"diagnostics", Json::array({DiagnosticOf(view, finding)})},
+                   {"edit", WorkspaceEdit(view, finding.fix->edits)}};
+    if (finding.fix->safe) action["isPreferred"] = true;
+    actions.push_back(std::move(action));
   }
   return actions;
 }

@@ -40,6 +40,9 @@ struct CDocumentView {
   // Whether the client shows a diagnostic's relatedInformation; without it
   // the notes go into the messages, where every client shows them.
   bool relatedInformation = true;
+  // Whether the client takes versioned document edits, which it refuses
+  // to apply to a document that changed since.
+  bool versionedEdits = false;
 };
 
 // The range of a name's place, in the view's encoding; as JSON.
@@ -59,7 +62,11 @@ Json Completion(const CDocumentView& view, const CPosition& at);
 // Throw CRequestError (kRequestFailed) with the reason a rename is refused.
 Json PrepareRename(const CDocumentView& view, const CPosition& at);
 Json Rename(const CDocumentView& view, const CPosition& at, const std::string& newName);
-// `range` and `only` as the request has them (`only` may be null).
+// `range` and `only` as the request has them (`only` may be null): a quick
+// fix for each finding in the range that has a fix, preferred when it is
+// safe, and when `only` asks for it by name or by a kind above it,
+// kFixAllKind, which applies every safe fix of the document as --fix does.
+inline constexpr char kFixAllKind[] = "source.fixAll.veltrane";
 Json CodeActions(const CDocumentView& view, const CPosition& from, const CPosition& to,
                  const Json& only);
 

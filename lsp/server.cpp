@@ -61,6 +61,19 @@ std::string UriOf(const Json& params) { return StringMember(Member(params, "text
 
 CPosition RequestPosition(const Json& params) { return PositionOf(Member(params, "position")); }
 
+// Whether the client applies versioned document edits
+// (workspace.workspaceEdit.documentChanges).
+bool TakesVersionedEdits(const Json& params) {
+  const Json* at = &params;
+  for (const char* name : {"capabilities", "workspace", "workspaceEdit", "documentChanges"}) {
+    if (!at->is_object()) return false;
+    const auto it = at->find(name);
+    if (it == at->end()) return false;
+    at = &*it;
+  }
+  return at->is_boolean() && at->get<bool>();
+}
+
 bool IsValidId(const Json& id) { return id.is_string() || id.is_number_integer(); }
 
 // UTF-8 when the client offers it (no conversion needed then), else the
@@ -279,7 +292,7 @@ Json CLspServer::Dispatch(const std::string& method, const Json& params) {
   const std::string uri = UriOf(params);
   COpenDocument& open = DocumentOf(params);
   const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding,
-                           m_relatedInformation};
+                           m_relatedInformation, m_versionedEdits};
   return feature->second(view, params);
 }
 
@@ -314,6 +327,7 @@ Json CLspServer::Initialize(const Json& params) {
   if (m_initialized) throw CRequestError{lsp_error::kInvalidRequest, "initialize came twice"};
   if (!params.is_object()) BadParams("initialize needs its parameters");
   m_encoding = ChooseEncoding(params);
+  m_versionedEdits = TakesVersionedEdits(params);
   m_relatedInformation = ShowsRelatedInformation(params);
   m_initialized = true;
   if (params.contains("initializationOptions")) TakeRuleSettings(params["initializationOptions"]);
@@ -328,7 +342,7 @@ Json CLspServer::Initialize(const Json& params) {
         {"documentSymbolProvider", true},
         {"completionProvider", {{"triggerCharacters", Json::array({"="})}}},
         {"renameProvider", {{"prepareProvider", true}}},
-        {"codeActionProvider", {{"codeActionKinds", Json::array({"quickfix"})}}}}},
+        {"codeActionProvider", {{"codeActionKinds", Json::array({"quickfix", kFixAllKind})}}}}},
       {"serverInfo", {{"name", "veltrane-lsp"}, {"version", m_version}}},
   };
 }
@@ -424,7 +438,7 @@ void CLspServer::Publish(const std::string& uri, COpenDocument& open) {
   const std::size_t listStart = body.size();
   try {
     const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding,
-                             m_relatedInformation};
+                             m_relatedInformation, m_versionedEdits};
     AppendDiagnostics(view, body);
   } catch (const std::exception& error) {
     m_log.Write(LogEvent::checkFailed, "checking " + uri + " failed: " + error.what());

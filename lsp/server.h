@@ -101,6 +101,7 @@ class CLspServer {
   std::set<std::string> m_cancelled;  // ids as JSON text
   std::map<std::string, COpenDocument> m_documents;
   PositionEncoding m_encoding = PositionEncoding::utf16;
+  bool m_versionedEdits = false;
   CRuleSettings m_ruleSettings;
   std::set<std::string> m_problemsShown;
   bool m_relatedInformation = false;  // the client shows relatedInformation

@@ -11,6 +11,7 @@
 #include <cerrno>
 
 #include "platform/file.h"
+#include "platform/win32/system_error.h"
 
 namespace {
 
@@ -52,12 +53,7 @@ constexpr CErrorMapping kErrors[] = {
     {ERROR_NOT_READY, EIO},
 };
 
-int ToErrno(DWORD error) {
-  for (const CErrorMapping& m : kErrors) {
-    if (m.win32 == error) return m.errnoValue;
-  }
-  return EIO;
-}
+int ToErrno(DWORD error) { return ErrnoOfSystemError(error); }
 
 bool IsSharingError(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
@@ -237,3 +233,10 @@ bool CFile::GetStatus(const std::string& path, CFileStatus& status) {
 }
 
 CFileStatus CFile::GetStatus() const { return ToStatus(Handle(m_hFile)); }
+
+int ErrnoOfSystemError(unsigned long error) {
+  for (const CErrorMapping& m : kErrors) {
+    if (m.win32 == error) return m.errnoValue;
+  }
+  return EIO;
+}

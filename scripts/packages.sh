@@ -19,6 +19,9 @@ VELTRANE_PACKAGES=(
   neovim emacs-nox elpa-eglot libkf5syntaxhighlighting-tools
   # the portable programs: static C and C++ libraries
   libc6-dev libstdc++-12-dev
+  # --diff is compared with diff -u and applied with patch; a read-only
+  # folder is tried as another user (setpriv) when the tests run as root
+  diffutils patch util-linux
 )
 
 # The Windows build (scripts/build-windows): the cross compiler, Wine to run

@@ -606,6 +606,9 @@ class NavigationTest(ServerCase):
         self.assertEqual(len(actions), 1)
         action = actions[0]
         self.assertEqual(action["kind"], "quickfix")
+        self.assertEqual(action["title"], 'Change to "Standard"')
+        # A guess: offered, never preferred.
+        self.assertNotIn("isPreferred", action)
         self.assertEqual(action["edit"], {"changes": {URI: [{"range": rng(14, 8, 14, 15), "newText": "Standard"}]}})
         self.assertEqual(action["diagnostics"][0]["code"], "VLT1003")
         self.assertEqual(self.request("codeAction", {**doc(), "range": rng(1, 0, 1, 3), "context": {"diagnostics": []}}), [])
@@ -771,6 +774,117 @@ class AgainstCheckTest(ServerCase):
             index += 2 if text[index:index + 2] == "\r\n" else 1
         prefix = lines[line].encode("utf-16-le")[:2 * units].decode("utf-16-le", errors="ignore")
         return index + len(prefix)
+
+
+def apply_edit(text, edit, uri):
+    """`text` after a WorkspaceEdit's edits for `uri`, positions in UTF-16."""
+    if "documentChanges" in edit:
+        edits = [e for change in edit["documentChanges"] if change["textDocument"]["uri"] == uri
+                 for e in change["edits"]]
+    else:
+        edits = edit["changes"].get(uri, [])
+    lines = split_lines(text)
+    spans = []
+    for e in edits:
+        start, end = e["range"]["start"], e["range"]["end"]
+        spans.append((AgainstCheckTest.offset(text, lines, start["line"], start["character"]),
+                      AgainstCheckTest.offset(text, lines, end["line"], end["character"]), e["newText"]))
+    for start, end, new in sorted(spans, reverse=True):
+        text = text[:start] + new + text[end:]
+    return text
+
+
+def fixed_by_check(data, tmp, *options):
+    """The bytes veltrane-check --fix leaves of `data`, read in code page
+    65001 as the server reads the UTF-8 text editors send."""
+    path = os.path.join(tmp, "fixed.ins")
+    with open(path, "wb") as f:
+        f.write(data)
+    run = subprocess.run([CHECK, "--fix", "--codepage=65001", *options, path], capture_output=True)
+    assert run.returncode in (0, 1), run.stderr
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class FixTest(ServerCase):
+    capabilities = {"workspace": {"workspaceEdit": {"documentChanges": True}}}
+
+    def code_actions(self, line, character, only=None, uri=URI):
+        context = {"diagnostics": []}
+        if only is not None:
+            context["only"] = only
+        return self.client.request("textDocument/codeAction", {
+            "textDocument": {"uri": uri}, "range": rng(line, character, line, character), "context": context})
+
+    def test_fix_all_is_announced(self):
+        kinds = self.init["capabilities"]["codeActionProvider"]["codeActionKinds"]
+        self.assertEqual(kinds, ["quickfix", "source.fixAll.veltrane"])
+
+    def test_quick_fix_edits_name_the_version_they_were_made_for(self):
+        self.open(RACK)
+        self.change([{"range": rng(16, 0, 16, 0), "text": "; edited\n"}])
+        [action] = self.code_actions(14, 9)
+        self.assertEqual(action["edit"], {"documentChanges": [{
+            "textDocument": {"uri": URI, "version": self.version},
+            "edits": [{"range": rng(14, 8, 14, 15), "newText": "Standard"}]}]})
+
+    def test_safe_fixes_are_preferred(self):
+        # Blanks after the name keep the reference from naming the list.
+        text = RACK.replace("Control=Standrd\n", "Control=Standard  \n")
+        self.open(text)
+        [action] = self.code_actions(14, 9)
+        self.assertTrue(action["isPreferred"])
+        self.assertEqual(action["diagnostics"][0]["code"], "VLT1003")
+        self.assertEqual(apply_edit(text, action["edit"], URI), RACK.replace("Standrd", "Standard"))
+
+    def test_fix_all_follows_the_rules_of_the_settings(self):
+        text = RACK.replace("Control=Standrd\n", "Control=Standard  \n").rstrip("\n")
+        self.open(text)
+        [action] = self.code_actions(0, 0, ["source.fixAll.veltrane"])
+        self.assertEqual(apply_edit(text, action["edit"], URI), RACK.replace("Standrd", "Standard"))
+        self.client.notify("workspace/didChangeConfiguration",
+                           {"settings": {"veltrane": {"rules": {"ignore": ["VLT3008"]}}}})
+        self.diagnostics()
+        [action] = self.code_actions(0, 0, ["source.fixAll.veltrane"])
+        self.assertEqual(apply_edit(text, action["edit"], URI),
+                         RACK.replace("Standrd", "Standard").rstrip("\n"))
+
+    def test_fix_all_only_when_asked_for(self):
+        self.open(RACK)
+        for only in (None, ["quickfix"], ["refactor"], ["source.organizeImports"]):
+            with self.subTest(only=only):
+                kinds = [a["kind"] for a in self.code_actions(14, 9, only)]
+                self.assertNotIn("source.fixAll.veltrane", kinds)
+
+    def assert_fix_all_as_check(self, text, uri, tmp):
+        self.open(text, uri)
+        want = fixed_by_check(text.encode("utf-8"), tmp).decode("utf-8")
+        # The server leaves files that are no instrument definitions alone.
+        if not is_instrument_file(text.encode("utf-8")):
+            want = text
+        actions = []
+        for only in (["source.fixAll.veltrane"], ["source.fixAll"], ["source"], [""]):
+            actions = [a for a in self.code_actions(0, 0, only, uri) if a["kind"] == "source.fixAll.veltrane"]
+            self.assertEqual(len(actions), 0 if want == text else 1, only)
+        if want != text:
+            self.assertEqual(apply_edit(text, actions[0]["edit"], uri), want)
+        return want != text
+
+    def test_fix_all_equals_fix_of_the_check(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            texts = []
+            for folder in (CORPUS, EXAMPLES):
+                if folder and os.path.isdir(folder):
+                    for name in sorted(os.listdir(folder)):
+                        if name.endswith(".ins"):
+                            with open(os.path.join(folder, name), "rb") as f:
+                                texts.append((name, f.read().decode("latin-1")))
+            random_source = random.Random(21)
+            texts += [(f"generated {n}", ins_model.random_file(random_source).decode("latin-1"))
+                      for n in range(100)]
+            for n, (name, text) in enumerate(texts):
+                with self.subTest(file=name):
+                    self.assert_fix_all_as_check(text, f"file:///fix/{n}.ins", tmp)
 
 
 def main():

@@ -3,13 +3,16 @@
 opens real files (the corpus when present, else the examples) and compares
 their diagnostics with veltrane-check --format=gnu, then on a file of its
 own shows the note under a "not found", goes to a definition, renames a list, applies a quick fix, and checks
-the buffer's text after the edits.
+the buffer's text after the edits. On each real file it runs fix-all and
+compares the buffer with what veltrane-check --fix makes of the file.
 
 Usage: nvim_test.py VELTRANE_LSP VELTRANE_CHECK CORPUS_DIR EXAMPLES_DIR VIM_DIR
 Exits 77 (skipped) without nvim."""
 
+import hashlib
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -47,6 +50,54 @@ def gnu_lines(check, path):
     return sorted(out, key=lambda t: (t[0], t[2]))
 
 
+def buffer_text(data):
+    """A file's bytes as Neovim holds them: UTF-8 or else Latin-1 text, with
+    CR LF read as LF when every LF has a CR before it."""
+    try:
+        text = data.decode("utf-8")
+    except UnicodeDecodeError:
+        text = data.decode("latin-1")
+    dos = "\n" in text and text.count("\r\n") == text.count("\n")
+    return text.replace("\r\n", "\n") if dos else text
+
+
+def fixed_by_check(check, path, tmp):
+    """The text Neovim would hold after veltrane-check --fix on the text it
+    holds of `path` (its UTF-8 bytes are what the server gets), and whether
+    that changes anything."""
+    with open(path, "rb") as f:
+        before = buffer_text(f.read())
+    with open(path, "rb") as f:
+        data = f.read()
+    try:
+        data.decode("utf-8")
+    except UnicodeDecodeError:
+        data = data.decode("latin-1").encode("utf-8")
+    copy = os.path.join(tmp, "fixed-by-check.ins")
+    with open(copy, "wb") as f:
+        f.write(data)
+    subprocess.run([check, "--fix", "--codepage=65001", copy], capture_output=True)
+    with open(copy, "rb") as f:
+        fixed = buffer_text(f.read())
+    return fixed, fixed != before
+
+
+def with_safe_fixes(path, tmp):
+    """A copy of the real file `path` with mistakes that have safe fixes:
+    blanks after the first reference that names a list, and no line end
+    after the last line."""
+    with open(path, "rb") as f:
+        data = f.read()
+    reference = re.search(rb"^(?:Control|RPN|NRPN|Patch\[[^\]\r\n]*\])=[^\r\n0-9][^\r\n]*", data, re.M)
+    if reference:
+        data = data[:reference.end()] + b"  " + data[reference.end():]
+    data = data.rstrip(b"\r\n")
+    copy = os.path.join(tmp, "fixable-" + os.path.basename(path))
+    with open(copy, "wb") as f:
+        f.write(data)
+    return copy
+
+
 def run_nvim(script, env, tmp, options=()):
     """Runs Lua `script` in a headless Neovim in `tmp`; returns the JSON it
     wrote to VELTRANE_NVIM_OUT, or None (having said why)."""
@@ -75,12 +126,17 @@ def main(server, check, corpus, examples, vim_dir):
                 # A copy: the editor never gets to touch the originals.
                 files.append(os.path.join(tmp, name))
                 shutil.copyfile(os.path.join(source, name), files[-1])
+        if files:
+            files.append(with_safe_fixes(files[0], tmp))
         edit = os.path.join(tmp, "rack.ins")
         with open(edit, "w") as f:
             f.write(RACK)
+        want_fixed = {path: fixed_by_check(check, path, tmp) for path in files}
         out = run_nvim(os.path.join(HERE, "nvim_test.lua"), dict(
             VELTRANE_LSP=server, VELTRANE_VIM_DIR=os.path.abspath(vim_dir),
-            VELTRANE_NVIM_FILES=json.dumps(files), VELTRANE_NVIM_EDIT=edit), tmp, ["-u", "NONE"])
+            VELTRANE_NVIM_FILES=json.dumps(files), VELTRANE_NVIM_EDIT=edit,
+            VELTRANE_NVIM_FIX=json.dumps({p: changes for p, (_, changes) in want_fixed.items()})),
+            tmp, ["-u", "NONE"])
         if out is None:
             return 1
         failures = []
@@ -98,6 +154,12 @@ def main(server, check, corpus, examples, vim_dir):
                                 f"veltrane-check has {len(want)}")
             else:
                 print(f"{os.path.basename(path)}: {len(got)} diagnostics, as veltrane-check")
+            fixed, changes = want_fixed[path]
+            digest = hashlib.sha256(fixed.encode("utf-8")).hexdigest()
+            if "failed" not in out and out["fixed"].get(path) != digest:
+                failures.append(f"{os.path.basename(path)}: fix all in Neovim differs from --fix")
+            elif "failed" not in out:
+                print(f"{os.path.basename(path)}: fix all as --fix ({'changed' if changes else 'nothing to fix'})")
         if "failed" not in out:
             missing = [d["message"] for d in out["rack"] if "not found" in d["message"]]
             if missing != ['Label "Standrd" not found\ndid you mean "Standard" (line 9)?']:

@@ -184,6 +184,15 @@ EDGE_FILES = [
 ]
 
 
+# A reference one letter off the list it means, and no line end after it.
+MISSPELT = b".Controller Names\r\n[Standard]\r\n.Instrument Definitions\r\n[I]\r\nControl=Standrd"
+MISSPELT_FIXED = MISSPELT.replace(b"Standrd", b"Standard") + b"\r\n"
+# The diff keeps the file's own line ends, as patch needs them.
+MISSPELT_DIFF = (b"--- fix.ins\n+++ fix.ins\n@@ -2,4 +2,4 @@\n [Standard]\r\n"
+                 b" .Instrument Definitions\r\n [I]\r\n-Control=Standrd\n"
+                 b"\\ No newline at end of file\n+Control=Standard\r\n")
+
+
 def double_byte_file(rng):
     """Labels and references made of lead and trail bytes, "]" and "=" among
     the trail bytes, single bytes in the upper half and lead bytes at the
@@ -268,6 +277,15 @@ def status_cases(suite, hold_open):
                 os.remove(os.path.join(suite.work, name))
         return do
 
+    def read_only(name, data):
+        def do():
+            path = os.path.join(suite.work, name)
+            if os.path.exists(path):
+                os.chmod(path, 0o644)
+            suite.write(name, data)
+            os.chmod(path, 0o444)
+        return do
+
     def file_is(name, data):
         def check():
             got = suite.read(name)
@@ -309,6 +327,16 @@ def status_cases(suite, hold_open):
          file_is("rack.ins", EDGE_FILES[1][1])),
         ("--output into a missing folder", None, ["--output", "nowhere\\p.txt", "rack.ins"], 2, b"",
          ONE_LINE_NAMING % r"nowhere\\p.txt", None),
+        # Fixing replaces the file with MoveFileEx; every other byte stays.
+        ("--fix", fresh("fix.ins", MISSPELT), ["--fix", "--unsafe-fixes", "fix.ins"], 0,
+         b"fix.ins: 2 findings fixed, 0 remain\r\n", b"", file_is("fix.ins", MISSPELT_FIXED)),
+        ("--fix again changes nothing", None, ["--fix", "--unsafe-fixes", "fix.ins"], 0,
+         b"fix.ins: 0 findings fixed, 0 remain\r\n", b"", file_is("fix.ins", MISSPELT_FIXED)),
+        ("--diff writes nothing", fresh("fix.ins", MISSPELT), ["--diff", "--unsafe-fixes", "fix.ins"], 1,
+         MISSPELT_DIFF, b"", file_is("fix.ins", MISSPELT)),
+        ("--fix of a read-only file", read_only("ro.ins", MISSPELT), ["--fix", "--unsafe-fixes", "ro.ins"],
+         2, b"", r"veltrane-check: [^\r\n]*ro\.ins: [^\r\n]+; ro\.ins was not changed\r?\n",
+         file_is("ro.ins", MISSPELT)),
     ]
     for title, before, args, status, out, err, after in cases:
         if before:

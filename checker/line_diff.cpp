@@ -1,0 +1,148 @@
+#include "checker/line_diff.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+
+namespace {
+
+// How many entries the search may keep (four bytes each) before it gives
+// up on the shortest script.
+constexpr std::size_t kMaxTrace = std::size_t{16} << 20;
+
+// The search of a shortest edit script over lines numbered by content.
+// trace[d] holds, for each diagonal k in [-d, d], the furthest x reached
+// with d differences; walking it back gives the script.
+class CShortestScript {
+ public:
+  CShortestScript(const std::vector<int>& a, const std::vector<int>& b) : m_a(a), m_b(b) {}
+
+  // Appends the changes, with `oldBase` and `newBase` added to their lines;
+  // false when the search ran out of room.
+  bool Find(std::size_t oldBase, std::size_t newBase, std::vector<CLineChange>& changes) {
+    const long n = static_cast<long>(m_a.size());
+    const long m = static_cast<long>(m_b.size());
+    std::vector<std::vector<long>> trace;
+    std::size_t kept = 0;
+    std::vector<long> previous;
+    for (long d = 0;; ++d) {
+      std::vector<long> v(static_cast<std::size_t>(2 * d + 1));
+      for (long k = -d; k <= d; k += 2) {
+        long x;
+        if (k == -d || (k != d && At(previous, d - 1, k - 1) < At(previous, d - 1, k + 1)))
+          x = At(previous, d - 1, k + 1);
+        else
+          x = At(previous, d - 1, k - 1) + 1;
+        long y = x - k;
+        while (x < n && y < m && m_a[static_cast<std::size_t>(x)] == m_b[static_cast<std::size_t>(y)]) {
+          ++x;
+          ++y;
+        }
+        v[static_cast<std::size_t>(k + d)] = x;
+        if (x >= n && y >= m) {
+          trace.push_back(std::move(v));
+          WalkBack(trace, n, m, oldBase, newBase, changes);
+          return true;
+        }
+      }
+      kept += v.size();
+      if (kept > kMaxTrace) return false;
+      trace.push_back(v);
+      previous = std::move(v);
+    }
+  }
+
+ private:
+  // x on diagonal k after d differences; d < 0 is the start.
+  static long At(const std::vector<long>& v, long d, long k) {
+    if (d < 0) return 0;
+    return v[static_cast<std::size_t>(k + d)];
+  }
+
+  void WalkBack(const std::vector<std::vector<long>>& trace, long x, long y, std::size_t oldBase,
+                std::size_t newBase, std::vector<CLineChange>& changes) const {
+    // Each step back is one line deleted or inserted; runs of them are one
+    // change. Collected from the end, then turned round.
+    std::vector<CLineChange> backwards;
+    auto add = [&](long oldLine, long newLine, bool deleted) {
+      const std::size_t o = oldBase + static_cast<std::size_t>(oldLine);
+      const std::size_t nw = newBase + static_cast<std::size_t>(newLine);
+      if (!backwards.empty()) {
+        CLineChange& last = backwards.back();
+        // Extends the change just found when it starts where this one ends.
+        if (deleted && last.oldBegin == o + 1 && last.newBegin == nw) {
+          last.oldBegin = o;
+          return;
+        }
+        if (!deleted && last.oldBegin == o && last.newBegin == nw + 1) {
+          last.newBegin = nw;
+          return;
+        }
+      }
+      backwards.push_back(deleted ? CLineChange{o, o + 1, nw, nw} : CLineChange{o, o, nw, nw + 1});
+    };
+    for (long d = static_cast<long>(trace.size()) - 1; d > 0; --d) {
+      const std::vector<long>& v = trace[static_cast<std::size_t>(d - 1)];
+      const long k = x - y;
+      const bool down = k == -d || (k != d && At(v, d - 1, k - 1) < At(v, d - 1, k + 1));
+      const long previousK = down ? k + 1 : k - 1;
+      const long previousX = At(v, d - 1, previousK);
+      const long previousY = previousX - previousK;
+      if (down)
+        add(previousX, previousY, false);
+      else
+        add(previousX, previousY, true);
+      x = previousX;
+      y = previousY;
+    }
+    changes.insert(changes.end(), backwards.rbegin(), backwards.rend());
+  }
+
+  const std::vector<int>& m_a;
+  const std::vector<int>& m_b;
+};
+
+}  // namespace
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const std::size_t lf = text.find('\n');
+    const std::size_t length = lf == std::string_view::npos ? text.size() : lf + 1;
+    lines.push_back(text.substr(0, length));
+    text.remove_prefix(length);
+  }
+  return lines;
+}
+
+std::vector<CLineChange> DiffLines(const std::vector<std::string_view>& before,
+                                   const std::vector<std::string_view>& after) {
+  std::size_t head = 0;
+  while (head < before.size() && head < after.size() && before[head] == after[head]) ++head;
+  std::size_t tail = 0;
+  while (tail < before.size() - head && tail < after.size() - head &&
+         before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+    ++tail;
+  std::vector<CLineChange> changes;
+  if (head + tail == before.size() && head + tail == after.size()) return changes;
+
+  // Lines as numbers, equal lines the same number, so that comparing them
+  // costs nothing.
+  std::unordered_map<std::string_view, int> numbers;
+  auto number = [&](const std::vector<std::string_view>& lines) {
+    std::vector<int> out;
+    out.reserve(lines.size() - head - tail);
+    for (std::size_t i = head; i < lines.size() - tail; ++i)
+      out.push_back(numbers.emplace(lines[i], static_cast<int>(numbers.size())).first->second);
+    return out;
+  };
+  const std::vector<int> a = number(before);
+  const std::vector<int> b = number(after);
+  CShortestScript script(a, b);
+  if (!script.Find(head, head, changes)) {
+    changes.clear();
+    changes.push_back(CLineChange{head, before.size() - tail, head, after.size() - tail});
+  }
+  return changes;
+}

@@ -1,0 +1,24 @@
+#include "checker/reference_fix.h"
+
+#include "checker/fix_apply.h"
+
+std::optional<CFix> ReferenceFix(const CFinding& finding, const CCodePage& codePage) {
+  if (finding.kind != FindingKind::notFound || !finding.note) return std::nullopt;
+  const CNote& note = *finding.note;
+  if (!RuleOf(note.kind).suggestsList || note.name == finding.name) return std::nullopt;
+  const CPlace& place = finding.place;
+  if (place.line <= 0 || place.begin > place.end || place.end > place.lineText.size())
+    return std::nullopt;
+  // The name as the check read it must be what the line holds there: a
+  // name that runs on past a lone CR would keep its tail after the edit.
+  if (place.lineText.substr(place.begin, place.end - place.begin) != finding.name)
+    return std::nullopt;
+  const std::size_t newLength = place.lineText.size() - finding.name.size() + note.name.size();
+  if (!LineStaysWhole(place.lineText.size(), newLength)) return std::nullopt;
+  CFix fix;
+  fix.safe = false;
+  fix.title = "Change to \"" + codePage.ToUtf8(note.name) + "\"";
+  fix.edits.push_back(CEdit{place.lineOffset + place.begin, place.lineOffset + place.end,
+                            std::string(note.name)});
+  return fix;
+}

@@ -1,0 +1,103 @@
+// The Windows half of replacing a file: a new file beside the target,
+// FlushFileBuffers, the old file's attributes, and MoveFileExA with
+// MOVEFILE_REPLACE_EXISTING.
+#include <windows.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <string>
+
+#include "platform/file_replace.h"
+#include "platform/win32/system_error.h"
+
+namespace file_replace {
+namespace {
+
+std::size_t NameStart(const std::string& path) {
+  const std::size_t separator = path.find_last_of("\\/:");
+  return separator == std::string::npos ? 0 : separator + 1;
+}
+
+CFileException LastError(const std::string& path) {
+  return CFileException(path, ErrnoOfSystemError(::GetLastError()));
+}
+
+}  // namespace
+
+bool ResolveTarget(const std::string& path, std::string& target, CFileException& error) {
+  HANDLE h = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error = LastError(path);
+    return false;
+  }
+  // The final path, with every symbolic link followed; where the system
+  // cannot give it, the path as it is.
+  char buffer[MAX_PATH * 4];
+  const DWORD length = ::GetFinalPathNameByHandleA(h, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
+  ::CloseHandle(h);
+  target = length > 0 && length < sizeof buffer ? std::string(buffer, length) : path;
+  // The final path comes as "\\?\C:\..." or "\\?\UNC\server\...": the
+  // usual forms name the same file, and read better in a message.
+  if (target.starts_with("\\\\?\\UNC\\")) {
+    target = "\\\\" + target.substr(8);
+  } else if (target.starts_with("\\\\?\\") && target.size() > 6 && target[5] == ':') {
+    target = target.substr(4);
+  }
+  return true;
+}
+
+bool WriteBeside(const std::string& target, std::string_view bytes, std::string& temporary,
+                 CFileException& error) {
+  const DWORD attributes = ::GetFileAttributesA(target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    error = LastError(target);
+    return false;
+  }
+  // A file its owner made read-only is not to be changed.
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    error = CFileException(target, EACCES);
+    return false;
+  }
+  const std::size_t nameStart = NameStart(target);
+  const std::string folder = target.substr(0, nameStart);
+  const std::string base = target.substr(nameStart);
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (unsigned attempt = 0; h == INVALID_HANDLE_VALUE; ++attempt) {
+    temporary = folder + "." + base + ".veltrane-" + std::to_string(::GetCurrentProcessId()) +
+                "-" + std::to_string(attempt);
+    const DWORD keep = attributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
+                                     FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    h = ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                      keep ? keep : FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE &&
+        (::GetLastError() != ERROR_FILE_EXISTS || attempt == 100)) {
+      // Most often a folder the user may not write in: say which.
+      error = LastError(folder.empty() ? std::string(".") : folder);
+      return false;
+    }
+  }
+  bool ok = true;
+  for (std::size_t written = 0; ok && written < bytes.size();) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 30));
+    DWORD n = 0;
+    ok = ::WriteFile(h, bytes.data() + written, chunk, &n, nullptr) && n > 0;
+    written += n;
+  }
+  ok = ok && ::FlushFileBuffers(h);
+  if (!ok) error = LastError(temporary);
+  ::CloseHandle(h);
+  if (!ok) ::DeleteFileA(temporary.c_str());
+  return ok;
+}
+
+bool RenameOver(const std::string& temporary, const std::string& target, CFileException& error) {
+  if (!::MoveFileExA(temporary.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error = LastError(target);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace file_replace
