@@ -29,6 +29,8 @@ import subprocess
 import sys
 import tempfile
 
+import rules_model
+
 HEADERS = [(b".Patch Names", 1), (b".Note Names", 2), (b".Controller Names", 3),
            (b".RPN Names", 4), (b".NRPN Names", 5), (b".Instrument Definitions", 6)]
 KEYS = [(b"BasedOn", None), (b"Control", 3), (b"RPN", 4), (b"NRPN", 5),
@@ -103,8 +105,8 @@ def header_kind(piece, kind):
 
 
 # An entry: [name, piece-counted line, piece, kind, used, file offset of the
-# name's first byte].
-NAME, LINE, TEXT, KIND, USED, BEGIN = range(6)
+# name's first byte], and for a reference that resolves, its definition.
+NAME, LINE, TEXT, KIND, USED, BEGIN, TARGET = range(7)
 
 
 def scan(data, leads):
@@ -137,9 +139,13 @@ def scan(data, leads):
     return defs, refs
 
 
-def check(data, leads=frozenset()):
-    """The findings in protocol order: (what, entry, first definition)."""
+def check(data, leads=frozenset(), resolved=None):
+    """The findings in protocol order: (what, entry, first definition).
+    `resolved`, a list, receives the definitions and the references; a
+    reference that resolves ends with its definition."""
     defs, refs = scan(data, leads)
+    if resolved is not None:
+        resolved += [defs[:], refs]
     # Insertion sort, stable, by character codes (unsigned bytes when there
     # are no lead bytes).
     for p in range(1, len(defs)):
@@ -157,6 +163,7 @@ def check(data, leads=frozenset()):
             if d[NAME] == r[NAME] and d[KIND] == r[KIND]:
                 r[USED] = True
                 d[USED] = True
+                r.append(d)
                 break
     findings = []
     for j, d in enumerate(defs):
@@ -273,19 +280,71 @@ def place(data, starts, offset, codepage):
     return line, 1 + len(character_lengths(before, codepage))
 
 
-def gnu(findings, path, data, codepage):
-    starts = line_starts(data)
+WHAT_RULE = {"duplicate": "VLT1001", "not used": "VLT1002", "not found": "VLT1003"}
+
+
+def cross_references(findings, data, starts, codepage):
+    """The scanner's findings as (offset, rule id, message)."""
     out = []
     for what, entry, first in findings:
-        line, column = place(data, starts, entry[BEGIN], codepage)
         name = people_text(entry[NAME], codepage)
         if what == "duplicate":
             first_line, _ = place(data, starts, first[BEGIN], codepage)
-            message = b"warning: Label \"%s\" already in line %d" % (name, first_line)
+            message = b"Label \"%s\" already in line %d" % (name, first_line)
         else:
-            message = b"error: Label \"%s\" %s" % (name, what.encode())
-        out.append(b"%s:%d:%d: %s\n" % (path, line, column, message))
-    return b"".join(out)
+            message = b"Label \"%s\" %s" % (name, what.encode())
+        out.append((entry[BEGIN], WHAT_RULE[what], message))
+    return out
+
+
+def blanks_around(name):
+    return name[:1] in (b" ", b"\t") or name[-1:] in (b" ", b"\t")
+
+
+def diagnostics(data, codepage, selected):
+    """Every finding that --format=gnu reports with the rules `selected`, in
+    its order, as (offset, rule id, message); and the scanner's findings."""
+    leads = LEAD_BYTES.get(codepage, frozenset())
+    resolved = []
+    findings = check(data, leads, resolved)
+    defs, refs = resolved
+    starts = line_starts(data)
+
+    def people(text):
+        return people_text(text, codepage)
+
+    def line_of(offset):
+        return place(data, starts, offset, codepage)[0]
+    out = cross_references(findings, data, starts, codepage)
+    out += rules_model.LinePass(data, leads, people, line_of).run()
+    labels = sorted(defs, key=lambda d: d[BEGIN])
+    index = {id(d): n for n, d in enumerate(labels)}
+    based_on = []
+    for r in refs:
+        if not r[TEXT].startswith(b"BasedOn") or len(r) <= TARGET:
+            continue
+        before = bisect.bisect_left([d[BEGIN] for d in labels], r[BEGIN]) - 1
+        # A label before any header opens no list, so nothing is based on it.
+        owner = before if before >= 0 and labels[before][KIND] == r[KIND] != 0 else None
+        based_on.append((r[BEGIN], owner, index[id(r[TARGET])]))
+    blank_refs = [(r[BEGIN], r[NAME]) for r in refs if len(r) > TARGET and blanks_around(r[TARGET][NAME])]
+    out += rules_model.list_rules([(d[BEGIN], d[NAME], d[KIND]) for d in labels], based_on, blank_refs,
+                                  people, line_of)
+    return rules_model.ordered(rules_model.suppress(out, data, selected, people)), findings
+
+
+def gnu(path, data, codepage, selected):
+    """The lines of `veltrane-check --format=gnu --no-notes` and its status."""
+    starts = line_starts(data)
+    out = []
+    failing = False
+    found, _ = diagnostics(data, codepage, selected)
+    for offset, rule, message in found:
+        line, column = place(data, starts, offset, codepage)
+        severity = rules_model.RULES[rule][0]
+        failing = failing or severity != "note"
+        out.append(b"%s:%d:%d: %s: %s [%s]\n" % (path, line, column, severity.encode(), message, rule.encode()))
+    return b"".join(out), 1 if failing else 0
 
 
 # ---- Known answers ----
@@ -504,13 +563,17 @@ def compare(exe, files, seed, codepage=None):
         path = os.path.join(tmp, "generated.ins")
         for n in range(files):
             data = random_file(rng, names, filler_parts)
+            if os.environ.get("MODEL_FINAL_LF") and data[-1:] != b"\n":
+                data += b"\n"
             with open(path, "wb") as f:
                 f.write(data)
             findings = check(data, leads)
-            want_status = 1 if findings else 0
-            runs = [("protocol", [], protocol(findings, path.encode())),
-                    ("gnu", ["--format=gnu", "--no-notes"], gnu(findings, path.encode(), data, codepage))]
-            for label, format_options, expected in runs:
+            gnu_options = ["--format=gnu", "--no-notes"]
+            runs = [("protocol", [], protocol(findings, path.encode()), 1 if findings else 0),
+                    ("gnu, every rule", gnu_options + ["--select", "ALL"],
+                     *gnu(path.encode(), data, codepage, rules_model.selection(True))),
+                    ("gnu", gnu_options, *gnu(path.encode(), data, codepage, rules_model.selection(False)))]
+            for label, format_options, expected, want_status in runs:
                 got = subprocess.run([exe] + format_options + options + [path], capture_output=True)
                 if got.stdout == expected and got.returncode == want_status:
                     continue
@@ -554,7 +617,7 @@ def main(argv):
             data = f.read()
         findings = check(data, LEAD_BYTES.get(codepage, frozenset()))
         path = os.fsencode(argv[0])
-        text = gnu(findings, path, data, codepage) if as_gnu else protocol(findings, path)
+        text = gnu(path, data, codepage, rules_model.selection(True))[0] if as_gnu else protocol(findings, path)
         sys.stdout.buffer.write(text)
         return 0
     print(__doc__, file=sys.stderr)
