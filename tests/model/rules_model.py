@@ -4,8 +4,6 @@ the scanner's resolved references, then suppression comments, selection and
 the order of gnu lines. Findings are (file offset, rule id, message bytes);
 ins_model.py places them and writes the lines."""
 
-import os
-
 # id: (severity, on by default)
 RULES = {
     "VLT0001": ("note", True),
@@ -155,13 +153,10 @@ def key_problem(name, text, leads):
     part = text[len(name):eq]
     if bracketed:
         close = first_of(part, b"]", leads)
-        if part[:1] != b"[" or close != len(part) - 1:
+        numbers = part[1:-1].split(b",")
+        if part[:1] != b"[" or close != len(part) - 1 or len(numbers) != (1 if name == b"Patch" else 2):
             if name == b"Patch":
                 return (0, b"Malformed key: Patch takes one bank, Patch[BANK]="), None
-            return (0, b"Malformed key: %s takes a bank and a program, %s[BANK,PROGRAM]=" % (name, name)), None
-        inner = part[1:-1]
-        numbers = [inner] if name == b"Patch" else inner.split(b",")
-        if name != b"Patch" and len(numbers) != 2:
             return (0, b"Malformed key: %s takes a bank and a program, %s[BANK,PROGRAM]=" % (name, name)), None
         if not bank_ok(numbers[0]):
             return (0, b"Malformed key: the bank of %s is neither * nor 0..16383" % name), None
@@ -264,7 +259,7 @@ class LinePass:
             self.add(gap, "VLT3005", (b"Comment line" if comment else b"Blank line") +
                      b" inside instrument " + quoted(self.people(instrument["name"])) +
                      b": one program stops reading the instrument here")
-        name = text[:first_of(text, b"[=", frozenset() if os.environ.get("BYTEWISE") else self.leads)]
+        name = text[:first_of(text, b"[=", self.leads)]
         if name not in KNOWN_KEYS:
             # Without a name, the message shows the line's start.
             said = quoted(self.people(name or text[:40]))
@@ -426,44 +421,39 @@ def matches(pattern, rule):
     return pattern == b"ALL" or rule.encode().startswith(pattern)
 
 
-def suppress(findings, data, selected, people):
+def suppress(findings, data, selected, people, line_of):
     """The findings of selected rules that no comment silences, plus VLT0001
-    for each pattern that silenced nothing."""
+    for each pattern that silenced nothing. "ignore" reaches the findings on
+    the physical line where its target line starts."""
     findings = [f for f in findings if f[1] in selected]
     lines = rule_lines(data)
-    scopes = []          # (first offset, last offset or None for the file, pattern, its offset, used)
+    scopes = []          # [physical line, "file" or None, pattern, its offset, used?]
     for n, (start, text) in enumerate(lines):
         found = patterns_of(text)
         if found is None:
             continue
         whole, patterns = found
         if whole:
-            span = (0, len(data))
+            line = "file"
         else:
-            target = next(((s, t) for s, t in lines[n + 1:] if not is_blank(t) and not is_comment(t)), None)
-            span = None if target is None else (target[0], target[0] + len(target[1]))
-        for index, pattern in patterns:
-            scopes.append([span, pattern, start + index, False])
+            target = next((s for s, t in lines[n + 1:] if not is_blank(t) and not is_comment(t)), None)
+            line = None if target is None else line_of(target)
+        scopes += [[line, pattern, start + index, False] for index, pattern in patterns]
     kept = []
     for f in findings:
         silenced = False
         for scope in scopes:
-            span, pattern = scope[0], scope[1]
-            if span is not None and span[0] <= f[0] <= span[1] and matches(pattern, f[1]):
-                scope[3] = True
-                silenced = True
+            if scope[0] in ("file", line_of(f[0])) and matches(scope[1], f[1]):
+                scope[3] = silenced = True
         if not silenced:
             kept.append(f)
     if "VLT0001" in selected:
-        for span, pattern, offset, used in scopes:
-            names = any(matches(pattern, r) for r in RULES)
-            wanted = any(matches(pattern, r) for r in selected if r != "VLT0001")
-            if not names:
-                kept.append((offset, "VLT0001", b"Suppression of " + quoted(people(pattern)) +
-                             b", which names no rule"))
-            elif wanted and not used:
-                kept.append((offset, "VLT0001", b"Suppression of " + quoted(people(pattern)) +
-                             b" silences nothing"))
+        for _, pattern, offset, used in scopes:
+            said = b"Suppression of " + quoted(people(pattern))
+            if not any(matches(pattern, r) for r in RULES):
+                kept.append((offset, "VLT0001", said + b", which names no rule"))
+            elif not used and any(matches(pattern, r) for r in selected if r != "VLT0001"):
+                kept.append((offset, "VLT0001", said + b" silences nothing"))
     return kept
 
 
