@@ -16,10 +16,10 @@ TEXTS = [b"Piano", b"Piano", b"Organ", b"", b"Pad; bright", b";", b"Drums ", b"a
 BAD_ENTRIES = [b"12 Warm Pad", b"x=Pad", b"=Pad", b" 12=Pad", b"12 =Pad", b"-1=Pad", b"+1=Pad",
                b"1.5=Pad", b"12", b"BasedOn=A", b"BasedOnX", b"basedon=A", b"0x10=Pad"]
 GAPS = [b"", b" ", b"\t \t", b"; comment", b"  ;", b"\t; x"]
-BANKS = [b"*", b"0", b"16383", b"16384", b"042", b"", b"x", b"-1", b"1 ", b"99999999999"]
+BANKS = [b"*", b"0", b"16383", b"042", b"*", b"5", b"16384", b"", b"x", b"-1", b"1 ", b"99999999999"]
 PROGRAMS = [b"*", b"0", b"127", b"128", b"07", b"", b"y"]
-SWITCHES = [b"0", b"1", b"2", b"", b" 1", b"1 ", b"1\t; on", b"01", b"0 ;", b"10"]
-METHODS = [b"0", b"1", b"3", b"4", b"1 ; MSB only", b"10", b"", b"-1", b"1\t"]
+SWITCHES = [b"0", b"0", b"1", b"1", b"2", b"", b" 1", b"1 ", b"1\t; on", b"01", b"0 ;", b"10"]
+METHODS = [b"0", b"1", b"3", b"2", b"0", b"4", b"1 ; MSB only", b"10", b"", b"-1", b"1\t"]
 MISSPELT = [b"Contol", b"patch", b"BasedOnn", b"KEY", b"Drun", b"Bankselmethod", b"Cnxotrol",
             b"Pacxth", b"UseNoteAsControllers", b"UsesNoteAsControllers", b"Kye", b"NRNP",
             b"RPN ", b"Keys", b"Ky", b"PN", b"Drums", b"Controller", b"Patches",
@@ -86,20 +86,37 @@ def suppression(rng):
     return head + ids
 
 
+def chain(rng, labels):
+    """Lists based on one another: forward references, chains and circles."""
+    lines = []
+    for _ in range(rng.randint(1, 4)):
+        lines.append(b"[" + rng.choice(labels[:4]) + b"]")
+        lines.append(b"BasedOn=" + rng.choice(labels[:4]))
+        if rng.random() < 0.3:
+            lines.append(rng.choice([b"0=x", b"; c", b"BasedOn=" + rng.choice(labels)]))
+    return lines
+
+
 def rule_file(rng, words, odd_line):
     """A file of sections, lists and instruments; `words` adds names of the
     code page and `odd_line` gives one of the scanner's odd lines."""
     labels = [b"A", b"B", b"C", b"A ", b" B", b"\tC", b"Kit", b""] + words
     lines = []
+    instruments = False
     for _ in range(rng.randint(1, 14)):
         roll = rng.random()
         if roll < 0.25:
             # A long unknown header is quoted up to a cut that may halve a character.
-            lines.append(rng.choice(SECTION_LINES[:6] * 3 + SECTION_LINES[6:] + [b"." + b"".join(words) * 20]))
-        elif roll < 0.7:
+            header = rng.choice(SECTION_LINES[:6] * 3 + SECTION_LINES[6:] + [b"." + b"".join(words) * 20])
+            instruments = header.startswith(b".Instrument Definitions") or (
+                instruments and not any(header.startswith(h) for h in SECTION_LINES[:5]))
+            lines.append(header)
+        elif roll < 0.65:
             lines.append(b"[" + rng.choice(labels) + rng.choice([b"]", b"]", b"]", b"", b"] x"]))
-            body = key_line if rng.random() < 0.5 else entry_line
-            lines += [body(rng, labels, words) for _ in range(rng.randint(0, 6))]
+            body = key_line if instruments == (rng.random() < 0.9) else entry_line
+            lines += [body(rng, labels, words) for _ in range(rng.randint(0, 8))]
+        elif roll < 0.72:
+            lines += chain(rng, labels)
         elif roll < 0.8:
             lines.append(suppression(rng))
         elif roll < 0.9:
