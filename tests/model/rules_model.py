@@ -137,11 +137,16 @@ def normal(number):
     return number if number == b"*" else b"%d" % int(number)
 
 
-VALUES = {b"Drum": (b"0", b"1"), b"BankSelMethod": (b"0", b"1", b"2", b"3"),
-          b"UseNotesAsControllers": (b"0", b"1"), b"UsesNotesAsControllers": (b"0", b"1")}
+# The values a key may take, and what is said of any other.
+VALUES = {
+    b"Drum": ((b"0", b"1"), b"Drum is set to %s, neither 0 nor 1"),
+    b"BankSelMethod": ((b"0", b"1", b"2", b"3"), b"BankSelMethod is set to %s, not 0..3"),
+    b"UseNotesAsControllers": ((b"0", b"1"), b"UseNotesAsControllers is set to %s, neither 0 nor 1"),
+    b"UsesNotesAsControllers": ((b"0", b"1"), b"UsesNotesAsControllers is set to %s, neither 0 nor 1"),
+}
 
 
-def key_problem(name, text, leads):
+def key_problem(name, text, leads, people):
     """The first problem of a known key's line as (offset in the line, message),
     or None and the key's identity for duplicates."""
     eq = first_of(text, b"=", leads)
@@ -167,14 +172,9 @@ def key_problem(name, text, leads):
         identity = b"UseNotesAsControllers" if name == b"UsesNotesAsControllers" else name
     if name in VALUES:
         value = value_of(text, eq, leads)
-        if value not in VALUES[name]:
-            if name == b"Drum":
-                what = b'Drum is set to %s, neither 0 nor 1'
-            elif name == b"BankSelMethod":
-                what = b"BankSelMethod is set to %s, not 0..3"
-            else:
-                what = name + b" is set to %s, neither 0 nor 1"
-            return (eq + 1, (what, value)), None
+        allowed, said = VALUES[name]
+        if value not in allowed:
+            return (eq + 1, said % quoted(people(value))), None
     return None, identity
 
 
@@ -275,11 +275,9 @@ class LinePass:
         if semicolon < len(text):
             self.add(start + semicolon, "VLT3001",
                      b"Comment after the value of " + name + b": some programs keep it as part of the value")
-        problem, identity = key_problem(name, text, self.leads)
+        problem, identity = key_problem(name, text, self.leads, self.people)
         if problem is not None:
             where, message = problem
-            if isinstance(message, tuple):
-                message = message[0] % quoted(self.people(message[1]))
             self.add(start + where, "VLT2004", message)
             return
         line = self.line_of(start)
