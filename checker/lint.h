@@ -25,4 +25,12 @@ void LintLists(const CRuleSelection& rules, bool notes, CCheckResult& result);
 // Keeps `text` for the life of `result` and returns a view of the copy.
 std::string_view Keep(CCheckResult& result, std::string_view text);
 
+// Adds a finding of a rule beyond cross-references at `place`, whose line
+// text `result` must keep (or keeps already), and returns it.
+CFinding& AddRuleFinding(CCheckResult& result, FindingKind kind, const CPlace& place,
+                         int section, std::string message);
+
+// A note at `place` that points there.
+CNote MakeNote(NoteKind kind, const CPlace& place, int section, std::string message);
+
 #endif  // VELTRANE_CHECKER_LINT_H_

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -188,17 +189,40 @@ struct Remembered {
   }
 };
 
+// A run of blank and comment lines inside an instrument.
+struct Gap {
+  Remembered place;
+  std::uint64_t begin = 0;
+  std::uint64_t end = 0;
+  bool blankOnly = true;
+};
+
 class CLineLinter {
  public:
-  CLineLinter(const CRuleSelection& rules, bool notes, CCheckResult& result,
-              std::vector<CSuppression>& suppressions)
-      : m_rules(rules), m_notes(notes), m_result(result), m_codePage(result.codePage),
+  CLineLinter(const CStdioFile& file, const CRuleSelection& rules, bool notes,
+              CCheckResult& result, std::vector<CSuppression>& suppressions)
+      : m_file(file), m_rules(rules), m_notes(notes), m_result(result), m_codePage(result.codePage),
         m_suppressions(suppressions) {
     m_firstOfNumber.fill(-1);
   }
 
   void Line(const CSourceLine& line);
   void Finish(const CSourceLine& last);
+
+  // Whether any rule reads the entries of name lists, or the lines of
+  // instruments: without, their lines cost nothing.
+  static bool ReadsEntries(const CRuleSelection& rules) {
+    return rules.Has(FindingKind::numberOutOfRange) || rules.Has(FindingKind::duplicateNumber) ||
+           rules.Has(FindingKind::malformedEntry) || rules.Has(FindingKind::commentInEntryText);
+  }
+  static bool ReadsInstruments(const CRuleSelection& rules) {
+    for (const FindingKind kind :
+         {FindingKind::malformedKey, FindingKind::misspelledKey, FindingKind::unknownKey,
+          FindingKind::duplicateKey, FindingKind::commentAfterValue,
+          FindingKind::bankSelectAfterPatch, FindingKind::gapInInstrument, FindingKind::drumZero})
+      if (rules.Has(kind)) return true;
+    return false;
+  }
 
  private:
   enum class Context { none, list, instrument };
@@ -215,11 +239,14 @@ class CLineLinter {
   void ValueComment(const CSourceLine& line, const KeyLine& key);
   void CheckLength(const CSourceLine& line);
 
+  const CStdioFile& m_file;
   const CRuleSelection& m_rules;
   const bool m_notes;
   CCheckResult& m_result;
   const CCodePage& m_codePage;
   std::vector<CSuppression>& m_suppressions;
+  const bool m_readsEntries = ReadsEntries(m_rules);
+  const bool m_readsInstruments = ReadsInstruments(m_rules);
   std::size_t m_firstPending = 0;  // suppressions from here on wait for their line
   bool m_lineEndSeen = false;
 
@@ -229,17 +256,20 @@ class CLineLinter {
   Remembered m_label;
 
   // The list at hand: its numbers, for duplicates and for counting from 1.
-  // An entry whose number came first; its texts stand in m_entryText, so
-  // that a list of many entries costs no allocation for each.
+  // An entry whose number came first. Its texts are read again from the
+  // file only when its number comes again, which is rare: a list of many
+  // entries costs no copy of each.
   struct EntryNumber {
-    int line;
-    std::uint64_t lineOffset;
+    int line;                  // the physical line of its number
+    std::uint64_t lineOffset;  // where that line starts
+    std::uint64_t offset;      // where the entry's line starts
     std::uint32_t digits;
-    std::size_t lineTextAt, lineTextSize;  // the physical line of the number
-    std::size_t nameAt, nameSize;
+    std::uint32_t lineTextSize;
+    std::uint32_t nameSize;
   };
   std::vector<EntryNumber> m_entries;
-  std::string m_entryText;
+  // Reads `size` bytes at `offset` of the file again.
+  std::string ReadAgain(std::uint64_t offset, std::size_t size) const;
   std::array<int, kLargestBank + 1> m_firstOfNumber{};  // index in m_entries, or -1
   std::vector<std::uint32_t> m_touched;
   std::unordered_map<std::string, int> m_largeNumbers;
@@ -251,36 +281,30 @@ class CLineLinter {
   std::unordered_map<std::string, Remembered> m_keys;
   std::optional<std::uint64_t> m_firstPatchOffset;
   int m_firstPatchLine = 0;
-  struct Gap {
-    Remembered place;
-    std::uint64_t begin = 0;
-    std::uint64_t end = 0;
-    bool blankOnly = true;
-  };
   std::optional<Gap> m_gap;
 };
 
+std::string CLineLinter::ReadAgain(std::uint64_t offset, std::size_t size) const {
+  std::string bytes(size, '\0');
+  std::size_t got = 0;
+  while (got < size) {
+    const std::size_t n = m_file.ReadBytesAt(offset + got, bytes.data() + got, size - got);
+    if (n == 0) break;
+    got += n;
+  }
+  bytes.resize(got);
+  return bytes;
+}
+
 CFinding& CLineLinter::Add(FindingKind kind, const CSourceLine& line, std::size_t begin,
                            std::size_t end, std::string message) {
-  CFinding& finding = m_result.ruleFindings.emplace_back();
-  finding.kind = kind;
-  finding.place = line.PlaceOf(begin, end);
-  finding.place.lineText = Keep(m_result, finding.place.lineText);
-  finding.line = finding.place.line;
-  finding.text = finding.place.lineText;
-  finding.section = m_section;
-  finding.message = std::move(message);
-  return finding;
+  CPlace place = line.PlaceOf(begin, end);
+  place.lineText = Keep(m_result, place.lineText);
+  return AddRuleFinding(m_result, kind, place, m_section, std::move(message));
 }
 
 CNote CLineLinter::MakeNote(NoteKind kind, const CPlace& place, std::string message) const {
-  CNote note;
-  note.kind = kind;
-  note.place = place;
-  note.line = place.line;
-  note.section = m_section;
-  note.message = std::move(message);
-  return note;
+  return ::MakeNote(kind, place, m_section, std::move(message));
 }
 
 void CLineLinter::Close() {
@@ -298,7 +322,6 @@ void CLineLinter::Close() {
     for (const std::uint32_t number : m_touched) m_firstOfNumber[number] = -1;
     m_touched.clear();
     m_entries.clear();
-    m_entryText.clear();
     m_largeNumbers.clear();
     m_has0 = m_has1 = false;
     m_at128.clear();
@@ -329,8 +352,15 @@ void CLineLinter::Comment(const CSourceLine& line) {
 
 void CLineLinter::Entry(const CSourceLine& line) {
   const std::string_view text = line.text;
+  // The digits and their value in one pass; past kMostDigits significant
+  // digits the number is out of every range and its value is not needed.
   std::size_t digits = 0;
-  while (digits < text.size() && IsDigit(text[digits])) ++digits;
+  std::uint64_t value = 0;
+  std::size_t significant = 0;
+  for (; digits < text.size() && IsDigit(text[digits]); ++digits) {
+    if (significant > 0 || text[digits] != '0') ++significant;
+    if (significant <= kMostDigits) value = value * 10 + static_cast<unsigned>(text[digits] - '0');
+  }
   if (digits == 0 || digits == text.size() || text[digits] != '=') {
     if (text.starts_with("BasedOn")) return;  // inherits from another list
     if (m_rules.Has(FindingKind::malformedEntry))
@@ -339,7 +369,8 @@ void CLineLinter::Entry(const CSourceLine& line) {
   }
   const std::string_view numberText = text.substr(0, digits);
   const std::string_view name = text.substr(digits + 1);
-  const std::optional<std::uint64_t> number = NumberOf(numberText);
+  const std::optional<std::uint64_t> number =
+      significant <= kMostDigits ? std::make_optional(value) : std::nullopt;
   const std::uint64_t largest =
       m_section == kRpnNames || m_section == kNrpnNames ? kLargestBank : kLargestProgram;
   if (number == 0u) m_has0 = true;
@@ -361,22 +392,29 @@ void CLineLinter::Entry(const CSourceLine& line) {
     first = &m_firstOfNumber[*number];
     if (*first < 0) m_touched.push_back(static_cast<std::uint32_t>(*number));
   } else {
-    const std::string key = number ? std::to_string(*number) : std::string(numberText.substr(
-                                                                   numberText.find_first_not_of('0')));
+    const std::string key = number ? std::to_string(*number)
+                                   : std::string(numberText.substr(numberText.find_first_not_of('0')));
     first = &m_largeNumbers.try_emplace(key, -1).first->second;
   }
   if (*first < 0) {
     *first = static_cast<int>(m_entries.size());
-    const CPlace place = line.PlaceOf(0, digits);
-    m_entries.push_back({place.line, place.lineOffset, static_cast<std::uint32_t>(digits),
-                         m_entryText.size(), place.lineText.size(),
-                         m_entryText.size() + place.lineText.size(), name.size()});
-    m_entryText.append(place.lineText);
-    m_entryText.append(name);
+    int placeLine = line.physicalLine;
+    std::uint64_t lineOffset = line.offset;
+    std::size_t lineTextSize = text.size();
+    if (line.hasLoneCr) {
+      const CPlace place = line.PlaceOf(0, digits);
+      placeLine = place.line;
+      lineOffset = place.lineOffset;
+      lineTextSize = place.lineText.size();
+    }
+    m_entries.push_back({placeLine, lineOffset, line.offset, static_cast<std::uint32_t>(digits),
+                         static_cast<std::uint32_t>(lineTextSize),
+                         static_cast<std::uint32_t>(name.size())});
     return;
   }
   const EntryNumber& earlier = m_entries[static_cast<std::size_t>(*first)];
-  const std::string_view earlierName(m_entryText.data() + earlier.nameAt, earlier.nameSize);
+  const std::string earlierName =
+      ReadAgain(earlier.offset + earlier.digits + 1, earlier.nameSize);
   const bool same = earlierName == name;
   CFinding& finding = Add(FindingKind::duplicateNumber, line, 0, digits,
                           DuplicateNumberMessage(numberText, earlier.line, same,
@@ -386,8 +424,7 @@ void CLineLinter::Entry(const CSourceLine& line) {
     place.line = earlier.line;
     place.lineOffset = earlier.lineOffset;
     place.end = earlier.digits;
-    place.lineText = Keep(m_result, std::string_view(m_entryText.data() + earlier.lineTextAt,
-                                                     earlier.lineTextSize));
+    place.lineText = Keep(m_result, ReadAgain(earlier.lineOffset, earlier.lineTextSize));
     finding.note = MakeNote(NoteKind::firstEntry, place, FirstEntryMessage(numberText));
   }
   if (same && line.length == line.text.size()) {
@@ -484,13 +521,9 @@ void CLineLinter::InstrumentLine(const CSourceLine& line, bool blank, bool comme
   }
   if (m_gap) {
     if (m_rules.Has(FindingKind::gapInInstrument)) {
-      CFinding& finding = m_result.ruleFindings.emplace_back();
-      finding.kind = FindingKind::gapInInstrument;
-      finding.place = m_gap->place.PlaceIn(m_result);
-      finding.line = finding.place.line;
-      finding.text = finding.place.lineText;
-      finding.section = m_section;
-      finding.message = GapInInstrumentMessage(m_codePage.ToUtf8(m_listName), !m_gap->blankOnly);
+      CFinding& finding = AddRuleFinding(
+          m_result, FindingKind::gapInInstrument, m_gap->place.PlaceIn(m_result), m_section,
+          GapInInstrumentMessage(m_codePage.ToUtf8(m_listName), !m_gap->blankOnly));
       if (m_gap->blankOnly)
         finding.fix = CFix{true, RemoveBlankLinesTitle(), {{m_gap->begin, m_gap->end, ""}}};
     }
@@ -529,10 +562,14 @@ void CLineLinter::Line(const CSourceLine& line) {
   }
   CheckLength(line);
   const std::string_view text = line.text;
-  const bool blank = IsBlankLine(text);
-  const bool comment = !blank && IsCommentLine(text);
+  // Most lines are entries or keys: their first byte says they are neither
+  // blank nor comments.
+  const char first = text.empty() ? ' ' : text.front();
+  const bool mayBeBlank = first == ' ' || first == '\t' || first == ';';
+  const bool blank = mayBeBlank && IsBlankLine(text);
+  const bool comment = mayBeBlank && !blank && IsCommentLine(text);
   if (comment) Comment(line);
-  if (!blank && !comment) {
+  if (!blank && !comment && m_firstPending < m_suppressions.size()) {
     // The line that the suppressions above it silence.
     for (; m_firstPending < m_suppressions.size(); ++m_firstPending)
       if (!m_suppressions[m_firstPending].wholeFile)
@@ -554,10 +591,10 @@ void CLineLinter::Line(const CSourceLine& line) {
   }
   switch (m_context) {
     case Context::list:
-      if (!blank && !comment) Entry(line);
+      if (!blank && !comment && m_readsEntries) Entry(line);
       break;
     case Context::instrument:
-      InstrumentLine(line, blank, comment);
+      if (m_readsInstruments) InstrumentLine(line, blank, comment);
       break;
     case Context::none:
       break;
@@ -566,7 +603,7 @@ void CLineLinter::Line(const CSourceLine& line) {
 
 void CLineLinter::Finish(const CSourceLine& last) {
   Close();
-  const bool unended = last.ending.empty() && last.length > 0 &&
+  const bool unended = last.length > 0 &&
                        !(last.length == last.text.size() && last.text.back() == '\r');
   if (unended && m_rules.Has(FindingKind::noFinalLineEnd)) {
     CFinding& finding = Add(FindingKind::noFinalLineEnd, last, last.text.size(),
@@ -582,22 +619,77 @@ std::string_view Keep(CCheckResult& result, std::string_view text) {
   return result.kept.emplace_back(text);
 }
 
+CFinding& AddRuleFinding(CCheckResult& result, FindingKind kind, const CPlace& place,
+                         int section, std::string message) {
+  CFinding& finding = result.ruleFindings.emplace_back();
+  finding.kind = kind;
+  finding.place = place;
+  finding.line = place.line;
+  finding.text = place.lineText;
+  finding.section = section;
+  finding.message = std::move(message);
+  return finding;
+}
+
+CNote MakeNote(NoteKind kind, const CPlace& place, int section, std::string message) {
+  CNote note;
+  note.kind = kind;
+  note.place = place;
+  note.line = place.line;
+  note.section = section;
+  note.message = std::move(message);
+  return note;
+}
+
+namespace {
+
+constexpr std::string_view kSuppressionMarker = "veltrane:";
+
+// Whether the file holds a suppression marker anywhere, and its first line
+// end. A check of the cross-references alone reads every line only when it
+// must, for the suppressions: most files have none.
+bool MentionsSuppression(const CStdioFile& file, std::string_view& lineEnd) {
+  constexpr std::size_t kBlock = 1 << 20;
+  const std::size_t overlap = kSuppressionMarker.size() - 1;
+  std::vector<char> buffer(kBlock + overlap);
+  std::size_t kept = 0;
+  bool lineEndSeen = false;
+  for (std::uint64_t offset = 0;;) {
+    const std::size_t n = file.ReadBytesAt(offset, buffer.data() + kept, kBlock);
+    if (n == 0) return false;
+    const std::string_view block(buffer.data(), kept + n);
+    if (!lineEndSeen) {
+      if (const std::size_t lf = block.find('\n'); lf != std::string_view::npos) {
+        lineEndSeen = true;
+        lineEnd = lf > 0 && block[lf - 1] == '\r' ? "\r\n" : "\n";
+      }
+    }
+    if (block.find(kSuppressionMarker) != std::string_view::npos) return true;
+    offset += n;
+    kept = std::min(overlap, block.size());
+    std::memmove(buffer.data(), block.data() + block.size() - kept, kept);
+  }
+}
+
+}  // namespace
+
 void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes,
                CCheckResult& result, std::vector<CSuppression>& suppressions) {
-  CLineLinter linter(rules, notes, result, suppressions);
+  if (!rules.NeedsLinePass() && !MentionsSuppression(file, result.lineEnd)) return;
+  CLineLinter linter(file, rules, notes, result, suppressions);
   CLineSource source(file);
   CSourceLine line;
+  // Only the last line can lack a line end; it is kept for the rule that
+  // looks at it.
   CSourceLine last;
   std::string lastText;
-  bool any = false;
   while (source.Next(line)) {
     linter.Line(line);
-    any = true;
-    last = line;
-    if (last.ending.empty()) {
+    if (line.ending.empty()) {
+      last = line;
       lastText.assign(line.text);
       last.text = lastText;
     }
   }
-  if (any) linter.Finish(last);
+  linter.Finish(last);
 }

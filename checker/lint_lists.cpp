@@ -31,25 +31,9 @@ bool CoversName(const CPlace& place, std::string_view name) {
 
 CFinding& AddListFinding(CCheckResult& result, FindingKind kind, const CPlace& place,
                          std::string_view name, int section, std::string message) {
-  CFinding& finding = result.ruleFindings.emplace_back();
-  finding.kind = kind;
-  finding.place = place;
-  finding.line = place.line;
+  CFinding& finding = AddRuleFinding(result, kind, place, section, std::move(message));
   finding.name = name;
-  finding.text = place.lineText;
-  finding.section = section;
-  finding.message = std::move(message);
   return finding;
-}
-
-CNote ListNote(NoteKind kind, const CPlace& place, int section, std::string message) {
-  CNote note;
-  note.kind = kind;
-  note.place = place;
-  note.line = place.line;
-  note.section = section;
-  note.message = std::move(message);
-  return note;
 }
 
 // A BasedOn line: list `from` inherits from list `to`, by reference `reference`.
@@ -212,7 +196,7 @@ void CListLinter::BasedOnRules() {
           AddListFinding(m_result, FindingKind::basedOnCycle, place, reference.name, reference.kind,
                          BasedOnCycleMessage(NameOf(edge.from), NameOf(edge.to)));
       if (m_notes)
-        finding.note = ListNote(NoteKind::basedOnChain, target, reference.kind,
+        finding.note = MakeNote(NoteKind::basedOnChain, target, reference.kind,
                                 Chain(edge, starts, byFrom, component));
       continue;
     }
@@ -226,7 +210,7 @@ void CListLinter::BasedOnRules() {
               : BasedOnDeepMessage(NameOf(edge.to),
                                    NameOf(byFrom[static_cast<std::size_t>(starts[edge.to])].to)));
     if (m_notes)
-      finding.note = ListNote(NoteKind::firstDefinition, target, reference.kind,
+      finding.note = MakeNote(NoteKind::firstDefinition, target, reference.kind,
                               ListDefinedHereMessage(NameOf(edge.to)));
   }
 }

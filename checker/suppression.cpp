@@ -4,6 +4,8 @@
 #include <unordered_map>
 
 #include "checker/finding_text.h"
+#include "checker/lint.h"
+#include "checker/scanner.h"
 
 namespace {
 
@@ -100,14 +102,12 @@ void AddUnusedSuppressions(const CRuleSelection& rules, const std::vector<CSuppr
                                        [](const CSuppression::Item& item) { return item.used; });
     for (const CSuppression::Item& item : suppression.items) {
       if (!WorthReporting(item, rules)) continue;
-      CFinding& finding = result.ruleFindings.emplace_back();
-      finding.kind = FindingKind::unusedSuppression;
-      finding.place = suppression.place;
-      finding.place.begin = item.begin;
-      finding.place.end = item.end;
-      finding.line = finding.place.line;
-      finding.text = finding.place.lineText;
-      finding.message = UnusedSuppressionMessage(item.pattern, NamesRule(item.pattern));
+      CPlace place = suppression.place;
+      place.begin = item.begin;
+      place.end = item.end;
+      CFinding& finding =
+          AddRuleFinding(result, FindingKind::unusedSuppression, place, kNoSection,
+                         UnusedSuppressionMessage(item.pattern, NamesRule(item.pattern)));
       const std::uint64_t line = suppression.place.lineOffset;
       CEdit edit = noneUsed ? CEdit{line, suppression.lineEndOffset, ""}
                             : CEdit{line + item.removeBegin, line + item.removeEnd, ""};

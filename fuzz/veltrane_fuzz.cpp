@@ -205,6 +205,36 @@ void CheckThroughFiles(std::string_view bytes, const CCodePage& codePage,
          "the file holds the text");
 }
 
+// Every rule on: the protocol's findings stay as they were, and every
+// reported finding stands in the file, in order of places, with a fix whose
+// edits lie in the file, in order and apart.
+void CheckRules(std::string_view bytes, const CCodePage& codePage, bool notes,
+                const CCheckResult& plain) {
+  static const CRuleSelection kAll = SelectRules(std::vector<std::string>{"ALL"}, {});
+  CCheckOptions options{codePage, notes};
+  options.rules = &kAll;
+  const CCheckResult result = CheckBytes(bytes, options, InputPath());
+  Expect(result.ErrorCount() == plain.ErrorCount(), "rules leave the protocol's count");
+  int line = 0;
+  for (const CFinding* finding : result.reported) {
+    const CPlace& place = finding->place;
+    Expect(place.line >= line, "findings come by place");
+    line = place.line;
+    Expect(place.line >= 1 && place.lineOffset <= bytes.size(), "a finding has a place");
+    Expect(place.begin <= place.end, "a range is in order");
+    const std::string_view text = place.lineText;
+    Expect(bytes.substr(place.lineOffset, text.size()) == text,
+           "a finding's line is the file's line");
+    if (!finding->fix) continue;
+    std::uint64_t end = 0;
+    for (const CEdit& edit : finding->fix->edits) {
+      Expect(edit.begin >= end && edit.begin <= edit.end && edit.end <= bytes.size(),
+             "a fix's edits lie in the file, in order and apart");
+      end = edit.end;
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
@@ -230,6 +260,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     Expect(DigestOf(CheckBytes(bytes, halves, InputPath())) == DigestOf(*run.m_pResult),
            "two halves at once give what one reading gives");
   }
+  CheckRules(bytes, codePage, run.m_bNotes, *run.m_pResult);
   if (hash % kFileSample == 0) CheckThroughFiles(bytes, codePage, text, errors);
   return 0;
 }

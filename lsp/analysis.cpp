@@ -15,7 +15,8 @@ std::vector<CSectionLine> FindSections(const CDocument& document) {
   return sections;
 }
 
-CCheckResult CheckText(const CDocument& document, bool instrumentFile) {
+CCheckResult CheckText(const CDocument& document, bool instrumentFile,
+                       const CRuleSelection& rules) {
   if (!instrumentFile) {
     CCheckResult empty;
     empty.definitions = std::make_unique<CLabelList>();
@@ -24,14 +25,15 @@ CCheckResult CheckText(const CDocument& document, bool instrumentFile) {
   }
   CCheckOptions options;
   options.notes = true;
+  options.rules = &rules;
   return CheckBytes(document.Text(), options, "document");
 }
 
 }  // namespace
 
-CAnalysis::CAnalysis(const CDocument& document)
-    : m_sections(FindSections(document)) {
-  m_result = CheckText(document, IsInstrumentFile());
+CAnalysis::CAnalysis(const CDocument& document, const CRuleSelection& rules)
+    : m_rules(rules), m_sections(FindSections(document)) {
+  m_result = CheckText(document, IsInstrumentFile(), m_rules);
 }
 
 int CAnalysis::SectionAt(std::size_t line) const {

@@ -31,7 +31,8 @@ class CAnalysis {
   // notes. A text without any section header at a line's start is not an
   // instrument definition file (TeX sources end in .ins too): it is not
   // checked and has no findings.
-  explicit CAnalysis(const CDocument& document);
+  // `rules` are the rules its diagnostics report.
+  CAnalysis(const CDocument& document, const CRuleSelection& rules);
 
   bool IsInstrumentFile() const { return !m_sections.empty(); }
   const CCheckResult& Result() const { return m_result; }
@@ -62,6 +63,7 @@ class CAnalysis {
   void IndexNames() const;
   void IndexUses() const;
 
+  CRuleSelection m_rules;
   CCheckResult m_result;
   std::vector<CSectionLine> m_sections;
   // Built on the first look-up: a check whose diagnostics are all that is

@@ -107,12 +107,16 @@ Json DiagnosticOf(const CDocumentView& view, const CFinding& finding) {
   const FindingRule& rule = finding.Rule();
   Json diagnostic = {
       {"range", RangeOf(finding.place, view.encoding)},
-      {"severity", rule.severity == Severity::warning ? kSeverityWarning : kSeverityError},
+      {"severity", rule.severity == Severity::error     ? kSeverityError
+                   : rule.severity == Severity::warning ? kSeverityWarning
+                                                        : kSeverityInformation},
       {"code", std::string(rule.id)},
       {"source", "veltrane"},
       {"message", finding.message},
   };
-  if (finding.kind == FindingKind::unused) diagnostic["tags"] = Json::array({kTagUnnecessary});
+  // Lists and suppressions that nothing needs may be shown faded.
+  if (finding.kind == FindingKind::unused || finding.kind == FindingKind::unusedSuppression)
+    diagnostic["tags"] = Json::array({kTagUnnecessary});
   Json related = Json::array();
   if (finding.kind == FindingKind::duplicate && finding.firstPlace.line > 0) {
     related.push_back({{"location", LocationOf(view, finding.firstPlace)},
@@ -178,7 +182,7 @@ Json Diagnostics(const CDocumentView& view) {
                    {"source", "veltrane"},
                    {"message", note.message}});
   }
-  for (const CFinding& finding : result.findings) out.push_back(DiagnosticOf(view, finding));
+  for (const CFinding* finding : result.reported) out.push_back(DiagnosticOf(view, *finding));
   return out;
 }
 

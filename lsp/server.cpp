@@ -253,7 +253,7 @@ Json CLspServer::Dispatch(const std::string& method, const Json& params) {
     throw CRequestError{lsp_error::kMethodNotFound, "Unknown method " + method};
   const std::string uri = UriOf(params);
   COpenDocument& open = DocumentOf(params);
-  const CDocumentView view{uri, open.document, AnalysisOf(open), m_encoding};
+  const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding};
   return feature->second(view, params);
 }
 
@@ -270,8 +270,12 @@ void CLspServer::HandleNotification(const std::string& method, Json& params) {
       DidChange(params);
     else if (method == "textDocument/didClose")
       DidClose(params);
-    else if (method != "initialized" && !method.starts_with("$/") &&
-             method != "textDocument/didSave" && method != "workspace/didChangeConfiguration")
+    else if (method == "workspace/didChangeConfiguration")
+      TakeRuleSettings(params.is_object() && params.contains("settings") ? params["settings"]
+                                                                         : Json());
+    else if (method == "textDocument/didSave")
+      m_ruleSettings.Forget();  // a veltrane.toml may have been saved
+    else if (method != "initialized" && !method.starts_with("$/"))
       Log("veltrane-lsp: ignored the notification " + method);
   } catch (const CRequestError& error) {
     Log("veltrane-lsp: " + method + ": " + error.message);
@@ -285,6 +289,7 @@ Json CLspServer::Initialize(const Json& params) {
   if (!params.is_object()) BadParams("initialize needs its parameters");
   m_encoding = ChooseEncoding(params);
   m_initialized = true;
+  if (params.contains("initializationOptions")) TakeRuleSettings(params["initializationOptions"]);
   return {
       {"capabilities",
        {{"positionEncoding", EncodingName(m_encoding)},
@@ -349,16 +354,39 @@ CLspServer::COpenDocument& CLspServer::DocumentOf(const Json& params) {
   return it->second;
 }
 
-const CAnalysis& CLspServer::AnalysisOf(COpenDocument& open) {
-  if (!open.analysis) open.analysis = std::make_unique<CAnalysis>(open.document);
+const CAnalysis& CLspServer::AnalysisOf(const std::string& uri, COpenDocument& open) {
+  if (!open.analysis) {
+    std::string problem;
+    const CRuleSelection rules = m_ruleSettings.For(uri, problem);
+    ShowProblem(problem);
+    open.analysis = std::make_unique<CAnalysis>(open.document, rules);
+  }
   return *open.analysis;
+}
+
+void CLspServer::TakeRuleSettings(const Json& options) {
+  ShowProblem(m_ruleSettings.Take(options));
+  m_ruleSettings.Forget();
+  // Every open document is checked again with the new rules.
+  for (auto& [uri, open] : m_documents) {
+    open.analysis.reset();
+    open.publishPending = true;
+  }
+}
+
+void CLspServer::ShowProblem(const std::string& problem) {
+  if (problem.empty() || !m_problemsShown.insert(problem).second) return;
+  Log("veltrane-lsp: " + problem);
+  m_send(DumpJson({{"jsonrpc", "2.0"},
+                   {"method", "window/showMessage"},
+                   {"params", {{"type", 2}, {"message", problem}}}}));
 }
 
 void CLspServer::Publish(const std::string& uri, COpenDocument& open) {
   open.publishPending = false;
   Json diagnostics;
   try {
-    const CDocumentView view{uri, open.document, AnalysisOf(open), m_encoding};
+    const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding};
     diagnostics = Diagnostics(view);
   } catch (const std::exception& error) {
     Log("veltrane-lsp: checking " + uri + " failed: " + error.what());

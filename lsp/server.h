@@ -19,6 +19,7 @@
 #include "lsp/framing.h"
 #include "lsp/json.h"
 #include "lsp/position.h"
+#include "lsp/rule_settings.h"
 
 class CLspServer {
  public:
@@ -73,7 +74,11 @@ class CLspServer {
   void DidClose(const Json& params);
 
   COpenDocument& DocumentOf(const Json& params);
-  const CAnalysis& AnalysisOf(COpenDocument& open);
+  const CAnalysis& AnalysisOf(const std::string& uri, COpenDocument& open);
+  // Takes the client's rule settings; says what is wrong with them.
+  void TakeRuleSettings(const Json& options);
+  // Shows `problem` to the user once, however often it comes.
+  void ShowProblem(const std::string& problem);
   void Publish(const std::string& uri, COpenDocument& open);
 
   void Reply(const Json& id, Json result);
@@ -87,6 +92,8 @@ class CLspServer {
   std::set<std::string> m_cancelled;  // ids as JSON text
   std::map<std::string, COpenDocument> m_documents;
   PositionEncoding m_encoding = PositionEncoding::utf16;
+  CRuleSettings m_ruleSettings;
+  std::set<std::string> m_problemsShown;
   bool m_initialized = false;
   bool m_shutdownRequested = false;
   bool m_exitRequested = false;

@@ -104,20 +104,21 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         GnuCase{"Nothing", "", true, {}, {}},
         GnuCase{"TwoInputsAndNotes",
-                "1.ins:4:2: warning: Label \"A\" already in line 2\n"
+                "1.ins:4:2: warning: Label \"A\" already in line 2 [VLT1001]\n"
                 "1.ins:4:2: note: first defined here\n"
-                "2.ins:9:9: error: Label \"B\" not found\n",
+                "2.ins:9:9: error: Label \"B\" not found [VLT1003]\n",
                 true,
                 {{"1.ins", {"warning: Label \"A\" already in line "}},
                  {"2.ins", {"error: Label \"B\" not found"}}},
                 {"1.ins", "2.ins"}},
         // Only a note's own place makes it a note, not the words in a name.
         GnuCase{"NameHoldingNoteWords",
-                "1.ins:3:2: error: Label \"x: note: y\" not used\n", true,
+                "1.ins:3:2: error: Label \"x: note: y\" not used [VLT1002]\n", true,
                 {{"1.ins", {"error: Label \"x: note: y\" not used"}}}, {"1.ins"}},
         GnuCase{"InputAgainAfterAnother",
-                "1.ins:1:2: error: Label \"a\" not used\n2.ins:1:2: error: Label \"b\" not used\n"
-                "1.ins:2:2: error: Label \"c\" not used\n",
+                "1.ins:1:2: error: Label \"a\" not used [VLT1002]\n"
+                "2.ins:1:2: error: Label \"b\" not used [VLT1002]\n"
+                "1.ins:2:2: error: Label \"c\" not used [VLT1002]\n",
                 true,
                 {{"1.ins", {"error: Label \"a\" not used", "error: Label \"c\" not used"}},
                  {"2.ins", {"error: Label \"b\" not used"}}},
@@ -126,7 +127,8 @@ INSTANTIATE_TEST_SUITE_P(
         GnuCase{"NoColumn", "1.ins:1: error: Label \"a\" not used\n", false, {}, {}},
         GnuCase{"UnknownSeverity", "1.ins:1:1: fatal: Label \"a\" not used\n", false, {}, {}},
         GnuCase{"NoFinding", "1.ins:1:1: error: a\n", false, {}, {}},
-        GnuCase{"NoFinalLineEnd", "1.ins:1:1: error: Label \"a\" not used", false, {}, {}}),
+        GnuCase{"NoFinalLineEnd", "1.ins:1:1: error: Label \"a\" not used [VLT1002]", false, {}, {}},
+        GnuCase{"NoRuleId", "1.ins:1:1: error: Label \"a\" not used\n", false, {}, {}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

@@ -25,8 +25,12 @@ def gnu_lines(check, path):
     out = []
     for line in run.stdout.decode("utf-8").splitlines():
         line_no, _column, severity, message = line[len(path) + 1:].split(":", 3)
-        if severity.strip() != "note":
-            out.append((int(line_no) - 1, {"error": 1, "warning": 2}[severity.strip()], message[1:]))
+        # Findings end in their rule's id; note lines without one explain
+        # the finding before them.
+        if message.endswith("]") and " [VLT" in message:
+            message = message[1:message.rindex(" [VLT")]
+            out.append((int(line_no) - 1, {"error": 1, "warning": 2, "note": 3}[severity.strip()],
+                        message))
     return sorted(out, key=lambda t: (t[0], t[2]))
 
 

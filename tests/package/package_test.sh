@@ -101,7 +101,7 @@ for args in "studio_rack.ins" "--format=gnu studio_rack.ins clean_module.ins"; d
     [ "$(cat "$scratch/installed.status")" = 1 -a "$(cat "$scratch/built.status")" = 1 ]
 done
 check "installed veltrane-check --format=gnu names the missing label" \
-  grep -qx 'studio_rack.ins:88:10: error: Label "Electro Kit Notes" not found' \
+  grep -qx 'studio_rack.ins:88:10: error: Label "Electro Kit Notes" not found \[VLT1003\]' \
   "$scratch/installed.out"
 
 # The installed language server answers an editor: initialize, shutdown,

@@ -41,6 +41,12 @@ function serverCommand(extensionDir: string): string | undefined {
   return bundled;
 }
 
+// veltrane.rules.select and veltrane.rules.ignore, as the server takes them.
+function ruleSettings(): { select: string[]; ignore: string[] } {
+  const settings = vscode.workspace.getConfiguration('veltrane.rules');
+  return { select: settings.get<string[]>('select', []), ignore: settings.get<string[]>('ignore', []) };
+}
+
 async function startClient(extensionDir: string): Promise<void> {
   const command = serverCommand(extensionDir);
   if (command === undefined) {
@@ -57,6 +63,10 @@ async function startClient(extensionDir: string): Promise<void> {
       { scheme: 'untitled', language: 'instrument-definition' },
     ],
     outputChannel: output,
+    // The rules to report go along at the start and again whenever the
+    // settings change (workspace/didChangeConfiguration).
+    initializationOptions: { rules: ruleSettings() },
+    synchronize: { configurationSection: 'veltrane' },
   };
   // The id "veltrane" makes the client follow the setting veltrane.trace.server.
   client = new LanguageClient('veltrane', 'Veltrane', serverOptions, clientOptions);

@@ -1,0 +1,300 @@
+// The rules beyond cross-references on small files: where each fires, where
+// it must stay quiet, and how suppression comments and selection change
+// what a check reports.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "checker/check.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+// "LINE:COLUMN ID" for each reported finding, COLUMN counting bytes from 1.
+std::vector<std::string> Reported(const std::string& file, const CRuleSelection& rules,
+                                  int codePage = 0) {
+  CCheckOptions options;
+  if (codePage != 0) options.codePage = *CCodePage::FromNumber(codePage);
+  options.rules = &rules;
+  const CCheckResult result = CheckBytes(file, options);
+  std::vector<std::string> lines;
+  for (const CFinding* finding : result.reported) {
+    lines.push_back(std::to_string(finding->place.line) + ":" +
+                    std::to_string(finding->place.begin + 1) + " " +
+                    std::string(finding->Rule().id));
+  }
+  return lines;
+}
+
+// `select` "": the rules on by default.
+std::vector<std::string> ReportedOf(const std::string& file, const std::string& select,
+                                    int codePage = 0) {
+  std::vector<std::string> patterns;
+  AddPatterns(select, patterns);
+  if (select.empty()) return Reported(file, CRuleSelection::Defaults(), codePage);
+  return Reported(file, SelectRules(patterns, {}), codePage);
+}
+
+struct RuleCase {
+  const char* label;
+  const char* select;  // the rules the case is about
+  std::string file;
+  std::vector<std::string> expected;
+  int codePage = 0;
+};
+
+const std::string kPatch = ".Patch Names\n[P]\n";
+const std::string kRpn = ".RPN Names\n[R]\n";
+const std::string kInstrument = ".Instrument Definitions\n[I]\n";
+
+const std::vector<RuleCase>& RuleCases() {
+  static const std::vector<RuleCase> cases = {
+      // VLT2001: the edges of both ranges.
+      {"PatchNumbersAtTheEdges", "VLT2001", kPatch + "0=a\n127=b\n128=c\n", {"5:1 VLT2001"}},
+      {"RpnNumbersAtTheEdges", "VLT2001", kRpn + "16383=a\n16384=b\n128=c\n", {"4:1 VLT2001"}},
+      {"HugeNumber", "VLT2001", kPatch + "0=a\n99999999999999999999=b\n", {"4:1 VLT2001"}},
+      {"LeadingZerosAreInRange", "VLT2001", kPatch + "0000127=a\n", {}},
+      {"NumbersOfNoListAreNoEntries", "VLT2001", ".Patch Names\n300=a\n", {}},
+      // VLT2002: same and other text, other lists, CR LF.
+      {"SameNumberTwice", "VLT2002", kPatch + "1=a\n2=b\n1=c\n", {"5:1 VLT2002"}},
+      {"SameNumberOtherList", "VLT2002", kPatch + "1=a\n[Q]\n1=a\n", {}},
+      {"SameValueOtherDigits", "VLT2002", kPatch + "7=a\r\n007=a\r\n", {"4:1 VLT2002"}},
+      {"LargeNumbersTwice", "VLT2002", kPatch + "20000=a\n20000=b\n", {"4:1 VLT2002"}},
+      // VLT2003: what is and is not an entry.
+      {"MalformedEntries", "VLT2003", kPatch + "12 Warm Pad\nx=Pad\n=Pad\n 1=a\n",
+       {"3:1 VLT2003", "4:1 VLT2003", "5:1 VLT2003", "6:1 VLT2003"}},
+      {"BlankCommentAndBasedOnAreFine", "VLT2003",
+       kPatch + "\n \t\n ; comment\nBasedOn=P\n1=\n2=a=b\n", {}},
+      {"LinesBeforeALabelAreNoEntries", "VLT2003", ".Patch Names\nsome text\n", {}},
+      // VLT2004: brackets, parts and values.
+      {"MalformedKeys", "VLT2004",
+       kInstrument + "Patch[16384]=A\nKey[0]=K\nDrum[0,128]=1\nDrum[*,*]=2\nBankSelMethod=4\n"
+                     "UseNotesAsControllers=2\nControl[1]=C\nPatch[x]=A\nPatch[0]\n",
+       {"3:1 VLT2004", "4:1 VLT2004", "5:1 VLT2004", "6:11 VLT2004", "7:15 VLT2004",
+        "8:23 VLT2004", "9:1 VLT2004", "10:1 VLT2004", "11:1 VLT2004"}},
+      {"WellFormedKeys", "VLT2004",
+       kInstrument + "Patch[16383]=A\nPatch[*]=1..128\nKey[*,127]=K\nDrum[0,*]=1\n"
+                     "BankSelMethod=3\nUsesNotesAsControllers=1\nBankSelMethod=1 ; MSB\n",
+       {}},
+      {"KeysOutsideInstrumentsAreNotLinted", "VLT2",
+       ".Patch Names\nPatch[99999]=A\n", {}},
+      // VLT2005 and VLT2006.
+      {"MisspeltKeys", "VLT2005,VLT2006",
+       kInstrument + "Contol=C\npatch[0]=A\nBasedOnn=X\n Patch[0]=A\nSupportsPitchBend=1\n",
+       {"3:1 VLT2005", "4:1 VLT2005", "5:1 VLT2005", "6:1 VLT2005", "7:1 VLT2006"}},
+      {"ShortKeysAllowOneEdit", "VLT2005,VLT2006", kInstrument + "Ky[0,0]=K\nXy[0,0]=K\n",
+       {"3:1 VLT2005", "4:1 VLT2006"}},
+      // VLT2007 and VLT3003: BasedOn cycles and order.
+      {"SelfBased", "VLT2007", ".Note Names\n[A]\nBasedOn=A\n", {"3:9 VLT2007"}},
+      {"CycleOfTwo", "VLT2007,VLT3003", ".Note Names\n[A]\nBasedOn=B\n[B]\nBasedOn=A\n",
+       {"3:9 VLT2007", "5:9 VLT2007"}},
+      {"IntoACycle", "VLT2007", ".Note Names\n[A]\nBasedOn=B\n[B]\nBasedOn=C\n[C]\nBasedOn=B\n",
+       {"5:9 VLT2007", "7:9 VLT2007"}},
+      {"ForwardAndDeep", "VLT3003",
+       ".Note Names\n[A]\n1=a\n[B]\nBasedOn=A\n[C]\nBasedOn=B\n[D]\nBasedOn=E\n[E]\n1=e\n",
+       {"7:9 VLT3003", "9:9 VLT3003"}},
+      {"OneLevelBackIsFine", "VLT2007,VLT3003", ".Note Names\n[A]\n1=a\n[B]\nBasedOn=A\n", {}},
+      {"BasedOnAnotherSectionsListIsNoEdge", "VLT2007",
+       ".Note Names\n[A]\n.Patch Names\nBasedOn=A\n", {}},
+      // VLT2008.
+      {"DuplicateKeys", "VLT2008",
+       kInstrument + "Patch[42]=A\nPatch[042]=B\nControl=C\nControl=D\nUseNotesAsControllers=1\n"
+                     "UsesNotesAsControllers=1\n[J]\nPatch[42]=A\n",
+       {"4:1 VLT2008", "6:1 VLT2008", "8:1 VLT2008"}},
+      {"OtherKeysAreNoDuplicates", "VLT2008",
+       kInstrument + "Patch[42]=A\nPatch[43]=A\nKey[*,0]=K\nKey[0,*]=K\nDrum[*,0]=1\n", {}},
+      // VLT2009.
+      {"UnknownSections", "VLT2009", ".Sequences\n.Patch Names\n.Patch Names extra\n. \n",
+       {"1:1 VLT2009", "4:1 VLT2009"}},
+      // VLT3001.
+      {"CommentAfterValue", "VLT3001",
+       kInstrument + "BankSelMethod=1 ; MSB only\nPatch[0]=Drums;x\n", {"3:17 VLT3001", "4:15 VLT3001"}},
+      {"CommentLinesAndEntriesAreNoValues", "VLT3001",
+       kInstrument + "; Patch[0]=a;b\n.Patch Names\n[P]\n0=a;b\n", {}},
+      // VLT3002.
+      {"BlanksAroundNames", "VLT3002",
+       ".Patch Names\n[XG Bank 1 ]\n[\tPad]\n[Fine]\n" + kInstrument +
+           "Patch[0]=XG Bank 1 \nPatch[1]=Fine\n",
+       {"2:2 VLT3002", "3:2 VLT3002", "7:10 VLT3002"}},
+      // VLT3004.
+      {"BankSelectAfterPatch", "VLT3004",
+       kInstrument + "Patch[0]=A\nBankSelMethod=1\n[J]\nBankSelMethod=1\nPatch[0]=A\n",
+       {"4:1 VLT3004"}},
+      // VLT3005.
+      {"Gaps", "VLT3005",
+       kInstrument + "Control=C\n\n; c\n\nPatch[0]=A\n\n[J]\n\nControl=C\n\n.Patch Names\n",
+       {"4:1 VLT3005", "10:1 VLT3005"}},
+      // VLT3006, VLT3007.
+      {"DrumZero", "VLT3006", kInstrument + "Drum[*,0]=0\nDrum[*,1]=1\n", {"3:1 VLT3006"}},
+      {"CommentInEntryText", "VLT3007", kPatch + "0=Piano; bright\n1=Organ\n", {"3:8 VLT3007"}},
+      {"CommentInEntryTextIsOffByDefault", "", ".Patch Names\n; veltrane: ignore VLT1002\n[P]\n"s + "0=Piano; bright\n", {}},
+      // VLT3008: line ends of every kind.
+      {"NoFinalLineEnd", "VLT3008", kPatch + "0=a", {"3:4 VLT3008"}},
+      {"FinalLf", "VLT3008", kPatch + "0=a\n", {}},
+      {"FinalCrLf", "VLT3008", kPatch + "0=a\r\n", {}},
+      {"FinalLoneCr", "VLT3008", kPatch + "0=a\r", {}},
+      {"EmptyFile", "VLT3008", "", {}},
+      {"LoneCrBeforeTheEnd", "VLT3008", "a\rb\rc", {"3:2 VLT3008"}},
+      // VLT3009.
+      {"LongLine", "VLT3009", std::string(253, 'x') + "\n" + std::string(254, 'y') + "\r\n",
+       {"2:254 VLT3009"}},
+      // Double-byte names in code page 932: a trail byte "]" ends no name,
+      // and columns of findings after such names stay in bytes here.
+      {"ShiftJisLabelWithBlank", "VLT3002",
+       ".Note Names\n[\x83\x5D\x83\x41 ]\n", {"2:2 VLT3002"}, 932},
+      {"ShiftJisEntries", "VLT2001,VLT2002,VLT2003",
+       ".Note Names\n[\x83\x5D]\n1=\x83\x5D\n1=\x83\x41\n\x83\x5D=a\n",
+       {"4:1 VLT2002", "5:1 VLT2003"}, 932},
+  };
+  return cases;
+}
+
+class RuleTest : public ::testing::TestWithParam<RuleCase> {};
+
+TEST_P(RuleTest, FiresWhereItShouldAndOnlyThere) {
+  const RuleCase& c = GetParam();
+  EXPECT_EQ(ReportedOf(c.file, c.select, c.codePage), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RuleTest, ::testing::ValuesIn(RuleCases()),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// The count-from-1 note goes on the entry numbered 128.
+TEST(RuleNotesTest, ListCountedFromOne) {
+  const CRuleSelection rules = SelectRules(std::vector<std::string>{"VLT2001"}, {});
+  CCheckOptions options;
+  options.rules = &rules;
+  std::string file = kPatch;
+  for (int n = 1; n <= 128; ++n) file += std::to_string(n) + "=x\n";
+  const CCheckResult result = CheckBytes(file, options);
+  ASSERT_EQ(result.reported.size(), 1u);
+  ASSERT_TRUE(result.reported[0]->note);
+  EXPECT_EQ(result.reported[0]->note->message,
+            "the list \"P\" counts from 1 to 128, not from 0: every name lands one number too "
+            "high");
+  EXPECT_EQ(result.reported[0]->note->place.line, 2);
+
+  file = kPatch + "0=x\n" + file.substr(kPatch.size());
+  const CCheckResult withZero = CheckBytes(file, options);
+  ASSERT_EQ(withZero.reported.size(), 1u);
+  EXPECT_FALSE(withZero.reported[0]->note);
+}
+
+// A reference that names a list once its blanks or comment are gone gets
+// a note that says so, before any "did you mean".
+TEST(RuleNotesTest, TrimmedReferences) {
+  const CRuleSelection rules = CRuleSelection::Defaults();
+  CCheckOptions options;
+  options.rules = &rules;
+  const CCheckResult result =
+      CheckBytes(".Patch Names\n[Drums]\n.Instrument Definitions\n[I]\nPatch[0]=Drums  \n"
+                 "Patch[1]=Drums ; MSB=127\n",
+                 options);
+  std::vector<std::string> notes;
+  for (const CFinding* finding : result.reported)
+    if (finding->kind == FindingKind::notFound && finding->note) notes.push_back(finding->note->message);
+  EXPECT_EQ(notes, (std::vector<std::string>{
+                       "without the blanks at its end, it names \"Drums\" (line 2)",
+                       "without the comment from \";\" on, it names \"Drums\" (line 2)"}));
+}
+
+struct SuppressionCase {
+  const char* label;
+  std::string file;
+  std::vector<std::string> expected;
+  // The list "P" of most cases is used by nothing.
+  std::vector<std::string> ignore = {"VLT1002"};
+};
+
+const std::vector<SuppressionCase>& SuppressionCases() {
+  static const std::vector<SuppressionCase> cases = {
+      {"NextLineOnly", kPatch + "; veltrane: ignore VLT2003\nx\ny\n", {"5:1 VLT2003"}},
+      {"PastBlankAndCommentLines", kPatch + "; veltrane: ignore VLT2003\n\n; other\nx\n", {}},
+      {"ListOfIdsAndPrefixes", kPatch + "; veltrane: ignore VLT2003, VLT20\nx\n", {}},
+      {"UnusedIdIsReported", kPatch + "; veltrane: ignore VLT2003 VLT2002\nx\n",
+       {"3:28 VLT0001"}},
+      {"UnknownIdIsReported", kPatch + ";veltrane: ignore VLT9\nx\n",
+       {"3:19 VLT0001", "4:1 VLT2003"}},
+      {"WholeFile", "; veltrane: ignore-file VLT2\n" + kPatch + "x\ny\n", {}},
+      {"CrossReferencesToo", "; veltrane: ignore VLT1002\n.Patch Names\n[Unused]\n",
+       {"1:20 VLT0001", "3:2 VLT1002"}, {}},
+      {"CrossReferencesOnTheirLine", ".Patch Names\n; veltrane: ignore VLT1002\n[Unused]\n", {},
+       {}},
+      {"SuppressionAtTheEnd", kPatch + "; veltrane: ignore VLT2003\n", {"3:20 VLT0001"}},
+      {"NotASuppression", kPatch + "; veltrane ignore VLT2003\nx\n", {"4:1 VLT2003"}},
+  };
+  return cases;
+}
+
+class SuppressionTest : public ::testing::TestWithParam<SuppressionCase> {};
+
+TEST_P(SuppressionTest, SilencesWhatItNames) {
+  EXPECT_EQ(Reported(GetParam().file, SelectRules(std::nullopt, GetParam().ignore)),
+            GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SuppressionTest, ::testing::ValuesIn(SuppressionCases()),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// With the cross-references alone the lines are read only for suppressions,
+// which must work all the same.
+TEST(SuppressionTest, CrossReferencesAlone) {
+  const CRuleSelection rules = SelectRules(std::vector<std::string>{"VLT1"}, {});
+  EXPECT_EQ(Reported(".Patch Names\n; veltrane: ignore VLT1002\n[Unused]\n[Other]\n", rules),
+            std::vector<std::string>{"4:2 VLT1002"});
+  EXPECT_EQ(Reported(".Patch Names\n[Unused]\n", rules), std::vector<std::string>{"2:2 VLT1002"});
+}
+
+// A suppression of a rule that is not selected may serve another
+// configuration: it is not reported.
+TEST(SuppressionTest, RulesNotSelectedAreNoUnusedSuppression) {
+  const std::string file = kPatch + "; veltrane: ignore VLT3007\n0=a\n";
+  EXPECT_EQ(Reported(file, SelectRules(std::nullopt, {"VLT1002"})), std::vector<std::string>{});
+}
+
+TEST(SelectionTest, SpecificPatternsWin) {
+  struct Case {
+    std::vector<std::string> select;
+    std::vector<std::string> ignore;
+    std::vector<std::string> on;  // of VLT3001, VLT3002, VLT2001
+  } cases[] = {
+      {{"VLT3"}, {"VLT3001"}, {"VLT3002"}},
+      {{"VLT3001"}, {"VLT3"}, {"VLT3001"}},
+      {{"ALL"}, {"VLT3"}, {"VLT2001"}},
+      {{"VLT3001"}, {"VLT3001"}, {}},
+  };
+  for (const Case& c : cases) {
+    const CRuleSelection selection = SelectRules(c.select, c.ignore);
+    std::vector<std::string> on;
+    for (const char* id : {"VLT3001", "VLT3002", "VLT2001"})
+      if (selection.Has(FindRule(id)->kind)) on.push_back(id);
+    EXPECT_EQ(on, c.on) << ::testing::PrintToString(c.select) << " "
+                        << ::testing::PrintToString(c.ignore);
+  }
+  const CRuleSelection defaults = SelectRules(std::nullopt, {"VLT3"});
+  EXPECT_TRUE(defaults.Has(FindingKind::numberOutOfRange));
+  EXPECT_FALSE(defaults.Has(FindingKind::commentAfterValue));
+  EXPECT_FALSE(CRuleSelection::Defaults().Has(FindingKind::commentInEntryText));
+}
+
+TEST(SelectionTest, PatternsThatNameNoRule) {
+  std::vector<std::string> patterns;
+  EXPECT_EQ(AddPatterns(" VLT3 , ,VLT2001", patterns), std::nullopt);
+  EXPECT_EQ(patterns, (std::vector<std::string>{"VLT3", "VLT2001"}));
+  EXPECT_EQ(AddPatterns("VLT3,VLT4,vlt3", patterns), std::optional<std::string>("VLT4"));
+  EXPECT_FALSE(NamesRule("vlt3"));
+  EXPECT_FALSE(NamesRule(""));
+  EXPECT_TRUE(NamesRule("V"));
+}
+
+// The protocol's check is as it always was: no rules, nothing reported.
+TEST(SelectionTest, WithoutRulesTheCheckReadsNoMore) {
+  const CCheckResult result = CheckBytes(kPatch + "x\n128=a\n", CCheckOptions());
+  EXPECT_TRUE(result.ruleFindings.empty());
+  EXPECT_TRUE(result.reported.empty());
+  EXPECT_EQ(result.ErrorCount(), 1);
+}
+
+}  // namespace
