@@ -670,7 +670,6 @@ def compare(exe, files, seed, codepage=None):
                 data = rule_files.rule_file(rng, rng.sample(names, 3), lambda r: name_line(r, names))
             else:
                 data = random_file(rng, names, filler_parts)
-            data = known_faults.around(data, leads)
             with open(path, "wb") as f:
                 f.write(data)
             (every, default), findings = gnu(path.encode(), data, codepage, rules_model.selection(True),

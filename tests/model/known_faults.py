@@ -5,13 +5,6 @@ Each entry names the fault and its smallest input; remove it with the fix."""
 import rules_model
 
 
-def last_line_misread(data, leads):
-    # b"\n0." reports Unknown section header "..", b"\n\r=" places the
-    # missing line end at 2:3, not 3:2: the last line, when it has no LF
-    # and is not the first, is read with wrong bytes.
-    return b"\n" in data and not data.endswith(b"\n")
-
-
 def suppression_text_after_cr_or_not_ascii(data, leads):
     # b"; veltrane: ignore X\r Y\n" places "Y" at 1:23, not 2:2; and
     # b"; veltrane: ignore X\xe9\n" quotes the raw byte 0xE9, not UTF-8.
@@ -34,12 +27,6 @@ def key_split_inside_character(data, leads):
 FAULTS = [suppression_text_after_cr_or_not_ascii, key_split_inside_character]
 
 
-def around(data, leads):
-    """`data`, ended with LF where its last line would meet the first fault:
-    the rest of the file is still compared."""
-    return data + b"\n" if last_line_misread(data, leads) else data
-
-
 def known_fault(data, leads):
-    """The name of the first other known fault that `data` meets, or None."""
+    """The name of the first known fault that `data` meets, or None."""
     return next((f.__name__ for f in FAULTS if f(data, leads)), None)
