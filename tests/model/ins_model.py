@@ -338,11 +338,13 @@ def gnu(path, data, codepage, *selections):
     for selected in selections:
         out = []
         failing = False
-        for offset, rule, message in rules_model.ordered(rules_model.suppress(found, data, selected, people, line_of)):
+        for offset, rule, message in rules_model.ordered(
+                rules_model.suppress(found, data, selected, people, line_of)):
             line, column = place(data, starts, offset, codepage)
             severity = rules_model.RULES[rule][0]
             failing = failing or severity != "note"
-            out.append(b"%s:%d:%d: %s: %s [%s]\n" % (path, line, column, severity.encode(), message, rule.encode()))
+            out.append(b"%s:%d:%d: %s: %s [%s]\n"
+                       % (path, line, column, severity.encode(), message, rule.encode()))
         runs.append((b"".join(out), 1 if failing else 0))
     return runs, findings
 

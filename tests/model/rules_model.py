@@ -195,7 +195,8 @@ class LinePass:
         instrument = None        # the open instrument's state
         for start, text in rule_lines(self.data):
             if len(text) > 253:
-                self.add(start + 253, "VLT3009", b"Line of %d bytes: programs read a line of more than 253 bytes as several" % len(text))
+                self.add(start + 253, "VLT3009", b"Line of %d bytes: programs read a line of more than "
+                         b"253 bytes as several" % len(text))
             if text[:1] == b".":
                 kind = section_of(text)
                 if kind is None:
@@ -211,14 +212,16 @@ class LinePass:
                 elif section == INSTRUMENTS:
                     # Without "]", as for the scanner, the name is empty.
                     close = first_of(text, b"]", self.leads)
-                    instrument = {"name": text[1:close] if close < len(text) else b"", "keys": {}, "patch": None, "gap": None}
+                    instrument = {"name": text[1:close] if close < len(text) else b"",
+                                  "keys": {}, "patch": None, "gap": None}
             elif list_entries is not None:
                 self.entry(start, text, section, list_entries)
             elif instrument is not None:
                 self.key_line(start, text, instrument)
         data = self.data
         if data and data[-1:] not in (b"\n", b"\r"):
-            self.add(len(data), "VLT3008", b"The last line has no line end: one program loses its last character")
+            self.add(len(data), "VLT3008",
+                     b"The last line has no line end: one program loses its last character")
         return self.out
 
     def entry(self, start, text, section, entries):
@@ -226,7 +229,8 @@ class LinePass:
             return
         digits = digits_prefix(text)
         if not digits or text[len(digits):len(digits) + 1] != b"=":
-            self.add(start, "VLT2003", b"Not an entry: a line of a name list is NUMBER=NAME, a comment or blank")
+            self.add(start, "VLT2003",
+                     b"Not an entry: a line of a name list is NUMBER=NAME, a comment or blank")
             return
         number = int(digits)
         if number > LARGEST[section]:
@@ -251,7 +255,9 @@ class LinePass:
         if is_blank(text) or is_comment(text):
             # The message says "comment" when any line of the gap is one.
             gap = instrument["gap"]
-            instrument["gap"] = (start if gap is None else gap[0], is_comment(text) or (gap is not None and gap[1]))
+            if gap is None:
+                gap = (start, False)
+            instrument["gap"] = (gap[0], gap[1] or is_comment(text))
             return
         if instrument["gap"] is not None:
             gap, comment = instrument["gap"]
@@ -362,8 +368,8 @@ def list_rules(labels, based_on, blank_refs, people, line_of):
                            b", which leads back to it")
             out.append((offset, "VLT2007", message))
         elif labels[target][0] > offset:
-            out.append((offset, "VLT3003", b"BasedOn names " + quoted(name) + b", which is defined only later, in line %d"
-                        % line_of(labels[target][0])))
+            out.append((offset, "VLT3003", b"BasedOn names " + quoted(name) +
+                        b", which is defined only later, in line %d" % line_of(labels[target][0])))
         elif target in edges:
             out.append((offset, "VLT3003", b"BasedOn names " + quoted(name) + b", which is itself based on " +
                         quoted(people(labels[edges[target][0]][1])) + b": a chain more than one level deep"))
