@@ -465,6 +465,15 @@ def selection(select_all):
     return {r for r, (_, on) in RULES.items() if on or select_all}
 
 
+def chosen(select, ignore):
+    """The rules that --select SELECT --ignore IGNORE (comma-separated ids
+    or prefixes; select None for the default) leave on."""
+    def named(patterns):
+        return {r for r in RULES if any(matches(p.encode(), r) for p in patterns.split(","))}
+    on = selection(False) if select is None else named(select)
+    return on - named(ignore) if ignore else on
+
+
 def ordered(findings):
     """gnu order: by place in the file, then rule id; stable otherwise."""
     return sorted(findings, key=lambda f: (f[0], f[1]))
