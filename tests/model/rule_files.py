@@ -115,8 +115,15 @@ def rule_file(rng, words, odd_line):
             lines.append(b"[" + rng.choice(labels) + rng.choice([b"]", b"]", b"]", b"", b"] x"]))
             body = key_line if instruments == (rng.random() < 0.9) else entry_line
             lines += [body(rng, labels, words) for _ in range(rng.randint(0, 8))]
-        elif roll < 0.72:
+        elif roll < 0.69:
             lines += chain(rng, labels)
+        elif roll < 0.72:
+            # A whole list, counted from 0 or from 1, sometimes with both ends.
+            first = rng.choice([0, 1, 1])
+            lines.append(b"[" + rng.choice(labels) + b"]")
+            lines += [b"%d=n%d" % (i, i) for i in range(first, first + 128)]
+            if rng.random() < 0.3:
+                lines.append(b"0=zero" if first else b"128=end")
         elif roll < 0.8:
             lines.append(suppression(rng))
         elif roll < 0.9:
