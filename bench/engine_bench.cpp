@@ -13,6 +13,7 @@
 #include "bench/ins_generator.h"
 #include "checker/check_run.h"
 #include "checker/protocol.h"
+#include "checker/resolve.h"
 #include "checker/scanner.h"
 
 namespace {
@@ -138,7 +139,7 @@ struct ScannedLists {
     Open(file);
     ScanLabels(file, definitions, references);
     definitions.Sort();
-    if (resolve) ResolveReferences(definitions, references);
+    if (resolve) ResolveReferences(definitions, references, CDefinitionIndex(definitions));
   }
   CLabelList definitions, references;
 };
@@ -146,7 +147,10 @@ struct ScannedLists {
 // Resolution only sets used flags, so running it again does the same work.
 void BM_ResolveReferences(benchmark::State& state) {
   ScannedLists lists(false);
-  for (auto _ : state) ResolveReferences(lists.definitions, lists.references);
+  for (auto _ : state) {
+    const CDefinitionIndex index(lists.definitions);
+    ResolveReferences(lists.definitions, lists.references, index);
+  }
   state.SetItemsProcessed(state.iterations() * lists.references.GetCount());
 }
 BENCHMARK(BM_ResolveReferences)->Unit(benchmark::kMillisecond);
@@ -175,12 +179,11 @@ BENCHMARK(BM_WriteProtocol)->Unit(benchmark::kMillisecond);
 // The whole check as veltrane-check runs it, protocol text included.
 void BM_CheckFile(benchmark::State& state) {
   for (auto _ : state) {
-    CCheckRun run;
-    run.m_pInputFile = std::make_unique<CStdioFile>();
-    Open(*run.m_pInputFile);
-    run.RunCheck();
+    auto input = std::make_unique<CStdioFile>();
+    Open(*input);
+    const CCheckedInput checked = CheckInputFile(input, CCheckOptions{SystemCodePage(), false});
     std::string text;
-    EmitProtocol(*run.m_pResult, InputPath(),
+    EmitProtocol(checked.result, InputPath(),
                  [&](std::string_view piece) { text.append(piece); });
     benchmark::DoNotOptimize(text.size());
   }

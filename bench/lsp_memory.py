@@ -2,9 +2,12 @@
 """The language server's memory with documents open: starts veltrane-lsp,
 opens a generated document of each size, waits for its diagnostics, and
 reads the server's resident memory (VmRSS) and peak (VmHWM) from /proc,
-against the documents' size. Run by scripts/bench --lsp.
+against the documents' size. Then a document of 300,000 unused lists (as
+many findings): the server's peak against veltrane-check --format=gnu's on
+the same file, and what the server holds once it is closed and a small
+document is open. Run by scripts/bench --lsp.
 
-Usage: lsp_memory.py VELTRANE_LSP VELTRANE_GEN_INS WORK_DIR [KBYTES...]"""
+Usage: lsp_memory.py VELTRANE_LSP VELTRANE_GEN_INS VELTRANE_CHECK WORK_DIR [KBYTES...]"""
 
 import os
 import subprocess
@@ -22,6 +25,42 @@ def memory_kb(pid):
             if name in ("VmRSS", "VmHWM"):
                 values[name] = int(rest.split()[0])
     return values
+
+
+def gnu_peak_kb(check, path):
+    """veltrane-check --format=gnu's peak resident memory on `path`, in KB."""
+    run = subprocess.run(["/usr/bin/time", "-f", "%M", check, "--format=gnu", path],
+                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    return int(run.stderr.strip().splitlines()[-1])
+
+
+def many_findings(server, check, work, lists=300000):
+    path = os.path.join(work, f"lsp-unused-{lists}.ins")
+    text = ".Patch Names\n" + "".join(f"[List {i}]\n" for i in range(lists))
+    with open(path, "w") as f:
+        f.write(text)
+    gnu = gnu_peak_kb(check, path)
+    client = LspClient([server])
+    client.initialize()
+    uri = "file:///unused.ins"
+    client.notify("textDocument/didOpen", {"textDocument": {
+        "uri": uri, "languageId": "ins", "version": 1, "text": text}})
+    published = client.wait_notification("textDocument/publishDiagnostics", timeout=300)
+    peak = memory_kb(client.process.pid)["VmHWM"]
+    client.notify("textDocument/didClose", {"textDocument": {"uri": uri}})
+    client.notify("textDocument/didOpen", {"textDocument": {
+        "uri": "file:///small.ins", "languageId": "ins", "version": 1,
+        "text": ".Patch Names\n[A]\n"}})
+    client.request("textDocument/hover", {
+        "textDocument": {"uri": "file:///small.ins"}, "position": {"line": 0, "character": 0}})
+    held = memory_kb(client.process.pid)["VmRSS"]
+    client.close()
+    print()
+    print("| document | findings | veltrane-check --format=gnu peak | server peak | ratio | server after didClose |")
+    print("|---|---|---|---|---|---|")
+    print(f"| {len(text) / 1e6:.1f} MB | {len(published['diagnostics'])} | {gnu / 1024:.0f} MB "
+          f"| {peak / 1024:.0f} MB | {peak / gnu:.2f} | {held / 1024:.1f} MB |")
+    return peak <= 2 * gnu and held <= 64 * 1024
 
 
 def main(server, generator, work, sizes):
@@ -53,4 +92,7 @@ def main(server, generator, work, sizes):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1], sys.argv[2], sys.argv[3], [int(k) for k in sys.argv[4:]] or [200, 10240])
+    main(sys.argv[1], sys.argv[2], sys.argv[4], [int(k) for k in sys.argv[5:]] or [200, 10240])
+    if not many_findings(sys.argv[1], sys.argv[3], sys.argv[4]):
+        print("   the server's memory is over its limits", file=sys.stderr)
+        sys.exit(1)

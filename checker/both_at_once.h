@@ -8,13 +8,14 @@
 #include <system_error>
 #include <thread>
 
-// Runs `first` on this thread and `second` on a thread of its own, and
-// returns when both are done. Without a thread to be had, it runs them one
-// after the other. Either way, an exception of `first` is rethrown rather
-// than one of `second`, as a single thread doing `first` and then `second`
-// would have met it first.
-template <typename First, typename Second>
-void RunBothAtOnce(First&& first, Second&& second) {
+// Runs `first` on this thread and `second` on a thread that `start` makes
+// (`start(fn)` returns a std::thread running fn, or throws
+// std::system_error when there is none to be had), and returns when both
+// are done. Without a thread, it runs them one after the other. Either way,
+// an exception of `first` is rethrown rather than one of `second`, as a
+// single thread doing `first` and then `second` would have met it first.
+template <typename First, typename Second, typename Start>
+void RunBothAtOnce(First&& first, Second&& second, Start&& start) {
   std::exception_ptr secondError;
   auto runSecond = [&]() noexcept {
     try {
@@ -25,7 +26,7 @@ void RunBothAtOnce(First&& first, Second&& second) {
   };
   std::optional<std::thread> worker;
   try {
-    worker.emplace(runSecond);
+    worker.emplace(start(runSecond));
   } catch (const std::system_error&) {
   }
   std::exception_ptr firstError;
@@ -40,6 +41,12 @@ void RunBothAtOnce(First&& first, Second&& second) {
     runSecond();
   if (firstError) std::rethrow_exception(firstError);
   if (secondError) std::rethrow_exception(secondError);
+}
+
+// The above on a thread of the standard library.
+template <typename First, typename Second>
+void RunBothAtOnce(First&& first, Second&& second) {
+  RunBothAtOnce(first, second, [](auto& run) { return std::thread(run); });
 }
 
 #endif  // VELTRANE_CHECKER_BOTH_AT_ONCE_H_

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <unordered_map>
 #include <utility>
 
 #include "checker/finding_text.h"
@@ -138,20 +137,11 @@ class CTrimmedReferences {
 
  private:
   // The definition references of `name` and `kind` resolve to, or -1.
-  int FirstDefinition(std::string_view name, int kind) {
-    const CLabelList& definitions = *m_result.definitions;
-    if (m_byName.empty()) {
-      for (int d = 0; d < definitions.GetCount(); ++d)
-        if (!definitions.At(d).shadowed) m_byName.emplace(definitions.At(d).name, d);
-    }
-    const auto [first, last] = m_byName.equal_range(name);
-    for (auto it = first; it != last; ++it)
-      if (definitions.At(it->second).kind == kind) return it->second;
-    return -1;
+  int FirstDefinition(std::string_view name, int kind) const {
+    return m_result.FirstDefinition(name, kind);
   }
 
   CCheckResult& m_result;
-  std::unordered_multimap<std::string_view, int> m_byName;
 };
 
 void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
@@ -166,7 +156,9 @@ void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
     if (!notes) continue;
     // Built only once a file has a label not found, so a clean file costs
     // no index.
-    if (!finder) finder.emplace(*result.definitions, *result.references, result.codePage);
+    if (!finder)
+      finder.emplace(*result.definitions, *result.references, *result.definitionIndex,
+                     result.codePage);
     if (const std::optional<CListHint> hint = finder->NoteFor(finding.name, finding.section))
       finding.note = ListNote(*hint, *result.definitions, result.codePage);
   }
@@ -213,12 +205,14 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
   // One reading gives what a definitions pass and a references pass would;
   // the references play no part in sorting and pre-marking definitions.
   CLabelList& definitions = *result.definitions;
-  ScanLabels(file, definitions, *result.references, options.codePage, options.splitFrom);
+  ScanLabels(file, definitions, *result.references, options.codePage, options.splitFrom,
+             &result.sections);
   definitions.Sort(options.codePage);
   for (int j = 0; j < definitions.GetCount(); ++j) {
     if (definitions.GetKind(j) == kInstrumentDefinitions) definitions.MarkUsed(j);
   }
-  result.resolution = ResolveReferences(definitions, *result.references);
+  result.definitionIndex = std::make_unique<CDefinitionIndex>(definitions);
+  result.resolution = ResolveReferences(definitions, *result.references, *result.definitionIndex);
 
   AddDuplicates(definitions, result.findings);
   AddUnmatched(definitions, FindingKind::unused, options.notes, result.findings);

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "checker/definition_index.h"
 #include "checker/finding.h"
 #include "checker/label_list.h"
 #include "checker/rule_selection.h"
@@ -47,7 +48,19 @@ struct CCheckResult {
   std::vector<int> resolution;
   // Notes about the file as a whole, shown before the findings.
   std::vector<CNote> fileNotes;
+  // The section headers as read, in file order: the sections the lists
+  // and references above stand in.
+  std::vector<CSectionHeader> sections;
   CCodePage codePage;
+  // Finds the definition a name of a section resolves to; null when the
+  // lists were never resolved.
+  std::unique_ptr<CDefinitionIndex> definitionIndex;
+
+  // The first definition of `name` under section `kind`, the one every
+  // reference of that name and kind resolves to; -1 if none.
+  int FirstDefinition(std::string_view name, int kind) const {
+    return definitionIndex ? definitionIndex->Find(name, kind) : -1;
+  }
 
   // Only when the check was given rules: the findings of the rules beyond
   // cross-references, which the protocol never counts, ...

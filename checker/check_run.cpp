@@ -1,25 +1,13 @@
 #include "checker/check_run.h"
 
-void CCheckRun::RunCheck() {
-  m_nErrorCount = 0;
-  m_bHaveInputStatus = false;
+CCheckedInput CheckInputFile(std::unique_ptr<CStdioFile>& input, const CCheckOptions& options) {
+  std::optional<CFileStatus> status;
   // Bytes read from memory have no file on disk that a protocol could
   // replace, so there is nothing to guard.
-  if (!m_pInputFile->IsMemory()) {
-    m_inputStatus = m_pInputFile->GetStatus();
-    m_bHaveInputStatus = true;
-  }
-  m_pResult.reset();
-  m_pResult = std::make_unique<CCheckResult>(
-      CheckFile(*m_pInputFile, CCheckOptions{m_codePage, m_bNotes, kScanSplitFrom, m_pRules}));
+  if (!input->IsMemory()) status = input->GetStatus();
+  CCheckedInput checked{CheckFile(*input, options), status};
   // Nothing was written to the input file, so a failing close loses nothing.
-  m_pInputFile->Abort();
-  m_pInputFile.reset();
+  input->Abort();
+  input.reset();
+  return checked;
 }
-
-void CCheckRun::ReleaseFiles() {
-  m_pInputFile.reset();
-  m_pProtocolFile.reset();
-}
-
-void CCheckRun::ReleaseLists() { m_pResult.reset(); }

@@ -69,8 +69,9 @@ std::uint64_t Mix(std::uint64_t key) {
 }  // namespace
 
 CCloseNameIndex::CCloseNameIndex(const CLabelList& definitions,
-                                 const std::vector<CCloseNameQuery>& queries)
-    : m_definitions(definitions) {
+                                 const std::vector<CCloseNameQuery>& queries,
+                                 const std::vector<std::string>* names)
+    : m_definitions(definitions), m_names(names) {
   // Every key a query may look up gets a slot, so that counting the
   // definitions' grams touches nothing else.
   std::size_t keys = 0;
@@ -109,13 +110,13 @@ CCloseNameIndex::CCloseNameIndex(const CLabelList& definitions,
          [static_cast<std::size_t>(GramSize(query.name.size(), query.limit).first)] = true;
   auto forEachDefinitionKey = [&](auto visit) {
     for (int j = 0; j < definitions.GetCount(); ++j) {
-      const CLabelEntry& entry = definitions.At(j);
-      const int slot = KindSlot(entry.kind);
-      if (slot < 0 || entry.name.empty()) continue;
+      const int slot = KindSlot(definitions.At(j).kind);
+      const std::string_view name = NameOf(j);
+      if (slot < 0 || name.empty()) continue;
       for (int q = 1; q <= kMaxGram; ++q) {
         if (!sizes[static_cast<std::size_t>(slot)][static_cast<std::size_t>(q)]) continue;
-        ForEachGramOf(entry.name, q, [&](std::size_t place, std::uint32_t gram) {
-          const GramKey key = KeyOf(slot, entry.name.size(), gram, place);
+        ForEachGramOf(name, q, [&](std::size_t place, std::uint32_t gram) {
+          const GramKey key = KeyOf(slot, name.size(), gram, place);
           if (!MayHold(key)) return;
           Slot& found = m_table[Find(key)];
           if (found.key != 0) visit(found, j);
@@ -148,8 +149,8 @@ CCloseNameIndex::CCloseNameIndex(const CLabelList& definitions,
   });
 
   for (int j = 0; j < definitions.GetCount(); ++j) {
-    const CLabelEntry& entry = definitions.At(j);
-    if (KindSlot(entry.kind) >= 0 && !entry.name.empty() && entry.name.size() <= 3)
+    const std::string_view name = NameOf(j);
+    if (KindSlot(definitions.At(j).kind) >= 0 && !name.empty() && name.size() <= 3)
       m_short.push_back(j);
   }
 }

@@ -4,6 +4,7 @@
 #define VELTRANE_CHECKER_CLOSE_NAME_INDEX_H_
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -24,8 +25,11 @@ struct CCloseNameQuery {
 class CCloseNameIndex {
  public:
   // Indexes the definitions with a name for `queries`. Each limit is 1 or 2.
-  // REQUIRES: `definitions` outlives the index and stays unchanged.
-  CCloseNameIndex(const CLabelList& definitions, const std::vector<CCloseNameQuery>& queries);
+  // `names`, when given, stands for the definitions' names, one for each
+  // (a name with each character as one byte, say).
+  // REQUIRES: `definitions` and `names` outlive the index and stay unchanged.
+  CCloseNameIndex(const CLabelList& definitions, const std::vector<CCloseNameQuery>& queries,
+                  const std::vector<std::string>* names = nullptr);
 
   // Appends to `found`, in ascending order and each once, the indices of
   // definitions of the query's section that may be within its limit: all
@@ -56,6 +60,10 @@ class CCloseNameIndex {
   };
 
   int KindSlot(int kind) const;
+  std::string_view NameOf(int definition) const {
+    return m_names ? std::string_view((*m_names)[static_cast<std::size_t>(definition)])
+                   : m_definitions.At(definition).name;
+  }
   GramKey KeyOf(int slot, std::size_t length, std::uint32_t gram, std::size_t place) const;
   // False when no query may look up `key`; true when one may.
   bool MayHold(GramKey key) const;
@@ -73,6 +81,7 @@ class CCloseNameIndex {
                         Visit visit) const;
 
   const CLabelList& m_definitions;
+  const std::vector<std::string>* m_names;
   std::vector<CCloseNameQuery> m_indexed;  // the queries that fit the budget
   std::vector<int> m_kinds;      // the sections of the queries
   std::vector<Slot> m_table;     // open addressing, a power of two in size

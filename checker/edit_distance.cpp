@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <map>
 #include <vector>
+
+#include "platform/code_page.h"
 
 namespace {
 
@@ -35,9 +38,23 @@ int MultisetDistance(std::string_view a, std::string_view b) {
   return std::max(onlyA, onlyB);
 }
 
-}  // namespace
+// The last row of each character of `a` seen so far, 0 for none: a table
+// for bytes, a map for the few characters of a name read as UTF-8.
+class CLastRows {
+ public:
+  int& operator[](unsigned char c) { return m_bytes[c]; }
+  int& operator[](char32_t c) { return m_characters[c]; }
 
-int EditDistance(std::string_view a, std::string_view b) {
+ private:
+  std::array<int, 256> m_bytes{};
+  std::map<char32_t, int> m_characters;
+};
+
+unsigned char Code(char c) { return static_cast<unsigned char>(c); }
+char32_t Code(char32_t c) { return c; }
+
+template <typename Char>
+int PlainEditDistance(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
   // Lowrance and Wagner's table, bordered by a row and column of "infinity"
   // so that a transposition needs no bounds checks.
   const int rows = static_cast<int>(a.size());
@@ -55,23 +72,24 @@ int EditDistance(std::string_view a, std::string_view b) {
     at(0, j + 1) = infinity;
     at(1, j + 1) = j;
   }
-  std::array<int, 256> lastRowOf{};  // of each byte in a, 0 for none
+  CLastRows lastRowOf;
   for (int i = 1; i <= rows; ++i) {
     int lastColMatch = 0;
     for (int j = 1; j <= cols; ++j) {
-      const int k = lastRowOf[static_cast<unsigned char>(b[j - 1])];
+      const int k = lastRowOf[Code(b[j - 1])];
       const int l = lastColMatch;
       const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
       if (cost == 0) lastColMatch = j;
       at(i + 1, j + 1) = std::min({at(i, j) + cost, at(i + 1, j) + 1, at(i, j + 1) + 1,
                                    at(k, l) + (i - k - 1) + 1 + (j - l - 1)});
     }
-    lastRowOf[static_cast<unsigned char>(a[i - 1])] = i;
+    lastRowOf[Code(a[i - 1])] = i;
   }
   return at(rows + 1, cols + 1);
 }
 
-int BoundedEditDistance(std::string_view a, std::string_view b, int limit) {
+template <typename Char>
+int BoundedDistance(std::basic_string_view<Char> a, std::basic_string_view<Char> b, int limit) {
   // Bytes both names start or end with take part in no cheapest edit.
   while (!a.empty() && !b.empty() && a.front() == b.front()) {
     a.remove_prefix(1);
@@ -82,6 +100,41 @@ int BoundedEditDistance(std::string_view a, std::string_view b, int limit) {
     b.remove_suffix(1);
   }
   const int lengthGap = std::abs(static_cast<int>(a.size()) - static_cast<int>(b.size()));
-  if (lengthGap > limit || MultisetDistance(a, b) > limit) return limit + 1;
-  return std::min(EditDistance(a, b), limit + 1);
+  if (lengthGap > limit) return limit + 1;
+  if constexpr (sizeof(Char) == 1) {
+    if (MultisetDistance(a, b) > limit) return limit + 1;
+  }
+  return std::min(PlainEditDistance(a, b), limit + 1);
+}
+
+}  // namespace
+
+int EditDistance(std::string_view a, std::string_view b) { return PlainEditDistance(a, b); }
+
+int BoundedEditDistance(std::string_view a, std::string_view b, int limit) {
+  return BoundedDistance(a, b, limit);
+}
+
+int BoundedEditDistance(std::u32string_view a, std::u32string_view b, int limit) {
+  return BoundedDistance(a, b, limit);
+}
+
+std::u32string Utf8Characters(std::string_view bytes) {
+  std::u32string characters;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t length = Utf8SequenceLength(bytes.substr(i));
+    const auto byte = [&](std::size_t k) { return static_cast<char32_t>(Code(bytes[i + k])); };
+    if (length == 0) {
+      characters.push_back(0x110000 + byte(0));
+      ++i;
+      continue;
+    }
+    // The lead byte's bits after its length marker, then six of each byte.
+    constexpr char32_t kLeadBits[5] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t code = byte(0) & kLeadBits[length];
+    for (std::size_t k = 1; k < length; ++k) code = (code << 6) | (byte(k) & 0x3F);
+    characters.push_back(code);
+    i += length;
+  }
+  return characters;
 }

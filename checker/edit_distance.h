@@ -3,6 +3,7 @@
 #ifndef VELTRANE_CHECKER_EDIT_DISTANCE_H_
 #define VELTRANE_CHECKER_EDIT_DISTANCE_H_
 
+#include <string>
 #include <string_view>
 
 // The Damerau-Levenshtein distance of `a` and `b` (insertions, deletions,
@@ -13,7 +14,15 @@
 // REQUIRES: limit >= 0.
 int BoundedEditDistance(std::string_view a, std::string_view b, int limit);
 
+// The same over characters, as Utf8Characters gives them.
+int BoundedEditDistance(std::u32string_view a, std::u32string_view b, int limit);
+
 // The same distance without a bound, computed the plain way; for tests.
 int EditDistance(std::string_view a, std::string_view b);
+
+// The characters of `bytes` read as UTF-8: each well-formed sequence is
+// its code point, every other byte a character of its own (0x110000 plus
+// its value, so that it equals no code point).
+std::u32string Utf8Characters(std::string_view bytes);
 
 #endif  // VELTRANE_CHECKER_EDIT_DISTANCE_H_

@@ -36,6 +36,13 @@ std::string FindingMessage(FindingKind kind, std::string_view name, int firstLin
   return text;
 }
 
+std::string FirstDefinedMessage(std::string_view name) {
+  std::string text = "Label \"";
+  text.append(name);
+  text.append("\" first defined here");
+  return text;
+}
+
 std::string ListNoteMessage(NoteKind kind, std::string_view name, int line, int section,
                             int wanted) {
   std::string text;

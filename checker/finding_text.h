@@ -16,6 +16,10 @@
 // 'Label "NAME" not found'.
 std::string FindingMessage(FindingKind kind, std::string_view name, int firstLine);
 
+// Where a duplicate's first definition stands: 'Label "NAME" first
+// defined here'.
+std::string FirstDefinedMessage(std::string_view name);
+
 // The note on a reference that names the list `name` of section `section`
 // at `line`, the reference needing a list of section `wanted`:
 // 'a list "NAME" exists in line N, but under SECTION, not WANTED',

@@ -38,3 +38,16 @@ std::string MakeDisplayName(const std::string& path) {
   if (path.size() <= kMaxDisplayName) return path;
   return "..." + path.substr(path.size() - kDisplayTail);
 }
+
+std::variant<CCheckedInput, CFileException> CheckInputPath(const std::string& path,
+                                                           const CCheckOptions& options) {
+  CFileException error;
+  bool opened = false;
+  std::unique_ptr<CStdioFile> input = OpenInputFile(path, opened, &error);
+  if (!opened) return error;
+  try {
+    return CheckInputFile(input, options);
+  } catch (const CFileException& e) {
+    return e;
+  }
+}

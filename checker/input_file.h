@@ -4,7 +4,9 @@
 
 #include <memory>
 #include <string>
+#include <variant>
 
+#include "checker/check_run.h"
 #include "platform/file.h"
 
 // Opens `path`, which must be a regular file, for reading as text, with
@@ -14,6 +16,11 @@
 std::unique_ptr<CStdioFile> OpenInputFile(const std::string& path,
                                           bool& opened,
                                           CFileException* error = nullptr);
+
+// Opens `path` as OpenInputFile does, checks it and releases it. Returns
+// the checked input, or why the file could not be opened or read.
+std::variant<CCheckedInput, CFileException> CheckInputPath(const std::string& path,
+                                                           const CCheckOptions& options);
 
 // `path` itself when it has at most 70 characters, otherwise "..." and its
 // last 67 characters.

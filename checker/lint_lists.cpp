@@ -116,7 +116,6 @@ class CListLinter {
   CCheckResult& m_result;
   const CLabelList& m_definitions;
   const CLabelList& m_references;
-  std::unordered_multimap<std::string_view, int> m_byName;  // made on first need
 };
 
 std::vector<BasedOn> CListLinter::FindBasedOn() const {
@@ -223,13 +222,8 @@ std::optional<CFix> CListLinter::TrimFix(int definition, const std::vector<int>&
   if (first == std::string_view::npos) return std::nullopt;
   const std::size_t last = name.find_last_not_of(kBlanks);
   const std::string_view trimmed = name.substr(first, last - first + 1);
-  if (m_byName.empty()) {
-    for (int d = 0; d < m_definitions.GetCount(); ++d)
-      m_byName.emplace(m_definitions.At(d).name, d);
-  }
-  const auto [same, end] = m_byName.equal_range(trimmed);
-  for (auto it = same; it != end; ++it)
-    if (it->second != definition && m_definitions.At(it->second).kind == label.kind) return std::nullopt;
+  const int other = m_result.FirstDefinition(trimmed, label.kind);
+  if (other >= 0 && other != definition) return std::nullopt;
   CFix fix{true, TrimNameTitle(), {}};
   auto trim = [&](const CPlace& place) {
     if (!CoversName(place, name)) return false;

@@ -6,11 +6,20 @@
 
 #include "checker/close_name_index.h"
 #include "checker/edit_distance.h"
+#include "checker/scanner.h"
 
 namespace {
 
-int DistanceLimit(std::string_view referenceName) {
-  return referenceName.size() <= 6 ? 1 : 2;
+// REQUIRES: `length` in characters.
+int DistanceLimit(std::size_t length) { return length <= 6 ? 1 : 2; }
+
+// `name` with each UTF-8 character as one byte: ASCII as itself, any other
+// as one of the bytes 0x80-0xFF, so that equal characters stay equal.
+std::string OneBytePerCharacter(std::string_view name) {
+  std::string out;
+  for (const char32_t c : Utf8Characters(name))
+    out.push_back(static_cast<char>(c < 0x80 ? c : 0x80 | ((c * 0x9E3779B1u) >> 25)));
+  return out;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -45,18 +54,25 @@ bool FoldedEqual(std::string_view a, std::string_view b) {
 }  // namespace
 
 CNoteFinder::CNoteFinder(const CLabelList& definitions, const CLabelList& references,
-                         const CCodePage& codePage)
-    : m_definitions(definitions), m_codePage(codePage) {
+                         const CDefinitionIndex& index, const CCodePage& codePage)
+    : m_definitions(definitions), m_index(index), m_codePage(codePage) {
   // Each name not found once, however often it is referred to.
   std::vector<CCloseNameQuery> queries;
+  const bool utf8 = m_codePage.IsUtf8();
   for (int i = 0; i < references.GetCount(); ++i) {
     const CLabelEntry& entry = references.At(i);
     if (entry.used) continue;
     if (KindSlot(entry.kind) < 0) m_kinds.push_back(entry.kind);
-    if (!entry.name.empty())
-      queries.push_back(CCloseNameQuery{entry.name, entry.kind, DistanceLimit(entry.name)});
+    if (entry.name.empty()) continue;
+    if (utf8) m_oneByteQueries.push_back(OneBytePerCharacter(entry.name));
+    queries.push_back(CCloseNameQuery{entry.name, entry.kind, 0});
   }
   if (m_kinds.empty()) return;
+  // Only now: the strings no longer move.
+  for (std::size_t i = 0; i < queries.size(); ++i) {
+    if (utf8) queries[i].name = m_oneByteQueries[i];
+    queries[i].limit = DistanceLimit(queries[i].name.size());
+  }
   // In the order of the file, which decides who is left out should the
   // index run out of room.
   std::vector<std::size_t> order(queries.size());
@@ -75,7 +91,17 @@ CNoteFinder::CNoteFinder(const CLabelList& definitions, const CLabelList& refere
     if (!repeated[i]) distinct.push_back(queries[i]);
   }
   queries.swap(distinct);
-  m_closeNames = std::make_unique<CCloseNameIndex>(definitions, queries);
+  if (utf8) {
+    m_oneByteNames.reserve(static_cast<std::size_t>(definitions.GetCount()));
+    // Only the sections looked in; the index passes over the others.
+    for (int j = 0; j < definitions.GetCount(); ++j) {
+      const CLabelEntry& entry = definitions.At(j);
+      m_oneByteNames.push_back(KindSlot(entry.kind) >= 0 ? OneBytePerCharacter(entry.name)
+                                                         : std::string());
+    }
+  }
+  m_closeNames =
+      std::make_unique<CCloseNameIndex>(definitions, queries, utf8 ? &m_oneByteNames : nullptr);
 
   m_unused.resize(m_kinds.size());
   for (int j = 0; j < definitions.GetCount(); ++j) {
@@ -103,23 +129,17 @@ std::optional<CListHint> CNoteFinder::NoteFor(std::string_view name, int kind) c
 }
 
 std::optional<CListHint> CNoteFinder::OtherSection(std::string_view name, int kind) const {
-  // Binary search over the sorted list, in the order it was sorted in: equal
-  // names stand together, in the order they were added.
-  int low = 0;
-  int high = m_definitions.GetCount();
-  while (low < high) {
-    const int mid = low + (high - low) / 2;
-    if (m_codePage.Compare(m_definitions.At(mid).name, name) < 0)
-      low = mid + 1;
-    else
-      high = mid;
+  // The first in sorted order of the lists of that name under the other
+  // sections: each section's is the one its references would resolve to.
+  if (name.empty()) return std::nullopt;
+  int first = -1;
+  for (int other = kNoSection; other <= kInstrumentDefinitions; ++other) {
+    if (other == kind) continue;
+    const int j = m_index.Find(name, other);
+    if (j >= 0 && (first < 0 || j < first)) first = j;
   }
-  for (int j = low; j < m_definitions.GetCount() && m_definitions.At(j).name == name; ++j) {
-    const CLabelEntry& entry = m_definitions.At(j);
-    if (entry.kind != kind && Matchable(entry))
-      return CListHint{NoteKind::otherSection, j, kind};
-  }
-  return std::nullopt;
+  if (first < 0) return std::nullopt;
+  return CListHint{NoteKind::otherSection, first, kind};
 }
 
 void CNoteFinder::Lookup(const std::vector<Posting>& postings, std::uint64_t key,
@@ -130,12 +150,14 @@ void CNoteFinder::Lookup(const std::vector<Posting>& postings, std::uint64_t key
 
 std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind) const {
   if (name.empty() || !m_closeNames) return std::nullopt;
-  const int limit = DistanceLimit(name);
+  const std::string oneByte = m_codePage.IsUtf8() ? OneBytePerCharacter(name) : std::string();
+  const std::string_view indexed = m_codePage.IsUtf8() ? std::string_view(oneByte) : name;
+  const int limit = DistanceLimit(indexed.size());
 
   std::vector<int> candidates;
   Lookup(m_folded, FoldedKey(name, kind), candidates);
   const std::size_t foldedCount = candidates.size();
-  m_closeNames->Candidates(CCloseNameQuery{name, kind, limit}, candidates);
+  m_closeNames->Candidates(CCloseNameQuery{indexed, kind, limit}, candidates);
 
   // The best is the smallest (used, distance, sorted position); a name that
   // differs only in case and blanks is as close as a name can be.
@@ -150,7 +172,7 @@ std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind)
     if (c < foldedCount) {
       if (FoldedEqual(entry.name, name)) distance = 0;
     } else {
-      distance = BoundedEditDistance(entry.name, name, limit);
+      distance = Distance(entry.name, name, limit);
     }
     if (distance > limit) continue;
     const std::tuple<bool, int, int> rank{entry.used, distance, j};
@@ -158,6 +180,11 @@ std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind)
   }
   if (!best) return std::nullopt;
   return CListHint{NoteKind::closeName, std::get<2>(*best), kind};
+}
+
+int CNoteFinder::Distance(std::string_view a, std::string_view b, int limit) const {
+  if (!m_codePage.IsUtf8()) return BoundedEditDistance(a, b, limit);
+  return BoundedEditDistance(Utf8Characters(a), Utf8Characters(b), limit);
 }
 
 std::optional<CListHint> CNoteFinder::OnlyUnused(int kind) const {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "checker/close_name_index.h"
+#include "checker/definition_index.h"
 #include "checker/label_list.h"
 
 // One hint for a reference that matched no definition: the list it most
@@ -28,18 +29,19 @@ struct CListHint {
 // lookup meets few candidates.
 // Lists that no reference can match, a later definition of a name and kind
 // (marked shadowed) or a list without a name, are never hinted at.
-// REQUIRES: both lists outlive the finder and stay unchanged; `definitions`
-// is sorted by name in `codePage` and resolved.
+// REQUIRES: both lists and `index` outlive the finder and stay unchanged;
+// `definitions` is sorted by name and resolved with `index`.
 class CNoteFinder {
  public:
   CNoteFinder(const CLabelList& definitions, const CLabelList& references,
-              const CCodePage& codePage = CCodePage());
+              const CDefinitionIndex& index, const CCodePage& codePage = CCodePage());
 
   // The first hint that applies to a reference named `name` of section
   // `kind`: a list of that name under another section (the first in sorted
   // order); else a close name in the right section, ignoring case and
   // blanks or within a Damerau-Levenshtein distance of 2 (1 for references
-  // of 6 bytes or fewer), an unused list before a used one, then the
+  // of 6 characters or fewer; in UTF-8 a well-formed sequence is one
+  // character, elsewhere a byte is), an unused list before a used one, then the
   // closest, then the first in sorted order; else the only list of the
   // right section that nothing uses. Nothing when none applies.
   // REQUIRES: a reference of `references` with that name and kind matched
@@ -63,8 +65,17 @@ class CNoteFinder {
   static void Lookup(const std::vector<Posting>& postings, std::uint64_t key,
                      std::vector<int>& found);
 
+  // The distance of two names, in characters of the code page.
+  int Distance(std::string_view a, std::string_view b, int limit) const;
+
   const CLabelList& m_definitions;
+  const CDefinitionIndex& m_index;
   CCodePage m_codePage;
+  // In UTF-8, each definition's name with every character as one byte, for
+  // the index: two names that many edits apart are at most that many apart
+  // in these, so the index still finds every close name.
+  std::vector<std::string> m_oneByteNames;
+  std::vector<std::string> m_oneByteQueries;
   // The sections that have a reference not found; the tables below cover
   // only these.
   std::vector<int> m_kinds;

@@ -4,14 +4,15 @@
 
 #include <vector>
 
+#include "checker/definition_index.h"
 #include "checker/label_list.h"
 
 // Marks every reference that names a definition of its own kind, and that
 // definition, as used. A reference matches the first definition in sorted
-// order with an equal name and kind; every later one of that name and kind
-// is marked shadowed, since nothing can ever match it. Returns, for each
+// order with an equal name and kind, as `index` finds it. Returns, for each
 // reference in order, the index of the definition it matched, or -1.
-// REQUIRES: `definitions` is sorted by name.
-std::vector<int> ResolveReferences(CLabelList& definitions, CLabelList& references);
+// REQUIRES: `index` was made of `definitions`.
+std::vector<int> ResolveReferences(CLabelList& definitions, CLabelList& references,
+                                   const CDefinitionIndex& index);
 
 #endif  // VELTRANE_CHECKER_RESOLVE_H_

@@ -55,9 +55,13 @@ constexpr auto kPassOver = [] {
 
 // A piece that starts with "." never counts as a label or key line; it
 // selects a section when it starts with one of the headers, and otherwise
-// leaves the section as it was.
-void ApplyHeader(std::string_view piece, int& kind) {
-  if (const int header = FindSectionHeader(piece); header != kNoSection) kind = header;
+// leaves the section as it was. Headers are kept with their physical line
+// when `headers` is given.
+void ApplyHeader(std::string_view piece, int line, int& kind, std::vector<CSectionHeader>* headers) {
+  const int header = FindSectionHeader(piece);
+  if (header == kNoSection) return;
+  kind = header;
+  if (headers) headers->push_back({line, header});
 }
 
 // The name of a label line whose first "]" is at `close` (npos: none).
@@ -236,7 +240,8 @@ struct PassEnd {
 // of a line, in section `kind`: every piece goes to `handle` with its line
 // number and the current section kind, headers excepted.
 template <typename Handler>
-PassEnd ScanPass(CStdioFile& file, int kind, Handler handle) {
+PassEnd ScanPass(CStdioFile& file, int kind, Handler handle,
+                 std::vector<CSectionHeader>* headers = nullptr) {
   int line = 0;
   LineTracker lines;
   // Pieces are read in place: most lines are skipped, and a skipped line
@@ -258,7 +263,7 @@ PassEnd ScanPass(CStdioFile& file, int kind, Handler handle) {
     ++line;
     lines.BeginPiece(piece, file.GetPieceOffset(), file.PieceHasCr());
     if (piece.front() == '.')
-      ApplyHeader(piece, kind);
+      ApplyHeader(piece, lines.Lines(), kind, headers);
     else if (kMayName[static_cast<unsigned char>(piece.front())])
       handle(piece, line, kind, lines);
     lines.EndPiece();
@@ -283,7 +288,7 @@ void AddReference(std::string_view piece, int line, int kind, CLabelList& refere
   const ReferenceKey* key = FindReferenceKey(piece);
   if (!key) return;
   const std::string_view value = ReferenceValue(piece, codePage);
-  if (key->numberedListsOk && (value == "1..128" || value == "0..127")) return;
+  if (key->numberedListsOk && IsNumberedListName(value)) return;
   references.Add(value, line, piece, key->kind == kNoSection ? kind : key->kind);
   lines.Place(references, references.GetCount() - 1,
               static_cast<std::size_t>(value.data() - piece.data()));
@@ -316,20 +321,25 @@ std::uint64_t SplitPoint(const CStdioFile& file, std::uint64_t splitFrom) {
 // the whole file.
 template <typename MakeHandler>
 void ScanInParts(CStdioFile& file, std::uint64_t split, CLabelList& definitions,
-                 CLabelList& references, MakeHandler makeHandler) {
+                 CLabelList& references, std::vector<CSectionHeader>* headers,
+                 MakeHandler makeHandler) {
   CStdioFile first;
   CStdioFile second;
   first.OpenPart(file, 0, split);
   second.OpenPart(file, split, std::numeric_limits<std::uint64_t>::max());
   CLabelList secondDefinitions;
   CLabelList secondReferences;
+  std::vector<CSectionHeader> secondHeaders;
   PassEnd firstEnd;
   PassEnd secondEnd;
   RunBothAtOnce(
-      [&] { firstEnd = ScanPass(first, kNoSection, makeHandler(definitions, references)); },
       [&] {
-        secondEnd =
-            ScanPass(second, kEarlierSection, makeHandler(secondDefinitions, secondReferences));
+        firstEnd = ScanPass(first, kNoSection, makeHandler(definitions, references), headers);
+      },
+      [&] {
+        secondEnd = ScanPass(second, kEarlierSection,
+                             makeHandler(secondDefinitions, secondReferences),
+                             headers ? &secondHeaders : nullptr);
       });
 
   if (secondEnd.pieces > kMaxLine - firstEnd.pieces || secondEnd.lines > kMaxLine - firstEnd.lines)
@@ -341,6 +351,12 @@ void ScanInParts(CStdioFile& file, std::uint64_t split, CLabelList& definitions,
   };
   definitions.Append(secondDefinitions, shift);
   references.Append(secondReferences, shift);
+  if (headers) {
+    for (CSectionHeader header : secondHeaders) {
+      header.line += firstEnd.lines;
+      headers->push_back(header);
+    }
+  }
 }
 
 }  // namespace
@@ -357,6 +373,17 @@ const ReferenceKey* FindReferenceKey(std::string_view piece) {
     if (piece.starts_with(key.prefix)) return &key;
   }
   return nullptr;
+}
+
+bool IsNumberedListName(std::string_view value) {
+  return std::find(std::begin(kNumberedLists), std::end(kNumberedLists), value) !=
+         std::end(kNumberedLists);
+}
+
+bool NumberedListsName(int kind) {
+  return std::any_of(std::begin(kKeys), std::end(kKeys), [kind](const ReferenceKey& key) {
+    return key.numberedListsOk && key.kind == kind;
+  });
 }
 
 std::string_view SectionHeaderText(int kind) {
@@ -381,7 +408,8 @@ void ScanReferences(CStdioFile& file, CLabelList& references, const CCodePage& c
 }
 
 void ScanLabels(CStdioFile& file, CLabelList& definitions, CLabelList& references,
-                const CCodePage& codePage, std::uint64_t splitFrom) {
+                const CCodePage& codePage, std::uint64_t splitFrom,
+                std::vector<CSectionHeader>* headers) {
   // A piece that starts with "[" is never a key line, so at most one of the
   // two adds an entry.
   const auto makeHandler = [&codePage](CLabelList& defs, CLabelList& refs) {
@@ -392,11 +420,11 @@ void ScanLabels(CStdioFile& file, CLabelList& definitions, CLabelList& reference
     };
   };
   if (const std::uint64_t split = SplitPoint(file, splitFrom); split > 0) {
-    ScanInParts(file, split, definitions, references, makeHandler);
+    ScanInParts(file, split, definitions, references, headers, makeHandler);
     return;
   }
   // After SplitPoint's positional reads, which on Windows move the file's
   // position.
   file.SeekToBegin();
-  ScanPass(file, kNoSection, makeHandler(definitions, references));
+  ScanPass(file, kNoSection, makeHandler(definitions, references), headers);
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "checker/label_list.h"
 #include "platform/code_page.h"
@@ -21,12 +22,31 @@ enum SectionKind : int {
   kInstrumentDefinitions = 6,  // ".Instrument Definitions"
 };
 
+// A section header as the scanner read it: the physical line it stands in
+// (1-based; LF, CR LF and lone CR end a line) and the section it opens.
+struct CSectionHeader {
+  int line;
+  int kind;
+  bool operator==(const CSectionHeader&) const = default;
+};
+
 // A key line whose value names a list: "Patch[0]=GM", "Control=Std", ...
 struct ReferenceKey {
   std::string_view prefix;  // what the line starts with
   int kind;                 // the section of the list; kNoSection: the line's own
   bool numberedListsOk;     // "1..128" and "0..127" name built-in lists
 };
+
+// The built-in numbered lists that Patch and Key values may name instead
+// of a list of the file.
+inline constexpr std::string_view kNumberedLists[] = {"1..128", "0..127"};
+
+// Whether `value` names a built-in numbered list.
+bool IsNumberedListName(std::string_view value);
+
+// Whether references to lists of section `kind` can name the numbered
+// lists instead (those of Patch and Key lines).
+bool NumberedListsName(int kind);
 
 // The key that a line starting with `piece` is, tried in file-format order,
 // or null. "NRPN" never shadows "RPN" because no piece starts with both,
@@ -66,9 +86,11 @@ constexpr std::uint64_t kScanSplitFrom = 4 << 20;
 // same order, as ScanDefinitions followed by ScanReferences. A check reads
 // each line once this way, which matters on large files. A file of
 // `splitFrom` bytes or more is read as two halves, split at a line end, on
-// two threads, with the same result.
+// two threads, with the same result. With `headers`, every section header
+// read is appended to it in file order.
 void ScanLabels(CStdioFile& file, CLabelList& definitions, CLabelList& references,
                 const CCodePage& codePage = CCodePage(),
-                std::uint64_t splitFrom = kScanSplitFrom);
+                std::uint64_t splitFrom = kScanSplitFrom,
+                std::vector<CSectionHeader>* headers = nullptr);
 
 #endif  // VELTRANE_CHECKER_SCANNER_H_

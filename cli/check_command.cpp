@@ -7,8 +7,8 @@
 #include <deque>
 #include <optional>
 #include <string_view>
+#include <variant>
 
-#include "checker/check_run.h"
 #include "checker/input_file.h"
 #include "checker/protocol.h"
 #include "checker/protocol_file.h"
@@ -216,16 +216,29 @@ std::string ParseArguments(const std::vector<std::string>& args,
   return {};
 }
 
+// The check of `input` as the options ask for it, reporting `rules` when
+// given; `codePage` is a configuration's, which --codepage overrides.
+std::variant<CCheckedInput, CFileException> CheckInput(
+    const std::string& input, const Options& options, const CRuleSelection* rules = nullptr,
+    std::optional<CCodePage> codePage = std::nullopt) {
+  CCheckOptions check{options.codePage.value_or(codePage.value_or(SystemCodePage())),
+                      options.format != Format::protocol && options.notes};
+  check.rules = rules;
+  return CheckInputPath(input, check);
+}
+
 // Writes the protocol to `path` with the dialog's overwrite rules, --force
 // standing for the user's Yes.
-int WriteToFile(CCheckRun& run, const std::string& path, bool force, std::FILE* err) {
-  const ProtocolFileOutcome outcome = WriteProtocolFile(
-      path, *run.m_pResult, run.m_strDisplayName, run.InputStatus(),
-      [force] { return force; }, run.m_pProtocolFile, run.m_protocolOpenError);
+int WriteToFile(const CCheckedInput& checked, const std::string& displayName,
+                const std::string& path, bool force, std::FILE* err) {
+  std::unique_ptr<CStdioFile> protocolFile;
+  CFileException openError;
+  const ProtocolFileOutcome outcome =
+      WriteProtocolFile(path, checked.result, displayName, checked.Status(),
+                        [force] { return force; }, protocolFile, openError);
   switch (outcome) {
     case ProtocolFileOutcome::written:
-      run.m_nErrorCount = run.m_pResult->ErrorCount();
-      return run.m_nErrorCount > 0 ? kExitFindings : kExitClean;
+      return checked.result.ErrorCount() > 0 ? kExitFindings : kExitClean;
     case ProtocolFileOutcome::overwriteRefused:
       return Fail(err, path +
                            ": file exists and is not empty; use --force to "
@@ -236,42 +249,18 @@ int WriteToFile(CCheckRun& run, const std::string& path, bool force, std::FILE* 
     case ProtocolFileOutcome::openFailed:
       break;
   }
-  return Fail(err, run.m_protocolOpenError.what());
+  return Fail(err, openError.what());
 }
 
-int WriteToStream(CCheckRun& run, std::FILE* out, std::FILE* err) {
-  const int errors = EmitProtocol(
-      *run.m_pResult, run.m_strDisplayName, [out](std::string_view text) {
-        std::fwrite(text.data(), 1, text.size(), out);
-      });
+int WriteToStream(const CCheckedInput& checked, const std::string& displayName, std::FILE* out,
+                  std::FILE* err) {
+  const int errors = EmitProtocol(checked.result, displayName, [out](std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), out);
+  });
   if (std::fflush(out) != 0 || std::ferror(out)) {
     return Fail(err, std::string("standard output: ") + std::strerror(errno));
   }
-  run.m_nErrorCount = errors;
   return errors > 0 ? kExitFindings : kExitClean;
-}
-
-// Opens `input` and resolves its lists into `run`, reporting `rules` when
-// given. Returns false, with the reason in `error`, when the file cannot be
-// opened or read.
-bool CheckInput(const std::string& input, const Options& options, CCheckRun& run,
-                CFileException& error, const CRuleSelection* rules = nullptr,
-                std::optional<CCodePage> codePage = std::nullopt) {
-  if (options.codePage) run.m_codePage = *options.codePage;
-  else if (codePage) run.m_codePage = *codePage;
-  run.m_bNotes = options.format != Format::protocol && options.notes;
-  run.m_pRules = rules;
-  bool opened = false;
-  run.m_pInputFile = OpenInputFile(input, opened, &error);
-  if (!opened) return false;
-  run.m_strDisplayName = MakeDisplayName(input);
-  try {
-    run.RunCheck();
-  } catch (const CFileException& e) {
-    error = e;
-    return false;
-  }
-  return true;
 }
 
 // The configurations of the inputs of one run, each file read once.
@@ -297,14 +286,15 @@ class ConfigCache {
 };
 
 int CheckToProtocol(const Options& options, std::FILE* out, std::FILE* err) {
-  CCheckRun run;
-  CFileException error;
-  if (!CheckInput(options.inputs.front(), options, run, error))
-    return Fail(err, error.what());
+  const std::string& input = options.inputs.front();
+  const auto checked = CheckInput(input, options);
+  if (const auto* error = std::get_if<CFileException>(&checked)) return Fail(err, error->what());
+  const CCheckedInput& result = std::get<CCheckedInput>(checked);
+  const std::string displayName = MakeDisplayName(input);
   try {
     if (options.output)
-      return WriteToFile(run, *options.output, options.force, err);
-    return WriteToStream(run, out, err);
+      return WriteToFile(result, displayName, *options.output, options.force, err);
+    return WriteToStream(result, displayName, out, err);
   } catch (const CFileException& e) {
     return Fail(err, e.what());
   }
@@ -366,8 +356,6 @@ int ReportFindings(const Options& options, FindingReporter& reporter,
   bool anyFinding = false;
   ConfigCache configs(options);
   for (const std::string& input : options.inputs) {
-    CCheckRun run;
-    CFileException error;
     CRuleSelection rules;
     std::optional<CCodePage> codePage;
     try {
@@ -380,14 +368,16 @@ int ReportFindings(const Options& options, FindingReporter& reporter,
       anyFailed = true;
       continue;
     }
-    if (!CheckInput(input, options, run, error, &rules, codePage)) {
-      Fail(err, error.what());
-      reporter.OnUnreadable(input, error.what());
+    const auto checked = CheckInput(input, options, &rules, codePage);
+    if (const auto* error = std::get_if<CFileException>(&checked)) {
+      Fail(err, error->what());
+      reporter.OnUnreadable(input, error->what());
       anyFailed = true;
       continue;
     }
-    reporter.OnChecked(input, *run.m_pResult);
-    if (run.m_pResult->ReportsErrorsOrWarnings()) anyFinding = true;
+    const CCheckResult& result = std::get<CCheckedInput>(checked).result;
+    reporter.OnChecked(input, result);
+    if (result.ReportsErrorsOrWarnings()) anyFinding = true;
     if (std::fflush(out) != 0 || std::ferror(out)) {
       return Fail(err, std::string("standard output: ") + std::strerror(errno));
     }

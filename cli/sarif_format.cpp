@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "checker/finding_text.h"
+
 using json = nlohmann::ordered_json;
 
 namespace {
@@ -91,7 +93,7 @@ void CSarifLog::AddResults(std::string_view input, const CCheckResult& result) {
     if (finding.kind == FindingKind::duplicate) {
       related.push_back(RelatedLocation(
           1, input, finding.firstPlace,
-          "Label \"" + codePage.ToUtf8(finding.name) + "\" first defined here", codePage));
+          FirstDefinedMessage(codePage.ToUtf8(finding.name)), codePage));
     }
     if (finding.note)
       related.push_back(RelatedLocation(2, input, finding.note->place, finding.note->message,

@@ -149,21 +149,19 @@ void CheckResult(const CCheckResult& result, std::string_view bytes) {
 
 // Runs the check on `input`, which must be open, in `codePage`, and returns
 // the protocol text with its count in `errors`.
-std::string CheckRun(CCheckRun& run, std::unique_ptr<CStdioFile> input,
-                     const CCodePage& codePage, int& errors) {
-  run.m_pInputFile = std::move(input);
-  run.m_strDisplayName = MakeDisplayName(InputPath());
-  run.m_codePage = codePage;
-  run.RunCheck();
-  Expect(!run.m_pInputFile, "the check run releases the input");
+std::string CheckRun(CCheckedInput& checked, std::unique_ptr<CStdioFile> input,
+                     const CCheckOptions& options, int& errors) {
+  checked = CheckInputFile(input, options);
+  Expect(!input, "the check releases the input");
+  const CCodePage& codePage = options.codePage;
 
-  const CLabelList& defs = *run.m_pResult->definitions;
+  const CLabelList& defs = *checked.result.definitions;
   for (int j = 1; j < defs.GetCount(); ++j)
     Expect(codePage.Compare(defs.At(j - 1).name, defs.At(j).name) <= 0,
            "definitions are sorted");
 
   std::string text;
-  errors = EmitProtocol(*run.m_pResult, run.m_strDisplayName,
+  errors = EmitProtocol(checked.result, MakeDisplayName(InputPath()),
                         [&text](std::string_view piece) { text.append(piece); });
   Expect(text.ends_with("\nNumber of errors " + std::to_string(errors)),
          "the trailer gives the count");
@@ -190,16 +188,17 @@ void CheckThroughFiles(std::string_view bytes, const CCodePage& codePage,
   WriteWholeFile(InputPath(), bytes);
   CheckPieces(*OpenFile(), bytes);
 
-  CCheckRun run;
+  CCheckedInput checked;
   int fileErrors = 0;
-  Expect(CheckRun(run, OpenFile(), codePage, fileErrors) == text,
+  Expect(CheckRun(checked, OpenFile(), CCheckOptions{codePage, false}, fileErrors) == text,
          "a file and memory give the same protocol");
-  Expect(WriteProtocolFile(Scratch().File("protocol.txt"), *run.m_pResult,
-                           run.m_strDisplayName, run.InputStatus(), [] { return true; },
-                           run.m_pProtocolFile,
-                           run.m_protocolOpenError) == ProtocolFileOutcome::written,
+  std::unique_ptr<CStdioFile> protocolFile;
+  CFileException openError;
+  Expect(WriteProtocolFile(Scratch().File("protocol.txt"), checked.result,
+                           MakeDisplayName(InputPath()), checked.Status(), [] { return true; },
+                           protocolFile, openError) == ProtocolFileOutcome::written,
          "the protocol is written");
-  Expect(run.m_pResult->ErrorCount() == errors && fileErrors == errors,
+  Expect(checked.result.ErrorCount() == errors && fileErrors == errors,
          "the file counts what the text counts");
   Expect(ReadWholeFile(Scratch().File("protocol.txt")) == text,
          "the file holds the text");
@@ -248,16 +247,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                          *CCodePage::FromNumber(936)};
   const CCodePage& codePage = kCodePages[(hash / kFileSample) % std::size(kCodePages)];
   CheckPieces(*OpenBytes(bytes), bytes);
-  CCheckRun run;
   // Notes are made on a sample only: see kNotesSample.
-  run.m_bNotes = hash / kFileSample / std::size(kCodePages) % kNotesSample == 0;
+  const bool notes = hash / kFileSample / std::size(kCodePages) % kNotesSample == 0;
+  CCheckedInput checked;
   int errors = 0;
-  const std::string text = CheckRun(run, OpenBytes(bytes), codePage, errors);
-  CheckResult(*run.m_pResult, bytes);
+  const std::string text = CheckRun(checked, OpenBytes(bytes), CCheckOptions{codePage, notes}, errors);
+  CheckResult(checked.result, bytes);
   if (hash / 7 % kHalvesSample == 0) {
-    CCheckOptions halves{codePage, run.m_bNotes};
+    CCheckOptions halves{codePage, notes};
     halves.splitFrom = 1;
-    Expect(DigestOf(CheckBytes(bytes, halves, InputPath())) == DigestOf(*run.m_pResult),
+    Expect(DigestOf(CheckBytes(bytes, halves, InputPath())) == DigestOf(checked.result),
            "two halves at once give what one reading gives");
   }
   CheckRules(bytes, codePage, run.m_bNotes, *run.m_pResult);

@@ -4,13 +4,16 @@
 // read: as a raw byte stream (hostile framing), or as message bodies
 // separated by 0x1C that get proper headers (so that the fuzzer reaches the
 // JSON and the edits), optionally after an initialize and a didOpen of a
-// small file (so that it reaches the features). Besides crashes and
-// sanitizer reports it stops when the server breaks its promises: every
-// message it sends is a JSON-RPC 2.0 object; each open document's line index
-// is the one its text gives afresh; every published diagnostic lies within
-// its document.
+// small file (so that it reaches the features), or as a broken header
+// (the bytes without their LFs, so that no header line of their own is
+// whole) followed by good requests. Besides crashes and sanitizer reports
+// it stops when the server breaks its promises: every message it sends is
+// a JSON-RPC 2.0 object; each open document's line index is the one its
+// text gives afresh; every published diagnostic lies within its document;
+// every good request after a broken header is answered.
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <string>
 #include <string_view>
@@ -37,14 +40,25 @@ const char kOpen[] =
     R"(".Note Names\n[Drums]\n[Drums]\n.Controller Names\r\n[Std]\r.Instrument Definitions\n)"
     R"([I]\nKey[*,*]=Drums\nControl=Sdt\nPatch[*]=1..128\nBasedOn=I"}}})";
 
+constexpr int kProbes = 3;
+
+// A request every server state answers, if only with an error.
+std::string Probe(int n) {
+  return R"({"jsonrpc":"2.0","id":"probe-)" + std::to_string(n) + R"(","method":"veltrane/probe"})";
+}
+
 struct CSession {
   std::map<std::string, Json> lastDiagnostics;  // by URI
+  std::vector<bool> probeAnswered = std::vector<bool>(kProbes, false);
 };
 
 void CheckOutgoing(const std::string& body, CSession& session) {
   const Json message = Json::parse(body, nullptr, false);
   Expect(message.is_object() && message.value("jsonrpc", "") == "2.0",
          "every message sent is a JSON-RPC 2.0 object");
+  const auto id = message.find("id");
+  if (id != message.end() && id->is_string() && id->get<std::string>().starts_with("probe-"))
+    session.probeAnswered.at(std::stoul(id->get<std::string>().substr(6))) = true;
   if (message.value("method", "") == "textDocument/publishDiagnostics")
     session.lastDiagnostics[message["params"]["uri"].get<std::string>()] =
         message["params"]["diagnostics"];
@@ -81,7 +95,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CLspServer server([&session](const std::string& body) { CheckOutgoing(body, session); }, {},
                     "fuzz");
   std::string stream;
-  if (mode & 1) {
+  const bool probing = (mode & 3) == 3;
+  if (probing) {
+    std::remove_copy(rest.begin(), rest.end(), std::back_inserter(stream), '\n');
+    for (int n = 0; n < kProbes; ++n) stream += FrameMessage(Probe(n));
+  } else if (mode & 1) {
     stream.assign(rest);
   } else {
     if (mode & 2) {
@@ -119,5 +137,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   server.Process();
   CheckDocuments(server, session);
+  if (probing) {
+    for (const bool answered : session.probeAnswered)
+      Expect(answered, "every good request after a broken header is answered");
+  }
   return 0;
 }

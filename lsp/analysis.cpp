@@ -6,40 +6,35 @@
 
 namespace {
 
-std::vector<CSectionLine> FindSections(const CDocument& document) {
-  std::vector<CSectionLine> sections;
-  for (std::size_t line = 0; line < document.LineCount(); ++line) {
-    if (const int kind = FindSectionHeader(document.LineText(line)); kind != kNoSection)
-      sections.push_back({line, kind});
-  }
-  return sections;
-}
-
-CCheckResult CheckText(const CDocument& document, bool instrumentFile,
-                       const CRuleSelection& rules) {
-  if (!instrumentFile) {
-    CCheckResult empty;
-    empty.definitions = std::make_unique<CLabelList>();
-    empty.references = std::make_unique<CLabelList>();
-    return empty;
-  }
+// A text without any section header is not an instrument definition file
+// (TeX sources end in .ins too): it has no findings.
+CCheckResult CheckText(const CDocument& document, const CRuleSelection& rules) {
   CCheckOptions options;
   options.notes = true;
+  // Editors hand over UTF-8 whatever the file's own encoding, so a name
+  // one character off is one character off, however many bytes it takes.
+  options.codePage = CCodePage::FromNumber(65001).value();
   options.rules = &rules;
-  return CheckBytes(document.Text(), options, "document");
+  CCheckResult result = CheckBytes(document.Text(), options, "document");
+  if (!result.sections.empty()) return result;
+  CCheckResult empty;
+  empty.definitions = std::make_unique<CLabelList>();
+  empty.references = std::make_unique<CLabelList>();
+  return empty;
 }
 
 }  // namespace
 
 CAnalysis::CAnalysis(const CDocument& document, const CRuleSelection& rules)
-    : m_rules(rules), m_sections(FindSections(document)) {
-  m_result = CheckText(document, IsInstrumentFile(), m_rules);
-}
+    : m_rules(rules), m_result(CheckText(document, m_rules)) {}
 
 int CAnalysis::SectionAt(std::size_t line) const {
-  auto after = std::upper_bound(m_sections.begin(), m_sections.end(), line,
-                                [](std::size_t l, const CSectionLine& s) { return l < s.line; });
-  return after == m_sections.begin() ? kNoSection : std::prev(after)->kind;
+  const auto& sections = m_result.sections;
+  auto after = std::upper_bound(sections.begin(), sections.end(), line,
+                                [](std::size_t l, const CSectionHeader& s) {
+                                  return l + 1 < static_cast<std::size_t>(s.line);
+                                });
+  return after == sections.begin() ? kNoSection : std::prev(after)->kind;
 }
 
 void CAnalysis::IndexNames() const {
@@ -92,15 +87,4 @@ std::span<const int> CAnalysis::UsesOf(int definition) const {
   if (definition < 0 || definition + 1 >= static_cast<int>(m_useStarts.size())) return {};
   return std::span<const int>(m_uses).subspan(
       m_useStarts[definition], m_useStarts[definition + 1] - m_useStarts[definition]);
-}
-
-int CAnalysis::FindDefinition(std::string_view name, int kind) const {
-  // Definitions are sorted by name and, within a name, keep file order: the
-  // first match is the one references resolve to.
-  const CLabelList& definitions = *m_result.definitions;
-  for (int d = 0; d < definitions.GetCount(); ++d) {
-    const CLabelEntry& entry = definitions.At(d);
-    if (entry.name == name && entry.kind == kind && !entry.shadowed) return d;
-  }
-  return -1;
 }

@@ -13,12 +13,6 @@
 #include "checker/check.h"
 #include "lsp/document.h"
 
-// A section header at the start of a line.
-struct CSectionLine {
-  std::size_t line;  // 0-based
-  int kind;          // SectionKind
-};
-
 // A definition or reference whose name stands on a line.
 struct CNameHit {
   bool definition;
@@ -27,16 +21,18 @@ struct CNameHit {
 
 class CAnalysis {
  public:
-  // Checks the document's UTF-8 bytes as a file read byte by byte, with
-  // notes. A text without any section header at a line's start is not an
+  // Checks the document's UTF-8 bytes as a file read in code page 65001,
+  // with notes. A text without any section header at a line's start is not an
   // instrument definition file (TeX sources end in .ins too): it is not
   // checked and has no findings.
   // `rules` are the rules its diagnostics report.
   CAnalysis(const CDocument& document, const CRuleSelection& rules);
 
-  bool IsInstrumentFile() const { return !m_sections.empty(); }
+  bool IsInstrumentFile() const { return !m_result.sections.empty(); }
   const CCheckResult& Result() const { return m_result; }
-  const std::vector<CSectionLine>& Sections() const { return m_sections; }
+  // The section headers as the engine read them, so that the outline and
+  // completion put a list where the findings do.
+  const std::vector<CSectionHeader>& Sections() const { return m_result.sections; }
 
   // The SectionKind that line `line` (0-based) stands in: the last header
   // before it, 0 before any.
@@ -48,10 +44,6 @@ class CAnalysis {
 
   // The references that resolve to definition `definition`, in file order.
   std::span<const int> UsesOf(int definition) const;
-
-  // The first definition of `name` under section `kind`, as references
-  // resolve: -1 if none.
-  int FindDefinition(std::string_view name, int kind) const;
 
  private:
   struct CLineEntry {
@@ -65,7 +57,6 @@ class CAnalysis {
 
   CRuleSelection m_rules;
   CCheckResult m_result;
-  std::vector<CSectionLine> m_sections;
   // Built on the first look-up: a check whose diagnostics are all that is
   // asked for does not pay for them.
   mutable std::vector<CLineEntry> m_names;

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "lsp/gap_text.h"
+
 CDocument::CDocument(std::string text, std::int64_t version)
     : m_text(std::move(text)), m_version(version) {
-  IndexLines(0);
+  IndexLines();
 }
 
 std::size_t CDocument::LineStart(std::size_t line) const {
@@ -26,28 +28,34 @@ std::size_t CDocument::OffsetOf(const CPosition& position, PositionEncoding enco
          ByteOfUnits(LineText(position.line), position.character, encoding);
 }
 
-void CDocument::Replace(const CPosition& start, const CPosition& end, std::string_view text,
-                        PositionEncoding encoding) {
-  const std::size_t from = OffsetOf(start, encoding);
-  const std::size_t to = std::max(from, OffsetOf(end, encoding));
-  m_text.replace(from, to - from, text);
-  // Lines before the edit's line keep their starts. The line before it is
-  // counted again too: its CR may now meet an LF the edit put first.
-  const std::size_t line = std::min<std::size_t>(start.line, m_lineStarts.size() - 1);
-  IndexLines(line > 0 ? line - 1 : 0);
+void CDocument::ApplyChanges(std::span<CTextChange> changes, PositionEncoding encoding) {
+  CGapText text(std::move(m_text), std::move(m_lineStarts));
+  for (CTextChange& change : changes) {
+    if (!change.range) {
+      text.Assign(std::move(change.text));
+      continue;
+    }
+    const std::size_t from = text.OffsetOf(change.range->start, encoding);
+    const std::size_t to = std::max(from, text.OffsetOf(change.range->end, encoding));
+    text.Replace(from, to, change.text);
+  }
+  text.Release(m_text, m_lineStarts);
+}
+
+void CDocument::Replace(const CRange& range, std::string_view text, PositionEncoding encoding) {
+  CTextChange change{range, std::string(text)};
+  ApplyChanges(std::span(&change, 1), encoding);
 }
 
 void CDocument::SetText(std::string text) {
   m_text = std::move(text);
-  IndexLines(0);
+  IndexLines();
 }
 
-void CDocument::IndexLines(std::size_t from) {
-  // The start of line `from` is still right: only bytes after it changed.
-  from = m_lineStarts.empty() ? 0 : std::min(from, m_lineStarts.size() - 1);
-  std::size_t i = from == 0 ? 0 : m_lineStarts[from];
-  m_lineStarts.resize(from);
-  m_lineStarts.push_back(i);
+void CDocument::IndexLines() {
+  m_lineStarts.clear();
+  m_lineStarts.push_back(0);
+  std::size_t i = 0;
   const char* data = m_text.data();
   const std::size_t size = m_text.size();
   while (i < size) {

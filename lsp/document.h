@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -30,15 +31,19 @@ class CDocument {
   // end; a character past its line's end gives the line's end.
   std::size_t OffsetOf(const CPosition& position, PositionEncoding encoding) const;
 
-  // Replaces the bytes between `start` and `end` (clamped as OffsetOf
-  // does; an end before the start counts as the start) with `text`.
-  void Replace(const CPosition& start, const CPosition& end, std::string_view text,
-               PositionEncoding encoding);
+  // Applies `changes` in their order, each to the text the ones before it
+  // left: a change with a range replaces the bytes between its start and
+  // its end (clamped as OffsetOf does; an end before the start counts as
+  // the start), one without replaces the whole text. Costs about one pass
+  // over the text when the changes come in file order or its reverse, as a
+  // replace-all sends them. Takes the changes' texts.
+  void ApplyChanges(std::span<CTextChange> changes, PositionEncoding encoding);
+  // One change, as ApplyChanges.
+  void Replace(const CRange& range, std::string_view text, PositionEncoding encoding);
   void SetText(std::string text);
 
  private:
-  // Recounts the lines from line `from` on.
-  void IndexLines(std::size_t from);
+  void IndexLines();
 
   std::string m_text;
   std::int64_t m_version;

@@ -4,20 +4,11 @@
 #include <string_view>
 
 #include "checker/scanner.h"
+#include "checker/finding_text.h"
+#include "lsp/protocol_values.h"
+#include "lsp/server_text.h"
 
 namespace {
-
-// The protocol's DiagnosticSeverity, CompletionItemKind, SymbolKind and
-// DiagnosticTag values used here.
-constexpr int kSeverityError = 1;
-constexpr int kSeverityWarning = 2;
-constexpr int kSeverityInformation = 3;
-constexpr int kTagUnnecessary = 1;
-constexpr int kCompletionValue = 12;
-constexpr int kCompletionReference = 18;
-constexpr int kSymbolNamespace = 3;
-constexpr int kSymbolArray = 18;
-constexpr int kHighlightText = 1;
 
 // The longest line that is still read as one piece: 254 bytes with its
 // line end. Anything longer is read as two lines.
@@ -97,36 +88,35 @@ std::vector<const CLabelEntry*> Occurrences(const CDocumentView& view, const CNa
   return out;
 }
 
-bool Before(const Json& a, const Json& b) {
-  return a["line"].get<std::uint64_t>() != b["line"].get<std::uint64_t>()
-             ? a["line"].get<std::uint64_t>() < b["line"].get<std::uint64_t>()
-             : a["character"].get<std::uint64_t>() < b["character"].get<std::uint64_t>();
-}
-
 Json DiagnosticOf(const CDocumentView& view, const CFinding& finding) {
   const FindingRule& rule = finding.Rule();
   Json diagnostic = {
       {"range", RangeOf(finding.place, view.encoding)},
-      {"severity", rule.severity == Severity::error     ? kSeverityError
-                   : rule.severity == Severity::warning ? kSeverityWarning
-                                                        : kSeverityInformation},
+      {"severity", rule.severity == Severity::error     ? DiagnosticSeverity::error
+                   : rule.severity == Severity::warning ? DiagnosticSeverity::warning
+                                                        : DiagnosticSeverity::information},
       {"code", std::string(rule.id)},
       {"source", "veltrane"},
       {"message", finding.message},
   };
   // Lists and suppressions that nothing needs may be shown faded.
   if (finding.kind == FindingKind::unused || finding.kind == FindingKind::unusedSuppression)
-    diagnostic["tags"] = Json::array({kTagUnnecessary});
+    diagnostic["tags"] = Json::array({DiagnosticTag::unnecessary});
   Json related = Json::array();
   if (finding.kind == FindingKind::duplicate && finding.firstPlace.line > 0) {
     related.push_back({{"location", LocationOf(view, finding.firstPlace)},
-                       {"message", "Label " + Quoted(finding.name) + " first defined here"}});
+                       {"message", FirstDefinedMessage(finding.name)}});
   }
   if (finding.note) {
     const CPlace& place = finding.note->place.line > 0 ? finding.note->place : finding.place;
     related.push_back({{"location", LocationOf(view, place)}, {"message", finding.note->message}});
+    // The duplicate's first place is in its message already; the note is
+    // not, and without it a "not found" loses its hint.
+    if (!view.relatedInformation)
+      diagnostic["message"] = finding.message + "\n" + finding.note->message;
   }
-  if (!related.empty()) diagnostic["relatedInformation"] = std::move(related);
+  if (!related.empty() && view.relatedInformation)
+    diagnostic["relatedInformation"] = std::move(related);
   return diagnostic;
 }
 
@@ -137,53 +127,68 @@ const CNote* SuggestedList(const CFinding& finding) {
   return &*finding.note;
 }
 
-std::string Refusal(const std::string& why) { return "Cannot rename: " + why; }
-
-[[noreturn]] void Refuse(const std::string& why) {
-  throw CRequestError{lsp_error::kRequestFailed, Refusal(why)};
+[[noreturn]] void Refuse(std::string why) {
+  throw CRequestError{lsp_error::kRequestFailed, std::move(why)};
 }
 
 // The definition a rename at `at` renames, or a refusal.
 std::pair<CNameHit, int> RenameTarget(const CDocumentView& view, const CPosition& at) {
   const auto hit = HitAt(view, at);
-  if (!hit) Refuse("there is no list name or reference here");
+  if (!hit) Refuse(NothingToRename());
   const int target = TargetOf(view, *hit);
   const CLabelEntry& entry = EntryOf(view, *hit);
   if (target < 0) {
-    Refuse("no list " + Quoted(entry.name) + " stands under " +
-           std::string(SectionHeaderText(entry.kind)) + " for this reference to name");
+    Refuse(NoListToRename(entry.name, SectionHeaderText(entry.kind)));
   }
   if (Definitions(view).At(target).unclosed)
-    Refuse("the label line has no closing \"]\", so its list has no name");
+    Refuse(UnnamedListRename());
   return {*hit, target};
 }
 
 }  // namespace
 
-Json RangeOf(const CPlace& place, PositionEncoding encoding) {
-  if (place.line <= 0) return {{"start", PositionJson(0, 0)}, {"end", PositionJson(0, 0)}};
-  const std::size_t line = static_cast<std::size_t>(place.line - 1);
+CRange RangeIn(const CPlace& place, PositionEncoding encoding) {
+  if (place.line <= 0) return {};
+  const auto line = static_cast<std::uint32_t>(place.line - 1);
   const std::string_view text = place.lineText;
   const std::size_t begin = std::min<std::size_t>(place.begin, text.size());
   const std::size_t end = std::clamp<std::size_t>(place.end, begin, text.size());
   const std::uint32_t start = UnitsOf(text.substr(0, begin), encoding);
   const std::uint32_t stop = start + UnitsOf(text.substr(begin, end - begin), encoding);
-  return {{"start", PositionJson(line, start)}, {"end", PositionJson(line, stop)}};
+  return {{line, start}, {line, stop}};
 }
 
-Json Diagnostics(const CDocumentView& view) {
-  Json out = Json::array();
+Json RangeJson(const CRange& range) {
+  return {{"start", PositionJson(range.start.line, range.start.character)},
+          {"end", PositionJson(range.end.line, range.end.character)}};
+}
+
+Json RangeOf(const CPlace& place, PositionEncoding encoding) {
+  return RangeJson(RangeIn(place, encoding));
+}
+
+void AppendDiagnostics(const CDocumentView& view, std::string& out) {
   const CCheckResult& result = view.analysis.Result();
+  // Each diagnostic goes to text as soon as it is made: a document of
+  // hundreds of thousands of findings never holds their JSON values at
+  // once, only their text.
+  out.push_back('[');
+  bool first = true;
+  auto append = [&](const Json& diagnostic) {
+    if (!first) out.push_back(',');
+    first = false;
+    out += DumpJson(diagnostic);
+  };
   // The file's own notes come first, as in every other format: they say
   // how to read the findings after them.
   for (const CNote& note : result.fileNotes) {
-    out.push_back({{"range", RangeOf(note.place, view.encoding)},
-                   {"severity", kSeverityInformation},
-                   {"source", "veltrane"},
-                   {"message", note.message}});
+    append({{"range", RangeOf(note.place, view.encoding)},
+            {"severity", DiagnosticSeverity::information},
+            {"source", "veltrane"},
+            {"message", note.message}});
   }
-  for (const CFinding* finding : result.reported) out.push_back(DiagnosticOf(view, *finding));
-  return out;
+  for (const CFinding* finding : result.reported) append(DiagnosticOf(view, *finding));
+  out.push_back(']');
 }
 
 Json Definition(const CDocumentView& view, const CPosition& at) {
@@ -209,7 +214,7 @@ Json Highlights(const CDocumentView& view, const CPosition& at) {
   Json out = Json::array();
   for (const CLabelEntry* entry : Occurrences(view, *hit, true))
     out.push_back(
-        {{"range", RangeOf(PlaceOf(view, *entry), view.encoding)}, {"kind", kHighlightText}});
+        {{"range", RangeOf(PlaceOf(view, *entry), view.encoding)}, {"kind", DocumentHighlightKind::text}});
   return out;
 }
 
@@ -217,38 +222,30 @@ Json Hover(const CDocumentView& view, const CPosition& at) {
   const auto hit = HitAt(view, at);
   if (!hit) return nullptr;
   const CLabelEntry& entry = EntryOf(view, *hit);
-  const std::string section(SectionHeaderText(entry.kind));
+  const std::string_view section = SectionHeaderText(entry.kind);
   std::string text;
   if (!hit->definition) {
     const int target = TargetOf(view, *hit);
     if (target >= 0) {
-      text = "List " + Quoted(entry.name) + " under " + section + ", line " +
-             std::to_string(Definitions(view).At(target).placeLine);
+      text = ResolvedReferenceHover(entry.name, section, Definitions(view).At(target).placeLine);
     } else {
-      text = "No list " + Quoted(entry.name) + " under " + section;
+      std::vector<std::string_view> notes;
       const CPlace place = PlaceOf(view, entry);
       for (const CFinding& finding : view.analysis.Result().findings) {
         if (finding.kind == FindingKind::notFound && finding.note &&
             finding.place.line == place.line && finding.place.begin == place.begin)
-          text += "\n\n" + finding.note->message;
+          notes.push_back(finding.note->message);
       }
+      text = UnresolvedReferenceHover(entry.name, section, notes);
     }
   } else if (entry.shadowed) {
-    const int first = view.analysis.FindDefinition(entry.name, entry.kind);
-    text = "A second list " + Quoted(entry.name) + " under " + section +
-           ": references use the one in line " +
-           std::to_string(first >= 0 ? Definitions(view).At(first).placeLine : 0);
+    const int first = view.analysis.Result().FirstDefinition(entry.name, entry.kind);
+    text = ShadowedListHover(entry.name, section,
+                             first >= 0 ? Definitions(view).At(first).placeLine : 0);
   } else if (entry.kind == kInstrumentDefinitions) {
-    const std::size_t uses = view.analysis.UsesOf(hit->index).size();
-    text = "Instrument " + Quoted(entry.name) +
-           (uses == 0 ? std::string() : ", the base of " + std::to_string(uses) +
-                                            (uses == 1 ? " instrument" : " instruments"));
+    text = InstrumentHover(entry.name, view.analysis.UsesOf(hit->index).size());
   } else {
-    const std::size_t uses = view.analysis.UsesOf(hit->index).size();
-    text = "List " + Quoted(entry.name) + " under " + section + ": " +
-           (uses == 0 ? std::string("no reference uses it")
-                      : "used by " + std::to_string(uses) +
-                            (uses == 1 ? " reference" : " references"));
+    text = ListHover(entry.name, section, view.analysis.UsesOf(hit->index).size());
   }
   return {{"contents", {{"kind", "plaintext"}, {"value", text}}},
           {"range", RangeOf(PlaceOf(view, entry), view.encoding)}};
@@ -290,23 +287,25 @@ Json Symbols(const CDocumentView& view) {
       }
       Json selection = RangeOf(PlaceOf(view, list), view.encoding);
       into.push_back({{"name", list.name.empty() ? std::string("[]") : std::string(list.name)},
-                      {"detail", "line " + std::to_string(list.placeLine)},
-                      {"kind", kSymbolArray},
+                      {"detail", OutlineDetail(list.placeLine)},
+                      {"kind", SymbolKind::array},
                       {"range", {{"start", PositionJson(line, 0)}, {"end", lineEnd(std::max(last, line))}}},
                       {"selectionRange", selection}});
       ++next;
     }
   };
-  addLists(top, sections.empty() ? lastLine + 1 : sections.front().line);
+  // The 0-based line a header stands in.
+  auto headerLine = [&](std::size_t s) { return static_cast<std::size_t>(sections[s].line - 1); };
+  addLists(top, sections.empty() ? lastLine + 1 : headerLine(0));
   for (std::size_t s = 0; s < sections.size(); ++s) {
-    const std::size_t first = sections[s].line;
-    const std::size_t until = s + 1 < sections.size() ? sections[s + 1].line : lastLine + 1;
+    const std::size_t first = headerLine(s);
+    const std::size_t until = s + 1 < sections.size() ? headerLine(s + 1) : lastLine + 1;
     Json children = Json::array();
     addLists(children, until);
     const std::string header(SectionHeaderText(sections[s].kind));
     top.push_back({{"name", header},
-                   {"kind", kSymbolNamespace},
-                   {"range", {{"start", PositionJson(first, 0)}, {"end", lineEnd(until - 1)}}},
+                   {"kind", SymbolKind::namespace_},
+                   {"range", {{"start", PositionJson(first, 0)}, {"end", lineEnd(std::max(until, first + 1) - 1)}}},
                    {"selectionRange",
                     {{"start", PositionJson(first, 0)},
                      {"end", PositionJson(first, UnitsOf(header, view.encoding))}}},
@@ -327,12 +326,12 @@ Json Completion(const CDocumentView& view, const CPosition& at) {
   const Json range = {
       {"start", PositionJson(at.line, UnitsOf(line.substr(0, eq + 1), view.encoding))},
       {"end", PositionJson(at.line, UnitsOf(line, view.encoding))}};
-  auto add = [&](std::string_view name, int itemKind, const std::string& detail) {
+  auto add = [&](std::string_view name, CompletionItemKind itemKind, const std::string& detail) {
     const std::string text(name);
     items.push_back({{"label", text},
                      {"kind", itemKind},
                      {"detail", detail},
-                     {"sortText", std::string(1, itemKind == kCompletionReference ? 'a' : 'b') + text},
+                     {"sortText", std::string(1, itemKind == CompletionItemKind::reference ? 'a' : 'b') + text},
                      {"filterText", text},
                      {"textEdit", {{"range", range}, {"newText", text}}}});
   };
@@ -340,12 +339,12 @@ Json Completion(const CDocumentView& view, const CPosition& at) {
   for (int d = 0; d < definitions.GetCount(); ++d) {
     const CLabelEntry& list = definitions.At(d);
     if (list.kind != kind || list.shadowed || list.unclosed || list.name.empty()) continue;
-    add(list.name, kCompletionReference,
-        std::string(SectionHeaderText(kind)) + ", line " + std::to_string(list.placeLine));
+    add(list.name, CompletionItemKind::reference,
+        ListCompletionDetail(SectionHeaderText(kind), list.placeLine));
   }
   if (key->numberedListsOk) {
-    add("1..128", kCompletionValue, "numbered 1 to 128");
-    add("0..127", kCompletionValue, "numbered 0 to 127");
+    for (const std::string_view name : kNumberedLists)
+      add(name, CompletionItemKind::value, NumberedListDetail(name));
   }
   return items;
 }
@@ -360,33 +359,30 @@ Json PrepareRename(const CDocumentView& view, const CPosition& at) {
 Json Rename(const CDocumentView& view, const CPosition& at, const std::string& newName) {
   const auto [hit, target] = RenameTarget(view, at);
   const CLabelEntry& list = Definitions(view).At(target);
-  const std::string section(SectionHeaderText(list.kind));
-  if (newName.empty()) Refuse("a list needs a name");
-  if (newName.find(']') != std::string::npos)
-    Refuse("a list name cannot hold \"]\": it would end the label there");
-  if (newName.find_first_of("\r\n") != std::string::npos)
-    Refuse("a list name cannot hold a line end");
+  if (newName.empty()) Refuse(EmptyNewName());
+  if (newName.find(']') != std::string::npos) Refuse(BracketInNewName());
+  if (newName.find_first_of("\r\n") != std::string::npos) Refuse(LineEndInNewName());
+  if (IsNumberedListName(newName) && NumberedListsName(list.kind)) Refuse(NumberedNewName(newName));
   Json edits = Json::array();
   if (newName == list.name) return {{"changes", {{view.uri, edits}}}};
-  const int taken = view.analysis.FindDefinition(newName, list.kind);
+  const int taken = view.analysis.Result().FirstDefinition(newName, list.kind);
   if (taken >= 0) {
-    Refuse("a list " + Quoted(newName) + " already stands under " + section + " in line " +
-           std::to_string(Definitions(view).At(taken).placeLine));
+    Refuse(NewNameTaken(newName, SectionHeaderText(list.kind), Definitions(view).At(taken).placeLine));
   }
+  std::vector<CRange> ranges;
   for (const CLabelEntry* entry : Occurrences(view, hit, true)) {
     const CPlace place = PlaceOf(view, *entry);
     // A line longer than one piece would be read as two, and the name
     // would no longer be what the file has in that line.
     const std::size_t length = place.lineText.size() - (place.end - place.begin) + newName.size();
     if (length > kLongestWholeLine && length != place.lineText.size()) {
-      Refuse("line " + std::to_string(place.line) + " would be " + std::to_string(length) +
-             " bytes long, and a line over " + std::to_string(kLongestWholeLine) +
-             " bytes is read as two");
+      Refuse(LineTooLongAfterRename(place.line, length, kLongestWholeLine));
     }
-    edits.push_back({{"range", RangeOf(place, view.encoding)}, {"newText", newName}});
+    ranges.push_back(RangeIn(place, view.encoding));
   }
-  std::sort(edits.begin(), edits.end(),
-            [](const Json& a, const Json& b) { return Before(a["range"]["start"], b["range"]["start"]); });
+  std::sort(ranges.begin(), ranges.end(),
+            [](const CRange& a, const CRange& b) { return a.start < b.start; });
+  for (const CRange& range : ranges) edits.push_back({{"range", RangeJson(range)}, {"newText", newName}});
   return {{"changes", {{view.uri, edits}}}};
 }
 
@@ -399,15 +395,14 @@ Json CodeActions(const CDocumentView& view, const CPosition& from, const CPositi
     });
     if (!wanted) return actions;
   }
-  const Json requestStart = PositionJson(from.line, from.character);
-  const Json requestEnd = PositionJson(to.line, to.character);
+  const CRange requested{from, to};
   for (const CFinding& finding : view.analysis.Result().findings) {
     const CNote* note = SuggestedList(finding);
     if (!note) continue;
-    const Json range = RangeOf(finding.place, view.encoding);
     // Overlap, with touching counting: a cursor just after the name asks
     // about it too.
-    if (Before(range["end"], requestStart) || Before(requestEnd, range["start"])) continue;
+    if (!RangeIn(finding.place, view.encoding).Touches(requested)) continue;
+    const Json range = RangeOf(finding.place, view.encoding);
     const std::string name(note->name);
     actions.push_back(
         {{"title", "Change to " + Quoted(name)},

@@ -17,15 +17,18 @@ struct CRequestError {
   std::string message;
 };
 
+// The protocol's error codes.
 namespace lsp_error {
-inline constexpr int kParseError = -32700;
-inline constexpr int kInvalidRequest = -32600;
-inline constexpr int kMethodNotFound = -32601;
-inline constexpr int kInvalidParams = -32602;
-inline constexpr int kInternalError = -32603;
-inline constexpr int kServerNotInitialized = -32002;
-inline constexpr int kRequestFailed = -32803;
-inline constexpr int kRequestCancelled = -32800;
+enum Code : int {
+  kParseError = -32700,
+  kInvalidRequest = -32600,
+  kMethodNotFound = -32601,
+  kInvalidParams = -32602,
+  kInternalError = -32603,
+  kServerNotInitialized = -32002,
+  kRequestFailed = -32803,
+  kRequestCancelled = -32800,
+};
 }  // namespace lsp_error
 
 // One open document as the features see it. Everything must outlive the view.
@@ -34,14 +37,18 @@ struct CDocumentView {
   const CDocument& document;
   const CAnalysis& analysis;
   PositionEncoding encoding;
+  // Whether the client shows a diagnostic's relatedInformation; without it
+  // the notes go into the messages, where every client shows them.
+  bool relatedInformation = true;
 };
 
-// The range of a name's place, in the view's encoding.
+// The range of a name's place, in the view's encoding; as JSON.
+CRange RangeIn(const CPlace& place, PositionEncoding encoding);
 Json RangeOf(const CPlace& place, PositionEncoding encoding);
 
-// textDocument/publishDiagnostics's list: one per note about the file as
-// a whole, then one per finding.
-Json Diagnostics(const CDocumentView& view);
+// Appends textDocument/publishDiagnostics's list as JSON text: one
+// diagnostic per note about the file as a whole, then one per finding.
+void AppendDiagnostics(const CDocumentView& view, std::string& out);
 
 Json Definition(const CDocumentView& view, const CPosition& at);
 Json References(const CDocumentView& view, const CPosition& at, bool includeDeclaration);

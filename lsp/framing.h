@@ -24,9 +24,10 @@ struct CFrame {
 };
 
 // Splits a byte stream into frames. Memory stays bounded by the largest
-// body allowed plus a header line: a bad header block is skipped byte by
-// byte up to the next "Content-Length:", a body over the limit is read and
-// dropped in small chunks.
+// body allowed plus a header block: after a bad header block the reader
+// looks for the next "Content-Length:" from the block's second byte on (a
+// line that ran into the next message's header holds it), and a body over
+// the limit is read and dropped in small chunks.
 class CMessageReader {
  public:
   // Reads up to `size` bytes into `buffer`; returns how many, 0 at the end
@@ -44,17 +45,21 @@ class CMessageReader {
   std::optional<CFrame> Next();
 
   // Whether bytes already read wait in the reader's buffer.
-  bool HasBufferedBytes() const { return m_pos < m_end; }
+  bool HasBufferedBytes() const { return m_pos < m_end || m_replayPos < m_replay.size(); }
 
  private:
   bool Fill();
+  // Takes up to `most` bytes (at least one unless the stream ended),
+  // appending them to `into` when given; returns how many.
+  std::size_t Take(std::uint64_t most, std::string* into);
   bool GetByte(char& c);
-  // Reads a header line into `line` (without its CR LF or LF). Returns
-  // false at the end of the stream. A line longer than kMaxHeaderLine is
-  // read to its end but keeps only its start, and sets `tooLong`.
+  // Reads a header line into `line` (without its CR LF or LF), keeping its
+  // bytes in m_block. Returns false at the end of the stream. A line longer
+  // than kMaxHeaderLine is read no further and sets `tooLong`.
   bool ReadLine(std::string& line, bool& tooLong);
-  // Drops bytes up to the next "Content-Length:" (any case); returns false
-  // at the end of the stream.
+  // Drops bytes up to the next "Content-Length:" (any case) after the
+  // first byte of m_block, and leaves the reader on it; returns false at
+  // the end of the stream.
   bool Resynchronise();
   bool Skip(std::uint64_t count);
 
@@ -65,9 +70,14 @@ class CMessageReader {
   std::size_t m_end = 0;
   bool m_ended = false;
   bool m_lost = false;           // the last header block was bad
+  std::string m_block;           // the bytes of the last header block
+  std::string m_replay;          // bytes to read again before the stream's
+  std::size_t m_replayPos = 0;
   std::uint64_t m_skipPending = 0;  // bytes of a too-large body still unread
 };
 
+// The header block of a body of `size` bytes.
+std::string FrameHeader(std::size_t size);
 // `body` with its header block, ready to write.
 std::string FrameMessage(std::string_view body);
 

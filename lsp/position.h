@@ -5,7 +5,10 @@
 #define VELTRANE_LSP_POSITION_H_
 
 #include <cstddef>
+#include <compare>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 enum class PositionEncoding { utf16, utf8 };
@@ -16,6 +19,24 @@ std::string_view EncodingName(PositionEncoding encoding);
 struct CPosition {
   std::uint32_t line = 0;
   std::uint32_t character = 0;
+  // Line first, then character: the order of the text.
+  auto operator<=>(const CPosition&) const = default;
+};
+
+struct CRange {
+  CPosition start;
+  CPosition end;
+  bool operator==(const CRange&) const = default;
+  // Whether the two share a position; touching counts, so that a cursor
+  // just after a name is on it.
+  bool Touches(const CRange& other) const { return !(end < other.start || other.end < start); }
+};
+
+// An edit of a document: the range it replaces, or none for the whole
+// text, and the new text.
+struct CTextChange {
+  std::optional<CRange> range;
+  std::string text;
 };
 
 // The number of code units `bytes` take. A byte that does not start a

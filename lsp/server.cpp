@@ -5,6 +5,7 @@
 
 #include "lsp/features.h"
 #include "lsp/json_parse.h"
+#include "lsp/protocol_values.h"
 
 namespace {
 
@@ -52,6 +53,10 @@ CPosition PositionOf(const Json& position) {
   return {UIntMember(position, "line"), UIntMember(position, "character")};
 }
 
+CRange RangeOf(const Json& range) {
+  return {PositionOf(Member(range, "start")), PositionOf(Member(range, "end"))};
+}
+
 std::string UriOf(const Json& params) { return StringMember(Member(params, "textDocument"), "uri"); }
 
 CPosition RequestPosition(const Json& params) { return PositionOf(Member(params, "position")); }
@@ -73,13 +78,33 @@ PositionEncoding ChooseEncoding(const Json& params) {
   return PositionEncoding::utf16;
 }
 
+// Whether the client announces that it shows a diagnostic's
+// relatedInformation; a client that says nothing may ignore it.
+bool ShowsRelatedInformation(const Json& params) {
+  const Json* at = &params;
+  for (const char* key : {"capabilities", "textDocument", "publishDiagnostics"}) {
+    const auto member = at->find(key);
+    if (member == at->end() || !member->is_object()) return false;
+    at = &*member;
+  }
+  const auto related = at->find("relatedInformation");
+  return related != at->end() && *related == true;
+}
+
 }  // namespace
 
 CLspServer::CLspServer(SendFn send, LogFn log, std::string version)
     : m_send(std::move(send)), m_log(std::move(log)), m_version(std::move(version)) {}
 
-void CLspServer::Log(std::string_view line) const {
-  if (m_log) m_log(line);
+void CLspServer::Send(const std::string& body) {
+  if (body.size() >= kLargeBody) m_memoryFreed = true;
+  m_send(body);
+}
+
+bool CLspServer::TakeMemoryFreed() {
+  const bool freed = m_memoryFreed;
+  m_memoryFreed = false;
+  return freed;
 }
 
 std::vector<std::pair<std::string, const CDocument*>> CLspServer::Documents() const {
@@ -90,7 +115,7 @@ std::vector<std::pair<std::string, const CDocument*>> CLspServer::Documents() co
 
 void CLspServer::Receive(const CFrame& frame) {
   if (frame.kind != CFrame::Kind::message) {
-    Log("veltrane-lsp: skipped " + frame.problem);
+    m_log.Write(LogEvent::badFrame, "skipped " + frame.problem);
     m_pending.push_back({nullptr,
                          frame.kind == CFrame::Kind::tooLarge ? lsp_error::kInvalidRequest
                                                               : lsp_error::kParseError,
@@ -99,7 +124,7 @@ void CLspServer::Receive(const CFrame& frame) {
   }
   std::optional<Json> parsed = ParseJson(frame.body);
   if (!parsed) {
-    Log("veltrane-lsp: a message body that is not JSON");
+    m_log.Write(LogEvent::badMessage, "a message body that is not JSON");
     m_pending.push_back({nullptr, lsp_error::kParseError, "The message body is not JSON"});
     return;
   }
@@ -198,7 +223,7 @@ void CLspServer::HandleRequest(const Json& id, const std::string& method, const 
   } catch (const Json::exception& error) {
     ReplyError(id, lsp_error::kInvalidParams, error.what());
   } catch (const std::exception& error) {
-    Log(std::string("veltrane-lsp: ") + method + " failed: " + error.what());
+    m_log.Write(LogEvent::requestFailed, method + " failed: " + error.what());
     ReplyError(id, lsp_error::kInternalError, error.what());
   }
 }
@@ -253,7 +278,8 @@ Json CLspServer::Dispatch(const std::string& method, const Json& params) {
     throw CRequestError{lsp_error::kMethodNotFound, "Unknown method " + method};
   const std::string uri = UriOf(params);
   COpenDocument& open = DocumentOf(params);
-  const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding};
+  const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding,
+                           m_relatedInformation};
   return feature->second(view, params);
 }
 
@@ -276,11 +302,11 @@ void CLspServer::HandleNotification(const std::string& method, Json& params) {
     else if (method == "textDocument/didSave")
       m_ruleSettings.Forget();  // a veltrane.toml may have been saved
     else if (method != "initialized" && !method.starts_with("$/"))
-      Log("veltrane-lsp: ignored the notification " + method);
+      m_log.Write(LogEvent::ignoredNotification, "ignored the notification " + method);
   } catch (const CRequestError& error) {
-    Log("veltrane-lsp: " + method + ": " + error.message);
+    m_log.Write(LogEvent::notificationFailed, method + ": " + error.message);
   } catch (const std::exception& error) {
-    Log("veltrane-lsp: " + method + ": " + error.what());
+    m_log.Write(LogEvent::notificationFailed, method + ": " + error.what());
   }
 }
 
@@ -288,12 +314,13 @@ Json CLspServer::Initialize(const Json& params) {
   if (m_initialized) throw CRequestError{lsp_error::kInvalidRequest, "initialize came twice"};
   if (!params.is_object()) BadParams("initialize needs its parameters");
   m_encoding = ChooseEncoding(params);
+  m_relatedInformation = ShowsRelatedInformation(params);
   m_initialized = true;
   if (params.contains("initializationOptions")) TakeRuleSettings(params["initializationOptions"]);
   return {
       {"capabilities",
        {{"positionEncoding", EncodingName(m_encoding)},
-        {"textDocumentSync", {{"openClose", true}, {"change", 2}}},
+        {"textDocumentSync", {{"openClose", true}, {"change", TextDocumentSyncKind::incremental}}},
         {"definitionProvider", true},
         {"referencesProvider", true},
         {"documentHighlightProvider", true},
@@ -312,6 +339,8 @@ void CLspServer::DidOpen(Json& params) {
   const std::string uri = StringMember(item, "uri");
   const std::int64_t version = VersionMember(item);
   CDocument document(TakeString(item, "text"), version);
+  // A document opened again replaces the old one, whose memory is free.
+  m_memoryFreed = m_documents.contains(uri) || m_memoryFreed;
   m_documents.insert_or_assign(uri, COpenDocument(std::move(document)));
 }
 
@@ -321,28 +350,30 @@ void CLspServer::DidChange(Json& params) {
   Member(params, "contentChanges");
   Json& changes = params["contentChanges"];
   if (!changes.is_array()) BadParams("\"contentChanges\" must be an array");
-  CDocument& document = open.document;
+  // Every change is read before the first is applied: a notification with
+  // a malformed change leaves the document and its version as they were,
+  // instead of half applied under the old version.
+  std::vector<CTextChange> edits;
+  edits.reserve(changes.size());
   for (Json& change : changes) {
-    std::string text = TakeString(change, "text");
-    if (change.contains("range")) {
-      const Json& range = change["range"];
-      document.Replace(PositionOf(Member(range, "start")), PositionOf(Member(range, "end")), text,
-                       m_encoding);
-    } else {
-      document.SetText(std::move(text));
-    }
-    // Once the text has changed the old check says nothing about it, even
-    // if a later change in the list turns out to be malformed.
+    CTextChange edit;
+    edit.text = TakeString(change, "text");
+    if (const auto range = change.find("range"); range != change.end()) edit.range = RangeOf(*range);
+    edits.push_back(std::move(edit));
+  }
+  if (!edits.empty()) {
+    open.document.ApplyChanges(edits, m_encoding);
     open.analysis.reset();
     open.publishPending = true;
   }
-  document.SetVersion(version);
+  open.document.SetVersion(version);
 }
 
 void CLspServer::DidClose(const Json& params) {
   const std::string uri = UriOf(params);
   if (m_documents.erase(uri) == 0) BadParams("the document " + uri + " is not open");
-  m_send(DumpJson({{"jsonrpc", "2.0"},
+  m_memoryFreed = true;
+  Send(DumpJson({{"jsonrpc", "2.0"},
                    {"method", "textDocument/publishDiagnostics"},
                    {"params", {{"uri", uri}, {"diagnostics", Json::array()}}}}));
 }
@@ -376,32 +407,38 @@ void CLspServer::TakeRuleSettings(const Json& options) {
 
 void CLspServer::ShowProblem(const std::string& problem) {
   if (problem.empty() || !m_problemsShown.insert(problem).second) return;
-  Log("veltrane-lsp: " + problem);
-  m_send(DumpJson({{"jsonrpc", "2.0"},
+  m_log.Write(LogEvent::ruleSettings, problem);
+  Send(DumpJson({{"jsonrpc", "2.0"},
                    {"method", "window/showMessage"},
                    {"params", {{"type", 2}, {"message", problem}}}}));
 }
 
 void CLspServer::Publish(const std::string& uri, COpenDocument& open) {
   open.publishPending = false;
-  Json diagnostics;
+  // Written as text, not built as one JSON value: see AppendDiagnostics.
+  std::string body = R"({"jsonrpc":"2.0","method":"textDocument/publishDiagnostics","params":{"uri":)";
+  body += DumpJson(uri);
+  body += R"(,"version":)";
+  body += std::to_string(open.document.Version());
+  body += R"(,"diagnostics":)";
+  const std::size_t listStart = body.size();
   try {
-    const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding};
-    diagnostics = Diagnostics(view);
+    const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding,
+                             m_relatedInformation};
+    AppendDiagnostics(view, body);
   } catch (const std::exception& error) {
-    Log("veltrane-lsp: checking " + uri + " failed: " + error.what());
-    diagnostics = Json::array();
+    m_log.Write(LogEvent::checkFailed, "checking " + uri + " failed: " + error.what());
+    body.resize(listStart);
+    body += "[]";
   }
-  m_send(DumpJson({{"jsonrpc", "2.0"},
-                   {"method", "textDocument/publishDiagnostics"},
-                   {"params",
-                    {{"uri", uri}, {"version", open.document.Version()}, {"diagnostics", std::move(diagnostics)}}}}));
+  body += "}}";
+  Send(body);
 }
 
 void CLspServer::Reply(const Json& id, Json result) {
-  m_send(DumpJson({{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}}));
+  Send(DumpJson({{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}}));
 }
 
 void CLspServer::ReplyError(const Json& id, int code, const std::string& message) {
-  m_send(DumpJson({{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}}));
+  Send(DumpJson({{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}}));
 }

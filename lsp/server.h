@@ -20,6 +20,7 @@
 #include "lsp/json.h"
 #include "lsp/position.h"
 #include "lsp/rule_settings.h"
+#include "lsp/server_log.h"
 
 class CLspServer {
  public:
@@ -43,6 +44,11 @@ class CLspServer {
   bool ExitRequested() const { return m_exitRequested; }
   // 0 when `shutdown` came before `exit`, 1 otherwise.
   int ExitStatus() const { return m_shutdownRequested ? 0 : 1; }
+
+  // Whether a large message went out or a document was closed since the
+  // last call: the memory they held is free and could go back to the
+  // system.
+  bool TakeMemoryFreed();
 
   // The open documents by URI, for checks of their consistency.
   std::vector<std::pair<std::string, const CDocument*>> Documents() const;
@@ -83,10 +89,13 @@ class CLspServer {
 
   void Reply(const Json& id, Json result);
   void ReplyError(const Json& id, int code, const std::string& message);
-  void Log(std::string_view line) const;
+  void Send(const std::string& body);
+
+  // A body this large leaves memory behind when it goes.
+  static constexpr std::size_t kLargeBody = 1u << 20;
 
   SendFn m_send;
-  LogFn m_log;
+  CServerLog m_log;
   std::string m_version;
   std::vector<CPending> m_pending;
   std::set<std::string> m_cancelled;  // ids as JSON text
@@ -94,9 +103,11 @@ class CLspServer {
   PositionEncoding m_encoding = PositionEncoding::utf16;
   CRuleSettings m_ruleSettings;
   std::set<std::string> m_problemsShown;
+  bool m_relatedInformation = false;  // the client shows relatedInformation
   bool m_initialized = false;
   bool m_shutdownRequested = false;
   bool m_exitRequested = false;
+  bool m_memoryFreed = false;
 };
 
 #endif  // VELTRANE_LSP_SERVER_H_

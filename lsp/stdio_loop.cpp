@@ -1,11 +1,16 @@
 #include "lsp/stdio_loop.h"
 
+#include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <cstdio>
 #include <deque>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -90,6 +95,68 @@ class CFrameQueue {
 
 constexpr std::size_t kLargeMessage = 1u << 20;
 
+// Standard error through a thread of its own: a client that never reads it
+// fills its pipe, and then the writer waits, not the server. Lines that
+// find the queue full are dropped and counted.
+class CStderrWriter {
+ public:
+  static constexpr std::size_t kMaxQueuedLines = 64;
+
+  CStderrWriter() : m_thread([this] { Run(); }) { m_thread.detach(); }
+
+  void Push(std::string_view line) {
+    std::lock_guard lock(m_mutex);
+    if (m_lines.size() >= kMaxQueuedLines) {
+      ++m_dropped;
+      return;
+    }
+    m_lines.emplace_back(line);
+    m_changed.notify_all();
+  }
+
+  // Waits at most `limit` for the queued lines to be written.
+  void Drain(std::chrono::milliseconds limit) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait_for(lock, limit, [&] { return m_lines.empty() && !m_writing; });
+  }
+
+ private:
+  void Run() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+      m_changed.wait(lock, [&] { return !m_lines.empty(); });
+      std::string line = std::move(m_lines.front());
+      m_lines.pop_front();
+      const std::uint64_t dropped = std::exchange(m_dropped, 0);
+      m_writing = true;
+      lock.unlock();
+      if (dropped > 0) std::fprintf(stderr, "veltrane-lsp: %llu log lines dropped\n",
+                                    static_cast<unsigned long long>(dropped));
+      std::fprintf(stderr, "%s\n", line.c_str());
+      std::fflush(stderr);
+      lock.lock();
+      m_writing = false;
+      m_changed.notify_all();
+    }
+  }
+
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::deque<std::string> m_lines;
+  std::uint64_t m_dropped = 0;
+  bool m_writing = false;
+  std::thread m_thread;
+};
+
+// Writes `body` with its header, without copying it into one string: a
+// large list of diagnostics would need twice its size for a moment.
+void WriteMessage(const std::string& body) {
+  const std::string header = FrameHeader(body.size());
+  std::fwrite(header.data(), 1, header.size(), stdout);
+  std::fwrite(body.data(), 1, body.size(), stdout);
+  std::fflush(stdout);
+}
+
 void ReleaseFreeMemory() {
 #ifdef __GLIBC__
   malloc_trim(0);
@@ -100,16 +167,10 @@ void ReleaseFreeMemory() {
 
 int RunStdioServer(const std::string& version) {
   PrepareStdio();
-  CLspServer server(
-      [](const std::string& body) {
-        const std::string framed = FrameMessage(body);
-        std::fwrite(framed.data(), 1, framed.size(), stdout);
-        std::fflush(stdout);
-      },
-      [](std::string_view line) {
-        std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
-      },
-      version);
+  // Never destroyed: its thread may wait on a full pipe when the process
+  // ends.
+  static CStderrWriter* const errors = new CStderrWriter;
+  CLspServer server(WriteMessage, [](std::string_view line) { errors->Push(line); }, version);
   CFrameQueue queue;
   std::thread reader([&queue] {
     CMessageReader input(ReadStdin);
@@ -132,9 +193,10 @@ int RunStdioServer(const std::string& version) {
     // A whole document sent at once leaves its message's copies free but
     // still held by the allocator; they go back to the system, so that
     // the server's memory follows the documents it holds.
-    if (large) ReleaseFreeMemory();
+    if (server.TakeMemoryFreed() || large) ReleaseFreeMemory();
     if (server.ExitRequested()) break;
   }
   std::fflush(stdout);
+  errors->Drain(std::chrono::milliseconds(500));
   return server.ExitStatus();
 }

@@ -34,6 +34,23 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/man/veltrane-check.1.gz
               ${CMAKE_CURRENT_BINARY_DIR}/packaging/man/veltrane-lsp.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The editor packages, where each editor looks for them: Neovim's and Vim's
+# site folders, Emacs' site-lisp with a start-up file that registers the
+# mode, and KSyntaxHighlighting's syntax folder (Kate, KWrite, KDevelop).
+# Kate's LSP client reads its settings from the user's folder only, so its
+# settings go where the README points.
+set(VELTRANE_EDITORS_DIR ${PROJECT_SOURCE_DIR}/editors)
+install(DIRECTORY ${VELTRANE_EDITORS_DIR}/vim/ DESTINATION ${CMAKE_INSTALL_DATADIR}/nvim/site)
+install(DIRECTORY ${VELTRANE_EDITORS_DIR}/vim/ DESTINATION ${CMAKE_INSTALL_DATADIR}/vim/vimfiles
+        PATTERN lua EXCLUDE)
+install(FILES ${VELTRANE_EDITORS_DIR}/emacs/ins-mode.el
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/emacs/site-lisp/veltrane)
+install(FILES ${VELTRANE_EDITORS_DIR}/emacs/50veltrane.el DESTINATION /etc/emacs/site-start.d)
+install(FILES ${VELTRANE_EDITORS_DIR}/kate/ins.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/org.kde.syntax-highlighting/syntax)
+install(FILES ${VELTRANE_EDITORS_DIR}/kate/lspclient-settings.json
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/veltrane/kate)
+
 # The dialog program, its desktop entry, icons and manual page go in only
 # when the dialog is built (VELTRANE_GUI): a desktop entry without the
 # program it starts would be a broken menu item. The decision waits for the

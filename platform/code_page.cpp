@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "platform/tables/code_page_tables.h"
+
 namespace {
 
 struct ByteRange {
@@ -49,10 +51,27 @@ void AppendCp1252(std::string& out, unsigned char c) {
 }
 
 // Code pages whose bytes ToUtf8 reads with its own Windows-1252 table, so
-// that the usual case needs no system call.
+// that the usual case needs no look-up.
 bool IsCp1252(int number) { return number == 0 || number == 1252; }
 
 }  // namespace
+
+bool DecodeCharacter(int number, std::string_view character, std::string& utf8) {
+  const CCodePageTable* table = FindCodePageTable(number);
+  if (table == nullptr || character.empty() || character.size() > 2) return false;
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(character[i]); };
+  std::uint16_t code = byte(0);
+  if (character.size() == 2) {
+    code = table->pairs != nullptr && byte(0) >= 0x81 && byte(0) <= 0xFE && byte(1) >= 0x40
+               ? table->pairs[(byte(0) - 0x81) * 192 + (byte(1) - 0x40)]
+               : 0;
+  } else if (code >= 0x80) {
+    code = table->high[code - 0x80];
+  }
+  if (code == 0) return false;
+  AppendUtf8(utf8, code);
+  return true;
+}
 
 std::size_t Utf8SequenceLength(std::string_view bytes) {
   if (bytes.empty()) return 0;
@@ -177,7 +196,7 @@ std::string CCodePage::ToUtf8(std::string_view bytes) const {
       continue;
     }
     const std::string_view character = bytes.substr(i, length);
-    if (IsCp1252(m_number) || !DecodeWithSystem(m_number, character, utf8)) {
+    if (IsCp1252(m_number) || !DecodeCharacter(m_number, character, utf8)) {
       for (const char b : character) AppendCp1252(utf8, static_cast<unsigned char>(b));
     }
     i += length;

@@ -26,6 +26,9 @@ class CCodePage {
   // The number it was made from; 0 for the default single-byte code page.
   int GetNumber() const { return m_number; }
   bool IsDoubleByte() const { return m_bDoubleByte; }
+  // UTF-8 (65001): names are still read byte by byte, but a well-formed
+  // sequence is one character wherever characters are counted.
+  bool IsUtf8() const { return m_number == 65001; }
   bool IsLeadByte(unsigned char c) const { return m_lead[c]; }
 
   // The position of the first character `c` in `text`, or npos. The byte
@@ -63,10 +66,10 @@ class CCodePage {
 int GetAnsiCodePage();
 
 // Decodes `character`, the bytes of one character of code page `number`,
-// with the system's tables, appending it to `utf8` as UTF-8. Returns false,
-// appending nothing, when the system does not know the code page or the
+// with this program's own tables, appending it to `utf8` as UTF-8. Returns
+// false, appending nothing, when there is no table for the code page or the
 // bytes are no character of it.
-bool DecodeWithSystem(int number, std::string_view character, std::string& utf8);
+bool DecodeCharacter(int number, std::string_view character, std::string& utf8);
 
 // The length of the well-formed UTF-8 sequence at the start of `bytes`, or
 // 0 when it does not start with one (overlong forms, surrogates and code

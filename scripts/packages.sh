@@ -15,8 +15,10 @@ VELTRANE_PACKAGES=(
   dpkg-dev
   # measurements
   hyperfine time
-  # the language server's real-editor test
-  neovim
+  # the real-editor tests of the language server and of editors/
+  neovim emacs-nox elpa-eglot libkf5syntaxhighlighting-tools
+  # the portable programs: static C and C++ libraries
+  libc6-dev libstdc++-12-dev
 )
 
 # The Windows build (scripts/build-windows): the cross compiler, Wine to run

@@ -23,12 +23,12 @@ std::ostream& operator<<(std::ostream& os, const Flags& f) {
   return os << "D=" << f.definitions << " R=" << f.references;
 }
 
-Flags UsedFlags(const CCheckRun& run) {
+Flags UsedFlags(const CCheckResult& result) {
   Flags flags;
-  for (int i = 0; i < run.m_pResult->definitions->GetCount(); ++i)
-    flags.definitions += run.m_pResult->definitions->IsUsed(i) ? '1' : '0';
-  for (int i = 0; i < run.m_pResult->references->GetCount(); ++i)
-    flags.references += run.m_pResult->references->IsUsed(i) ? '1' : '0';
+  for (int i = 0; i < result.definitions->GetCount(); ++i)
+    flags.definitions += result.definitions->IsUsed(i) ? '1' : '0';
+  for (int i = 0; i < result.references->GetCount(); ++i)
+    flags.references += result.references->IsUsed(i) ? '1' : '0';
   return flags;
 }
 
@@ -45,9 +45,7 @@ class ResolveTest : public ::testing::TestWithParam<ResolveCase> {};
 
 TEST_P(ResolveTest, MarksMatchesByNameAndKind) {
   ScratchDir dir;
-  CCheckRun run;
-  CheckContent(run, dir, GetParam().file);
-  EXPECT_EQ(UsedFlags(run), GetParam().flags);
+  EXPECT_EQ(UsedFlags(CheckContent(dir, GetParam().file).result), GetParam().flags);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -81,38 +79,31 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(RunCheckTest, EmptyFileGivesEmptyLists) {
   ScratchDir dir;
-  CCheckRun run;
-  CheckContent(run, dir, "");
-  EXPECT_EQ(run.m_pResult->definitions->GetCount(), 0);
-  EXPECT_EQ(run.m_pResult->references->GetCount(), 0);
+  const CCheckResult result = CheckContent(dir, "").result;
+  EXPECT_EQ(result.definitions->GetCount(), 0);
+  EXPECT_EQ(result.references->GetCount(), 0);
 }
 
 TEST(RunCheckTest, ClosesAndReleasesTheInputFile) {
   ScratchDir dir;
-  CCheckRun run;
-  CheckContent(run, dir, "[A]\n");
-  EXPECT_EQ(run.m_pInputFile, nullptr);
-  EXPECT_EQ(run.m_nErrorCount, 0);
+  const std::string path = dir.File("input.ins");
+  WriteBytes(path, "[A]\n");
+  auto input = std::make_unique<CStdioFile>();
+  ASSERT_TRUE(input->Open(path, CFile::modeRead | CFile::shareExclusive));
+  const CCheckedInput checked = CheckInputFile(input, CCheckOptions{});
+  EXPECT_EQ(input, nullptr);
+  ASSERT_NE(checked.Status(), nullptr);
   // The lock is gone with the file: another exclusive open succeeds.
   CStdioFile again;
   EXPECT_TRUE(again.Open(dir.File("input.ins"),
                          CFile::modeRead | CFile::shareExclusive));
 }
 
-TEST(RunCheckTest, ReplacesListsOfAnEarlierRun) {
-  ScratchDir dir;
-  CCheckRun run;
-  CheckContent(run, dir, "[A]\n[B]\n");
-  CheckContent(run, dir, "[C]\n");
-  EXPECT_EQ(run.m_pResult->definitions->GetCount(), 1);
-}
-
 TEST(RunCheckTest, DefinitionsAreSortedReferencesStayInFileOrder) {
   ScratchDir dir;
-  CCheckRun run;
-  CheckContent(run, dir, "[b]\n[a]\nControl=z\nControl=y\n");
-  EXPECT_EQ(run.m_pResult->definitions->GetName(0), "a");
-  EXPECT_EQ(run.m_pResult->references->GetName(0), "z");
+  const CCheckResult result = CheckContent(dir, "[b]\n[a]\nControl=z\nControl=y\n").result;
+  EXPECT_EQ(result.definitions->GetName(0), "a");
+  EXPECT_EQ(result.references->GetName(0), "z");
 }
 
 TEST(RunCheckTest, BytesInMemoryCheckAsTheirFileDoes) {
@@ -120,32 +111,30 @@ TEST(RunCheckTest, BytesInMemoryCheckAsTheirFileDoes) {
       ".Controller Names\r\n[S]\r\n[S]\r\nControl=S\r\nControl=" +
       std::string(300, 'T');
   ScratchDir dir;
-  CCheckRun fromFile;
-  CheckContent(fromFile, dir, content);
-  CCheckRun fromMemory;
-  fromMemory.m_pInputFile = std::make_unique<CStdioFile>();
-  fromMemory.m_pInputFile->OpenMemory(content, "P");
-  fromMemory.m_strDisplayName = "P";
-  fromMemory.RunCheck();
-  EXPECT_EQ(fromMemory.m_pInputFile, nullptr);
-  EXPECT_EQ(UsedFlags(fromMemory), UsedFlags(fromFile));
-  ASSERT_EQ(fromMemory.m_pResult->references->GetCount(), 2);
-  EXPECT_EQ(fromMemory.m_pResult->references->At(1).line, 5);
-  EXPECT_EQ(fromMemory.m_pResult->references->At(1).Text(),
-            fromFile.m_pResult->references->At(1).Text());
+  const CCheckedInput fromFile = CheckContent(dir, content);
+  auto input = std::make_unique<CStdioFile>();
+  input->OpenMemory(content, "P");
+  const CCheckedInput fromMemory = CheckInputFile(input, CCheckOptions{});
+  EXPECT_EQ(input, nullptr);
+  EXPECT_EQ(UsedFlags(fromMemory.result), UsedFlags(fromFile.result));
+  ASSERT_EQ(fromMemory.result.references->GetCount(), 2);
+  EXPECT_EQ(fromMemory.result.references->At(1).line, 5);
+  EXPECT_EQ(fromMemory.result.references->At(1).Text(),
+            fromFile.result.references->At(1).Text());
 
   // No file on disk stands behind the bytes, so none is guarded: the
   // protocol goes where it is asked to, and says what the file's says.
-  EXPECT_EQ(fromMemory.InputStatus(), nullptr);
-  for (CCheckRun* run : {&fromMemory, &fromFile}) {
-    const std::string path = dir.File(run == &fromFile ? "file.txt" : "memory.txt");
-    EXPECT_EQ(WriteProtocolFile(path, *run->m_pResult, "P", run->InputStatus(),
-                                [] { return true; }, run->m_pProtocolFile,
-                                run->m_protocolOpenError),
+  EXPECT_EQ(fromMemory.Status(), nullptr);
+  for (const CCheckedInput* checked : {&fromMemory, &fromFile}) {
+    const std::string path = dir.File(checked == &fromFile ? "file.txt" : "memory.txt");
+    std::unique_ptr<CStdioFile> protocolFile;
+    CFileException openError;
+    EXPECT_EQ(WriteProtocolFile(path, checked->result, "P", checked->Status(),
+                                [] { return true; }, protocolFile, openError),
               ProtocolFileOutcome::written);
   }
   EXPECT_EQ(ReadBytes(dir.File("memory.txt")), ReadBytes(dir.File("file.txt")));
-  EXPECT_EQ(fromMemory.m_pResult->ErrorCount(), 3);  // a duplicate, it unused, T not found
+  EXPECT_EQ(fromMemory.result.ErrorCount(), 3);  // a duplicate, it unused, T not found
 }
 
 }  // namespace

@@ -120,6 +120,29 @@ TEST(CheckTest, ResolutionNamesTheDefinitionEachReferenceReaches) {
   EXPECT_FALSE(defs.At(2).shadowed);
 }
 
+TEST(CheckTest, SectionHeadersAreThoseTheScannerRead) {
+  struct Case {
+    const char* name;
+    std::string file;
+    std::vector<CSectionHeader> sections;
+  };
+  const Case cases[] = {
+      {"one per line", ".Patch Names\n[A]\n.Note Names\r\n", {{1, kPatchNames}, {3, kNoteNames}}},
+      // After a lone CR a header starts an editor's line but no piece.
+      {"after a lone CR", ".Instrument Definitions\n[I]\nx\r.Patch Names\n[A]\n",
+       {{1, kInstrumentDefinitions}}},
+      {"lone CRs count as line ends", ".Patch Names\rx\r\n.RPN Names\n",
+       {{1, kPatchNames}, {3, kRpnNames}}},
+      // A piece that starts a long line's second part is read as a line.
+      {"in a long line's second piece", std::string(254, 'x') + ".NRPN Names\n", {{1, kNrpnNames}}},
+      {"not a header", ".Other\n[A]\n", {}},
+  };
+  for (const Case& c : cases) {
+    const CCheckResult result = CheckBytes(c.file, CCheckOptions{});
+    EXPECT_EQ(result.sections, c.sections) << c.name;
+  }
+}
+
 // Files made of the lines the scanner treats differently, in every kind of
 // line end, with a section header or none near the middle.
 std::string MixedFile(std::mt19937& random) {

@@ -38,6 +38,39 @@ TEST(CodePageTest, KnowsTheDoubleByteAndSingleBytePages) {
   EXPECT_FALSE(Page(949).IsLeadByte(0xFF));
 }
 
+// Names as people read them, from the program's own tables: Windows'
+// characters for the bytes where other systems' converters differ (932's
+// wave dash, 950's box drawing), and the bytes no code page defines, which
+// are read as Windows-1252 so that nothing is lost.
+TEST(CodePageTest, ToUtf8DecodesWithTheTables) {
+  const struct {
+    int number;
+    std::string bytes;
+    std::string utf8;
+  } cases[] = {
+      {932, "\x83\x5D\x81\x5B Kit", "\u30BE\u30FC Kit"},
+      {932, "\x81\x60\x81\x5F", "\uFF5E\uFF3C"},      // not U+301C, U+005C
+      {932, "\xB1\x87\x40", "\uFF71\u2460"},           // half-width katakana, NEC
+      {932, "\x83", "\u0192"},                            // a lead byte at the end
+      {932, "\x85\x40", "\u2026@"},                      // no character: 1252, byte by byte
+      {936, "\x81\x40\xB0\xA1", "\u4E02\u554A"},
+      {949, "\xB0\xA1", "\uAC00"},
+      {950, "\xA1\x45\xF9\xF9\xA1\xC3", "\u2027\u2550\uFFE3"},
+      {1251, "\xC0\xFF", "\u0410\u044F"},
+      {1253, "\xAA", "\u00AA"},                           // undefined in 1253
+      {866, "\x80\xE9", "\u0410\u0449"},
+      {10000, "\x80", "\u00C4"},
+      {28595, "\xB0", "\u0410"},
+      {874, "\xA1", "\u0E01"},
+      {20127, "\xE9", "\u00E9"},                          // ASCII: 1252 for the rest
+      {65001, "\xC3\xA9\xE9", "\u00E9\u00E9"},          // UTF-8 kept, the stray byte 1252
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.number) + " " + c.bytes);
+    EXPECT_EQ(Page(c.number).ToUtf8(c.bytes), c.utf8);
+  }
+}
+
 TEST(CodePageTest, FindSkipsTheByteAfterEveryLeadByte) {
   const struct {
     int number;
@@ -100,12 +133,10 @@ void PrintTo(const CodePageCase& c, std::ostream* os) { *os << c.label; }
 // "LINE kind NAME;" for each finding, in protocol order.
 std::string FindingsIn(const std::string& content, int codePage) {
   ScratchDir dir;
-  CCheckRun run;
-  run.m_codePage = Page(codePage);
-  CheckContent(run, dir, content);
+  const CCheckedInput checked = CheckContent(dir, content, Page(codePage));
   std::string out;
   const char* kinds[] = {"dup", "unused", "notfound"};
-  for (const CFinding& f : run.m_pResult->findings) {
+  for (const CFinding& f : checked.result.findings) {
     out += std::to_string(f.line) + " " + kinds[static_cast<int>(f.kind)] + " " +
            std::string(f.name) + ";";
   }

@@ -71,4 +71,50 @@ TEST(EditDistanceTest, BoundedAgreesWithThePlainTable) {
   }
 }
 
+// In UTF-8 a well-formed sequence is one character and any other byte one
+// of its own; a one-character typo in a Japanese name is one edit.
+struct CharacterCase {
+  std::string bytes;
+  std::u32string characters;
+};
+
+const CharacterCase kCharacterCases[] = {
+    {"Kit", U"Kit"},
+    {"\xE3\x82\xBE\xE3\x83\xBC\xE3\x83\xB3", U"\u30BE\u30FC\u30F3"},  // ゾーン
+    {"\xF0\x9D\x84\x9E!", U"\U0001D11E!"},
+    {"\xE3\x82", {0x1100E3, 0x110082}},              // cut short
+    {"\xC0\xAF", {0x1100C0, 0x1100AF}},              // overlong
+    {"\xED\xA0\x80", {0x1100ED, 0x1100A0, 0x110080}},  // a surrogate
+    {"\xFF\xC3\xA9", {0x1100FF, 0xE9}},
+};
+
+TEST(EditDistanceTest, Utf8Characters) {
+  for (const CharacterCase& c : kCharacterCases) {
+    SCOPED_TRACE(c.bytes);
+    EXPECT_EQ(Utf8Characters(c.bytes), c.characters);
+  }
+}
+
+TEST(EditDistanceTest, CharactersCountOnceEach) {
+  const struct {
+    std::string a, b;
+    int bytes, characters;
+  } cases[] = {
+      // ゾーン Kit / ソーン Kit: one character of three bytes, one byte apart.
+      {"\xE3\x82\xBE\xE3\x83\xBC\xE3\x83\xB3 Kit", "\xE3\x82\xBD\xE3\x83\xBC\xE3\x83\xB3 Kit", 1, 1},
+      // ドラム / ドラ: a character missing is three bytes missing.
+      {"\xE3\x83\x89\xE3\x83\xA9\xE3\x83\xA0", "\xE3\x83\x89\xE3\x83\xA9", 3, 1},
+      // Two characters swapped: many bytes, one transposition.
+      {"\xC3\xA9\xE3\x82\xBE", "\xE3\x82\xBE\xC3\xA9", 4, 1},
+      {"caf\xC3\xA9", "cafe", 2, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.a + " / " + c.b);
+    EXPECT_EQ(BoundedEditDistance(c.a, c.b, 4), std::min(c.bytes, 5));
+    EXPECT_EQ(BoundedEditDistance(Utf8Characters(c.a), Utf8Characters(c.b), 4), c.characters);
+    EXPECT_EQ(BoundedEditDistance(Utf8Characters(c.a), Utf8Characters(c.b), 0),
+              std::min(c.characters, 1));
+  }
+}
+
 }  // namespace

@@ -37,18 +37,26 @@ bool Unreachable(const CLabelList& definitions, int j) {
 
 // The rules the plain way: every definition compared with the reference.
 std::optional<CListHint> PlainNote(const CLabelList& definitions, std::string_view name,
-                                   int kind) {
+                                   int kind, const CCodePage& codePage) {
   for (int j = 0; j < definitions.GetCount(); ++j) {
     const CLabelEntry& d = definitions.At(j);
     if (d.name == name && d.kind != kind && !Unreachable(definitions, j))
       return CListHint{NoteKind::otherSection, j, kind};
   }
-  const int limit = name.size() <= 6 ? 1 : 2;
+  // In UTF-8 a character is a well-formed sequence; elsewhere a byte.
+  auto characters = [&](std::string_view text) {
+    std::u32string out;
+    for (const char c : text) out.push_back(static_cast<unsigned char>(c));
+    return codePage.IsUtf8() ? Utf8Characters(text) : out;
+  };
+  const int limit = characters(name).size() <= 6 ? 1 : 2;
   std::optional<std::tuple<bool, int, int>> best;
   for (int j = 0; j < definitions.GetCount() && !name.empty(); ++j) {
     const CLabelEntry& d = definitions.At(j);
     if (d.kind != kind || Unreachable(definitions, j)) continue;
-    const int distance = Folded(d.name) == Folded(name) ? 0 : EditDistance(d.name, name);
+    const int distance = Folded(d.name) == Folded(name)
+                             ? 0
+                             : BoundedEditDistance(characters(d.name), characters(name), 99);
     if (distance > limit) continue;
     const std::tuple<bool, int, int> rank{d.used, distance, j};
     if (!best || rank < *best) best = rank;
@@ -73,67 +81,93 @@ std::string Describe(const std::optional<CListHint>& note) {
 // The index finds close names among few candidates; whatever it leaves
 // out must never be the answer. Many files of many near names over a small
 // alphabet, in which every rule and every tie comes up, against the rules
-// applied to every definition.
+// applied to every definition. In UTF-8 the alphabet has characters of two
+// and three bytes, which the index must see as one character each.
+struct AgreementCase {
+  int codePage;
+  std::vector<std::string> alphabet;
+};
+
+const AgreementCase kAgreementCases[] = {
+    {0, {"a", "b", "A", "B", " ", "\t"}},
+    {65001, {"a", "b", "A", "\xC3\xA9", "\xE3\x82\xBE", "\xE3\x82\xBD", " "}},
+    // Broken sequences: each byte of one is a character of its own.
+    {65001, {"a", "\xE3\x82", "\xBE", "\xC3\xA9", "\xE3\x82\xBE", " "}},
+};
+
 TEST(NoteFinderTest, AgreesWithComparingEveryDefinition) {
-  std::uint64_t state = 99;
-  auto next = [&state](unsigned n) {
-    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<unsigned>(state >> 33) % n;
-  };
-  const std::string alphabet = "abAB \t";
-  auto word = [&] {
-    std::string s(next(12), ' ');
-    for (char& c : s) c = alphabet[next(static_cast<unsigned>(alphabet.size()))];
-    return s;
-  };
-  auto nearCopy = [&](std::string s) {
-    for (unsigned edits = 1 + next(3); edits > 0; --edits) {
-      const std::size_t at = s.empty() ? 0 : next(static_cast<unsigned>(s.size()));
-      switch (next(4)) {
-        case 0: if (!s.empty()) s[at] = alphabet[next(6)]; break;
-        case 1: s.insert(at, 1, alphabet[next(6)]); break;
-        case 2: if (!s.empty()) s.erase(at, 1); break;
-        case 3: if (at + 1 < s.size()) std::swap(s[at], s[at + 1]); break;
+  for (const AgreementCase& c : kAgreementCases) {
+    SCOPED_TRACE(c.codePage);
+    const CCodePage codePage = CCodePage::FromNumber(c.codePage).value_or(CCodePage());
+    std::uint64_t state = 99;
+    auto next = [&state](unsigned n) {
+      state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+      return static_cast<unsigned>(state >> 33) % n;
+    };
+    const unsigned letters = static_cast<unsigned>(c.alphabet.size());
+    // Names as lists of letters, so that edits change whole characters.
+    using Word = std::vector<std::string>;
+    auto word = [&] {
+      Word w(next(12));
+      for (std::string& letter : w) letter = c.alphabet[next(letters)];
+      return w;
+    };
+    auto nearCopy = [&](Word w) {
+      for (unsigned edits = 1 + next(3); edits > 0; --edits) {
+        const std::size_t at = w.empty() ? 0 : next(static_cast<unsigned>(w.size()));
+        const auto where = w.begin() + static_cast<std::ptrdiff_t>(at);
+        switch (next(4)) {
+          case 0: if (!w.empty()) w[at] = c.alphabet[next(letters)]; break;
+          case 1: w.insert(where, c.alphabet[next(letters)]); break;
+          case 2: if (!w.empty()) w.erase(where); break;
+          case 3: if (at + 1 < w.size()) std::swap(w[at], w[at + 1]); break;
+        }
+      }
+      return w;
+    };
+    auto text = [](const Word& w) {
+      std::string s;
+      for (const std::string& letter : w) s += letter;
+      return s;
+    };
+
+    int notes = 0;
+    for (int file = 0; file < 300; ++file) {
+      CLabelList definitions;
+      CLabelList references;
+      std::vector<Word> names;
+      const unsigned definitionCount = 1 + next(60);
+      for (unsigned i = 0; i < definitionCount; ++i) {
+        // Now and then the very same name again, so that some lists are
+        // second lists of their name and kind, which no note may name.
+        names.push_back(names.empty() || next(2) ? word()
+                        : next(5) == 0           ? names[next(static_cast<unsigned>(names.size()))]
+                                                 : nearCopy(names[next(
+                                                       static_cast<unsigned>(names.size()))]));
+        const std::string name = text(names.back());
+        definitions.Add(name, static_cast<int>(i + 1), name, static_cast<int>(next(3)));
+      }
+      for (unsigned i = 0; i < 40; ++i) {
+        const std::string name =
+            text(next(4) == 0 ? word() : nearCopy(names[next(static_cast<unsigned>(names.size()))]));
+        references.Add(name, static_cast<int>(1000 + i), name, static_cast<int>(next(3)));
+      }
+      definitions.Sort(codePage);
+      const CDefinitionIndex index(definitions);
+      ResolveReferences(definitions, references, index);
+
+      const CNoteFinder finder(definitions, references, index, codePage);
+      for (int i = 0; i < references.GetCount(); ++i) {
+        const CLabelEntry& r = references.At(i);
+        if (r.used) continue;
+        const std::optional<CListHint> expected = PlainNote(definitions, r.name, r.kind, codePage);
+        ASSERT_EQ(Describe(finder.NoteFor(r.name, r.kind)), Describe(expected))
+            << "file " << file << " reference \"" << r.name << "\" kind " << r.kind;
+        if (expected) ++notes;
       }
     }
-    return s;
-  };
-
-  int notes = 0;
-  for (int file = 0; file < 300; ++file) {
-    CLabelList definitions;
-    CLabelList references;
-    std::vector<std::string> names;
-    const unsigned definitionCount = 1 + next(60);
-    for (unsigned i = 0; i < definitionCount; ++i) {
-      // Now and then the very same name again, so that some lists are
-      // second lists of their name and kind, which no note may name.
-      names.push_back(names.empty() || next(2)  ? word()
-                      : next(5) == 0            ? names[next(static_cast<unsigned>(names.size()))]
-                                                : nearCopy(names[next(
-                                                      static_cast<unsigned>(names.size()))]));
-      definitions.Add(names.back(), static_cast<int>(i + 1), names.back(),
-                      static_cast<int>(next(3)));
-    }
-    for (unsigned i = 0; i < 40; ++i) {
-      const std::string name =
-          next(4) == 0 ? word() : nearCopy(names[next(static_cast<unsigned>(names.size()))]);
-      references.Add(name, static_cast<int>(1000 + i), name, static_cast<int>(next(3)));
-    }
-    definitions.Sort();
-    ResolveReferences(definitions, references);
-
-    const CNoteFinder finder(definitions, references);
-    for (int i = 0; i < references.GetCount(); ++i) {
-      const CLabelEntry& r = references.At(i);
-      if (r.used) continue;
-      const std::optional<CListHint> expected = PlainNote(definitions, r.name, r.kind);
-      ASSERT_EQ(Describe(finder.NoteFor(r.name, r.kind)), Describe(expected))
-          << "file " << file << " reference \"" << r.name << "\" kind " << r.kind;
-      if (expected) ++notes;
-    }
+    EXPECT_GT(notes, 1000);  // the files are made so that most references get one
   }
-  EXPECT_GT(notes, 1000);  // the files are made so that most references get one
 }
 
 }  // namespace

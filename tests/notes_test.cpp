@@ -175,6 +175,29 @@ const std::vector<NoteCase>& NoteCases() {
        "f.ins:6:9: note: a list \"\u5041\" exists in line 2, but under .Note Names, "
        "not .Controller Names\n",
        {"--codepage=936"}},
+      // In UTF-8 a Japanese name one character off is one edit away (and
+      // its column counts characters); read byte by byte it is three.
+      {"Utf8CharacterIsOneEdit",
+       ".Note Names\n[\u30BE\u30FC\u30F3 Kit]\n.Instrument Definitions\n[I]\n"
+       "Key[*,*]=\u30BD\u30FC\u30F3 Kit\n",
+       "f.ins:2:2: error: Label \"\u30BE\u30FC\u30F3 Kit\" not used\n"
+       "f.ins:5:10: error: Label \"\u30BD\u30FC\u30F3 Kit\" not found\n"
+       "f.ins:5:10: note: did you mean \"\u30BE\u30FC\u30F3 Kit\" (line 2)?\n",
+       {"--codepage=65001"}},
+      {"Utf8ByteByByteByDefault",
+       ".Note Names\n[\u30BE\u30FC\u30F3 Kit]\n[Spare]\n.Instrument Definitions\n[I]\n"
+       "Key[*,*]=\u30FC\u30F3 Kit\n",
+       "f.ins:3:2: error: Label \"Spare\" not used\n"
+       "f.ins:2:2: error: Label \"\u30BE\u30FC\u30F3 Kit\" not used\n"
+       "f.ins:6:10: error: Label \"\u30FC\u30F3 Kit\" not found\n"},
+      // A reference of six characters (18 bytes) allows one edit, not two.
+      {"Utf8LimitCountsCharacters",
+       ".Note Names\n[\u30C9\u30E9\u30E0\u30AD]\n[Spare]\n"
+       ".Instrument Definitions\n[I]\nKey[*,*]=\u30C9\u30E9\u30E0\u30AD\u30C3\u30C8\n",
+       "f.ins:3:2: error: Label \"Spare\" not used\n"
+       "f.ins:2:2: error: Label \"\u30C9\u30E9\u30E0\u30AD\" not used\n"
+       "f.ins:6:10: error: Label \"\u30C9\u30E9\u30E0\u30AD\u30C3\u30C8\" not found\n",
+       {"--codepage=65001"}},
       // Every reference reaches the first of two lists of one name and
       // section: the second is no list to point at.
       {"SecondOfTwoListsIsNeverSuggested",

@@ -13,10 +13,9 @@ namespace {
 
 std::string ProtocolOf(const std::string& content) {
   ScratchDir dir;
-  CCheckRun run;
-  CheckContent(run, dir, content);
+  const CCheckedInput checked = CheckContent(dir, content);
   std::string text;
-  EmitProtocol(*run.m_pResult, run.m_strDisplayName,
+  EmitProtocol(checked.result, "P",
                [&text](std::string_view piece) { text.append(piece); });
   return text;
 }
@@ -105,16 +104,16 @@ INSTANTIATE_TEST_SUITE_P(
 class WriteProtocolTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    CheckContent(run, dir, ".Note Names\n[Drums]\n");
+    checked = CheckContent(dir, ".Note Names\n[Drums]\n");
     protocol = dir.File("protocol.txt");
   }
   ProtocolFileOutcome Write(const std::string& path) {
-    return WriteProtocolFile(path, *run.m_pResult, "P", run.InputStatus(),
+    return WriteProtocolFile(path, checked.result, "P", checked.Status(),
                              [this] {
                                ++asked;
                                return answer;
                              },
-                             run.m_pProtocolFile, run.m_protocolOpenError);
+                             protocolFile, openError);
   }
 
   const std::string expected =
@@ -122,7 +121,9 @@ class WriteProtocolTest : public ::testing::Test {
                     "Line 2: [Drums]\nError: Label \"Drums\" not used\n\n"
                     "Number of errors 1");
   ScratchDir dir;
-  CCheckRun run;
+  CCheckedInput checked;
+  std::unique_ptr<CStdioFile> protocolFile;
+  CFileException openError;
   std::string protocol;
   bool answer = false;
   int asked = 0;
@@ -131,14 +132,14 @@ class WriteProtocolTest : public ::testing::Test {
 TEST_F(WriteProtocolTest, WritesTheProtocolAndReleasesTheFile) {
   EXPECT_EQ(Write(protocol), ProtocolFileOutcome::written);
   EXPECT_EQ(ReadBytes(protocol), expected);
-  EXPECT_EQ(run.m_pProtocolFile, nullptr);
+  EXPECT_EQ(protocolFile, nullptr);
   EXPECT_EQ(asked, 0);
 }
 
 TEST_F(WriteProtocolTest, EmptyPathAbandonsAtTheOpen) {
   EXPECT_EQ(Write(""), ProtocolFileOutcome::openFailed);
   // The unopened file object stays until its owner releases it.
-  EXPECT_NE(run.m_pProtocolFile, nullptr);
+  EXPECT_NE(protocolFile, nullptr);
 }
 
 TEST_F(WriteProtocolTest, ExistingEmptyFileIsWrittenWithoutAsking) {
@@ -166,7 +167,7 @@ TEST_F(WriteProtocolTest, ConsentReplacesALongerFileWhole) {
 TEST_F(WriteProtocolTest, UnopenableFileAbandonsWithTheReason) {
   const std::string path = dir.File("no/such/folder/protocol.txt");
   EXPECT_EQ(Write(path), ProtocolFileOutcome::openFailed);
-  EXPECT_EQ(std::string(run.m_protocolOpenError.what()),
+  EXPECT_EQ(std::string(openError.what()),
             path + ": No such file or directory");
 }
 

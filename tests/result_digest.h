@@ -1,7 +1,7 @@
 // Everything a check result holds, as text, so that two ways of checking
 // the same bytes can be compared whole: both lists entry by entry with
-// their flags and places, the resolution, and the findings with their
-// notes. Shared by the unit tests and the fuzz target.
+// their flags and places, the resolution, the findings with their notes,
+// and the section headers. Shared by the unit tests and the fuzz target.
 #ifndef VELTRANE_TESTS_RESULT_DIGEST_H_
 #define VELTRANE_TESTS_RESULT_DIGEST_H_
 
@@ -44,6 +44,8 @@ inline std::string DigestOf(const CCheckResult& result) {
     out << "\n";
   }
   for (const CNote& note : result.fileNotes) out << "file note " << note.message << "\n";
+  for (const CSectionHeader& header : result.sections)
+    out << "section " << header.kind << " in line " << header.line << "\n";
   return out.str();
 }
 

@@ -1,9 +1,10 @@
 #include "ui/checker_dlg.h"
 
-#include "ui/command_line.h"
+#include "checker/check_run.h"
 #include "checker/input_file.h"
 #include "checker/protocol_file.h"
 #include "res/resource.h"
+#include "ui/command_line.h"
 #include "ui/info_dlg.h"
 
 namespace {
@@ -115,7 +116,7 @@ CCheckerDlg::ProtocolOutcome CCheckerDlg::WriteProtocol() {
   m_strProtocolPath = path;
 
   const ProtocolFileOutcome outcome = WriteProtocolFile(
-      path, *m_pResult, m_strDisplayName, InputStatus(),
+      path, *m_pResult, m_strDisplayName, m_inputStatus ? &*m_inputStatus : nullptr,
       [this] { return MessageBox("Overwrite existing file?", "", MB_YESNO) == IDYES; },
       m_pProtocolFile, m_protocolOpenError);
   switch (outcome) {
@@ -132,6 +133,24 @@ CCheckerDlg::ProtocolOutcome CCheckerDlg::WriteProtocol() {
   Site().ShellOpen(path);
   return ProtocolOutcome::written;
 }
+
+void CCheckerDlg::RunCheck() {
+  m_nErrorCount = 0;
+  m_pResult.reset();
+  m_inputStatus.reset();
+  // The dialog always follows the system's code page; the protocol shows
+  // no notes.
+  CCheckedInput checked = CheckInputFile(m_pInputFile, CCheckOptions{SystemCodePage(), false});
+  m_pResult = std::make_unique<CCheckResult>(std::move(checked.result));
+  m_inputStatus = checked.status;
+}
+
+void CCheckerDlg::ReleaseFiles() {
+  m_pInputFile.reset();
+  m_pProtocolFile.reset();
+}
+
+void CCheckerDlg::ReleaseLists() { m_pResult.reset(); }
 
 void CCheckerDlg::OnExit() {
   ReleaseFiles();

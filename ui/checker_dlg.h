@@ -1,8 +1,11 @@
 // The main dialog: Load, Check, Info and Exit, leading the user from one
-// loaded file through its check to the next. It owns the run state.
+// loaded file through its check to the next. It owns the run state and
+// keeps it to itself; the engine does the checking.
 #ifndef VELTRANE_UI_CHECKER_DLG_H_
 #define VELTRANE_UI_CHECKER_DLG_H_
 
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "checker/check_run.h"
@@ -10,7 +13,7 @@
 
 // Exactly one of Load and Check is enabled: Check while a file is loaded
 // ("File loaded"), Load otherwise ("No file"). Exit and Info always are.
-class CCheckerDlg : public CDialog, public CCheckRun {
+class CCheckerDlg : public CDialog {
  public:
   CCheckerDlg();
   ~CCheckerDlg() override;
@@ -41,6 +44,13 @@ class CCheckerDlg : public CDialog, public CCheckRun {
   // The normalised command-line path; "" when there was none or it failed.
   std::string m_szInputPath;
 
+  // The run state as it stands, for tests to look at.
+  const CStdioFile* InputFile() const { return m_pInputFile.get(); }
+  const CStdioFile* ProtocolFile() const { return m_pProtocolFile.get(); }
+  const CCheckResult* Result() const { return m_pResult.get(); }
+  int ErrorCount() const { return m_nErrorCount; }
+  const std::string& DisplayName() const { return m_strDisplayName; }
+
   // How WriteProtocol ended. Only `written` means a protocol exists.
   enum class ProtocolOutcome {
     written,
@@ -65,6 +75,14 @@ class CCheckerDlg : public CDialog, public CCheckRun {
   bool OnCommand(int id) override;
 
  private:
+  // Checks the input file into m_pResult, then closes and releases the
+  // input file. Throws CFileException on a read error.
+  // REQUIRES: m_pInputFile is set and open.
+  void RunCheck();
+  // Closes and releases the input and protocol files, if any.
+  void ReleaseFiles();
+  // Deletes the result and its lists, if any.
+  void ReleaseLists();
   // Opens `path` as the input file; on success names it and shows "File
   // loaded". Returns false, holding no file, when the open fails.
   bool LoadInputFile(const std::string& path);
@@ -77,6 +95,16 @@ class CCheckerDlg : public CDialog, public CCheckRun {
   std::string m_strLoadedPath;
   // The path the save dialog gave, for the messages that name it.
   std::string m_strProtocolPath;
+
+  std::unique_ptr<CStdioFile> m_pInputFile;
+  // The resolved lists and the findings of the last check.
+  std::unique_ptr<CCheckResult> m_pResult;
+  // The checked file, so that no protocol is ever written over it.
+  std::optional<CFileStatus> m_inputStatus;
+  int m_nErrorCount = 0;
+  std::unique_ptr<CStdioFile> m_pProtocolFile;
+  std::string m_strDisplayName;
+  CFileException m_protocolOpenError;
 };
 
 #endif  // VELTRANE_UI_CHECKER_DLG_H_

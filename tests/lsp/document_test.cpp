@@ -2,6 +2,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -75,7 +76,7 @@ TEST(DocumentTest, AppliesEdits) {
   };
   for (const EditCase& c : cases) {
     CDocument document(c.before, 1);
-    document.Replace(c.start, c.end, c.text, kUtf16);
+    document.Replace({c.start, c.end}, c.text, kUtf16);
     EXPECT_EQ(document.Text(), c.after) << c.name;
     const CDocument fresh(c.after, 1);
     ASSERT_EQ(document.LineCount(), fresh.LineCount()) << c.name;
@@ -96,12 +97,63 @@ TEST(DocumentTest, RandomEditsKeepTheLineIndex) {
       return CPosition{line, static_cast<std::uint32_t>(random() % 6)};
     };
     CPosition a = position(), b = position();
-    if (b.line < a.line || (b.line == a.line && b.character < a.character)) std::swap(a, b);
-    document.Replace(a, b, pieces[random() % 7] + pieces[random() % 7], kUtf16);
+    if (b < a) std::swap(a, b);
+    document.Replace({a, b}, pieces[random() % 7] + pieces[random() % 7], kUtf16);
     const CDocument fresh(document.Text(), 0);
     ASSERT_EQ(document.LineCount(), fresh.LineCount()) << step;
     for (std::size_t i = 0; i < fresh.LineCount(); ++i)
       ASSERT_EQ(document.LineStart(i), fresh.LineStart(i)) << step << " line " << i;
+  }
+}
+
+// The text the changes give when each is applied on its own to a document
+// made afresh from the text before it: slow, and plainly right.
+std::string AppliedOneByOne(std::string text, const std::vector<CTextChange>& changes) {
+  for (const CTextChange& change : changes) {
+    if (!change.range) {
+      text = change.text;
+      continue;
+    }
+    const CDocument before(text, 0);
+    const std::size_t from = before.OffsetOf(change.range->start, kUtf16);
+    const std::size_t to = std::max(from, before.OffsetOf(change.range->end, kUtf16));
+    text.replace(from, to - from, change.text);
+  }
+  return text;
+}
+
+TEST(DocumentTest, ManyChangesAtOnceAsOneByOne) {
+  // A replace-all sends its changes last first or first first; a hostile
+  // client in any order, whole texts among them.
+  enum class Order { random, forward, backward };
+  const Order orders[] = {Order::random, Order::forward, Order::backward};
+  std::mt19937 random(23);
+  const std::string pieces[] = {"\n", "\r", "\r\n", "x", "[A]", "\xC3\xA4", "\xF0\x9D\x84\x9E", ""};
+  for (const Order order : orders) {
+    for (int round = 0; round < 40; ++round) {
+      std::string start;
+      for (int i = 0; i < 30; ++i) start += pieces[random() % 8];
+      std::vector<CTextChange> changes;
+      std::uint32_t line = order == Order::backward ? 20 : 0;
+      for (int i = 0; i < 25; ++i) {
+        CPosition a{static_cast<std::uint32_t>(random() % 12), static_cast<std::uint32_t>(random() % 5)};
+        if (order == Order::forward) a.line = line++ / 2;
+        if (order == Order::backward) a.line = line > 0 ? --line / 2 : 0;
+        CPosition b = a;
+        b.character += static_cast<std::uint32_t>(random() % 3);
+        CTextChange change{CRange{a, b}, pieces[random() % 8] + pieces[random() % 8]};
+        if (order == Order::random && random() % 20 == 0) change.range.reset();
+        changes.push_back(change);
+      }
+      const std::string expected = AppliedOneByOne(start, changes);
+      CDocument document(start, 0);
+      document.ApplyChanges(changes, kUtf16);
+      ASSERT_EQ(document.Text(), expected) << "round " << round;
+      const CDocument fresh(expected, 0);
+      ASSERT_EQ(document.LineCount(), fresh.LineCount()) << round;
+      for (std::size_t i = 0; i < fresh.LineCount(); ++i)
+        ASSERT_EQ(document.LineStart(i), fresh.LineStart(i)) << round << " line " << i;
+    }
   }
 }
 

@@ -42,6 +42,7 @@ struct FramingCase {
 
 TEST(FramingTest, SplitsStreams) {
   const std::string big(65, 'x');
+  const std::string kHeaderInString = "{\"text\":\"Content-Length: 5\\r\\n\"}";
   const FramingCase cases[] = {
       {"two messages", "Content-Length: 2\r\n\r\n{}Content-Length: 3\r\n\r\n[1]", {"{}", "[1]"}},
       {"other headers and any case",
@@ -66,6 +67,25 @@ TEST(FramingTest, SplitsStreams) {
        std::string(10000, 'A') + "\r\n\r\nContent-Length: 1\r\n\r\n5", {"!bad", "5"}},
       {"a search that restarts inside the name",
        "x: y\r\n\r\nContenContent-Length: 1\r\n\r\n6", {"!bad", "6"}},
+      // The next message's header stands inside the broken block itself.
+      {"a header line that runs into a body",
+       "Content-Length: 2\r\n{}Content-Length: 1\r\n\r\n7", {"!bad", "7"}},
+      {"a length shorter than its body",
+       "Content-Length: 2\r\n\r\n{\"a\":1}Content-Length: 1\r\n\r\n8", {"{\"", "!bad", "8"}},
+      {"CR CR as the separator", "Content-Length: 2\r\r{}Content-Length: 1\r\n\r\n9",
+       {"!bad", "9"}},
+      {"an overlong line that ends in a header",
+       std::string(9000, 'B') + "Content-Length: 1\r\n\r\nA", {"!bad", "A"}},
+      // The body swallows the next message and part of the one after; a
+      // header in a JSON string is text, not a header.
+      {"a length longer than its body",
+       "Content-Length: 30\r\n\r\n{}" + FrameMessage("D") + FrameMessage(kHeaderInString),
+       {"{}", "D", kHeaderInString}},
+      {"a length that ends inside the next header",
+       "Content-Length: 6\r\n\r\n{}" + FrameMessage("E"), {"{}", "E"}},
+      {"two Content-Length headers",
+       "Content-Length: 1\r\nContent-Length: 2\r\n\r\n{}Content-Length: 1\r\n\r\nC",
+       {"!bad", "C"}},
   };
   for (const FramingCase& c : cases) {
     EXPECT_EQ(Frames(c.bytes), c.frames) << c.name;

@@ -40,7 +40,7 @@ def frame(body):
 
 
 class LspClient:
-    def __init__(self, argv, cwd=None):
+    def __init__(self, argv, cwd=None, read_stderr=True):
         self.process = subprocess.Popen(
             argv, cwd=cwd, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
             stderr=subprocess.PIPE)
@@ -52,8 +52,11 @@ class LspClient:
         self.stderr = b""
         self._reader = threading.Thread(target=self._read_stdout, daemon=True)
         self._reader.start()
-        self._err_reader = threading.Thread(target=self._read_stderr, daemon=True)
-        self._err_reader.start()
+        # A client that never reads standard error leaves it to fill up.
+        self._err_reader = None
+        if read_stderr:
+            self._err_reader = threading.Thread(target=self._read_stderr, daemon=True)
+            self._err_reader.start()
 
     # -- the stream ------------------------------------------------------
 
@@ -187,7 +190,8 @@ class LspClient:
             return self.process.wait(timeout=timeout)
         finally:
             self._reader.join(timeout=5)
-            self._err_reader.join(timeout=5)
+            if self._err_reader:
+                self._err_reader.join(timeout=5)
             for pipe in (self.process.stdin, self.process.stdout, self.process.stderr):
                 try:
                     pipe.close()

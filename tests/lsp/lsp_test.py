@@ -67,10 +67,15 @@ def at(line, character, uri=URI):
     return {"textDocument": {"uri": uri}, "position": pos(line, character)}
 
 
+# A client that shows relatedInformation: it gets the notes there.
+SHOWS_RELATED = {"textDocument": {"publishDiagnostics": {"relatedInformation": True}}}
+
+
 class ServerCase(unittest.TestCase):
     """Each test gets a fresh, initialized server."""
 
-    capabilities = {}
+    # As VS Code and Kate announce it; NotesInMessageTest goes without.
+    capabilities = SHOWS_RELATED
 
     def setUp(self):
         self.client = LspClient([SERVER])
@@ -181,6 +186,19 @@ class LifecycleTest(unittest.TestCase):
         client.notify("exit", None)
         self.assertEqual(client.wait_exit(), 0)
 
+    def test_a_client_that_never_reads_stderr(self):
+        client = LspClient([SERVER], read_stderr=False)
+        self.addCleanup(lambda: client.process.kill())
+        client.initialize()
+        # Each of these was once a line of its own on standard error, more
+        # than a pipe holds.
+        note = frame(b'{"jsonrpc":"2.0","method":"no/such","params":{}}')
+        for _ in range(100):
+            client.send_raw(note * 500)
+        self.assertIsNone(client.request("shutdown", None, timeout=30))
+        client.notify("exit", None)
+        self.assertEqual(client.wait_exit(timeout=30), 0)
+
     def test_logs_only_on_stderr(self):
         client = self.start()
         client.initialize()
@@ -256,6 +274,35 @@ class ErrorTest(ServerCase):
                 answer = self.client.next_message()
                 self.assertEqual(answer["id"], "after")
 
+    def test_every_good_message_after_a_broken_one_is_answered(self):
+        good = frame(b'{"jsonrpc":"2.0","id":"after","method":"textDocument/documentSymbol",'
+                     b'"params":{"textDocument":{"uri":"file:///none.ins"}}}')
+        body = b'{"jsonrpc":"2.0","method":"initialized","params":{}}'
+        cases = {
+            "header runs into the body": b"Content-Length: %d\r\n" % len(body) + body,
+            "length shorter than the body": b"Content-Length: 10\r\n\r\n" + body,
+            "CR CR as the separator": b"Content-Length: %d\r\r" % len(body) + body,
+            "two lengths": b"Content-Length: 2\r\nContent-Length: %d\r\n\r\n" % len(body) + body,
+            "length longer than the body": b"Content-Length: %d\r\n\r\n" % (len(body) + 9) + body,
+        }
+        for name, raw in cases.items():
+            with self.subTest(name):
+                self.client.send_raw(raw + good)
+                while True:
+                    message = self.client.next_message()
+                    self.assertIsNotNone(message, "the server ended")
+                    if message.get("id") == "after":
+                        break
+                    self.assertEqual(message["error"]["code"], -32700)
+                    self.assertIsNone(message["id"])
+
+    def test_what_is_logged_of_bad_input_is_escaped(self):
+        self.client.send_raw(b"Content-Length: \x1b[2J\x07\r\n\r\n")
+        self.assertEqual(self.client.next_message()["error"]["code"], -32700)
+        self.assertEqual(self.client.close(), 0)
+        self.assertIn(b"\\x1B[2J\\x07", self.client.stderr)
+        self.assertNotIn(b"\x1b", self.client.stderr)
+
     def peak_kb(self):
         with open(f"/proc/{self.client.process.pid}/status") as status:
             return int(next(l for l in status if l.startswith("VmHWM")).split()[1])
@@ -309,6 +356,20 @@ class DocumentTest(ServerCase):
         closed = self.diagnostics()
         self.assertEqual(closed["diagnostics"], [])
         self.assertEqual(self.error_of("textDocument/hover", at(1, 1)).code, -32602)
+
+    def test_a_malformed_change_rejects_the_whole_notification(self):
+        self.open(RACK)
+        fix = {"range": rng(14, 8, 14, 15), "text": "Standard"}
+        self.client.notify("textDocument/didChange", {
+            "textDocument": {"uri": URI, "version": 2},
+            "contentChanges": [fix, {"range": rng(0, 0, 0, 0)}]})
+        self.client.notify("textDocument/didChange", {
+            "textDocument": {"uri": URI, "version": 3},
+            "contentChanges": [{"range": rng(17, 0, 17, 0), "text": "\n"}]})
+        published = self.diagnostics()
+        self.assertEqual(published["version"], 3)
+        messages = [d["message"] for d in published["diagnostics"]]
+        self.assertIn('Label "Standrd" not found', messages)
 
     def test_not_an_instrument_file(self):
         tex = "\\def\\x{1}\n[draft]\nControl=nothing\n%% .Patch Names is no header here\n"
@@ -367,6 +428,38 @@ class DocumentTest(ServerCase):
         self.assertEqual(ranges["VLT1003"], rng(4, 8, 4, 8))
         start = ranges["VLT1002"]["start"]
         self.assertEqual(ranges["VLT1002"]["end"], start)
+
+
+class NotesInMessageTest(ServerCase):
+    """A client that does not announce relatedInformation (Neovim 0.7,
+    eglot) gets each note as the second line of its diagnostic's message."""
+
+    CASES = [
+        # (capabilities, message of the "not found", relatedInformation kept)
+        ({}, 'Label "Standrd" not found\nnote', False),
+        ({"textDocument": {"publishDiagnostics": {}}}, 'Label "Standrd" not found\nnote', False),
+        ({"textDocument": {"publishDiagnostics": {"relatedInformation": False}}},
+         'Label "Standrd" not found\nnote', False),
+        ({"textDocument": {"publishDiagnostics": {"relatedInformation": "yes"}}},
+         'Label "Standrd" not found\nnote', False),
+        ({"textDocument": {"publishDiagnostics": {"relatedInformation": True}}},
+         'Label "Standrd" not found', True),
+    ]
+
+    def test_by_capability(self):
+        for capabilities, message, related in self.CASES:
+            with self.subTest(capabilities=capabilities):
+                self.client.close()
+                self.client = LspClient([SERVER])
+                self.client.initialize(capabilities)
+                by_code = {d["code"]: d for d in self.open(RACK)["diagnostics"]}
+                missing = by_code["VLT1003"]
+                note = 'did you mean "Standard" (line 9)?'
+                self.assertEqual(missing["message"], message.replace("note", note))
+                self.assertEqual("relatedInformation" in missing, related)
+                # The duplicate's message names the first line already.
+                self.assertEqual(by_code["VLT1001"]["message"], 'Label "Drums" already in line 6')
+                self.assertEqual("relatedInformation" in by_code["VLT1001"], related)
 
 
 class EncodingTest(ServerCase):
@@ -450,6 +543,21 @@ class NavigationTest(ServerCase):
         self.assertEqual(symbols[3]["children"][0]["range"]["end"], pos(17, 0))
         self.assertEqual(symbols[1]["children"][0]["selectionRange"], rng(5, 1, 5, 6))
 
+    def test_sections_are_those_the_checker_reads(self):
+        # After a lone CR, ".Patch Names" starts an editor's line but not
+        # one the checker reads: [A] stays an instrument.
+        self.open(".Instrument Definitions\n[I]\nx\r.Patch Names\n[A]\n", "file:///cr.ins")
+        symbols = self.client.request("textDocument/documentSymbol", doc("file:///cr.ins"))
+        tree = [(s["name"], [c["name"] for c in s["children"]]) for s in symbols]
+        self.assertEqual(tree, [(".Instrument Definitions", ["I", "A"])])
+        hover = self.client.request("textDocument/hover", at(4, 1, uri="file:///cr.ins"))
+        self.assertEqual(hover["contents"]["value"], 'Instrument "A"')
+
+    def test_rename_to_a_numbered_name_elsewhere(self):
+        # Control values are never the numbered lists.
+        edit = self.request("rename", {**at(8, 2), "newName": "1..128"})
+        self.assertEqual(len(edit["changes"][URI]), 1)
+
     def completion(self, line, character):
         items = self.request("completion", at(line, character))
         return [item["label"] for item in items]
@@ -481,6 +589,9 @@ class NavigationTest(ServerCase):
             ("rename", at(1, 2), "", "name"),
             ("rename", at(8, 2), "Extra", "line 10"),
             ("rename", at(1, 2), "x" * 260, "read as two"),
+            # Patch and Key values of these names are the built-in lists.
+            ("rename", at(1, 2), "1..128", "built-in numbered list"),
+            ("rename", at(13, 10), "0..127", "built-in numbered list"),
         ]
         for method, params, new_name, reason in cases:
             with self.subTest(method=method, new_name=new_name):
@@ -515,11 +626,12 @@ class NavigationTest(ServerCase):
 
 def gnu_findings(data, tmp):
     """veltrane-check --format=gnu on `data`, as (line, column, severity,
-    message) tuples: each note line follows the finding it explains."""
+    message) tuples: each note line follows the finding it explains. In
+    code page 65001, as the server reads the UTF-8 text editors send."""
     path = os.path.join(tmp, "document.ins")
     with open(path, "wb") as f:
         f.write(data)
-    run = subprocess.run([CHECK, "--format=gnu", path], capture_output=True)
+    run = subprocess.run([CHECK, "--format=gnu", "--codepage=65001", path], capture_output=True)
     assert run.returncode in (0, 1), run.stderr
     out = []
     # Names may hold a lone CR: only LF ends a line here.
@@ -573,7 +685,9 @@ class AgainstCheckTest(ServerCase):
     def assert_same(self, text, uri, tmp):
         diagnostics = self.open(text, uri)["diagnostics"]
         data = text.encode("utf-8")
-        if not any(l.startswith(h.decode()) for l in split_lines(text) for h, _ in ins_model.HEADERS):
+        # A header counts where the checker reads one: at the start of a
+        # piece, not after a lone CR.
+        if not any(ins_model.header_kind(p, 0) for p, _ in ins_model.pieces(data)):
             self.assertEqual(diagnostics, [])
             return
         self.assertEqual(lsp_findings(text, diagnostics), gnu_findings(data, tmp))

@@ -23,18 +23,21 @@ local function wait(what, condition)
 end
 
 local published = {}
-local client_id = vim.lsp.start_client({
-  name = 'veltrane-lsp',
-  cmd = { server },
-  root_dir = vim.fn.fnamemodify(edit_file, ':h'),
-  handlers = {
-    ['textDocument/publishDiagnostics'] = function(err, result, ctx, config)
-      local name = vim.uri_to_fname(result.uri)
-      published[name] = (published[name] or 0) + 1
-      vim.lsp.diagnostic.on_publish_diagnostics(err, result, ctx, config)
-    end,
-  },
-})
+-- The client settings of the package in editors/vim, as its ftplugin
+-- starts the server.
+vim.opt.runtimepath:prepend(os.getenv('VELTRANE_VIM_DIR'))
+local config = require('veltrane').config()
+config.name = 'veltrane-lsp'
+config.cmd = { server }
+config.root_dir = vim.fn.fnamemodify(edit_file, ':h')
+config.handlers = {
+  ['textDocument/publishDiagnostics'] = function(err, result, ctx, cfg)
+    local name = vim.uri_to_fname(result.uri)
+    published[name] = (published[name] or 0) + 1
+    vim.lsp.diagnostic.on_publish_diagnostics(err, result, ctx, cfg)
+  end,
+}
+local client_id = vim.lsp.start_client(config)
 if not client_id then
   out.failed = 'the client did not start'
   finish(1)
@@ -65,6 +68,7 @@ for _, path in ipairs(files) do
 end
 
 local buf = open(edit_file)
+out.rack = diagnostics(buf)
 local function line(n) return vim.api.nvim_buf_get_lines(buf, n - 1, n, false)[1] end
 
 -- Go to the list a reference names (line 13, "Patch[*]=General").

@@ -2,10 +2,10 @@
 """Neovim (0.7, headless) with its built-in language client on veltrane-lsp:
 opens real files (the corpus when present, else the examples) and compares
 their diagnostics with veltrane-check --format=gnu, then on a file of its
-own goes to a definition, renames a list, applies a quick fix, and checks
+own shows the note under a "not found", goes to a definition, renames a list, applies a quick fix, and checks
 the buffer's text after the edits.
 
-Usage: nvim_test.py VELTRANE_LSP VELTRANE_CHECK CORPUS_DIR EXAMPLES_DIR
+Usage: nvim_test.py VELTRANE_LSP VELTRANE_CHECK CORPUS_DIR EXAMPLES_DIR VIM_DIR
 Exits 77 (skipped) without nvim."""
 
 import json
@@ -21,20 +21,48 @@ from lsp_test import RACK  # noqa: E402
 
 
 def gnu_lines(check, path):
-    run = subprocess.run([check, "--format=gnu", path], capture_output=True)
+    """The findings of veltrane-check --format=gnu as Neovim shows them: it
+    announces no relatedInformation, so each note is its finding's second
+    line. Neovim opens a file that is UTF-8 as such and sends it as it is,
+    and any other byte by byte as Latin-1, each byte a character."""
+    with open(path, "rb") as f:
+        data = f.read()
+    try:
+        data.decode("utf-8")
+        code_page = ["--codepage=65001"]
+    except UnicodeDecodeError:
+        code_page = []
+    run = subprocess.run([check, "--format=gnu"] + code_page + [path], capture_output=True)
     out = []
     for line in run.stdout.decode("utf-8").splitlines():
         line_no, _column, severity, message = line[len(path) + 1:].split(":", 3)
-        # Findings end in their rule's id; note lines without one explain
-        # the finding before them.
+        # Findings end in their rule's id; a note line after one goes into
+        # its message, as the server writes it for this client.
         if message.endswith("]") and " [VLT" in message:
             message = message[1:message.rindex(" [VLT")]
             out.append((int(line_no) - 1, {"error": 1, "warning": 2, "note": 3}[severity.strip()],
                         message))
+        elif out and out[-1][0] == int(line_no) - 1:
+            out[-1] = (out[-1][0], out[-1][1], out[-1][2] + "\n" + message[1:])
     return sorted(out, key=lambda t: (t[0], t[2]))
 
 
-def main(server, check, corpus, examples):
+def run_nvim(script, env, tmp, options=()):
+    """Runs Lua `script` in a headless Neovim in `tmp`; returns the JSON it
+    wrote to VELTRANE_NVIM_OUT, or None (having said why)."""
+    out_file = os.path.join(tmp, "out.json")
+    env = dict(os.environ, VELTRANE_NVIM_OUT=out_file, **env)
+    run = subprocess.run(["nvim", "--headless", "--clean", "-n", "-i", "NONE", *options,
+                          "-c", "luafile " + script],
+                         env=env, capture_output=True, timeout=300, cwd=tmp)
+    if not os.path.exists(out_file):
+        print("nvim wrote no result; status", run.returncode, run.stderr.decode(errors="replace"))
+        return None
+    with open(out_file) as f:
+        return json.load(f)
+
+
+def main(server, check, corpus, examples, vim_dir):
     server, check = os.path.abspath(server), os.path.abspath(check)
     if not shutil.which("nvim"):
         print("nvim is not installed")
@@ -50,17 +78,11 @@ def main(server, check, corpus, examples):
         edit = os.path.join(tmp, "rack.ins")
         with open(edit, "w") as f:
             f.write(RACK)
-        out_file = os.path.join(tmp, "out.json")
-        env = dict(os.environ, VELTRANE_LSP=server, VELTRANE_NVIM_FILES=json.dumps(files),
-                   VELTRANE_NVIM_EDIT=edit, VELTRANE_NVIM_OUT=out_file)
-        run = subprocess.run(["nvim", "--headless", "--clean", "-n", "-u", "NONE", "-i", "NONE",
-                              "-c", "luafile " + os.path.join(HERE, "nvim_test.lua")],
-                             env=env, capture_output=True, timeout=300, cwd=tmp)
-        if not os.path.exists(out_file):
-            print("nvim wrote no result; status", run.returncode, run.stderr.decode(errors="replace"))
+        out = run_nvim(os.path.join(HERE, "nvim_test.lua"), dict(
+            VELTRANE_LSP=server, VELTRANE_VIM_DIR=os.path.abspath(vim_dir),
+            VELTRANE_NVIM_FILES=json.dumps(files), VELTRANE_NVIM_EDIT=edit), tmp, ["-u", "NONE"])
+        if out is None:
             return 1
-        with open(out_file) as f:
-            out = json.load(f)
         failures = []
         # Lua's empty table comes out as a JSON list.
         if not out.get("files"):
@@ -77,6 +99,9 @@ def main(server, check, corpus, examples):
             else:
                 print(f"{os.path.basename(path)}: {len(got)} diagnostics, as veltrane-check")
         if "failed" not in out:
+            missing = [d["message"] for d in out["rack"] if "not found" in d["message"]]
+            if missing != ['Label "Standrd" not found\ndid you mean "Standard" (line 9)?']:
+                failures.append(f"the not found and its note: {missing}")
             if out["definition"] != [2, 1]:
                 failures.append(f"definition went to {out['definition']}, not line 2")
             want_lines = RACK.replace("[Drums]\n[Drums]", "[Kit]\n[Drums]").replace(
@@ -93,4 +118,4 @@ def main(server, check, corpus, examples):
 
 
 if __name__ == "__main__":
-    sys.exit(main(*sys.argv[1:5]))
+    sys.exit(main(*sys.argv[1:6]))

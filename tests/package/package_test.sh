@@ -57,7 +57,15 @@ expected=(
   usr/share/man/man1/veltrane-check.1.gz
   usr/share/man/man1/veltrane-lsp.1.gz
   usr/share/mime/packages/veltrane.xml
+  etc/emacs/site-start.d/50veltrane.el
+  usr/share/emacs/site-lisp/veltrane/ins-mode.el
+  usr/share/org.kde.syntax-highlighting/syntax/ins.xml
+  usr/share/veltrane/kate/lspclient-settings.json
+  usr/share/nvim/site/lua/veltrane.lua
 )
+for dir in usr/share/nvim/site usr/share/vim/vimfiles; do
+  for kind in ftdetect ftplugin syntax; do expected+=("$dir/$kind/ins.vim"); done
+done
 if [ "$have_dialog" = 1 ]; then
   expected+=(
     usr/bin/veltrane
@@ -118,6 +126,28 @@ lsp_session() {
 lsp_session | "$lsp" >"$scratch/lsp.out" 2>"$scratch/lsp.err"
 check "installed veltrane-lsp ends a session with status 0" [ "$?" = 0 ]
 check "installed veltrane-lsp answers initialize" grep -q '"name":"veltrane-lsp"' "$scratch/lsp.out"
+
+# The editors find their files where the package puts them, and tell
+# instrument definition files from TeX installers by content.
+printf '\\input docstrip\n\\endbatchfile\n' >"$scratch/installer.ins"
+if command -v nvim >/dev/null; then
+  for file in studio_rack.ins:ins installer.ins:tex; do
+    got=$(cd "$scratch" && nvim --headless --clean -n -i NONE \
+          --cmd "set runtimepath^=$root/usr/share/nvim/site" "${file%%:*}" \
+          -c 'lua io.stdout:write(vim.bo.filetype)' -c 'qall!' 2>/dev/null)
+    check "Neovim gives ${file%%:*} the file type ${file#*:} (got $got)" [ "$got" = "${file#*:}" ]
+  done
+fi
+if command -v emacs >/dev/null; then
+  # The start-up file as Emacs runs it, pointed at the unpacked tree.
+  sed "s|\"/usr/share/emacs|\"$root/usr/share/emacs|" "$root/etc/emacs/site-start.d/50veltrane.el" \
+    >"$scratch/50veltrane.el"
+  for file in studio_rack.ins:ins-mode installer.ins:tex-mode; do
+    got=$(cd "$scratch" && emacs --batch -Q -l "$scratch/50veltrane.el" "${file%%:*}" \
+          --eval '(princ (if (derived-mode-p (quote tex-mode)) "tex-mode" major-mode))' 2>/dev/null)
+    check "Emacs opens ${file%%:*} in ${file#*:} (got $got)" [ "$got" = "${file#*:}" ]
+  done
+fi
 
 # The MIME type the desktop entry opens is the one the package defines, and
 # the MIME database accepts the definition.

@@ -187,12 +187,12 @@ TEST_F(CheckerDlgTest, CommandLineForms) {
       EXPECT_EQ(site.State(), "no file");
       EXPECT_EQ(site.messages,
                 std::vector<FakeSite::Message>({{kNoFile, "veltrane", MB_OK}}));
-      EXPECT_EQ(fresh_dlg.m_pInputFile, nullptr);
-      EXPECT_EQ(fresh_dlg.m_strDisplayName, "");
+      EXPECT_EQ(fresh_dlg.InputFile(), nullptr);
+      EXPECT_EQ(fresh_dlg.DisplayName(), "");
     } else {
       EXPECT_EQ(site.State(), "loaded");
       EXPECT_TRUE(site.messages.empty());
-      EXPECT_EQ(fresh_dlg.m_strDisplayName,
+      EXPECT_EQ(fresh_dlg.DisplayName(),
                 c.path.size() <= 70 ? c.path : "..." + c.path.substr(c.path.size() - 67));
     }
   }
@@ -245,7 +245,7 @@ TEST_F(CheckerDlgTest, LoadOutcomes) {
     EXPECT_EQ(site.State(), c.state);
     EXPECT_EQ(Texts(), c.message ? std::vector<std::string>{kNoFile}
                                  : std::vector<std::string>{});
-    EXPECT_EQ(load_dlg.m_pInputFile != nullptr, c.state == "loaded");
+    EXPECT_EQ(load_dlg.InputFile() != nullptr, c.state == "loaded");
     // Load never touches the command-line path.
     EXPECT_EQ(load_dlg.m_szInputPath, "");
   }
@@ -263,9 +263,9 @@ TEST_F(CheckerDlgTest, CheckWritesProtocolAndOpensIt) {
   EXPECT_EQ(site.opened, std::vector<std::string>{protocol});
   EXPECT_TRUE(site.messages.empty());
   EXPECT_EQ(site.State(), "no file");
-  EXPECT_EQ(dlg.m_nErrorCount, 1);
-  EXPECT_EQ(dlg.m_pInputFile, nullptr);
-  EXPECT_EQ(dlg.m_pResult, nullptr);
+  EXPECT_EQ(dlg.ErrorCount(), 1);
+  EXPECT_EQ(dlg.InputFile(), nullptr);
+  EXPECT_EQ(dlg.Result(), nullptr);
   EXPECT_TRUE(IsReleased(input));
 }
 
@@ -317,14 +317,14 @@ TEST_F(CheckerDlgTest, AbandonedRunLoadsTheFileAgain) {
     EXPECT_EQ(Texts(), c.message.empty() ? std::vector<std::string>{}
                                          : std::vector<std::string>{c.message});
     EXPECT_TRUE(site.opened.empty());
-    EXPECT_EQ(check_dlg.m_pResult, nullptr);
+    EXPECT_EQ(check_dlg.Result(), nullptr);
 
     // Check is offered once more, on the same file, held as Load holds it
     // (on Windows nobody else can read it meanwhile).
     EXPECT_EQ(site.State(), "loaded");
-    ASSERT_NE(check_dlg.m_pInputFile, nullptr);
+    ASSERT_NE(check_dlg.InputFile(), nullptr);
     EXPECT_FALSE(IsReleased(input));
-    EXPECT_EQ(check_dlg.m_strDisplayName, input);
+    EXPECT_EQ(check_dlg.DisplayName(), input);
     site.messages.clear();
     site.fileAnswers.push_back({IDOK, dir.File("second.txt")});
     check_dlg.DispatchCommand(IDC_CHECK);
@@ -343,7 +343,7 @@ TEST_F(CheckerDlgTest, AbandonedRunOffersLoadWhenTheFileIsGone) {
   site.whileFileDialog = [this] { std::remove(input.c_str()); };
   Check(IDCANCEL, "");
   EXPECT_EQ(site.State(), "no file");
-  EXPECT_EQ(dlg.m_pInputFile, nullptr);
+  EXPECT_EQ(dlg.InputFile(), nullptr);
   EXPECT_TRUE(site.messages.empty());
 }
 
@@ -355,8 +355,8 @@ TEST_F(CheckerDlgTest, WriteErrorIsReportedAndRunEnds) {
                          "/dev/full: No space left on device"});
   EXPECT_TRUE(site.opened.empty());
   EXPECT_EQ(site.State(), "no file");
-  EXPECT_EQ(dlg.m_pProtocolFile, nullptr);
-  EXPECT_EQ(dlg.m_pResult, nullptr);
+  EXPECT_EQ(dlg.ProtocolFile(), nullptr);
+  EXPECT_EQ(dlg.Result(), nullptr);
   EXPECT_TRUE(site.ended == std::nullopt);
 }
 #endif

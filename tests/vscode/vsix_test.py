@@ -27,6 +27,9 @@ import xml.etree.ElementTree as ElementTree
 import zipfile
 from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "package"))
+import portable_check  # noqa: E402
+
 PREFIX = "extension/"
 NODE_BUILTINS = {"child_process", "fs", "path", "os", "net", "crypto", "util", "events",
                  "stream", "url", "assert", "buffer", "string_decoder", "tty", "readline",
@@ -113,7 +116,7 @@ def check_icon(vsix, package, names):
         expect((width, height) == (128, 128), f"the icon is {width}x{height}, not 128x128")
 
 
-def check_programs(vsix, target, names):
+def check_programs(vsix, target, names, portable):
     exe = ".exe" if target.startswith("win32") else ""
     folders = {n.split("/")[2] for n in names if n.startswith(PREFIX + "server/") and n.count("/") >= 3}
     expect(folders == {target}, f"server folders {sorted(folders)}, not only {target}")
@@ -134,6 +137,13 @@ def check_programs(vsix, target, names):
                    f"{name} is not an x86-64 ELF program")
             mode = info.external_attr >> 16
             expect(mode & stat.S_IXUSR, f"{name} is not executable in the package")
+            if not portable:
+                continue
+            # VS Code runs on glibc 2.28 and needs no C++ run time there.
+            with tempfile.TemporaryDirectory() as scratch:
+                path = vsix.extract(info, scratch)
+                for problem in portable_check.problems(path):
+                    expect(False, f"{name} does not run everywhere VS Code does: {problem}")
 
 
 def unpack(vsix, folder):
@@ -215,6 +225,8 @@ def main():
     parser.add_argument("--target", required=True)
     parser.add_argument("--lsp-client", type=Path, help="folder of lsp_client.py: run the server")
     parser.add_argument("--runner", default="", help="program that runs the server (wine)")
+    parser.add_argument("--portable", action="store_true",
+                        help="the Linux programs must run on older systems (a release package)")
     args = parser.parse_args()
     if args.pack is None:
         return check(args)
@@ -234,7 +246,7 @@ def check(args):
         package = check_package_json(vsix, names)
         check_client(vsix, package)
         check_icon(vsix, package, names)
-        check_programs(vsix, args.target, names)
+        check_programs(vsix, args.target, names, args.portable)
         if args.lsp_client is not None and not failures:
             run_server(vsix, args.target, args.lsp_client, args.runner.split())
 

@@ -56,7 +56,7 @@ def main(argv):
 
     client = LspClient(argv, cwd=work)
     try:
-        client.initialize(timeout=60)
+        client.initialize(lsp_test.SHOWS_RELATED, timeout=60)
         for n, (name, text) in enumerate(texts):
             uri = "file:///c:/work/%d.ins" % n
             client.notify("textDocument/didOpen", {"textDocument": {

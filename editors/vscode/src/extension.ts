@@ -2,43 +2,31 @@
 // protocol command. The server runs on this machine over stdio; nothing
 // goes to the network.
 
-import * as fs from 'fs';
 import * as vscode from 'vscode';
-import { LanguageClient, LanguageClientOptions, ServerOptions } from 'vscode-languageclient/node';
+import { LanguageClient, LanguageClientOptions, ServerOptions, State } from 'vscode-languageclient/node';
 import { bundledServer } from './programs';
 import { writeProtocol } from './protocol';
+import { serverProblem, startFailureMessage } from './server';
 
 let client: LanguageClient | undefined;
 let output: vscode.OutputChannel | undefined;
 
-// The configured server, or the bundled one. Undefined (with a message)
-// when there is none to start.
-function serverCommand(extensionDir: string): string | undefined {
+// The client with the library's own error pop-ups left out: they would
+// stand beside this extension's message, which says what to change. What
+// went wrong still goes to the output channel.
+class QuietClient extends LanguageClient {
+  override error(message: string, data?: unknown): void {
+    super.error(message, data, false);
+  }
+}
+
+// The configured server, or the bundled one, and whether it is configured.
+function serverCommand(extensionDir: string): { command: string; configured: boolean } {
   const configured = vscode.workspace.getConfiguration('veltrane').get<string>('server.path', '').trim();
   if (configured !== '') {
-    return configured;
+    return { command: configured, configured: true };
   }
-  const bundled = bundledServer(extensionDir);
-  if (!fs.existsSync(bundled)) {
-    void vscode.window.showErrorMessage(
-      `Veltrane: this extension has no language server for ${process.platform}-${process.arch}. ` +
-        'Set "veltrane.server.path" to a veltrane-lsp.');
-    return undefined;
-  }
-  if (process.platform !== 'win32') {
-    try {
-      fs.accessSync(bundled, fs.constants.X_OK);
-    } catch {
-      // An unpacker that drops the mode bits leaves the server unrunnable.
-      // If the mode cannot be set either, starting it says so.
-      try {
-        fs.chmodSync(bundled, 0o755);
-      } catch {
-        // reported by the start below
-      }
-    }
-  }
-  return bundled;
+  return { command: bundledServer(extensionDir), configured: false };
 }
 
 // veltrane.rules.select and veltrane.rules.ignore, as the server takes them.
@@ -48,11 +36,21 @@ function ruleSettings(): { select: string[]; ignore: string[] } {
 }
 
 async function startClient(extensionDir: string): Promise<void> {
-  const command = serverCommand(extensionDir);
-  if (command === undefined) {
+  const { command, configured } = serverCommand(extensionDir);
+  output ??= vscode.window.createOutputChannel('Veltrane');
+  const fail = (reason: string): void => {
+    const message = startFailureMessage(command, configured, reason);
+    output?.appendLine(message);
+    void vscode.window.showErrorMessage(message);
+  };
+  const problem = serverProblem(command);
+  if (problem !== undefined) {
+    fail(problem === 'it does not exist' && !configured
+      ? `this extension has no language server for ${process.platform}-${process.arch}`
+      : problem);
     return;
   }
-  output ??= vscode.window.createOutputChannel('Veltrane');
+  output.appendLine(`Starting the language server ${command}`);
   // No transport given: plain stdio, with no extra argument for the server.
   const serverOptions: ServerOptions = { command, args: [] };
   const clientOptions: LanguageClientOptions = {
@@ -67,13 +65,27 @@ async function startClient(extensionDir: string): Promise<void> {
     // settings change (workspace/didChangeConfiguration).
     initializationOptions: { rules: ruleSettings() },
     synchronize: { configurationSection: 'veltrane' },
+    // A failed start is reported once, below.
+    initializationFailedHandler: () => false,
   };
   // The id "veltrane" makes the client follow the setting veltrane.trace.server.
-  client = new LanguageClient('veltrane', 'Veltrane', serverOptions, clientOptions);
+  const started = new QuietClient('veltrane', 'Veltrane', serverOptions, clientOptions);
+  client = started;
+  started.onDidChangeState((event) => {
+    if (event.newState === State.Stopped && client === started) {
+      output?.appendLine(`The language server ${command} stopped`);
+    }
+  });
   try {
-    await client.start();
+    await started.start();
+    const info = started.initializeResult?.serverInfo;
+    output.appendLine(`Started ${info?.name ?? 'the language server'} ${info?.version ?? ''} (${command})`);
   } catch (error) {
-    void vscode.window.showErrorMessage(`Veltrane: the language server ${command} did not start: ${String(error)}`);
+    client = undefined;
+    // The library's reason ("write EPIPE") says little; what the server
+    // wrote on its way out (a missing library, say) is in the output.
+    const reason = error instanceof Error ? error.message : String(error);
+    fail(`${reason} (the output "Veltrane" shows what the server said)`);
   }
 }
 
@@ -82,6 +94,7 @@ async function stopClient(): Promise<void> {
   client = undefined;
   if (running !== undefined) {
     await running.stop().catch(() => undefined);
+    output?.appendLine('Stopped the language server');
   }
 }
 
