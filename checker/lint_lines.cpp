@@ -90,9 +90,18 @@ struct KeyLine {
   std::optional<MalformedKeyReason> malformed;
 };
 
+// The first `c` in `text` from `from` on, as a character of `codePage`
+// (never the second byte of a double-byte one), or npos.
+std::size_t FindFrom(std::string_view text, char c, std::size_t from, const CCodePage& codePage) {
+  if (from > text.size()) return std::string_view::npos;
+  const std::size_t at = codePage.Find(text.substr(from), c);
+  return at == std::string_view::npos ? at : from + at;
+}
+
 KeyLine ReadKeyLine(std::string_view text, const CCodePage& codePage) {
   KeyLine key;
-  const std::size_t nameEnd = std::min(text.find_first_of("[="), text.size());
+  const std::size_t nameEnd =
+      std::min({codePage.Find(text, '['), codePage.Find(text, '='), text.size()});
   key.name = text.substr(0, nameEnd);
   const std::size_t equals = codePage.Find(text, '=');
   if (equals != std::string_view::npos) {
@@ -110,7 +119,7 @@ KeyLine ReadKeyLine(std::string_view text, const CCodePage& codePage) {
     else if (!key.equals) key.malformed = MalformedKeyReason::noEquals;
     return key;
   }
-  const std::size_t close = text.find(']', nameEnd);
+  const std::size_t close = FindFrom(text, ']', nameEnd, codePage);
   if (nameEnd == text.size() || text[nameEnd] != '[' || close == std::string_view::npos ||
       !key.equals || *key.equals != close + 1) {
     key.malformed = key.equals ? MalformedKeyReason::brackets : MalformedKeyReason::noEquals;
@@ -343,10 +352,16 @@ void CLineLinter::OpenLabel(const CSourceLine& line) {
 
 void CLineLinter::Comment(const CSourceLine& line) {
   CSuppression suppression;
-  if (!ParseSuppression(line.text, suppression)) return;
-  suppression.place = line.PlaceOf(0, line.text.size());
+  // A lone CR ends the comment's line as editors show it: what follows is
+  // no part of the suppression.
+  const std::string_view own = line.text.substr(0, line.text.find('\r'));
+  if (!ParseSuppression(own, suppression)) return;
+  suppression.place = line.PlaceOf(0, own.size());
   suppression.place.lineText = Keep(m_result, suppression.place.lineText);
-  suppression.lineEndOffset = line.EndOffset();
+  // Removing the comment removes its line as editors show it, up to its
+  // line end or the lone CR that ends it.
+  suppression.lineEndOffset =
+      own.size() < line.text.size() ? line.offset + own.size() + 1 : line.EndOffset();
   m_suppressions.push_back(std::move(suppression));
 }
 

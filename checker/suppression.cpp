@@ -107,7 +107,8 @@ void AddUnusedSuppressions(const CRuleSelection& rules, const std::vector<CSuppr
       place.end = item.end;
       CFinding& finding =
           AddRuleFinding(result, FindingKind::unusedSuppression, place, kNoSection,
-                         UnusedSuppressionMessage(item.pattern, NamesRule(item.pattern)));
+                         UnusedSuppressionMessage(result.codePage.ToUtf8(item.pattern),
+                                                  NamesRule(item.pattern)));
       const std::uint64_t line = suppression.place.lineOffset;
       CEdit edit = noneUsed ? CEdit{line, suppression.lineEndOffset, ""}
                             : CEdit{line + item.removeBegin, line + item.removeEnd, ""};

@@ -624,6 +624,13 @@ class NavigationTest(ServerCase):
 
 # -- against veltrane-check ------------------------------------------------
 
+def is_instrument_file(data):
+    """Whether the server checks `data` (bytes): it has a section header
+    where the checker reads one, at the start of a piece (not after a lone
+    CR)."""
+    return any(ins_model.header_kind(p, 0) for p, _ in ins_model.pieces(data))
+
+
 def gnu_findings(data, tmp):
     """veltrane-check --format=gnu on `data`, as (line, column, severity,
     message) tuples: each note line follows the finding it explains. In
@@ -685,9 +692,7 @@ class AgainstCheckTest(ServerCase):
     def assert_same(self, text, uri, tmp):
         diagnostics = self.open(text, uri)["diagnostics"]
         data = text.encode("utf-8")
-        # A header counts where the checker reads one: at the start of a
-        # piece, not after a lone CR.
-        if not any(ins_model.header_kind(p, 0) for p, _ in ins_model.pieces(data)):
+        if not is_instrument_file(data):
             self.assertEqual(diagnostics, [])
             return
         self.assertEqual(lsp_findings(text, diagnostics), gnu_findings(data, tmp))

@@ -64,8 +64,7 @@ def main(argv):
             published = client.wait_notification("textDocument/publishDiagnostics", timeout=60)
             want = lsp_test.gnu_findings(text.encode("utf-8"), work)
             got = lsp_test.lsp_findings(text, published["diagnostics"])
-            has_header = any(l.startswith(h.decode()) for l in lsp_test.split_lines(text)
-                             for h, _ in ins_model.HEADERS)
+            has_header = lsp_test.is_instrument_file(text.encode("utf-8"))
             expect(published["uri"] == uri and got == (want if has_header else []),
                    "%s: %d diagnostics as veltrane-check" % (name, len(got)))
         client.notify("textDocument/didOpen", {"textDocument": {
