@@ -386,7 +386,8 @@ def list_rules(labels, based_on, blank_refs, people, line_of):
 
 def patterns_of(text):
     """The suppression of a comment line as (whole file?, [(index, pattern)]),
-    or None."""
+    or None. A lone CR ends it: editors show what follows on a line of its own."""
+    text = text.split(b"\r")[0]
     i = 0
     while i < len(text) and text[i] in BLANKS:
         i += 1
