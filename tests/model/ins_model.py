@@ -5,16 +5,18 @@ an insertion sort, resolves with a nested scan and finds duplicates by
 looking back over all earlier definitions, as slowly as it likes. It places
 each finding twice, independently of the program: by the 254-character
 pieces the protocol counts, and by physical line and column as editors show
-them (--format=gnu).
+them (--format=gnu). The rules beyond cross-references are in rules_model.py,
+the files that exercise them in rule_files.py.
 
 Usage: ins_model.py [--codepage CP] [--gnu] FILE
        ins_model.py --compare VELTRANE_CHECK [--files N] [--seed S] [--codepage CP]
        ins_model.py --self-test
   With FILE it prints the protocol of FILE, or with --gnu the lines of
-  `veltrane-check --format=gnu --no-notes FILE`. With --compare it generates
-  N files and compares both outputs and the exit status with VELTRANE_CHECK's;
+  `veltrane-check --format=gnu --no-notes --select ALL FILE`. With --compare
+  it generates N files and compares the protocol, the gnu lines with every
+  rule and with the default rules, and the exit status with VELTRANE_CHECK's;
   the first file that differs is kept and shown as a diff. --self-test checks
-  the model itself against a table of small files with known answers.
+  the model itself against tables of small files with known answers.
   --codepage 932, 936, 949 or 950 reads names as double-byte text (a lead
   byte and the byte after it are one character) and passes the same
   --codepage to VELTRANE_CHECK; without it, or with a single-byte code page
@@ -28,6 +30,9 @@ import random
 import subprocess
 import sys
 import tempfile
+
+import rule_files
+import rules_model
 
 HEADERS = [(b".Patch Names", 1), (b".Note Names", 2), (b".Controller Names", 3),
            (b".RPN Names", 4), (b".NRPN Names", 5), (b".Instrument Definitions", 6)]
@@ -103,8 +108,8 @@ def header_kind(piece, kind):
 
 
 # An entry: [name, piece-counted line, piece, kind, used, file offset of the
-# name's first byte].
-NAME, LINE, TEXT, KIND, USED, BEGIN = range(6)
+# name's first byte], and for a reference that resolves, its definition.
+NAME, LINE, TEXT, KIND, USED, BEGIN, TARGET = range(7)
 
 
 def scan(data, leads):
@@ -137,9 +142,13 @@ def scan(data, leads):
     return defs, refs
 
 
-def check(data, leads=frozenset()):
-    """The findings in protocol order: (what, entry, first definition)."""
+def check(data, leads=frozenset(), resolved=None):
+    """The findings in protocol order: (what, entry, first definition).
+    `resolved`, a list, receives the definitions and the references; a
+    reference that resolves ends with its definition."""
     defs, refs = scan(data, leads)
+    if resolved is not None:
+        resolved += [defs[:], refs]
     # Insertion sort, stable, by character codes (unsigned bytes when there
     # are no lead bytes).
     for p in range(1, len(defs)):
@@ -157,6 +166,7 @@ def check(data, leads=frozenset()):
             if d[NAME] == r[NAME] and d[KIND] == r[KIND]:
                 r[USED] = True
                 d[USED] = True
+                r.append(d)
                 break
     findings = []
     for j, d in enumerate(defs):
@@ -273,19 +283,69 @@ def place(data, starts, offset, codepage):
     return line, 1 + len(character_lengths(before, codepage))
 
 
-def gnu(findings, path, data, codepage):
-    starts = line_starts(data)
+WHAT_RULE = {"duplicate": "VLT1001", "not used": "VLT1002", "not found": "VLT1003"}
+
+
+def cross_references(findings, data, starts, codepage):
+    """The scanner's findings as (offset, rule id, message)."""
     out = []
     for what, entry, first in findings:
-        line, column = place(data, starts, entry[BEGIN], codepage)
         name = people_text(entry[NAME], codepage)
         if what == "duplicate":
             first_line, _ = place(data, starts, first[BEGIN], codepage)
-            message = b"warning: Label \"%s\" already in line %d" % (name, first_line)
+            message = b"Label \"%s\" already in line %d" % (name, first_line)
         else:
-            message = b"error: Label \"%s\" %s" % (name, what.encode())
-        out.append(b"%s:%d:%d: %s\n" % (path, line, column, message))
-    return b"".join(out)
+            message = b"Label \"%s\" %s" % (name, what.encode())
+        out.append((entry[BEGIN], WHAT_RULE[what], message))
+    return out
+
+
+def blanks_around(name):
+    return name[:1] in (b" ", b"\t") or name[-1:] in (b" ", b"\t")
+
+
+def gnu(path, data, codepage, *selections):
+    """For each set of rules selected, the lines of `veltrane-check
+    --format=gnu --no-notes` and its status; then the scanner's findings."""
+    leads = LEAD_BYTES.get(codepage, frozenset())
+    resolved = []
+    findings = check(data, leads, resolved)
+    defs, refs = resolved
+    starts = line_starts(data)
+
+    def people(text):
+        return people_text(text, codepage)
+
+    def line_of(offset):
+        return place(data, starts, offset, codepage)[0]
+    found = cross_references(findings, data, starts, codepage)
+    found += rules_model.LinePass(data, leads, people, line_of).run()
+    labels = sorted(defs, key=lambda d: d[BEGIN])
+    index = {id(d): n for n, d in enumerate(labels)}
+    based_on = []
+    for r in refs:
+        if not r[TEXT].startswith(b"BasedOn") or len(r) <= TARGET:
+            continue
+        before = bisect.bisect_left([d[BEGIN] for d in labels], r[BEGIN]) - 1
+        # A label before any header opens no list, so nothing is based on it.
+        owner = before if before >= 0 and labels[before][KIND] == r[KIND] != 0 else None
+        based_on.append((r[BEGIN], owner, index[id(r[TARGET])]))
+    blank_refs = [(r[BEGIN], r[NAME]) for r in refs if len(r) > TARGET and blanks_around(r[TARGET][NAME])]
+    found += rules_model.list_rules([(d[BEGIN], d[NAME], d[KIND]) for d in labels], based_on, blank_refs,
+                                    people, line_of)
+    runs = []
+    for selected in selections:
+        out = []
+        failing = False
+        for offset, rule, message in rules_model.ordered(
+                rules_model.suppress(found, data, selected, people, line_of)):
+            line, column = place(data, starts, offset, codepage)
+            severity = rules_model.RULES[rule][0]
+            failing = failing or severity != "note"
+            out.append(b"%s:%d:%d: %s: %s [%s]\n"
+                       % (path, line, column, severity.encode(), message, rule.encode()))
+        runs.append((b"".join(out), 1 if failing else 0))
+    return runs, findings
 
 
 # ---- Known answers ----
@@ -294,79 +354,193 @@ def gnu(findings, path, data, codepage):
 # a name that a reading by pieces, by bytes or by UTF-8 alone would get wrong.
 SELF_TEST = [
     # A label after a 300-character line: two pieces, one physical line.
-    (None, b"x" * 300 + b"\n.Patch Names\n[A]\n", b"t:3:2: error: Label \"A\" not used\n"),
+    (None, b"x" * 300 + b"\n.Patch Names\n[A]\n", b't:3:2: error: Label "A" not used [VLT1002]\n'),
     # A reference in the second piece of a long line.
-    (None, b"x" * 254 + b"Control=Zed\n", b"t:1:263: error: Label \"Zed\" not found\n"),
+    (None, b"x" * 254 + b"Control=Zed\n", b't:1:263: error: Label "Zed" not found [VLT1003]\n'),
     # CR LF, and CR CR LF: a lone CR, then CR LF, so [A] is in line 4.
     (None, b".Patch Names\r\n[A]\r\r\n[A]\n",
-     b"t:4:2: warning: Label \"A\" already in line 2\n"
-     b"t:2:2: error: Label \"A\" not used\nt:4:2: error: Label \"A\" not used\n"),
+     b't:2:2: error: Label "A" not used [VLT1002]\n'
+     b't:4:2: warning: Label "A" already in line 2 [VLT1001]\n'
+     b't:4:2: error: Label "A" not used [VLT1002]\n'),
     # A lone CR inside names is copied; it ends the physical line.
     (None, b".Patch Names\n[A\rB]\nPatch[*]=X\rY\n[C]",
-     b"t:2:2: error: Label \"A\rB\" not used\nt:6:2: error: Label \"C\" not used\n"
-     b"t:4:10: error: Label \"X\rY\" not found\n"),
+     b't:2:2: error: Label "A\rB" not used [VLT1002]\n'
+     b't:4:10: error: Label "X\rY" not found [VLT1003]\n'
+     b't:6:2: error: Label "C" not used [VLT1002]\n'),
     # A lone CR as the last character of a piece ends the physical line too.
-    (None, b"x" * 253 + b"\r[A]\n", b"t:2:2: error: Label \"A\" not used\n"),
+    (None, b"x" * 253 + b"\r[A]\n", b't:2:2: error: Label "A" not used [VLT1002]\n'),
     # A tab and a blank before the name are part of it and count as columns.
     (None, b".Controller Names\n\t[A]\nControl=\t Std\n",
-     b"t:3:9: error: Label \"\t Std\" not found\n"),
+     b't:3:9: error: Label "\t Std" not found [VLT1003]\n'),
     # Empty names: [], [ without ], and RPN= with nothing after "=".
     (None, b".RPN Names\n[]\n[x\nRPN=\nRPN=",
-     b"t:3:2: warning: Label \"\" already in line 2\nt:3:2: error: Label \"\" not used\n"),
-    (None, b".NRPN Names\nNRPN=", b"t:2:6: error: Label \"\" not found\n"),
-    (None, b".Note Names\n[", b"t:2:2: error: Label \"\" not used\n"),
+     b't:3:2: warning: Label "" already in line 2 [VLT1001]\n'
+     b't:3:2: error: Label "" not used [VLT1002]\n'),
+    (None, b".NRPN Names\nNRPN=", b't:2:6: error: Label "" not found [VLT1003]\n'),
+    (None, b".Note Names\n[", b't:2:2: error: Label "" not used [VLT1002]\n'),
     # The last line without a line end keeps its last character.
     (None, b".Controller Names\n[Std]\nControl=Standard",
-     b"t:2:2: error: Label \"Std\" not used\nt:3:9: error: Label \"Standard\" not found\n"),
+     b't:2:2: error: Label "Std" not used [VLT1002]\n'
+     b't:3:9: error: Label "Standard" not found [VLT1003]\n'),
     # A key without "=" names from the piece's first byte.
-    (None, b"Control\n", b"t:1:1: error: Label \"Control\" not found\n"),
+    (None, b"Control\n", b't:1:1: error: Label "Control" not found [VLT1003]\n'),
     # UTF-8 before the name is one column per character; names keep UTF-8
     # and read other bytes as Windows-1252, the undefined ones as themselves.
-    (None, b"Key[\xc3\xa9]=N\xc3\xa9\n", b"t:1:8: error: Label \"N\xc3\xa9\" not found\n"),
+    (None, b"Key[\xc3\xa9]=N\xc3\xa9\n", b't:1:8: error: Label "N\xc3\xa9" not found [VLT1003]\n'),
     (None, b"Key[\xc3\xa9\xed\xa0\x80\xc0\xaf]=\xe9t\xe9 \x81\x80\n",
-     b"t:1:13: error: Label \"\xc3\xa9t\xc3\xa9 \xc2\x81\xe2\x82\xac\" not found\n"),
+     b't:1:13: error: Label "\xc3\xa9t\xc3\xa9 \xc2\x81\xe2\x82\xac" not found [VLT1003]\n'),
     (None, b"RPN[\xf0\x9f\x8e\xb9\xf4\x90\x80\x80]=\x00\n",
-     b"t:1:12: error: Label \"\x00\" not found\n"),
-    (1252, b"Key[\xc3\xa9]=\xc3\n", b"t:1:8: error: Label \"\xc3\x83\" not found\n"),
+     b't:1:12: error: Label "\x00" not found [VLT1003]\n'),
+    (1252, b"Key[\xc3\xa9]=\xc3\n", b't:1:8: error: Label "\xc3\x83" not found [VLT1003]\n'),
     # Double-byte: a lead byte and its trail byte are one column and one
     # character; Shift-JIS names come out as their characters.
-    (932, b"Patch[\x83\x41]=Name\n", b"t:1:10: error: Label \"Name\" not found\n"),
-    (None, b"Patch[\x83\x41]=Name\n", b"t:1:11: error: Label \"Name\" not found\n"),
+    (932, b"Patch[\x83\x41]=Name\n", b't:1:10: error: Label "Name" not found [VLT1003]\n'),
+    (None, b"Patch[\x83\x41]=Name\n", b't:1:11: error: Label "Name" not found [VLT1003]\n'),
     (932, b".Note Names\n[\x83\x5d\x83\x41]\n",
-     b"t:2:2: error: Label \"\xe3\x82\xbe\xe3\x82\xa2\" not used\n"),
+     b't:2:2: error: Label "\xe3\x82\xbe\xe3\x82\xa2" not used [VLT1002]\n'),
     (936, b".Note Names\n[\xc4\xe3\xba\xc3]\n",
-     b"t:2:2: error: Label \"\xe4\xbd\xa0\xe5\xa5\xbd\" not used\n"),
-    (949, b".Note Names\n[\xb5\xe5\xb7\xb3]\n", b"t:2:2: error: Label \"\xeb\x93\x9c\xeb\x9f\xbc\" not used\n"),
-    (950, b".Note Names\n[\xbf\xfb\xb5^]\n", b"t:2:2: error: Label \"\xe9\x8b\xbc\xe7\x90\xb4\" not used\n"),
+     b't:2:2: error: Label "\xe4\xbd\xa0\xe5\xa5\xbd" not used [VLT1002]\n'),
+    (949, b".Note Names\n[\xb5\xe5\xb7\xb3]\n", b't:2:2: error: Label "\xeb\x93\x9c\xeb\x9f\xbc" not used [VLT1002]\n'),
+    (950, b".Note Names\n[\xbf\xfb\xb5^]\n", b't:2:2: error: Label "\xe9\x8b\xbc\xe7\x90\xb4" not used [VLT1002]\n'),
     # A byte-order mark is one character read byte by byte, and a lead
     # byte, its trail byte and one more byte in Shift-JIS.
-    (None, b"\xef\xbb\xbf" + b"a" * 251 + b"Control=X\n", b"t:1:261: error: Label \"X\" not found\n"),
-    (932, b"\xef\xbb\xbf" + b"a" * 251 + b"Control=X\n", b"t:1:262: error: Label \"X\" not found\n"),
+    (None, b"\xef\xbb\xbf" + b"a" * 251 + b"Control=X\n", b't:1:261: error: Label "X" not found [VLT1003]\n'),
+    (932, b"\xef\xbb\xbf" + b"a" * 251 + b"Control=X\n", b't:1:262: error: Label "X" not found [VLT1003]\n'),
     # A lone lead byte, and a pair the code page has no character for,
     # become Windows-1252 characters.
     (932, b".Note Names\n[\x83\x00]\n.Controller Names\nControl=A\x83\n",
-     b"t:2:2: error: Label \"\xc6\x92\x00\" not used\nt:4:9: error: Label \"A\xc6\x92\" not found\n"),
+     b't:2:2: error: Label "\xc6\x92\x00" not used [VLT1002]\n'
+     b't:4:9: error: Label "A\xc6\x92" not found [VLT1003]\n'),
     # The column walk starts at the physical line: a lead byte that ends the
     # first piece pairs with the "[" of the second...
-    (932, b"a" * 253 + b"\x83[A]\n", b"t:1:255: error: Label \"A\" not used\n"),
-    (None, b"a" * 253 + b"\x83[A]\n", b"t:1:256: error: Label \"A\" not used\n"),
+    (932, b"a" * 253 + b"\x83[A]\n", b't:1:255: error: Label "A" not used [VLT1002]\n'),
+    (None, b"a" * 253 + b"\x83[A]\n", b't:1:256: error: Label "A" not used [VLT1002]\n'),
     # ... but a lead byte just before the name's first byte stands alone.
-    (932, b"a" * 253 + b"\x83Control\n", b"t:1:255: error: Label \"Control\" not found\n"),
+    (932, b"a" * 253 + b"\x83Control\n", b't:1:255: error: Label "Control" not found [VLT1003]\n'),
     # A duplicate names the physical line of the first definition.
     (936, b"x" * 600 + b"\n.Note Names\n[\xc4\xe3]\n" + b"y" * 254 + b"[\xc4\xe3]",
-     b"t:4:256: warning: Label \"\xe4\xbd\xa0\" already in line 3\n"
-     b"t:3:2: error: Label \"\xe4\xbd\xa0\" not used\nt:4:256: error: Label \"\xe4\xbd\xa0\" not used\n"),
+     b't:3:2: error: Label "\xe4\xbd\xa0" not used [VLT1002]\n'
+     b't:4:256: warning: Label "\xe4\xbd\xa0" already in line 3 [VLT1001]\n'
+     b't:4:256: error: Label "\xe4\xbd\xa0" not used [VLT1002]\n'),
+]
+
+
+# (code page, every rule?, file, the gnu lines for "t"): the rules, each
+# where it fires and where it must not, with the places and texts their
+# description gives.
+RULE_CASES = [
+    # Numbers at the edges of their ranges, by value.
+    (None, True, b".RPN Names\n[R]\n0=a\n16383=b\n16384=c\n00016384=d\n",
+     b't:2:2: error: Label "R" not used [VLT1002]\n'
+     b't:5:1: error: Number 16384 is outside 0..16383 [VLT2001]\n'
+     b't:6:1: error: Number 00016384 is outside 0..16383 [VLT2001]\n'
+     b't:6:1: warning: Number 00016384 already has an entry in line 5, with another text: "c" [VLT2002]\n'),
+    (None, True, b".Patch Names\n[P]\n0=a\n127=b\n128=c\n",
+     b't:2:2: error: Label "P" not used [VLT1002]\n'
+     b't:5:1: error: Number 128 is outside 0..127 [VLT2001]\n'),
+    # Duplicates of the same and of another text, entries that are none, a
+    # list based on itself; comments, blanks and BasedOn lines are no entries.
+    (None, True, b".Note Names\n[N]\n5=x\n05=x\n5=y\n12 Pad\nBasedOn=N\n; c\n \t\n",
+     b't:4:1: warning: Number 05 already has an entry in line 3, with the same text [VLT2002]\n'
+     b't:5:1: warning: Number 5 already has an entry in line 3, with another text: "x" [VLT2002]\n'
+     b't:6:1: error: Not an entry: a line of a name list is NUMBER=NAME, a comment or blank [VLT2003]\n'
+     b't:7:9: error: List "N" is based on itself [VLT2007]\n'),
+    # Every kind of key problem, and what is no problem.
+    (None, True, b".Instrument Definitions\n[I]\nPatch[*]=P\nBankSelMethod=1 ; MSB\nDrum[0,0]=0\n"
+     b"Drum[0,128]=1\nContol=x\nSupportsPitchBend=1\n\nPatch[042]=P\nPatch[42]=P\nKey[0]=K\n"
+     b"UseNotesAsControllers=2\nDrum[*,*]=1 \t\nBankSelMethod=3\n",
+     b't:3:10: error: Label "P" not found [VLT1003]\n'
+     b"t:4:1: warning: BankSelMethod after the instrument's Patch lines (the first in line 3): "
+     b'one program applies it only to later ones [VLT3004]\n'
+     b't:4:17: warning: Comment after the value of BankSelMethod: some programs keep it as part of the value [VLT3001]\n'
+     b't:5:1: note: Drum[...]=0: one program counts every Drum line as a drum [VLT3006]\n'
+     b't:6:1: error: Malformed key: the program of Drum is neither * nor 0..127 [VLT2004]\n'
+     b't:7:1: warning: Unknown key "Contol": most likely "Control", which the instrument lacks in every program [VLT2005]\n'
+     b't:8:1: note: Unknown key "SupportsPitchBend": most programs ignore it [VLT2006]\n'
+     b't:9:1: note: Blank line inside instrument "I": one program stops reading the instrument here [VLT3005]\n'
+     b't:10:12: error: Label "P" not found [VLT1003]\n'
+     b't:11:1: warning: Key Patch[42] already set in line 10: programs disagree which one wins [VLT2008]\n'
+     b't:11:11: error: Label "P" not found [VLT1003]\n'
+     b't:12:1: error: Malformed key: Key takes a bank and a program, Key[BANK,PROGRAM]= [VLT2004]\n'
+     b't:12:8: error: Label "K" not found [VLT1003]\n'
+     b't:13:23: error: UseNotesAsControllers is set to "2", neither 0 nor 1 [VLT2004]\n'
+     b't:15:1: warning: Key BankSelMethod already set in line 4: programs disagree which one wins [VLT2008]\n'
+     b"t:15:1: warning: BankSelMethod after the instrument's Patch lines (the first in line 3): "
+     b'one program applies it only to later ones [VLT3004]\n'),
+    # Misspellings: two edits at most, one for keys of four letters or
+    # fewer, case aside; ties go to the earlier key.
+    (None, True, b".Instrument Definitions\n[I]\nKy=1\nK=1\nNRP=1\nNPN=1\nptch[0]=1\nCntrl=1\nCnxotrol=1\n",
+     b't:3:1: warning: Unknown key "Ky": most likely "Key", which the instrument lacks in every program [VLT2005]\n'
+     b't:4:1: note: Unknown key "K": most programs ignore it [VLT2006]\n'
+     b't:5:1: warning: Unknown key "NRP": most likely "NRPN", which the instrument lacks in every program [VLT2005]\n'
+     b't:6:1: warning: Unknown key "NPN": most likely "RPN", which the instrument lacks in every program [VLT2005]\n'
+     b't:7:1: warning: Unknown key "ptch": most likely "Patch", which the instrument lacks in every program [VLT2005]\n'
+     b't:8:1: warning: Unknown key "Cntrl": most likely "Control", which the instrument lacks in every program [VLT2005]\n'
+     b't:9:1: warning: Unknown key "Cnxotrol": most likely "Control", which the instrument lacks in every program [VLT2005]\n'),
+    # An unknown header, a list outside every section, a line of 254 bytes
+    # with CR LF, and no line end at the end.
+    (None, True, b".Sequences\n[S]\n0=" + b"n" * 252 + b"\r\n[T]",
+     b't:1:1: warning: Unknown section header ".Sequences": programs read the lists after it differently [VLT2009]\n'
+     b't:2:2: error: Label "S" not used [VLT1002]\n'
+     b't:3:254: warning: Line of 254 bytes: programs read a line of more than 253 bytes as several [VLT3009]\n'
+     b't:4:2: error: Label "T" not used [VLT1002]\n'
+     b't:4:4: warning: The last line has no line end: one program loses its last character [VLT3008]\n'),
+    # BasedOn forward, deeper than one level, and in a circle.
+    (None, True, b".Note Names\n[A]\nBasedOn=B\n[B]\nBasedOn=C\n[C]\n[D]\nBasedOn=A\n",
+     b't:3:9: note: BasedOn names "B", which is defined only later, in line 4 [VLT3003]\n'
+     b't:5:9: note: BasedOn names "C", which is defined only later, in line 6 [VLT3003]\n'
+     b't:7:2: error: Label "D" not used [VLT1002]\n'
+     b't:8:9: note: BasedOn names "A", which is itself based on "B": a chain more than one level deep [VLT3003]\n'),
+    (None, True, b".Patch Names\n[X]\nBasedOn=Y\n[Y]\nBasedOn=X\n",
+     b't:3:9: error: List "X" is based on "Y", which leads back to it [VLT2007]\n'
+     b't:5:9: error: List "Y" is based on "X", which leads back to it [VLT2007]\n'),
+    # Blanks around a label's name and the reference that needs them.
+    (None, True, b".Patch Names\n[ P]\n.Instrument Definitions\n[I]\nPatch[*]= P\n",
+     b't:2:2: warning: Label " P" has blanks around its name [VLT3002]\n'
+     b't:5:10: warning: Reference " P" matches its list only with the blanks around it [VLT3002]\n'),
+    # Suppressions: used, unused, naming no rule, for the whole file, for
+    # a rule that is on only with every rule (no report without it).
+    (None, True, b".Patch Names\n[P]\n; veltrane: ignore VLT2001 VLT2002, VLT3 vlt1\n\n128=a\n"
+     b"; veltrane: ignore-file VLT1\n; veltrane: ignore VLT3007\n0=a;b\n",
+     b't:3:28: note: Suppression of "VLT2002" silences nothing [VLT0001]\n'
+     b't:3:37: note: Suppression of "VLT3" silences nothing [VLT0001]\n'
+     b't:3:42: note: Suppression of "vlt1", which names no rule [VLT0001]\n'),
+    (None, False, b".Patch Names\n[P]\n; veltrane: ignore VLT3007\n0=a;b\n",
+     b't:2:2: error: Label "P" not used [VLT1002]\n'),
+    # A suppression ends at a lone CR; its ids are quoted as text.
+    (None, True, b"; veltrane: ignore X\r Y\n", b't:1:20: note: Suppression of "X", which names no rule [VLT0001]\n'),
+    (932, True, b"; veltrane: ignore \x83\x73\n",
+     b't:1:20: note: Suppression of "\xe3\x83\x94", which names no rule [VLT0001]\n'),
+    # A key's "[" and "=" are characters: not the second byte of one.
+    (932, True, b".Instrument Definitions\n[I]\nContr\x83[ol=1\nRPN\x83=1\n",
+     b't:3:1: warning: Unknown key "Contr\xe3\x82\xbcol": most likely "Control", which the instrument lacks '
+     b'in every program [VLT2005]\n'
+     b't:4:1: error: Label "RPN\xc6\x92=1" not found [VLT1003]\n'
+     b't:4:1: note: Unknown key "RPN\xc6\x92=1": most programs ignore it [VLT2006]\n'),
+    # A lone CR stays inside a line: one entry, places on two lines.
+    (None, True, b".Patch Names\r\n[P]\r\n1=a\r2=b\r\n",
+     b't:2:2: error: Label "P" not used [VLT1002]\n'),
+    # Double-byte: "]" as a trail byte, columns by characters.
+    (932, True, b".Instrument Definitions\n[\x83\x5d]\nControl=x\n\n; c\nRPN=y\n.Note Names\n[N]\n1=\x83\x41;\n",
+     b't:3:9: error: Label "x" not found [VLT1003]\n'
+     b't:4:1: note: Comment line inside instrument "\xe3\x82\xbe": one program stops reading the instrument here [VLT3005]\n'
+     b't:6:5: error: Label "y" not found [VLT1003]\n'
+     b't:8:2: error: Label "N" not used [VLT1002]\n'
+     b't:9:4: note: ";" in the name of entry 1: some programs cut the name there [VLT3007]\n'),
 ]
 
 
 def self_test():
     failures = 0
-    for n, (codepage, data, want) in enumerate(SELF_TEST):
-        got = gnu(check(data, LEAD_BYTES.get(codepage, frozenset())), b"t", data, codepage)
+    cross_references_only = {"VLT1001", "VLT1002", "VLT1003"}
+    cases = [(cp, cross_references_only, data, want) for cp, data, want in SELF_TEST]
+    cases += [(cp, rules_model.selection(every), data, want) for cp, every, data, want in RULE_CASES]
+    for n, (codepage, selected, data, want) in enumerate(cases):
+        [(got, _)], _ = gnu(b"t", data, codepage, selected)
         if got != want:
             failures += 1
             print("case %d (code page %s) %r:\n  want %r\n  got  %r" % (n, codepage, data[:80], want, got))
-    print("%d passed, %d failed" % (len(SELF_TEST) - failures, failures))
+    print("%d passed, %d failed" % (len(cases) - failures, failures))
     return 1 if failures else 0
 
 
@@ -494,23 +668,38 @@ def readable_lines(text):
             for line in text.decode("utf-8", "backslashreplace").split("\n")]
 
 
+# --select and --ignore for the comparisons besides every rule: the default,
+# and choices that leave suppressions of rules that are off.
+SELECTIONS = [(None, None), ("VLT1,VLT0001,VLT3", None), ("ALL", "VLT2,VLT3007"), ("VLT20", None),
+              (None, "VLT0001"), ("VLT3007,VLT0001", None)]
+
+
 def compare(exe, files, seed, codepage=None):
     rng = random.Random(seed)
-    leads = LEAD_BYTES.get(codepage, frozenset())
     names, filler_parts = generator_for(codepage)
     options = ["--codepage=%d" % codepage] if codepage else []
     failures = 0
     with tempfile.TemporaryDirectory() as tmp:
         path = os.path.join(tmp, "generated.ins")
         for n in range(files):
-            data = random_file(rng, names, filler_parts)
+            if n % 3:
+                data = rule_files.rule_file(rng, rng.sample(names, 3), lambda r: name_line(r, names))
+            else:
+                data = random_file(rng, names, filler_parts)
             with open(path, "wb") as f:
                 f.write(data)
-            findings = check(data, leads)
-            want_status = 1 if findings else 0
-            runs = [("protocol", [], protocol(findings, path.encode())),
-                    ("gnu", ["--format=gnu", "--no-notes"], gnu(findings, path.encode(), data, codepage))]
-            for label, format_options, expected in runs:
+            select, ignore = SELECTIONS[n // 3 % len(SELECTIONS)]
+            (every, some), findings = gnu(path.encode(), data, codepage, rules_model.selection(True),
+                                          rules_model.chosen(select, ignore))
+            gnu_options = ["--format=gnu", "--no-notes"]
+            runs = [("protocol", [], protocol(findings, path.encode()), 1 if findings else 0),
+                    ("gnu, every rule", gnu_options + ["--select", "ALL"], *every)]
+            # Other selections differ from all in a few findings only: every
+            # third file is enough for them, and keeps the test quick.
+            if n % 3 == 1:
+                chosen = (["--select", select] if select else []) + (["--ignore", ignore] if ignore else [])
+                runs.append(("gnu " + " ".join(chosen), gnu_options + chosen, *some))
+            for label, format_options, expected, want_status in runs:
                 got = subprocess.run([exe] + format_options + options + [path], capture_output=True)
                 if got.stdout == expected and got.returncode == want_status:
                     continue
@@ -554,7 +743,7 @@ def main(argv):
             data = f.read()
         findings = check(data, LEAD_BYTES.get(codepage, frozenset()))
         path = os.fsencode(argv[0])
-        text = gnu(findings, path, data, codepage) if as_gnu else protocol(findings, path)
+        text = gnu(path, data, codepage, rules_model.selection(True))[0][0][0] if as_gnu else protocol(findings, path)
         sys.stdout.buffer.write(text)
         return 0
     print(__doc__, file=sys.stderr)
