@@ -87,16 +87,12 @@ std::string ByteOrderMarkMessage(std::string_view hidden, std::string_view what)
   return text;
 }
 
-namespace {
-
 std::string Quoted(std::string_view text) {
   std::string quoted = "\"";
   quoted.append(text);
   quoted.append("\"");
   return quoted;
 }
-
-}  // namespace
 
 std::string NumberOutOfRangeMessage(std::string_view number, int largest) {
   return "Number " + std::string(number) + " is outside 0.." + std::to_string(largest);

@@ -49,6 +49,9 @@ enum class MalformedKeyReason {
   switchValue,         // UseNotesAsControllers is neither 0 nor 1
 };
 
+// '"TEXT"', the way every message quotes a name or a text.
+std::string Quoted(std::string_view text);
+
 // The messages of the rules beyond cross-references. Names and texts come
 // in as UTF-8; numbers as the file writes them.
 std::string NumberOutOfRangeMessage(std::string_view number, int largest);

@@ -1,13 +1,8 @@
 #include "lsp/server_text.h"
 
-namespace {
+#include "checker/finding_text.h"
 
-std::string Quoted(std::string_view name) {
-  std::string out = "\"";
-  out.append(name);
-  out.push_back('"');
-  return out;
-}
+namespace {
 
 // "N thing" or "N things".
 std::string Count(std::size_t count, std::string_view thing) {
