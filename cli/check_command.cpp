@@ -199,7 +199,9 @@ std::string ParseArguments(const std::vector<std::string>& args,
                TakeOptionValue(args, i, "--ignore", value, missing)) {
       const bool select = arg.starts_with("--select");
       const char* name = select ? "--select" : "--ignore";
-      if (missing) return std::string("option '") + name + "' needs rule ids";
+      // An empty list would select nothing or ignore nothing without a word.
+      if (missing || value.find_first_not_of(" \t,") == std::string::npos)
+        return std::string("option '") + name + "' needs rule ids";
       std::vector<std::string>& patterns =
           select ? (options.select ? *options.select : options.select.emplace()) : options.ignore;
       if (const std::optional<std::string> unknown = AddPatterns(value, patterns))

@@ -77,6 +77,10 @@ TEST_F(CliRulesTest, ArgumentErrorsNameWhatIsWrong) {
       {{"--format=sarif", "--ignore", "VLT1,XYZ", "sub/f.ins"},
        "veltrane-check: 'XYZ' in --ignore names no rule; see --list-rules; try "
        "'veltrane-check --help'\n"},
+      {{"--format=gnu", "--select=", "sub/f.ins"},
+       "veltrane-check: option '--select' needs rule ids; try 'veltrane-check --help'\n"},
+      {{"--format=gnu", "--ignore", " , ", "sub/f.ins"},
+       "veltrane-check: option '--ignore' needs rule ids; try 'veltrane-check --help'\n"},
       {{"--explain", "VLT2"},
        "veltrane-check: 'VLT2' is no rule id; see --list-rules; try 'veltrane-check --help'\n"},
       {{"--select=VLT1", "sub/f.ins"},
