@@ -103,13 +103,12 @@ class CTrimmedReferences {
     std::string_view trimmed = name.substr(0, comment ? semicolon : name.size());
     trimmed = trimmed.substr(0, trimmed.find_last_not_of(" \t") + 1);
     if (trimmed.size() == name.size() || trimmed.empty()) return false;
-    const int definition = FirstDefinition(trimmed, finding.section);
+    const int definition = m_result.FirstDefinition(trimmed, finding.section);
     if (definition < 0) return false;
     const CLabelList& definitions = *m_result.definitions;
     const CLabelEntry& list = definitions.At(definition);
     const CPlace& place = finding.place;
-    if (place.end - place.begin == name.size() &&
-        place.lineText.substr(place.begin, name.size()) == name) {
+    if (place.Holds(name)) {
       const std::uint64_t begin = place.lineOffset + place.begin;
       CFix fix{true, comment ? MoveCommentTitle() : TrimReferenceTitle(), {}};
       if (comment) {
@@ -137,11 +136,6 @@ class CTrimmedReferences {
   }
 
  private:
-  // The definition references of `name` and `kind` resolve to, or -1.
-  int FirstDefinition(std::string_view name, int kind) const {
-    return m_result.FirstDefinition(name, kind);
-  }
-
   CCheckResult& m_result;
 };
 

@@ -112,6 +112,14 @@ struct CPlace {
   // The whole line without its end; of a line longer than 64 KiB, its
   // first 64 KiB.
   std::string_view lineText;
+
+  // Whether the range is exactly `name` in the line's text, so that edits
+  // by its offsets change the name and nothing else (a name that runs on
+  // past a lone CR, or past the kept text, does not).
+  bool Holds(std::string_view name) const {
+    return line > 0 && begin <= end && end <= lineText.size() && end - begin == name.size() &&
+           lineText.substr(begin, name.size()) == name;
+  }
 };
 
 // A hint that explains a finding (or, for the file as a whole, a byte-order

@@ -253,6 +253,7 @@ std::string MoveCommentTitle() { return "Move the comment to a line of its own a
 std::string MoveBankSelectTitle() { return "Move BankSelMethod above the first Patch line"; }
 std::string RemoveBlankLinesTitle() { return "Remove the blank lines"; }
 std::string RenameKeyTitle(std::string_view key) { return "Change the key to " + Quoted(key); }
+std::string ChangeToTitle(std::string_view list) { return "Change to " + Quoted(list); }
 std::string AddLineEndTitle() { return "End the last line"; }
 std::string TrimNameTitle() { return "Remove the blanks from the name and its references"; }
 std::string TrimReferenceTitle() { return "Remove the blanks at the end of the reference"; }

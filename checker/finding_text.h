@@ -97,6 +97,7 @@ std::string MoveCommentTitle();
 std::string MoveBankSelectTitle();
 std::string RemoveBlankLinesTitle();
 std::string RenameKeyTitle(std::string_view key);
+std::string ChangeToTitle(std::string_view list);
 std::string AddLineEndTitle();
 std::string TrimNameTitle();
 std::string TrimReferenceTitle();

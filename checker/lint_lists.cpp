@@ -22,13 +22,6 @@ bool HasBlanksAround(std::string_view name) {
 
 std::uint64_t OffsetOf(const CPlace& place) { return place.lineOffset + place.begin; }
 
-// Whether the place covers the whole name, so that edits by its offsets
-// change the name and nothing else.
-bool CoversName(const CPlace& place, std::string_view name) {
-  return place.line > 0 && place.end - place.begin == name.size() &&
-         place.lineText.substr(place.begin, name.size()) == name;
-}
-
 CFinding& AddListFinding(CCheckResult& result, FindingKind kind, const CPlace& place,
                          std::string_view name, int section, std::string message) {
   CFinding& finding = AddRuleFinding(result, kind, place, section, std::move(message));
@@ -226,7 +219,7 @@ std::optional<CFix> CListLinter::TrimFix(int definition, const std::vector<int>&
   if (other >= 0 && other != definition) return std::nullopt;
   CFix fix{true, TrimNameTitle(), {}};
   auto trim = [&](const CPlace& place) {
-    if (!CoversName(place, name)) return false;
+    if (!place.Holds(name)) return false;
     const std::uint64_t begin = OffsetOf(place);
     if (first > 0) fix.edits.push_back({begin, begin + first, ""});
     if (last + 1 < name.size()) fix.edits.push_back({begin + last + 1, begin + name.size(), ""});

@@ -1,5 +1,6 @@
 #include "checker/reference_fix.h"
 
+#include "checker/finding_text.h"
 #include "checker/fix_apply.h"
 
 std::optional<CFix> ReferenceFix(const CFinding& finding, const CCodePage& codePage) {
@@ -7,17 +8,14 @@ std::optional<CFix> ReferenceFix(const CFinding& finding, const CCodePage& codeP
   const CNote& note = *finding.note;
   if (!RuleOf(note.kind).suggestsList || note.name == finding.name) return std::nullopt;
   const CPlace& place = finding.place;
-  if (place.line <= 0 || place.begin > place.end || place.end > place.lineText.size())
-    return std::nullopt;
   // The name as the check read it must be what the line holds there: a
   // name that runs on past a lone CR would keep its tail after the edit.
-  if (place.lineText.substr(place.begin, place.end - place.begin) != finding.name)
-    return std::nullopt;
+  if (!place.Holds(finding.name)) return std::nullopt;
   const std::size_t newLength = place.lineText.size() - finding.name.size() + note.name.size();
   if (!LineStaysWhole(place.lineText.size(), newLength)) return std::nullopt;
   CFix fix;
   fix.safe = false;
-  fix.title = "Change to \"" + codePage.ToUtf8(note.name) + "\"";
+  fix.title = ChangeToTitle(codePage.ToUtf8(note.name));
   fix.edits.push_back(CEdit{place.lineOffset + place.begin, place.lineOffset + place.end,
                             std::string(note.name)});
   return fix;
