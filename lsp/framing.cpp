@@ -89,7 +89,7 @@ CMessageReader::CMessageReader(ReadFn read, std::uint64_t maxBodySize)
 bool CMessageReader::Fill() {
   if (m_pos < m_end) return true;
   if (m_ended) return false;
-  const std::size_t got = m_read(m_buffer, sizeof m_buffer);
+  const std::size_t got = m_read(m_buffer.data(), m_buffer.size());
   if (got == 0) {
     m_ended = true;
     return false;
@@ -107,7 +107,7 @@ std::size_t CMessageReader::Take(std::uint64_t most, std::string* into) {
     count = static_cast<std::size_t>(std::min<std::uint64_t>(most, m_replay.size() - m_replayPos));
     m_replayPos += count;
   } else if (Fill()) {
-    from = m_buffer + m_pos;
+    from = m_buffer.data() + m_pos;
     count = static_cast<std::size_t>(std::min<std::uint64_t>(most, m_end - m_pos));
     m_pos += count;
   }

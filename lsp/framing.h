@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // One unit the reader hands on: a body, or a header block it could not use.
 struct CFrame {
@@ -44,9 +45,6 @@ class CMessageReader {
   // the end is dropped).
   std::optional<CFrame> Next();
 
-  // Whether bytes already read wait in the reader's buffer.
-  bool HasBufferedBytes() const { return m_pos < m_end || m_replayPos < m_replay.size(); }
-
  private:
   bool Fill();
   // Takes up to `most` bytes (at least one unless the stream ended),
@@ -65,7 +63,9 @@ class CMessageReader {
 
   ReadFn m_read;
   std::uint64_t m_maxBodySize;
-  char m_buffer[16384];
+  // As large as a pipe holds: a message that a client writes at once then
+  // comes out of one read, together with any message written with it.
+  std::vector<char> m_buffer = std::vector<char>(std::size_t{64} << 10);
   std::size_t m_pos = 0;
   std::size_t m_end = 0;
   bool m_ended = false;

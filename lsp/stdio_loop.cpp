@@ -11,6 +11,7 @@
 #include <string_view>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -61,11 +62,16 @@ class CFrameQueue {
  public:
   static constexpr std::size_t kMaxQueuedBytes = 256u << 20;
 
-  void Push(CFrame frame) {
+  // Hands over `frames` at once and empties it.
+  void Push(std::vector<CFrame>& frames) {
+    if (frames.empty()) return;
     std::unique_lock lock(m_mutex);
     m_roomFreed.wait(lock, [&] { return m_bytes < kMaxQueuedBytes; });
-    m_bytes += frame.body.size();
-    m_frames.push_back(std::move(frame));
+    for (CFrame& frame : frames) {
+      m_bytes += frame.body.size();
+      m_frames.push_back(std::move(frame));
+    }
+    frames.clear();
     m_arrived.notify_one();
   }
   void End() {
@@ -173,8 +179,17 @@ int RunStdioServer(const std::string& version) {
   CLspServer server(WriteMessage, [](std::string_view line) { errors->Push(line); }, version);
   CFrameQueue queue;
   std::thread reader([&queue] {
-    CMessageReader input(ReadStdin);
-    while (auto frame = input.Next()) queue.Push(std::move(*frame));
+    // The frames that came out of one read go to the server together, just
+    // before the reader waits for more: a request and the cancellation
+    // written right behind it are then handled in one pass, and the
+    // cancellation is known when the request's turn comes.
+    std::vector<CFrame> read;
+    CMessageReader input([&](char* buffer, std::size_t size) {
+      queue.Push(read);
+      return ReadStdin(buffer, size);
+    });
+    while (auto frame = input.Next()) read.push_back(std::move(*frame));
+    queue.Push(read);
     queue.End();
   });
   // The reader may be blocked in a read when the server is done; the
