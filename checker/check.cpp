@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "checker/both_at_once.h"
 #include "checker/finding_text.h"
 #include "checker/lint.h"
 #include "checker/note_finder.h"
@@ -199,31 +200,53 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
   file.SeekToBegin();
   file.ReadString(firstPiece);
 
-  // One reading gives what a definitions pass and a references pass would;
-  // the references play no part in sorting and pre-marking definitions.
-  CLabelList& definitions = *result.definitions;
-  ScanLabels(file, definitions, *result.references, options.codePage, options.splitFrom,
-             &result.sections);
-  definitions.Sort(options.codePage);
-  for (int j = 0; j < definitions.GetCount(); ++j) {
-    if (definitions.GetKind(j) == kInstrumentDefinitions) definitions.MarkUsed(j);
-  }
-  result.definitionIndex = std::make_unique<CDefinitionIndex>(definitions);
-  result.resolution = ResolveReferences(definitions, *result.references, *result.definitionIndex);
-
-  AddDuplicates(definitions, result.findings);
-  AddUnmatched(definitions, FindingKind::unused, options.notes, result.findings);
-  AddUnmatched(*result.references, FindingKind::notFound, false, result.findings);
-  for (CFinding& finding : result.findings) {
-    finding.message = FindingMessage(finding.kind, options.codePage.ToUtf8(finding.name),
-                                     finding.firstPlace.line);
-  }
+  // The line rules read the file by position and write nothing that the
+  // cross-references read or write, so on a file large enough to be read
+  // in parts they run beside them. A file read in one piece is read from
+  // its position, which reading by position moves on some systems: then
+  // one comes after the other.
   std::vector<CSuppression> suppressions;
-  if (options.rules) LintLines(file, *options.rules, options.notes, result, suppressions);
-  if (options.notes || options.rules) AddNotes(result, options.notes, options.rules != nullptr);
-  if (options.notes) {
-    if (std::optional<CNote> note = ByteOrderMarkNote(firstPiece, options.codePage))
-      result.fileNotes.push_back(std::move(*note));
+  std::uint64_t split = 0;
+  if (options.rules) {
+    result.lineEnd = FirstLineEnd(file);
+    split = SplitPoint(file, options.splitFrom);
+  }
+  const auto crossReferences = [&] {
+    // One reading gives what a definitions pass and a references pass
+    // would; the references play no part in sorting and pre-marking
+    // definitions.
+    CLabelList& definitions = *result.definitions;
+    ScanLabels(file, definitions, *result.references, options.codePage, options.splitFrom,
+               &result.sections);
+    definitions.Sort(options.codePage);
+    for (int j = 0; j < definitions.GetCount(); ++j) {
+      if (definitions.GetKind(j) == kInstrumentDefinitions) definitions.MarkUsed(j);
+    }
+    result.definitionIndex = std::make_unique<CDefinitionIndex>(definitions);
+    result.resolution =
+        ResolveReferences(definitions, *result.references, *result.definitionIndex);
+
+    AddDuplicates(definitions, result.findings);
+    AddUnmatched(definitions, FindingKind::unused, options.notes, result.findings);
+    AddUnmatched(*result.references, FindingKind::notFound, false, result.findings);
+    for (CFinding& finding : result.findings) {
+      finding.message = FindingMessage(finding.kind, options.codePage.ToUtf8(finding.name),
+                                       finding.firstPlace.line);
+    }
+    if (options.notes || options.rules) AddNotes(result, options.notes, options.rules != nullptr);
+    if (options.notes) {
+      if (std::optional<CNote> note = ByteOrderMarkNote(firstPiece, options.codePage))
+        result.fileNotes.push_back(std::move(*note));
+    }
+  };
+  const auto lines = [&] {
+    if (options.rules) LintLines(file, *options.rules, options.notes, split, result, suppressions);
+  };
+  if (split > 0) {
+    RunBothAtOnce(crossReferences, lines);
+  } else {
+    crossReferences();
+    lines();
   }
   if (options.rules) {
     LintLists(*options.rules, options.notes, result);

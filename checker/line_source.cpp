@@ -1,49 +1,17 @@
 #include "checker/line_source.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <limits>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "checker/scanner.h"
+#include "platform/line_end_index.h"
 
 namespace {
 
 constexpr std::size_t kBlock = 1 << 18;
-
-// The first LF in [p, end), or null; `firstCr` and `lastCr` get the first
-// and the last CR before it, or null. Most lines are a few bytes long, so
-// this looks at 16 bytes at a time where the processor can, rather than
-// calling memchr twice a line.
-const char* FindLf(const char* p, const char* end, const char*& firstCr, const char*& lastCr) {
-  firstCr = nullptr;
-  lastCr = nullptr;
-#if defined(__SSE2__)
-  const __m128i lf = _mm_set1_epi8('\n');
-  const __m128i cr = _mm_set1_epi8('\r');
-  for (; end - p >= 16; p += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const unsigned lfs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)));
-    unsigned crBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)));
-    if (lfs != 0) crBits &= (lfs & (0u - lfs)) - 1;  // the CRs before the first LF
-    if (crBits != 0) {
-      if (!firstCr) firstCr = p + __builtin_ctz(crBits);
-      lastCr = p + 31 - __builtin_clz(crBits);
-    }
-    if (lfs != 0) return p + __builtin_ctz(lfs);
-  }
-#endif
-  for (; p < end; ++p) {
-    if (*p == '\n') return p;
-    if (*p == '\r') {
-      if (!firstCr) firstCr = p;
-      lastCr = p;
-    }
-  }
-  return nullptr;
-}
 
 // The number of CRs in `text` that are not followed by an LF within it.
 int LoneCrs(std::string_view text) {
@@ -84,7 +52,16 @@ CPlace CSourceLine::PlaceOf(std::size_t begin, std::size_t end) const {
   return place;
 }
 
-CLineSource::CLineSource(const CStdioFile& file) : m_file(file), m_buffer(kBlock) {}
+CLineSource::CLineSource(const CStdioFile& file, std::uint64_t begin, int firstLine)
+    : m_file(file),
+      m_readOffset(begin),
+      m_buffer(kBlock),
+      m_lfBits(kBlock / 64 + 1),
+      m_crBits(kBlock / 64 + 1),
+      m_semicolonBits(kBlock / 64 + 1),
+      m_crLfBits(kBlock / 64 + 1),
+      m_physicalLine(firstLine),
+      m_lineOffset(begin) {}
 
 bool CLineSource::Fill() {
   if (m_atEnd) return false;
@@ -93,16 +70,37 @@ bool CLineSource::Fill() {
     m_end -= m_pos;
     m_pos = 0;
   }
-  if (m_end == m_buffer.size()) m_buffer.resize(m_buffer.size() * 2);
+  if (m_end == m_buffer.size()) {
+    m_buffer.resize(m_buffer.size() * 2);
+    m_lfBits.resize(m_buffer.size() / 64 + 1);
+    m_crBits.resize(m_buffer.size() / 64 + 1);
+    m_semicolonBits.resize(m_buffer.size() / 64 + 1);
+    m_crLfBits.resize(m_buffer.size() / 64 + 1);
+  }
   const std::size_t n = m_file.ReadBytesAt(m_readOffset, m_buffer.data() + m_end,
                                            m_buffer.size() - m_end);
-  if (n == 0) {
-    m_atEnd = true;
-    return false;
-  }
   m_readOffset += n;
   m_end += n;
-  return true;
+  m_atEnd = n == 0;
+  // The unread bytes moved to the front are indexed again with the new
+  // ones: they are the start of one line, a few bytes as a rule.
+  IndexLineEndsAndSemicolons(m_buffer.data(), m_end, m_lfBits.data(), m_crBits.data(),
+                             m_semicolonBits.data());
+  m_words = (m_end + 63) / 64;
+  // A CR LF's CR stands one before its LF, maybe in the word before. A CR
+  // that ends the buffer counts as lone until the next read tells.
+  std::uint64_t loneCrs = 0;
+  std::uint64_t semicolons = 0;
+  for (std::size_t w = 0; w < m_words; ++w) {
+    const std::uint64_t crsBefore = m_crBits[w] << 1 | (w > 0 ? m_crBits[w - 1] >> 63 : 0);
+    m_crLfBits[w] = m_lfBits[w] & crsBefore;
+    const std::uint64_t lfsAfter = m_lfBits[w] >> 1 | (w + 1 < m_words ? m_lfBits[w + 1] << 63 : 0);
+    loneCrs |= m_crBits[w] & ~lfsAfter;
+    semicolons |= m_semicolonBits[w];
+  }
+  m_loneCrsInBuffer = loneCrs != 0;
+  m_semicolonsInBuffer = semicolons != 0;
+  return !m_atEnd;
 }
 
 void CLineSource::SkipRestOfLine(CSourceLine& line) {
@@ -151,20 +149,26 @@ void CLineSource::SkipRestOfLine(CSourceLine& line) {
   m_physicalLine += loneCrs;
 }
 
-bool CLineSource::Next(CSourceLine& line) {
+bool CLineSource::NextSlowly(CSourceLine& line) {
+  const bool read = NextUnindexed(line);
+  m_lfWordIndex = m_pos / 64;
+  m_lfWord = m_lfWordIndex < m_words ? m_lfBits[m_lfWordIndex] >> (m_pos % 64) << (m_pos % 64) : 0;
+  return read;
+}
+
+bool CLineSource::NextUnindexed(CSourceLine& line) {
   for (;;) {
     const char* begin = m_buffer.data() + m_pos;
     const std::size_t available = m_end - m_pos;
-    const char* firstCr = nullptr;
-    const char* lastCr = nullptr;
-    const char* lf = FindLf(begin, begin + available, firstCr, lastCr);
+    const std::size_t lfAt = FirstBit(m_lfBits.data(), m_pos, m_end);
+    const bool lf = lfAt < m_end;
     if (!lf && available < CSourceLine::kKept && !m_atEnd) {
       // Filling moves the unread bytes to the front: look again.
       Fill();
       continue;
     }
     if (!lf && available == 0) return false;
-    if (m_physicalLine == std::numeric_limits<int>::max())
+    if (m_physicalLine == kLastLine)
       throw CFileException(m_file.GetFilePath(), EOVERFLOW);
     line.offset = m_lineOffset;
     line.physicalLine = m_physicalLine;
@@ -175,10 +179,9 @@ bool CLineSource::Next(CSourceLine& line) {
       m_pos += CSourceLine::kKept;
       SkipRestOfLine(line);
     } else {
-      std::size_t n = lf ? static_cast<std::size_t>(lf - begin) : available;
-      m_pos += n + (lf ? 1 : 0);
+      std::size_t n = lf ? lfAt - m_pos : available;
       line.ending = lf ? "\n" : "";
-      if (lf && lastCr == lf - 1) {
+      if (lf && n > 0 && (m_crBits[(lfAt - 1) / 64] >> ((lfAt - 1) % 64) & 1) != 0) {
         --n;
         line.ending = "\r\n";
       }
@@ -186,13 +189,65 @@ bool CLineSource::Next(CSourceLine& line) {
       line.text = whole.substr(0, CSourceLine::kKept);
       line.length = n;
       // Lone CRs are rare: only then are they counted.
-      if (firstCr && firstCr < begin + n) {
+      if (FirstBit(m_crBits.data(), m_pos, m_pos + n) < m_pos + n) {
         m_physicalLine += LoneCrs(whole);
         line.hasLoneCr = line.text.find('\r') != std::string_view::npos;
       }
+      m_pos += n + line.ending.size();
     }
+    line.hasSemicolon = line.text.find(';') != std::string_view::npos;
     ++m_physicalLine;
     m_lineOffset = line.EndOffset();
     return true;
   }
+}
+
+CLinesBefore CountLinesBefore(const CStdioFile& file, std::uint64_t end) {
+  CLinesBefore before;
+  std::vector<char> block(kBlock);
+  std::vector<std::uint64_t> lfBits(kBlock / 64 + 1);
+  std::vector<std::uint64_t> crBits(kBlock / 64 + 1);
+  bool crPending = false;   // the last block ended with a CR
+  bool lineStarts = true;   // the next block starts a line
+  for (std::uint64_t offset = 0; offset < end;) {
+    const std::size_t n = file.ReadBytesAt(
+        offset, block.data(), static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, end - offset)));
+    if (n == 0) break;
+    IndexLineEnds(block.data(), n, lfBits.data(), crBits.data());
+    if (crPending && block[0] != '\n') ++before.lines;
+    const std::size_t words = (n + 63) / 64;
+    for (std::size_t w = 0; w < words; ++w) {
+      before.lines += static_cast<std::uint64_t>(std::popcount(lfBits[w]));
+      // A CR is lone unless an LF follows it; the block's last byte is
+      // decided by the next block.
+      const std::uint64_t nextIsLf = (lfBits[w] >> 1) | (w + 1 < words ? lfBits[w + 1] << 63 : 0);
+      std::uint64_t lone = crBits[w] & ~nextIsLf;
+      if (w + 1 == words) lone &= ~(std::uint64_t{1} << ((n - 1) % 64));
+      before.lines += static_cast<std::uint64_t>(std::popcount(lone));
+    }
+    crPending = block[n - 1] == '\r';
+    // The section headers: lines that start with "." and name a section.
+    const auto header = [&](std::size_t at) {
+      if (block[at] != '.') return;
+      char head[64];
+      std::size_t size = std::min<std::size_t>(sizeof head, n - at);
+      if (size < sizeof head) size = file.ReadBytesAt(offset + at, head, sizeof head);
+      else std::memcpy(head, block.data() + at, size);
+      const std::string_view text(head, size);
+      if (const int section = FindSectionHeader(text.substr(0, text.find('\n')));
+          section != kNoSection)
+        before.section = section;
+    };
+    if (lineStarts) header(0);
+    for (std::size_t w = 0; w < words; ++w) {
+      for (std::uint64_t bits = lfBits[w]; bits != 0; bits &= bits - 1) {
+        const std::size_t at = w * 64 + static_cast<std::size_t>(std::countr_zero(bits)) + 1;
+        if (at < n) header(at);
+      }
+    }
+    lineStarts = block[n - 1] == '\n';
+    offset += n;
+  }
+  if (crPending) ++before.lines;
+  return before;
 }

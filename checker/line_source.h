@@ -5,13 +5,16 @@
 #ifndef VELTRANE_CHECKER_LINE_SOURCE_H_
 #define VELTRANE_CHECKER_LINE_SOURCE_H_
 
+#include <bit>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "checker/finding.h"
 #include "platform/file.h"
+#include "platform/line_end_index.h"
 
 struct CSourceLine {
   // The line without its end; of a line longer than kKept bytes, its
@@ -22,6 +25,9 @@ struct CSourceLine {
   std::string_view ending;    // "\n", "\r\n", or "" for a last line without one
   int physicalLine = 0;       // 1-based, as editors count: lone CRs end lines too
   bool hasLoneCr = false;     // a CR inside the kept text
+  // A ";" byte inside the kept text: of a double-byte code page, maybe the
+  // second byte of a character, so no more than a hint to look.
+  bool hasSemicolon = false;
 
   static constexpr std::size_t kKept = 64 * 1024;
 
@@ -35,29 +41,89 @@ struct CSourceLine {
 // Memory stays within a block and one kept line, whatever the file's size.
 class CLineSource {
  public:
+  // Reads from `begin`, a line start whose physical line is `firstLine`.
   // REQUIRES: `file` stays open, whole (not a part), while lines are read.
-  explicit CLineSource(const CStdioFile& file);
+  explicit CLineSource(const CStdioFile& file, std::uint64_t begin = 0, int firstLine = 1);
 
   // The next line, valid until the next call; false at the end. Throws
   // CFileException on a read error, or when the file has more lines than
   // an int counts.
-  bool Next(CSourceLine& line);
+  bool Next(CSourceLine& line) {
+    // Most lines: a few bytes, their LF in the buffer, no lone CR. Their
+    // LFs are taken from the index a bit at a time; the rest of the lines,
+    // and every read, go the long way.
+    std::size_t w = m_lfWordIndex;
+    std::uint64_t word = m_lfWord;
+    while (word == 0) {
+      if (++w >= m_words) return NextSlowly(line);
+      word = m_lfBits[w];
+    }
+    const std::uint64_t lfBit = word & (0 - word);
+    const std::size_t lfAt = w * 64 + static_cast<std::size_t>(std::countr_zero(word));
+    const bool crLf = (m_crLfBits[w] & lfBit) != 0;
+    const std::size_t n = lfAt - m_pos - (crLf ? 1 : 0);
+    if (m_loneCrsInBuffer && FirstBit(m_crBits.data(), m_pos, m_pos + n) < m_pos + n)
+      return NextSlowly(line);
+    if (n > CSourceLine::kKept || m_physicalLine == kLastLine) return NextSlowly(line);
+    line.text = std::string_view(m_buffer.data() + m_pos, n);
+    line.length = n;
+    line.offset = m_lineOffset;
+    line.ending = crLf ? std::string_view("\r\n") : std::string_view("\n");
+    line.physicalLine = m_physicalLine++;
+    line.hasLoneCr = false;
+    line.hasSemicolon = m_semicolonsInBuffer &&
+                        FirstBit(m_semicolonBits.data(), m_pos, m_pos + n) < m_pos + n;
+    m_pos = lfAt + 1;
+    m_lfWordIndex = w;
+    m_lfWord = word & (word - 1);
+    m_lineOffset += n + line.ending.size();
+    return true;
+  }
 
  private:
+  static constexpr int kLastLine = std::numeric_limits<int>::max();
+
+  // Next for the lines the index does not settle; then takes up the index
+  // where the line ends.
+  bool NextSlowly(CSourceLine& line);
+  bool NextUnindexed(CSourceLine& line);
   // Reads the next block behind the unread bytes; false at the end.
   bool Fill();
   // The rest of a line too long to keep: passes over it, counting lone CRs.
   void SkipRestOfLine(CSourceLine& line);
 
   const CStdioFile& m_file;
-  std::uint64_t m_readOffset = 0;  // where the next block starts in the file
+  std::uint64_t m_readOffset;  // where the next block starts in the file
   std::vector<char> m_buffer;
+  // Where the LFs, CRs and ";" of m_buffer[0, m_end) stand (see
+  // IndexLineEndsAndSemicolons).
+  std::vector<std::uint64_t> m_lfBits;
+  std::vector<std::uint64_t> m_crBits;
+  std::vector<std::uint64_t> m_semicolonBits;
+  // The LFs that end a CR LF.
+  std::vector<std::uint64_t> m_crLfBits;
+  std::size_t m_words = 0;          // the index's words in use
+  // Any CR in m_buffer[0, m_end) that is not the first half of a CR LF.
+  bool m_loneCrsInBuffer = false;
+  bool m_semicolonsInBuffer = false;
+  // The LFs of word m_lfWordIndex from m_pos on.
+  std::size_t m_lfWordIndex = 0;
+  std::uint64_t m_lfWord = 0;
   std::size_t m_pos = 0;
   std::size_t m_end = 0;
   bool m_atEnd = false;
-  int m_physicalLine = 1;
-  std::uint64_t m_lineOffset = 0;
+  int m_physicalLine;
+  std::uint64_t m_lineOffset;
   std::string m_long;  // the kept start of a line longer than a block allows
 };
+
+// The physical lines before `end`, a line start of `file`, and the last
+// section header among them.
+struct CLinesBefore {
+  std::uint64_t lines = 0;  // LFs, and CRs that no LF follows
+  int section = 0;          // kNoSection when no header stands before `end`
+};
+// Throws CFileException on a read error.
+CLinesBefore CountLinesBefore(const CStdioFile& file, std::uint64_t end);
 
 #endif  // VELTRANE_CHECKER_LINE_SOURCE_H_

@@ -3,19 +3,29 @@
 #ifndef VELTRANE_CHECKER_LINT_H_
 #define VELTRANE_CHECKER_LINT_H_
 
+#include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "checker/check.h"
 #include "checker/suppression.h"
 
+// The line end of the file's first line ("\n" or "\r\n"), which fixes
+// that add lines use; "\r\n" for a file without any.
+std::string_view FirstLineEnd(const CStdioFile& file);
+
 // Reads every line of `file` for the line rules of `rules` (numbers,
 // entries, keys, sections, gaps, line ends and lengths) and for
 // suppression comments, adding findings to result.ruleFindings, their text
-// to result.kept and the comments to `suppressions`; sets result.lineEnd.
-// With `notes`, findings that point at an earlier place get a note.
-// Throws CFileException on a read error.
-// REQUIRES: `file` is open whole; `result` holds its lists, resolved.
-void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes,
+// to result.kept and the comments to `suppressions`. With `notes`,
+// findings that point at an earlier place get a note. With `split`, a line
+// start, the lines before and after it are read at once, each part on a
+// thread of its own, with the same result. Touches no other member of
+// `result`, so the lists may be checked meanwhile. Throws CFileException on
+// a read error.
+// REQUIRES: `file` is open whole, for reading by position; result.lineEnd
+// is the file's (see FirstLineEnd).
+void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, std::uint64_t split,
                CCheckResult& result, std::vector<CSuppression>& suppressions);
 
 // The rules that read the resolved lists rather than the lines: BasedOn

@@ -5,10 +5,12 @@
 #include <charconv>
 #include <cstring>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <unordered_map>
 
+#include "checker/both_at_once.h"
 #include "checker/edit_distance.h"
 #include "checker/finding_text.h"
 #include "checker/line_source.h"
@@ -208,15 +210,22 @@ struct Gap {
 
 class CLineLinter {
  public:
+  // Starts in `section`, outside any list or instrument.
   CLineLinter(const CStdioFile& file, const CRuleSelection& rules, bool notes,
-              CCheckResult& result, std::vector<CSuppression>& suppressions)
+              CCheckResult& result, std::vector<CSuppression>& suppressions,
+              int section = kNoSection)
       : m_file(file), m_rules(rules), m_notes(notes), m_result(result), m_codePage(result.codePage),
-        m_suppressions(suppressions) {
+        m_suppressions(suppressions), m_section(section) {
     m_firstOfNumber.fill(-1);
   }
 
   void Line(const CSourceLine& line);
+  // Ends the list or instrument at hand, as a section header or a label
+  // line does.
+  void Close();
   void Finish(const CSourceLine& last);
+  // The suppressions still waiting for the line they silence.
+  std::size_t FirstPending() const { return m_firstPending; }
 
   // Whether any rule reads the entries of name lists, or the lines of
   // instruments: without, their lines cost nothing.
@@ -239,7 +248,6 @@ class CLineLinter {
   CFinding& Add(FindingKind kind, const CSourceLine& line, std::size_t begin, std::size_t end,
                 std::string message);
   CNote MakeNote(NoteKind kind, const CPlace& place, std::string message) const;
-  void Close();
   void OpenLabel(const CSourceLine& line);
   void Comment(const CSourceLine& line);
   void Entry(const CSourceLine& line);
@@ -257,9 +265,8 @@ class CLineLinter {
   const bool m_readsEntries = ReadsEntries(m_rules);
   const bool m_readsInstruments = ReadsInstruments(m_rules);
   std::size_t m_firstPending = 0;  // suppressions from here on wait for their line
-  bool m_lineEndSeen = false;
 
-  int m_section = kNoSection;
+  int m_section;
   Context m_context = Context::none;
   std::string m_listName;
   Remembered m_label;
@@ -275,12 +282,13 @@ class CLineLinter {
     std::uint32_t digits;
     std::uint32_t lineTextSize;
     std::uint32_t nameSize;
+    std::uint32_t number;      // its slot in m_firstOfNumber, or kNoSlot
   };
+  static constexpr std::uint32_t kNoSlot = std::numeric_limits<std::uint32_t>::max();
   std::vector<EntryNumber> m_entries;
   // Reads `size` bytes at `offset` of the file again.
   std::string ReadAgain(std::uint64_t offset, std::size_t size) const;
   std::array<int, kLargestBank + 1> m_firstOfNumber{};  // index in m_entries, or -1
-  std::vector<std::uint32_t> m_touched;
   std::unordered_map<std::string, int> m_largeNumbers;
   bool m_has0 = false;
   bool m_has1 = false;
@@ -328,8 +336,8 @@ void CLineLinter::Close() {
             NoteKind::countsFromOne, label, CountsFromOneMessage(m_codePage.ToUtf8(m_listName)));
       }
     }
-    for (const std::uint32_t number : m_touched) m_firstOfNumber[number] = -1;
-    m_touched.clear();
+    for (const EntryNumber& entry : m_entries)
+      if (entry.number != kNoSlot) m_firstOfNumber[entry.number] = -1;
     m_entries.clear();
     m_largeNumbers.clear();
     m_has0 = m_has1 = false;
@@ -395,7 +403,7 @@ void CLineLinter::Entry(const CSourceLine& line) {
     Add(FindingKind::numberOutOfRange, line, 0, digits,
         NumberOutOfRangeMessage(numberText, static_cast<int>(largest)));
   }
-  if (m_rules.Has(FindingKind::commentInEntryText)) {
+  if (line.hasSemicolon && m_rules.Has(FindingKind::commentInEntryText)) {
     if (const std::size_t semicolon = m_codePage.Find(name, ';'); semicolon != std::string_view::npos)
       Add(FindingKind::commentInEntryText, line, digits + 1 + semicolon, text.size(),
           CommentInEntryTextMessage(numberText));
@@ -403,9 +411,10 @@ void CLineLinter::Entry(const CSourceLine& line) {
   if (!m_rules.Has(FindingKind::duplicateNumber)) return;
 
   int* first = nullptr;
+  std::uint32_t slot = kNoSlot;
   if (number && *number <= kLargestBank) {
-    first = &m_firstOfNumber[*number];
-    if (*first < 0) m_touched.push_back(static_cast<std::uint32_t>(*number));
+    slot = static_cast<std::uint32_t>(*number);
+    first = &m_firstOfNumber[slot];
   } else {
     const std::string key = number ? std::to_string(*number)
                                    : std::string(numberText.substr(numberText.find_first_not_of('0')));
@@ -424,7 +433,7 @@ void CLineLinter::Entry(const CSourceLine& line) {
     }
     m_entries.push_back({placeLine, lineOffset, line.offset, static_cast<std::uint32_t>(digits),
                          static_cast<std::uint32_t>(lineTextSize),
-                         static_cast<std::uint32_t>(name.size())});
+                         static_cast<std::uint32_t>(name.size()), slot});
     return;
   }
   const EntryNumber& earlier = m_entries[static_cast<std::size_t>(*first)];
@@ -571,10 +580,6 @@ void CLineLinter::CheckLength(const CSourceLine& line) {
 }
 
 void CLineLinter::Line(const CSourceLine& line) {
-  if (!m_lineEndSeen && !line.ending.empty()) {
-    m_result.lineEnd = line.ending;
-    m_lineEndSeen = true;
-  }
   CheckLength(line);
   const std::string_view text = line.text;
   // Most lines are entries or keys: their first byte says they are neither
@@ -660,25 +665,18 @@ namespace {
 
 constexpr std::string_view kSuppressionMarker = "veltrane:";
 
-// Whether the file holds a suppression marker anywhere, and its first line
-// end. A check of the cross-references alone reads every line only when it
-// must, for the suppressions: most files have none.
-bool MentionsSuppression(const CStdioFile& file, std::string_view& lineEnd) {
-  constexpr std::size_t kBlock = 1 << 20;
+// Whether the file holds a suppression marker anywhere. A check of the
+// cross-references alone reads every line only when it must, for the
+// suppressions: most files have none.
+bool MentionsSuppression(const CStdioFile& file) {
+  constexpr std::size_t kBlock = 1 << 18;
   const std::size_t overlap = kSuppressionMarker.size() - 1;
   std::vector<char> buffer(kBlock + overlap);
   std::size_t kept = 0;
-  bool lineEndSeen = false;
   for (std::uint64_t offset = 0;;) {
     const std::size_t n = file.ReadBytesAt(offset, buffer.data() + kept, kBlock);
     if (n == 0) return false;
     const std::string_view block(buffer.data(), kept + n);
-    if (!lineEndSeen) {
-      if (const std::size_t lf = block.find('\n'); lf != std::string_view::npos) {
-        lineEndSeen = true;
-        lineEnd = lf > 0 && block[lf - 1] == '\r' ? "\r\n" : "\n";
-      }
-    }
     if (block.find(kSuppressionMarker) != std::string_view::npos) return true;
     offset += n;
     kept = std::min(overlap, block.size());
@@ -686,19 +684,31 @@ bool MentionsSuppression(const CStdioFile& file, std::string_view& lineEnd) {
   }
 }
 
-}  // namespace
+// A line where a list or an instrument begins or ends: of the lines before
+// it, the linter needs nothing but the section they stand in.
+bool StartsContext(std::string_view text) {
+  return text.starts_with('.') || text.starts_with('[');
+}
 
-void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes,
-               CCheckResult& result, std::vector<CSuppression>& suppressions) {
-  if (!rules.NeedsLinePass() && !MentionsSuppression(file, result.lineEnd)) return;
-  CLineLinter linter(file, rules, notes, result, suppressions);
-  CLineSource source(file);
+struct Boundary {
+  std::uint64_t offset;
+  int line;  // physical
+};
+
+// Lints the lines `source` gives up to the end of the file, or up to the
+// first line at `stopFrom` or after it that starts a context: that one is
+// left to whoever lints the rest, and its place is returned.
+std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std::uint64_t stopFrom) {
   CSourceLine line;
   // Only the last line can lack a line end; it is kept for the rule that
   // looks at it.
   CSourceLine last;
   std::string lastText;
   while (source.Next(line)) {
+    if (line.offset >= stopFrom && StartsContext(line.text)) {
+      linter.Close();
+      return Boundary{line.offset, line.physicalLine};
+    }
     linter.Line(line);
     if (line.ending.empty()) {
       last = line;
@@ -707,4 +717,78 @@ void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes,
     }
   }
   linter.Finish(last);
+  return std::nullopt;
+}
+
+// The lines from the first that starts a context at `split` or after it,
+// into a result and suppressions of their own; false when there is none.
+bool LintFrom(const CStdioFile& file, std::uint64_t split, const CRuleSelection& rules, bool notes,
+              CCheckResult& part, std::vector<CSuppression>& suppressions) {
+  const CLinesBefore before = CountLinesBefore(file, split);
+  const int firstLine = static_cast<int>(
+      std::min<std::uint64_t>(before.lines + 1, std::numeric_limits<int>::max()));
+  CLineSource skipped(file, split, firstLine);
+  CSourceLine line;
+  while (skipped.Next(line)) {
+    if (!StartsContext(line.text)) continue;
+    CLineSource source(file, line.offset, line.physicalLine);
+    CLineLinter linter(file, rules, notes, part, suppressions, before.section);
+    LintUntil(source, linter, std::numeric_limits<std::uint64_t>::max());
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string_view FirstLineEnd(const CStdioFile& file) {
+  char block[4096];
+  char previous = '\0';
+  for (std::uint64_t offset = 0;;) {
+    const std::size_t n = file.ReadBytesAt(offset, block, sizeof block);
+    if (n == 0) return "\r\n";
+    if (const void* lf = std::memchr(block, '\n', n)) {
+      const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(lf) - block);
+      return (at > 0 ? block[at - 1] : previous) == '\r' ? "\r\n" : "\n";
+    }
+    previous = block[n - 1];
+    offset += n;
+  }
+}
+
+void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, std::uint64_t split,
+               CCheckResult& result, std::vector<CSuppression>& suppressions) {
+  if (!rules.NeedsLinePass() && !MentionsSuppression(file)) return;
+  CLineLinter linter(file, rules, notes, result, suppressions);
+  CLineSource source(file);
+  if (split == 0) {
+    LintUntil(source, linter, std::numeric_limits<std::uint64_t>::max());
+    return;
+  }
+  // Two parts at once: the first goes on past the split to the end of the
+  // list or instrument at hand, the second starts where the first stops.
+  CCheckResult part;
+  part.codePage = result.codePage;
+  part.lineEnd = result.lineEnd;
+  std::vector<CSuppression> partSuppressions;
+  std::optional<Boundary> boundary;
+  bool secondLinted = false;
+  RunBothAtOnce([&] { boundary = LintUntil(source, linter, split); },
+                [&] { secondLinted = LintFrom(file, split, rules, notes, part, partSuppressions); });
+  // Both parts see the same lines, so the second starts where the first
+  // stopped; only a file that changes while it is read can make them
+  // disagree, and then the first part's reading stands.
+  if (!boundary) return;
+  if (!secondLinted) {
+    CLineSource rest(file, boundary->offset, boundary->line);
+    LintUntil(rest, linter, std::numeric_limits<std::uint64_t>::max());
+    return;
+  }
+  // The comments at the end of the first part silence the line the second
+  // starts with.
+  for (std::size_t i = linter.FirstPending(); i < suppressions.size(); ++i)
+    if (!suppressions[i].wholeFile) suppressions[i].targetLine = boundary->line;
+  for (CFinding& finding : part.ruleFindings) result.ruleFindings.push_back(std::move(finding));
+  result.kept.splice(result.kept.end(), part.kept);
+  for (CSuppression& suppression : partSuppressions) suppressions.push_back(std::move(suppression));
 }

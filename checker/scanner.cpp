@@ -294,27 +294,6 @@ void AddReference(std::string_view piece, int line, int kind, CLabelList& refere
               static_cast<std::size_t>(value.data() - piece.data()));
 }
 
-// Where to split `file` into two parts for two threads: just after the
-// first LF from its middle on, where the reader starts a new piece and a
-// new line whichever way it came. 0: not worth it, or no LF near the
-// middle.
-std::uint64_t SplitPoint(const CStdioFile& file, std::uint64_t splitFrom) {
-  const std::uint64_t size = file.GetSourceLength();
-  if (size < splitFrom || size < 2) return 0;
-  // A line of more than this from the middle on is not looked through.
-  constexpr std::uint64_t kMaxSearch = 1 << 20;
-  CStdioFile probe;
-  probe.OpenPart(file, size / 2, size / 2 + kMaxSearch);
-  std::string_view piece;
-  while (probe.ReadPiece(piece)) {
-    if (!piece.ends_with('\n')) continue;
-    // The piece after it starts where the LF ends.
-    if (!probe.ReadPiece(piece)) return 0;
-    return probe.GetPieceOffset();
-  }
-  return 0;
-}
-
 // Scans both parts of `file` split at `split`, the later one on a thread of
 // its own, each with the handler `makeHandler` makes for its two lists. The
 // later part's entries are appended to the lists as if one pass had read
@@ -360,6 +339,23 @@ void ScanInParts(CStdioFile& file, std::uint64_t split, CLabelList& definitions,
 }
 
 }  // namespace
+
+std::uint64_t SplitPoint(const CStdioFile& file, std::uint64_t splitFrom) {
+  const std::uint64_t size = file.GetSourceLength();
+  if (size < splitFrom || size < 2) return 0;
+  // A line of more than this from the middle on is not looked through.
+  constexpr std::uint64_t kMaxSearch = 1 << 20;
+  CStdioFile probe;
+  probe.OpenPart(file, size / 2, size / 2 + kMaxSearch);
+  std::string_view piece;
+  while (probe.ReadPiece(piece)) {
+    if (!piece.ends_with('\n')) continue;
+    // The piece after it starts where the LF ends.
+    if (!probe.ReadPiece(piece)) return 0;
+    return probe.GetPieceOffset();
+  }
+  return 0;
+}
 
 int FindSectionHeader(std::string_view piece) {
   for (const SectionHeader& header : kHeaders) {

@@ -82,6 +82,12 @@ void ScanReferences(CStdioFile& file, CLabelList& references,
 // A file of this many bytes or more is scanned in two parts at once.
 constexpr std::uint64_t kScanSplitFrom = 4 << 20;
 
+// Where to split `file` into two parts for two threads: just after the
+// first LF from its middle on, where the reader starts a new piece and a
+// new line whichever way it came. 0: not worth it (fewer than `splitFrom`
+// bytes), or no LF near the middle. Reads by position.
+std::uint64_t SplitPoint(const CStdioFile& file, std::uint64_t splitFrom);
+
 // Both of the above in one reading of the file: the same entries, in the
 // same order, as ScanDefinitions followed by ScanReferences. A check reads
 // each line once this way, which matters on large files. A file of

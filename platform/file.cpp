@@ -6,10 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define VELTRANE_HAVE_SSE2 1
-#endif
+#include "platform/line_end_index.h"
 
 namespace {
 
@@ -31,58 +28,6 @@ constexpr std::string_view kTextLineEnd = "\r\n";
 #else
 constexpr std::string_view kTextLineEnd = "\n";
 #endif
-
-// Marks where the LFs and CRs of p[0, n) stand: bit i of lf[w] is set when
-// byte 64 * w + i is an LF, and likewise for CRs in cr. Done once for each
-// buffer full, so that finding a piece's end costs a bit search instead of
-// two calls of memchr on a line of a few bytes, which is what most lines are.
-void IndexLineEnds(const char* p, std::size_t n, std::uint64_t* lf, std::uint64_t* cr) {
-  std::size_t w = 0;
-#ifdef VELTRANE_HAVE_SSE2
-  const __m128i lfs = _mm_set1_epi8('\n');
-  const __m128i crs = _mm_set1_epi8('\r');
-  for (; (w + 1) * 64 <= n; ++w) {
-    std::uint64_t lfWord = 0;
-    std::uint64_t crWord = 0;
-    for (int k = 0; k < 4; ++k) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 64 * w + 16 * k));
-      lfWord |= static_cast<std::uint64_t>(
-                    static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lfs))))
-                << (16 * k);
-      crWord |= static_cast<std::uint64_t>(
-                    static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, crs))))
-                << (16 * k);
-    }
-    lf[w] = lfWord;
-    cr[w] = crWord;
-  }
-#endif
-  for (; w * 64 < n; ++w) {
-    std::uint64_t lfWord = 0;
-    std::uint64_t crWord = 0;
-    const std::size_t count = std::min<std::size_t>(64, n - 64 * w);
-    for (std::size_t i = 0; i < count; ++i) {
-      const char c = p[64 * w + i];
-      lfWord |= static_cast<std::uint64_t>(c == '\n') << i;
-      crWord |= static_cast<std::uint64_t>(c == '\r') << i;
-    }
-    lf[w] = lfWord;
-    cr[w] = crWord;
-  }
-}
-
-// The position of the first set bit in [from, to), or `to`.
-std::size_t FirstBit(const std::uint64_t* bits, std::size_t from, std::size_t to) {
-  if (from >= to) return to;
-  std::size_t w = from / 64;
-  if (const std::uint64_t word = bits[w] >> (from % 64); word != 0)
-    return std::min(to, from + static_cast<std::size_t>(std::countr_zero(word)));
-  for (++w; w * 64 < to; ++w) {
-    if (bits[w] != 0)
-      return std::min(to, w * 64 + static_cast<std::size_t>(std::countr_zero(bits[w])));
-  }
-  return to;
-}
 
 }  // namespace
 

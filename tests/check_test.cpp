@@ -9,7 +9,9 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "checker/rule_selection.h"
 #include "tests/result_digest.h"
 
 namespace {
@@ -152,7 +154,11 @@ std::string MixedFile(std::mt19937& random) {
       "BasedOn=Bank A", "Patch[*]=Bank A", "Patch[0]=1..128", "Key[0,*]=Kit", "Control=Std",
       "Controller=Std", "RPN=R", "NRPN=N", "0=Piano", "; comment", "", "[Kit]\rPatch[0]=Kit",
       "Key[1,*]=Kit\r\r", "[" + std::string(300, 'L') + "]", "Control=" + std::string(260, 'c'),
-      std::string(253, 'x') + "[Kit]", "0=" + std::string(251, 'p')};
+      std::string(253, 'x') + "[Kit]", "0=" + std::string(251, 'p'),
+      // What the line rules look at.
+      "1=Harp", "0=Piano ; soft", "128=Last", "x=Broken", "; veltrane: ignore VLT2002",
+      "; veltrane: ignore", "Patch[0]=Kit ; main", "Drum[0,0]=0", "BankSelMethod=1", "Ptach[1]=Kit",
+      "Colour=Red", ".RPN Names", "  "};
   static const std::string kEnds[] = {"\n", "\r\n", "\r", "\n", "\r\n"};
   std::string file;
   const int count = std::uniform_int_distribution<int>(0, 60)(random);
@@ -164,9 +170,11 @@ std::string MixedFile(std::mt19937& random) {
   return file;
 }
 
-// A large file is scanned in two halves at once; the result must be the one
-// a single reading gives, to the last place and flag.
+// A large file is scanned, and its lines linted, in two halves at once;
+// the result must be the one a single reading gives, to the last place and
+// flag.
 TEST(CheckTest, ScanningInHalvesGivesWhatOneReadingGives) {
+  const CRuleSelection all = SelectRules(std::vector<std::string>{"ALL"}, {});
   std::mt19937 random(14);
   for (int n = 0; n < 600; ++n) {
     const std::string file = MixedFile(random);
@@ -174,10 +182,37 @@ TEST(CheckTest, ScanningInHalvesGivesWhatOneReadingGives) {
       const CCodePage codePage = CCodePage::FromNumber(page).value_or(CCodePage());
       CCheckOptions whole{codePage, true};
       whole.splitFrom = std::numeric_limits<std::uint64_t>::max();
-      CCheckOptions halves{codePage, true};
+      whole.rules = n % 2 == 0 ? &all : nullptr;
+      CCheckOptions halves = whole;
       halves.splitFrom = 1;
       ASSERT_EQ(DigestOf(CheckBytes(file, halves)), DigestOf(CheckBytes(file, whole)))
           << "file " << n << " code page " << page << ":\n" << file;
+    }
+  }
+}
+
+// The line rules split where a list or an instrument begins, with what
+// stands just before it: padding at the end moves the middle over every
+// line of these files.
+TEST(CheckTest, LintingInHalvesSplitsAtEveryLineAsOneReadingDoes) {
+  const CRuleSelection all = SelectRules(std::vector<std::string>{"ALL"}, {});
+  const std::string files[] = {
+      ".Patch Names\n[A]\n0=x\n0=y\n; veltrane: ignore\n[A]\n1=z\n1=z\n",
+      ".RPN Names\n[R]\n16383=x\r\n.Instrument Definitions\r\n[I]\r\nRPN=R\r\n\r\n"
+      "; veltrane: ignore VLT1001\r\n[I]\r\nPatch[0]=1..128\r\nBankSelMethod=1\r\n",
+      ".Note Names\r[K]\r\n128=x\r\n0=y\rz\n[K]\n1=a\n.Other\n[L]\n99999=b\n",
+  };
+  for (const std::string& file : files) {
+    for (int padding = 0; padding < 40; ++padding) {
+      std::string padded = file;
+      for (int i = 0; i < padding; ++i) padded += "; pad\n";
+      CCheckOptions whole{CCodePage(), true};
+      whole.splitFrom = std::numeric_limits<std::uint64_t>::max();
+      whole.rules = &all;
+      CCheckOptions halves = whole;
+      halves.splitFrom = 1;
+      ASSERT_EQ(DigestOf(CheckBytes(padded, halves)), DigestOf(CheckBytes(padded, whole)))
+          << padded;
     }
   }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "checker/line_source.h"
+#include "checker/scanner.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ struct Line {
   std::uint64_t offset;
   std::string ending;
   int physicalLine;
+  bool semicolon;
 
   bool operator==(const Line&) const = default;
 };
@@ -34,7 +36,8 @@ std::vector<Line> Plain(const std::string& bytes) {
       ending = "\r\n";
     }
     const std::string whole = bytes.substr(at, end - at);
-    lines.push_back({whole.substr(0, CSourceLine::kKept), whole.size(), at, ending, physical});
+    const std::string kept = whole.substr(0, CSourceLine::kKept);
+    lines.push_back({kept, whole.size(), at, ending, physical, kept.find(';') != std::string::npos});
     for (std::size_t i = 0; i < whole.size(); ++i)
       if (whole[i] == '\r') ++physical;
     ++physical;
@@ -43,15 +46,15 @@ std::vector<Line> Plain(const std::string& bytes) {
   return lines;
 }
 
-std::vector<Line> Read(const std::string& bytes) {
+std::vector<Line> Read(const std::string& bytes, std::uint64_t begin = 0, int firstLine = 1) {
   CStdioFile file;
   file.OpenMemory(bytes, "t");
-  CLineSource source(file);
+  CLineSource source(file, begin, firstLine);
   std::vector<Line> lines;
   CSourceLine line;
   while (source.Next(line)) {
     lines.push_back({std::string(line.text), line.length, line.offset, std::string(line.ending),
-                     line.physicalLine});
+                     line.physicalLine, line.hasSemicolon});
   }
   return lines;
 }
@@ -59,7 +62,7 @@ std::vector<Line> Read(const std::string& bytes) {
 TEST(LineSourceTest, ReadsAsAPlainSplitDoes) {
   constexpr std::size_t kBlock = 1 << 20;
   std::vector<std::string> files = {
-      "", "a", "a\n", "a\r\n", "a\r", "\r\r\n\n", "a\rb\rc", "g\nab\rx",
+      "", "a", "a\n", "a\r\n", "a\r", "\r\r\n\n", "a\rb\rc", "g\nab\rx", "a;b\r\n;\n",
       std::string(kBlock - 1, 'x') + "\r\n" + "tail",
       std::string(kBlock - 2, 'x') + "\r\r\n" + "tail\r",
       std::string(70000, 'y') + "\r\nshort\n" + std::string(70000, 'z'),
@@ -76,7 +79,7 @@ TEST(LineSourceTest, ReadsAsAPlainSplitDoes) {
       else if (kind < 3) bytes += "\r";
       else if (kind < 6) bytes += "\r\n";
       else if (kind < 8) bytes += "\n";
-      else bytes += "12=Warm Pad";
+      else bytes += random() % 2 ? "12=Warm Pad" : "12=Warm; Pad";
     }
     files.push_back(bytes);
   }
@@ -101,6 +104,31 @@ TEST(LineSourceTest, PlacesFollowLoneCrs) {
   EXPECT_EQ(place.lineText, "cd");
   // A range that runs into the next line ends at the lone CR.
   EXPECT_EQ(line.PlaceOf(0, 7).end, 2u);
+}
+
+// A second part read on its own: it starts at a line start with the line
+// number that the lines before it count up to, in the section they leave.
+TEST(LineSourceTest, APartStartsWhereTheLinesBeforeItEnd) {
+  const std::string files[] = {
+      ".Patch Names\r\n[A]\r\n0=a\r\n.Note Names\rx\n[B]\n1=b\r\r\n.Other\n[C]\n",
+      std::string(300, 'x') + ".RPN Names\n.NRPN Names" + std::string(70000, 'n') + "\n" +
+          std::string(300000, 'y') + "\r\n.Instrument Definitions\r\n\r\r\n[I]\n",
+  };
+  for (const std::string& bytes : files) {
+    const std::vector<Line> lines = Plain(bytes);
+    CStdioFile file;
+    file.OpenMemory(bytes, "t");
+    int section = kNoSection;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const Line& line = lines[i];
+      const CLinesBefore before = CountLinesBefore(file, line.offset);
+      EXPECT_EQ(before.lines + 1, static_cast<std::uint64_t>(line.physicalLine)) << i;
+      EXPECT_EQ(before.section, section) << i;
+      const std::vector<Line> rest(lines.begin() + static_cast<std::ptrdiff_t>(i), lines.end());
+      EXPECT_EQ(Read(bytes, line.offset, line.physicalLine) == rest, true) << i;
+      if (const int header = FindSectionHeader(line.text); header != kNoSection) section = header;
+    }
+  }
 }
 
 }  // namespace

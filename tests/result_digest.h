@@ -1,7 +1,7 @@
 // Everything a check result holds, as text, so that two ways of checking
 // the same bytes can be compared whole: both lists entry by entry with
 // their flags and places, the resolution, the findings with their notes,
-// and the section headers. Shared by the unit tests and the fuzz target.
+// the section headers, and what the rules report. Shared by the unit tests and the fuzz target.
 #ifndef VELTRANE_TESTS_RESULT_DIGEST_H_
 #define VELTRANE_TESTS_RESULT_DIGEST_H_
 
@@ -46,6 +46,23 @@ inline std::string DigestOf(const CCheckResult& result) {
   for (const CNote& note : result.fileNotes) out << "file note " << note.message << "\n";
   for (const CSectionHeader& header : result.sections)
     out << "section " << header.kind << " in line " << header.line << "\n";
+  // With rules: what is reported, whichever list it came from, with its
+  // fix.
+  out << "line end " << (result.lineEnd == "\n" ? "LF" : "CR LF") << "\n";
+  for (const CFinding* finding : result.reported) {
+    out << "reported " << finding->Rule().id << " " << finding->message;
+    DigestPlace(out, finding->place);
+    if (finding->note) {
+      out << " note " << finding->note->message;
+      DigestPlace(out, finding->note->place);
+    }
+    if (finding->fix) {
+      out << " fix " << finding->fix->title;
+      for (const CEdit& edit : finding->fix->edits)
+        out << " [" << edit.begin << "," << edit.end << ")<" << edit.text << ">";
+    }
+    out << "\n";
+  }
   return out.str();
 }
 
