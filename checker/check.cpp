@@ -140,8 +140,12 @@ class CTrimmedReferences {
   CCheckResult& m_result;
 };
 
+// Below this many references to look up, a second thread costs more than
+// it saves.
+constexpr std::size_t kNotesInTwoFrom = 256;
+
 void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
-  std::optional<CNoteFinder> finder;
+  std::vector<CFinding*> unexplained;
   std::optional<CTrimmedReferences> references;
   for (CFinding& finding : result.findings) {
     if (finding.kind != FindingKind::notFound) continue;
@@ -149,17 +153,30 @@ void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
       if (!references) references.emplace(result);
       if (references->Explain(finding, notes)) continue;
     }
-    if (!notes) continue;
-    // Built only once a file has a label not found, so a clean file costs
-    // no index.
-    if (!finder)
-      finder.emplace(*result.definitions, *result.references, *result.definitionIndex,
-                     result.codePage);
-    if (const std::optional<CListHint> hint = finder->NoteFor(finding.name, finding.section)) {
-      finding.note = ListNote(*hint, *result.definitions, result.codePage);
-      finding.fix = ReferenceFix(finding, result.codePage);
-    }
+    if (notes) unexplained.push_back(&finding);
   }
+  // Built only once a file has a label not found, so a clean file costs no
+  // index.
+  if (unexplained.empty()) return;
+  const CNoteFinder finder(*result.definitions, *result.references, *result.definitionIndex,
+                           result.codePage);
+  // Each finding's note depends on nothing but the lists, so the findings
+  // can be split between two threads with the same result.
+  const auto hint = [&](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) {
+      CFinding& finding = *unexplained[i];
+      if (const std::optional<CListHint> hint = finder.NoteFor(finding.name, finding.section)) {
+        finding.note = ListNote(*hint, *result.definitions, result.codePage);
+        finding.fix = ReferenceFix(finding, result.codePage);
+      }
+    }
+  };
+  const std::size_t count = unexplained.size();
+  if (count < kNotesInTwoFrom) {
+    hint(0, count);
+    return;
+  }
+  RunBothAtOnce([&] { hint(0, count / 2); }, [&] { hint(count / 2, count); });
 }
 
 // A UTF-8 byte-order mark makes the first line start with three bytes
@@ -206,6 +223,7 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
   // its position, which reading by position moves on some systems: then
   // one comes after the other.
   std::vector<CSuppression> suppressions;
+  std::vector<CFinding> listFindings;
   std::uint64_t split = 0;
   if (options.rules) {
     result.lineEnd = FirstLineEnd(file);
@@ -238,6 +256,7 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
       if (std::optional<CNote> note = ByteOrderMarkNote(firstPiece, options.codePage))
         result.fileNotes.push_back(std::move(*note));
     }
+    if (options.rules) LintLists(*options.rules, options.notes, result, listFindings);
   };
   const auto lines = [&] {
     if (options.rules) LintLines(file, *options.rules, options.notes, split, result, suppressions);
@@ -249,7 +268,8 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     lines();
   }
   if (options.rules) {
-    LintLists(*options.rules, options.notes, result);
+    // After the line rules' findings, as if the lists were linted last.
+    for (CFinding& finding : listFindings) result.ruleFindings.push_back(std::move(finding));
     ReportFindings(*options.rules, suppressions, result);
   }
   return result;

@@ -29,8 +29,10 @@ void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, 
                CCheckResult& result, std::vector<CSuppression>& suppressions);
 
 // The rules that read the resolved lists rather than the lines: BasedOn
-// cycles and order, blanks around names.
-void LintLists(const CRuleSelection& rules, bool notes, CCheckResult& result);
+// cycles and order, blanks around names. Their findings go to `findings`,
+// their texts are the lists'.
+void LintLists(const CRuleSelection& rules, bool notes, const CCheckResult& result,
+               std::vector<CFinding>& findings);
 
 // Keeps `text` for the life of `result` and returns a view of the copy.
 std::string_view Keep(CCheckResult& result, std::string_view text);
@@ -38,6 +40,8 @@ std::string_view Keep(CCheckResult& result, std::string_view text);
 // Adds a finding of a rule beyond cross-references at `place`, whose line
 // text `result` must keep (or keeps already), and returns it.
 CFinding& AddRuleFinding(CCheckResult& result, FindingKind kind, const CPlace& place,
+                         int section, std::string message);
+CFinding& AddRuleFinding(std::vector<CFinding>& findings, FindingKind kind, const CPlace& place,
                          int section, std::string message);
 
 // A note at `place` that points there.

@@ -641,7 +641,12 @@ std::string_view Keep(CCheckResult& result, std::string_view text) {
 
 CFinding& AddRuleFinding(CCheckResult& result, FindingKind kind, const CPlace& place,
                          int section, std::string message) {
-  CFinding& finding = result.ruleFindings.emplace_back();
+  return AddRuleFinding(result.ruleFindings, kind, place, section, std::move(message));
+}
+
+CFinding& AddRuleFinding(std::vector<CFinding>& findings, FindingKind kind, const CPlace& place,
+                         int section, std::string message) {
+  CFinding& finding = findings.emplace_back();
   finding.kind = kind;
   finding.place = place;
   finding.line = place.line;

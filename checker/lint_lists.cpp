@@ -22,9 +22,9 @@ bool HasBlanksAround(std::string_view name) {
 
 std::uint64_t OffsetOf(const CPlace& place) { return place.lineOffset + place.begin; }
 
-CFinding& AddListFinding(CCheckResult& result, FindingKind kind, const CPlace& place,
+CFinding& AddListFinding(std::vector<CFinding>& findings, FindingKind kind, const CPlace& place,
                          std::string_view name, int section, std::string message) {
-  CFinding& finding = AddRuleFinding(result, kind, place, section, std::move(message));
+  CFinding& finding = AddRuleFinding(findings, kind, place, section, std::move(message));
   finding.name = name;
   return finding;
 }
@@ -87,8 +87,9 @@ std::vector<int> Components(int nodes, const std::vector<int>& starts, const std
 
 class CListLinter {
  public:
-  CListLinter(const CRuleSelection& rules, bool notes, CCheckResult& result)
-      : m_rules(rules), m_notes(notes), m_result(result),
+  CListLinter(const CRuleSelection& rules, bool notes, const CCheckResult& result,
+              std::vector<CFinding>& findings)
+      : m_rules(rules), m_notes(notes), m_result(result), m_findings(findings),
         m_definitions(*result.definitions), m_references(*result.references) {}
 
   void BasedOnRules();
@@ -106,7 +107,8 @@ class CListLinter {
 
   const CRuleSelection& m_rules;
   const bool m_notes;
-  CCheckResult& m_result;
+  const CCheckResult& m_result;
+  std::vector<CFinding>& m_findings;
   const CLabelList& m_definitions;
   const CLabelList& m_references;
 };
@@ -185,7 +187,7 @@ void CListLinter::BasedOnRules() {
     if (inCycle) {
       if (!cycles) continue;
       CFinding& finding =
-          AddListFinding(m_result, FindingKind::basedOnCycle, place, reference.name, reference.kind,
+          AddListFinding(m_findings, FindingKind::basedOnCycle, place, reference.name, reference.kind,
                          BasedOnCycleMessage(NameOf(edge.from), NameOf(edge.to)));
       if (m_notes)
         finding.note = MakeNote(NoteKind::basedOnChain, target, reference.kind,
@@ -197,7 +199,7 @@ void CListLinter::BasedOnRules() {
     const bool deep = starts[edge.to] != starts[edge.to + 1];
     if (!later && !deep) continue;
     CFinding& finding = AddListFinding(
-        m_result, FindingKind::basedOnOrder, place, reference.name, reference.kind,
+        m_findings, FindingKind::basedOnOrder, place, reference.name, reference.kind,
         later ? BasedOnLaterMessage(NameOf(edge.to), target.line)
               : BasedOnDeepMessage(NameOf(edge.to),
                                    NameOf(byFrom[static_cast<std::size_t>(starts[edge.to])].to)));
@@ -254,14 +256,14 @@ void CListLinter::BlanksAroundNames() {
   for (const int d : blankLabels) {
     const CLabelEntry& label = m_definitions.At(d);
     std::optional<CFix>& fix = fixes[d] = TrimFix(d, usesStart, uses);
-    CFinding& finding = AddListFinding(m_result, FindingKind::blanksAroundName,
+    CFinding& finding = AddListFinding(m_findings, FindingKind::blanksAroundName,
                                        m_definitions.PlaceOf(d), label.name, label.kind,
                                        BlanksAroundLabelMessage(NameOf(d)));
     finding.fix = fix;
     for (int u = usesStart[d]; u < usesStart[d + 1]; ++u) {
       const int r = uses[static_cast<std::size_t>(u)];
       const CLabelEntry& reference = m_references.At(r);
-      CFinding& use = AddListFinding(m_result, FindingKind::blanksAroundName,
+      CFinding& use = AddListFinding(m_findings, FindingKind::blanksAroundName,
                                      m_references.PlaceOf(r), reference.name, reference.kind,
                                      BlanksAroundReferenceMessage(NameOf(d)));
       use.fix = fix;
@@ -271,8 +273,9 @@ void CListLinter::BlanksAroundNames() {
 
 }  // namespace
 
-void LintLists(const CRuleSelection& rules, bool notes, CCheckResult& result) {
-  CListLinter linter(rules, notes, result);
+void LintLists(const CRuleSelection& rules, bool notes, const CCheckResult& result,
+               std::vector<CFinding>& findings) {
+  CListLinter linter(rules, notes, result, findings);
   linter.BasedOnRules();
   linter.BlanksAroundNames();
 }

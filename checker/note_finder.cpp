@@ -4,11 +4,14 @@
 #include <memory>
 #include <tuple>
 
+#include "checker/both_at_once.h"
 #include "checker/close_name_index.h"
 #include "checker/edit_distance.h"
 #include "checker/scanner.h"
 
 namespace {
+
+constexpr int kBothTablesAtOnceFrom = 1 << 14;
 
 // REQUIRES: `length` in characters.
 int DistanceLimit(std::size_t length) { return length <= 6 ? 1 : 2; }
@@ -100,21 +103,32 @@ CNoteFinder::CNoteFinder(const CLabelList& definitions, const CLabelList& refere
                                                          : std::string());
     }
   }
-  m_closeNames =
-      std::make_unique<CCloseNameIndex>(definitions, queries, utf8 ? &m_oneByteNames : nullptr);
-
-  m_unused.resize(m_kinds.size());
-  for (int j = 0; j < definitions.GetCount(); ++j) {
-    const CLabelEntry& entry = definitions.At(j);
-    const int slot = KindSlot(entry.kind);
-    if (slot < 0 || !Matchable(entry)) continue;
-    if (!entry.used) {
-      Unused& unused = m_unused[static_cast<std::size_t>(slot)];
-      if (unused.count++ == 0) unused.first = j;
+  const auto closeNames = [&] {
+    m_closeNames =
+        std::make_unique<CCloseNameIndex>(definitions, queries, utf8 ? &m_oneByteNames : nullptr);
+  };
+  const auto folded = [&] {
+    m_unused.resize(m_kinds.size());
+    for (int j = 0; j < definitions.GetCount(); ++j) {
+      const CLabelEntry& entry = definitions.At(j);
+      const int slot = KindSlot(entry.kind);
+      if (slot < 0 || !Matchable(entry)) continue;
+      if (!entry.used) {
+        Unused& unused = m_unused[static_cast<std::size_t>(slot)];
+        if (unused.count++ == 0) unused.first = j;
+      }
+      m_folded.emplace_back(FoldedKey(entry.name, entry.kind), j);
     }
-    m_folded.emplace_back(FoldedKey(entry.name, entry.kind), j);
+    std::sort(m_folded.begin(), m_folded.end());
+  };
+  // Two tables of their own, each a pass over every definition: on many
+  // definitions they are made at once.
+  if (definitions.GetCount() >= kBothTablesAtOnceFrom) {
+    RunBothAtOnce(closeNames, folded);
+  } else {
+    closeNames();
+    folded();
   }
-  std::sort(m_folded.begin(), m_folded.end());
 }
 
 int CNoteFinder::KindSlot(int kind) const {
