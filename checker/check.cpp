@@ -259,7 +259,8 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     if (options.rules) LintLists(*options.rules, options.notes, result, listFindings);
   };
   const auto lines = [&] {
-    if (options.rules) LintLines(file, *options.rules, options.notes, split, result, suppressions);
+    if (options.rules)
+      LintLines(file, *options.rules, options.notes, split > 0, result, suppressions);
   };
   if (split > 0) {
     RunBothAtOnce(crossReferences, lines);

@@ -18,14 +18,14 @@ std::string_view FirstLineEnd(const CStdioFile& file);
 // entries, keys, sections, gaps, line ends and lengths) and for
 // suppression comments, adding findings to result.ruleFindings, their text
 // to result.kept and the comments to `suppressions`. With `notes`,
-// findings that point at an earlier place get a note. With `split`, a line
-// start, the lines before and after it are read at once, each part on a
-// thread of its own, with the same result. Touches no other member of
-// `result`, so the lists may be checked meanwhile. Throws CFileException on
-// a read error.
+// findings that point at an earlier place get a note. With `inParts`, the
+// lines before and after a line start past the middle are read at once,
+// each part on a thread of its own, with the same result. Touches no other
+// member of `result`, so the lists may be checked meanwhile. Throws
+// CFileException on a read error.
 // REQUIRES: `file` is open whole, for reading by position; result.lineEnd
 // is the file's (see FirstLineEnd).
-void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, std::uint64_t split,
+void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, bool inParts,
                CCheckResult& result, std::vector<CSuppression>& suppressions);
 
 // The rules that read the resolved lists rather than the lines: BasedOn

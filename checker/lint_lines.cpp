@@ -761,11 +761,16 @@ std::string_view FirstLineEnd(const CStdioFile& file) {
   }
 }
 
-void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, std::uint64_t split,
+void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, bool inParts,
                CCheckResult& result, std::vector<CSuppression>& suppressions) {
   if (!rules.NeedsLinePass() && !MentionsSuppression(file)) return;
   CLineLinter linter(file, rules, notes, result, suppressions);
   CLineSource source(file);
+  // The second part first counts the lines before it, which takes about a
+  // tenth of the time linting them does: it starts a little past the
+  // middle, so that both parts end at about the same time.
+  const std::uint64_t split =
+      inParts ? LineStartFrom(file, file.GetSourceLength() / 20 * 11) : 0;
   if (split == 0) {
     LintUntil(source, linter, std::numeric_limits<std::uint64_t>::max());
     return;

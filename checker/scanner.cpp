@@ -343,10 +343,14 @@ void ScanInParts(CStdioFile& file, std::uint64_t split, CLabelList& definitions,
 std::uint64_t SplitPoint(const CStdioFile& file, std::uint64_t splitFrom) {
   const std::uint64_t size = file.GetSourceLength();
   if (size < splitFrom || size < 2) return 0;
-  // A line of more than this from the middle on is not looked through.
+  return LineStartFrom(file, size / 2);
+}
+
+std::uint64_t LineStartFrom(const CStdioFile& file, std::uint64_t from) {
+  // A line of more than this from `from` on is not looked through.
   constexpr std::uint64_t kMaxSearch = 1 << 20;
   CStdioFile probe;
-  probe.OpenPart(file, size / 2, size / 2 + kMaxSearch);
+  probe.OpenPart(file, from, from + kMaxSearch);
   std::string_view piece;
   while (probe.ReadPiece(piece)) {
     if (!piece.ends_with('\n')) continue;

@@ -88,6 +88,10 @@ constexpr std::uint64_t kScanSplitFrom = 4 << 20;
 // bytes), or no LF near the middle. Reads by position.
 std::uint64_t SplitPoint(const CStdioFile& file, std::uint64_t splitFrom);
 
+// The start of the piece after the first LF from `from` on, within a
+// megabyte; 0 when there is none or nothing follows it. Reads by position.
+std::uint64_t LineStartFrom(const CStdioFile& file, std::uint64_t from);
+
 // Both of the above in one reading of the file: the same entries, in the
 // same order, as ScanDefinitions followed by ScanReferences. A check reads
 // each line once this way, which matters on large files. A file of

@@ -113,6 +113,9 @@ TEST(LineSourceTest, APartStartsWhereTheLinesBeforeItEnd) {
       ".Patch Names\r\n[A]\r\n0=a\r\n.Note Names\rx\n[B]\n1=b\r\r\n.Other\n[C]\n",
       std::string(300, 'x') + ".RPN Names\n.NRPN Names" + std::string(70000, 'n') + "\n" +
           std::string(300000, 'y') + "\r\n.Instrument Definitions\r\n\r\r\n[I]\n",
+      // A CR LF, and a header after an LF, across the edge of a 256 KB read.
+      std::string(262143, 'a') + "\r\n.Patch Names\r" + std::string(262129, 'b') +
+          "\n.Note Names\n\r",
   };
   for (const std::string& bytes : files) {
     const std::vector<Line> lines = Plain(bytes);
