@@ -37,9 +37,10 @@ constexpr std::size_t kFileSample = 64;
 // The notes' index costs more than the whole check of a small file, so its
 // promises are checked on one input in kNotesSample, chosen the same way.
 constexpr std::size_t kNotesSample = 8;
-// Large files are scanned as two halves at once; one input in kHalvesSample
-// is checked that way too, which must give the same result to the last
-// place and flag. A thread costs a few milliseconds under the sanitizers,
+// Large files are scanned, and their lines linted, as two halves at once;
+// one input in kHalvesSample is checked that way too, without rules and
+// with every rule on, which must give the same result to the last place
+// and flag. A thread costs a few milliseconds under the sanitizers,
 // so that a larger share would slow the whole run down by a quarter.
 constexpr std::size_t kHalvesSample = 16;
 
@@ -208,11 +209,17 @@ void CheckThroughFiles(std::string_view bytes, const CCodePage& codePage,
 // reported finding stands in the file, in order of places, with a fix whose
 // edits lie in the file, in order and apart.
 void CheckRules(std::string_view bytes, const CCodePage& codePage, bool notes,
-                const CCheckResult& plain) {
+                const CCheckResult& plain, bool halves) {
   static const CRuleSelection kAll = SelectRules(std::vector<std::string>{"ALL"}, {});
   CCheckOptions options{codePage, notes};
   options.rules = &kAll;
   const CCheckResult result = CheckBytes(bytes, options, InputPath());
+  if (halves) {
+    CCheckOptions inParts = options;
+    inParts.splitFrom = 1;
+    Expect(DigestOf(CheckBytes(bytes, inParts, InputPath())) == DigestOf(result),
+           "the rules in two parts at once report what one reading reports");
+  }
   Expect(result.ErrorCount() == plain.ErrorCount(), "rules leave the protocol's count");
   int line = 0;
   for (const CFinding* finding : result.reported) {
@@ -259,7 +266,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     Expect(DigestOf(CheckBytes(bytes, halves, InputPath())) == DigestOf(checked.result),
            "two halves at once give what one reading gives");
   }
-  CheckRules(bytes, codePage, notes, checked.result);
+  CheckRules(bytes, codePage, notes, checked.result, hash / 11 % kHalvesSample == 0);
   if (hash % kFileSample == 0) CheckThroughFiles(bytes, codePage, text, errors);
   return 0;
 }

@@ -45,6 +45,9 @@ class CMessageReader {
   // the end is dropped).
   std::optional<CFrame> Next();
 
+  // Whether bytes already read wait in the reader's buffer.
+  bool HasBufferedBytes() const { return m_pos < m_end || m_replayPos < m_replay.size(); }
+
  private:
   bool Fill();
   // Takes up to `most` bytes (at least one unless the stream ended),
