@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "checker/blanks.h"
 #include "checker/both_at_once.h"
 #include "checker/finding_text.h"
 #include "checker/lint.h"
@@ -101,8 +102,8 @@ class CTrimmedReferences {
     const std::string_view name = finding.name;
     const std::size_t semicolon = m_result.codePage.Find(name, ';');
     const bool comment = semicolon != std::string_view::npos;
-    std::string_view trimmed = name.substr(0, comment ? semicolon : name.size());
-    trimmed = trimmed.substr(0, trimmed.find_last_not_of(" \t") + 1);
+    const std::string_view trimmed =
+        TrimEndBlanks(name.substr(0, comment ? semicolon : name.size()));
     if (trimmed.size() == name.size() || trimmed.empty()) return false;
     const int definition = m_result.FirstDefinition(trimmed, finding.section);
     if (definition < 0) return false;
@@ -224,18 +225,15 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
   // one comes after the other.
   std::vector<CSuppression> suppressions;
   std::vector<CFinding> listFindings;
-  std::uint64_t split = 0;
-  if (options.rules) {
-    result.lineEnd = FirstLineEnd(file);
-    split = SplitPoint(file, options.splitFrom);
-  }
+  const std::uint64_t split = SplitPoint(file, options.splitFrom);
+  if (options.rules) result.lineEnd = FirstLineEnd(file);
   const auto crossReferences = [&] {
     // One reading gives what a definitions pass and a references pass
     // would; the references play no part in sorting and pre-marking
     // definitions.
     CLabelList& definitions = *result.definitions;
-    ScanLabels(file, definitions, *result.references, options.codePage, options.splitFrom,
-               &result.sections);
+    ScanLabelsSplitAt(file, split, definitions, *result.references, options.codePage,
+                      &result.sections);
     definitions.Sort(options.codePage);
     for (int j = 0; j < definitions.GetCount(); ++j) {
       if (definitions.GetKind(j) == kInstrumentDefinitions) definitions.MarkUsed(j);
@@ -262,7 +260,7 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     if (options.rules)
       LintLines(file, *options.rules, options.notes, split > 0, result, suppressions);
   };
-  if (split > 0) {
+  if (split > 0 && options.rules) {
     RunBothAtOnce(crossReferences, lines);
   } else {
     crossReferences();

@@ -5,13 +5,9 @@
 #include <map>
 #include <utility>
 
-#include "platform/file.h"
+#include "checker/scanner.h"
 
 namespace {
-
-// The longest line that is still read as one piece: a piece holds 254
-// bytes with its line end.
-constexpr std::size_t kLongestWholeLine = CStdioFile::kMaxPiece - 1;
 
 // An edit's edges, and whether two edits come too close to apply both in
 // one pass. An insertion that touches another edit is ambiguous (which

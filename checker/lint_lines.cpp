@@ -10,6 +10,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "checker/blanks.h"
 #include "checker/both_at_once.h"
 #include "checker/edit_distance.h"
 #include "checker/finding_text.h"
@@ -19,8 +20,6 @@
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t";
-constexpr std::size_t kLongestLine = 253;
 constexpr std::uint64_t kLargestBank = 16383;
 constexpr std::uint64_t kLargestProgram = 127;
 // Numbers of more digits than this are out of every range; reading them
@@ -59,11 +58,6 @@ std::optional<std::uint64_t> NumberOf(std::string_view digits) {
   std::uint64_t value = 0;
   for (const char c : digits.substr(first)) value = value * 10 + static_cast<unsigned>(c - '0');
   return value;
-}
-
-std::string_view TrimEnd(std::string_view text) {
-  const std::size_t last = text.find_last_not_of(kBlanks);
-  return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
 }
 
 std::string AsciiLower(std::string_view text) {
@@ -465,7 +459,7 @@ void CLineLinter::ValueComment(const CSourceLine& line, const KeyLine& key) {
   CFinding& finding = Add(FindingKind::commentAfterValue, line, at, line.text.size(),
                           CommentAfterValueMessage(m_codePage.ToUtf8(key.name)));
   if (line.length != line.text.size() || line.hasLoneCr) return;
-  const std::size_t keep = TrimEnd(line.text.substr(0, at)).size();
+  const std::size_t keep = TrimEndBlanks(line.text.substr(0, at)).size();
   std::string comment(line.text.substr(at));
   comment.append(line.ending.empty() ? m_result.lineEnd : line.ending);
   finding.fix = CFix{true, MoveCommentTitle(),
@@ -474,7 +468,7 @@ void CLineLinter::ValueComment(const CSourceLine& line, const KeyLine& key) {
 }
 
 void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
-  const std::string_view value = TrimEnd(key.value.substr(0, m_codePage.Find(key.value, ';')));
+  const std::string_view value = TrimEndBlanks(key.value.substr(0, m_codePage.Find(key.value, ';')));
   const std::size_t valueBegin = key.equals ? *key.equals + 1 : line.text.size();
   std::optional<MalformedKeyReason> malformed = key.malformed;
   const Key which = key.known->key;
@@ -575,8 +569,9 @@ void CLineLinter::InstrumentLine(const CSourceLine& line, bool blank, bool comme
 }
 
 void CLineLinter::CheckLength(const CSourceLine& line) {
-  if (line.length > kLongestLine && m_rules.Has(FindingKind::longLine))
-    Add(FindingKind::longLine, line, kLongestLine, line.text.size(), LongLineMessage(line.length));
+  if (line.length > kLongestWholeLine && m_rules.Has(FindingKind::longLine))
+    Add(FindingKind::longLine, line, kLongestWholeLine, line.text.size(),
+        LongLineMessage(line.length));
 }
 
 void CLineLinter::Line(const CSourceLine& line) {
@@ -585,7 +580,7 @@ void CLineLinter::Line(const CSourceLine& line) {
   // Most lines are entries or keys: their first byte says they are neither
   // blank nor comments.
   const char first = text.empty() ? ' ' : text.front();
-  const bool mayBeBlank = first == ' ' || first == '\t' || first == ';';
+  const bool mayBeBlank = IsBlank(first) || first == ';';
   const bool blank = mayBeBlank && IsBlankLine(text);
   const bool comment = mayBeBlank && !blank && IsCommentLine(text);
   if (comment) Comment(line);

@@ -7,15 +7,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "checker/blanks.h"
 #include "checker/finding_text.h"
 #include "checker/lint.h"
 #include "checker/scanner.h"
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t";
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool HasBlanksAround(std::string_view name) {
   return !name.empty() && (IsBlank(name.front()) || IsBlank(name.back()));
 }
@@ -213,10 +211,10 @@ std::optional<CFix> CListLinter::TrimFix(int definition, const std::vector<int>&
                                          const std::vector<int>& uses) {
   const CLabelEntry& label = m_definitions.At(definition);
   const std::string_view name = label.name;
-  const std::size_t first = name.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return std::nullopt;
-  const std::size_t last = name.find_last_not_of(kBlanks);
-  const std::string_view trimmed = name.substr(first, last - first + 1);
+  const std::string_view trimmed = TrimBlanks(name);
+  if (trimmed.empty()) return std::nullopt;
+  const auto first = static_cast<std::size_t>(trimmed.data() - name.data());
+  const std::size_t end = first + trimmed.size();
   const int other = m_result.FirstDefinition(trimmed, label.kind);
   if (other >= 0 && other != definition) return std::nullopt;
   CFix fix{true, TrimNameTitle(), {}};
@@ -224,7 +222,7 @@ std::optional<CFix> CListLinter::TrimFix(int definition, const std::vector<int>&
     if (!place.Holds(name)) return false;
     const std::uint64_t begin = OffsetOf(place);
     if (first > 0) fix.edits.push_back({begin, begin + first, ""});
-    if (last + 1 < name.size()) fix.edits.push_back({begin + last + 1, begin + name.size(), ""});
+    if (end < name.size()) fix.edits.push_back({begin + end, begin + name.size(), ""});
     return true;
   };
   if (!trim(m_definitions.PlaceOf(definition))) return std::nullopt;

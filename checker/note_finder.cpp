@@ -4,6 +4,7 @@
 #include <memory>
 #include <tuple>
 
+#include "checker/blanks.h"
 #include "checker/both_at_once.h"
 #include "checker/close_name_index.h"
 #include "checker/edit_distance.h"
@@ -24,8 +25,6 @@ std::string OneBytePerCharacter(std::string_view name) {
     out.push_back(static_cast<char>(c < 0x80 ? c : 0x80 | ((c * 0x9E3779B1u) >> 25)));
   return out;
 }
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 char FoldCase(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 
+#include "checker/blanks.h"
+
 namespace {
 
 constexpr std::string_view kAll = "ALL";
-constexpr std::string_view kBlanks = " \t";
 
 // The length of the longest pattern that names `id`, or -1; "ALL" counts
 // as the shortest of all.
@@ -16,12 +17,6 @@ int LongestMatch(const std::vector<std::string>& patterns, std::string_view id) 
     longest = std::max(longest, pattern == kAll ? 0 : static_cast<int>(pattern.size()));
   }
   return longest;
-}
-
-std::string_view Trim(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
 }  // namespace
@@ -52,7 +47,7 @@ std::optional<std::string> AddPatterns(std::string_view list, std::vector<std::s
   std::optional<std::string> unknown;
   while (!list.empty()) {
     const std::size_t comma = list.find(',');
-    const std::string_view pattern = Trim(list.substr(0, comma));
+    const std::string_view pattern = TrimBlanks(list.substr(0, comma));
     list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
     if (pattern.empty()) continue;
     if (!NamesRule(pattern) && !unknown) unknown = std::string(pattern);

@@ -410,6 +410,12 @@ void ScanReferences(CStdioFile& file, CLabelList& references, const CCodePage& c
 void ScanLabels(CStdioFile& file, CLabelList& definitions, CLabelList& references,
                 const CCodePage& codePage, std::uint64_t splitFrom,
                 std::vector<CSectionHeader>* headers) {
+  ScanLabelsSplitAt(file, SplitPoint(file, splitFrom), definitions, references, codePage, headers);
+}
+
+void ScanLabelsSplitAt(CStdioFile& file, std::uint64_t split, CLabelList& definitions,
+                       CLabelList& references, const CCodePage& codePage,
+                       std::vector<CSectionHeader>* headers) {
   // A piece that starts with "[" is never a key line, so at most one of the
   // two adds an entry.
   const auto makeHandler = [&codePage](CLabelList& defs, CLabelList& refs) {
@@ -419,7 +425,7 @@ void ScanLabels(CStdioFile& file, CLabelList& definitions, CLabelList& reference
       AddReference(piece, line, kind, refs, codePage, lines);
     };
   };
-  if (const std::uint64_t split = SplitPoint(file, splitFrom); split > 0) {
+  if (split > 0) {
     ScanInParts(file, split, definitions, references, headers, makeHandler);
     return;
   }

@@ -3,6 +3,7 @@
 #ifndef VELTRANE_CHECKER_SCANNER_H_
 #define VELTRANE_CHECKER_SCANNER_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -79,6 +80,10 @@ void ScanDefinitions(CStdioFile& file, CLabelList& definitions,
 void ScanReferences(CStdioFile& file, CLabelList& references,
                     const CCodePage& codePage = CCodePage());
 
+// The longest line that is still read as one piece: a piece holds 254
+// bytes with its line end. Anything longer is read as two lines.
+inline constexpr std::size_t kLongestWholeLine = CStdioFile::kMaxPiece - 1;
+
 // A file of this many bytes or more is scanned in two parts at once.
 constexpr std::uint64_t kScanSplitFrom = 4 << 20;
 
@@ -102,5 +107,11 @@ void ScanLabels(CStdioFile& file, CLabelList& definitions, CLabelList& reference
                 const CCodePage& codePage = CCodePage(),
                 std::uint64_t splitFrom = kScanSplitFrom,
                 std::vector<CSectionHeader>* headers = nullptr);
+
+// The same, split at `split` as SplitPoint gave it, or in one piece when
+// it is 0: for a caller that must know which way the file is read.
+void ScanLabelsSplitAt(CStdioFile& file, std::uint64_t split, CLabelList& definitions,
+                       CLabelList& references, const CCodePage& codePage,
+                       std::vector<CSectionHeader>* headers);
 
 #endif  // VELTRANE_CHECKER_SCANNER_H_

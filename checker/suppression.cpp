@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "checker/blanks.h"
 #include "checker/finding_text.h"
 #include "checker/lint.h"
 #include "checker/scanner.h"
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t";
 constexpr std::string_view kMarker = "veltrane:";
 
 std::size_t SkipBlanks(std::string_view text, std::size_t at) {
@@ -35,7 +35,7 @@ bool ParseSuppression(std::string_view text, CSuppression& suppression) {
   if (text.substr(at, kMarker.size()) != kMarker) return false;
   at = SkipBlanks(text, at + kMarker.size());
   std::size_t word = at;
-  while (word < text.size() && kBlanks.find(text[word]) == std::string_view::npos) ++word;
+  while (word < text.size() && !IsBlank(text[word])) ++word;
   const std::string_view action = text.substr(at, word - at);
   if (action != "ignore" && action != "ignore-file") return false;
   suppression.wholeFile = action == "ignore-file";

@@ -108,7 +108,7 @@ struct Options {
 
 // Reports one failure as a single line and returns the failure status.
 int Fail(std::FILE* err, const std::string& message) {
-  std::fprintf(err, "%s: %s\n", kProgram, message.c_str());
+  Complain(err, message);
   return kExitFailure;
 }
 
@@ -318,6 +318,16 @@ class ConfigCache {
     return m_read.back();
   }
 
+  // The rules and the code page for `input`: the command line's, else its
+  // configuration's. Throws CConfigError.
+  CInputRules RulesFor(const std::string& input) {
+    const CRuleConfig& config = For(input);
+    CInputRules rules{SelectRulesFor(config, input, m_options.select, m_options.ignore),
+                      m_options.codePage};
+    if (!rules.codePage && config.codePage) rules.codePage = CCodePage::FromNumber(*config.codePage);
+    return rules;
+  }
+
  private:
   const Options& m_options;
   const CRuleConfig m_none;
@@ -395,19 +405,16 @@ int ReportFindings(const Options& options, FindingReporter& reporter,
   bool anyFinding = false;
   ConfigCache configs(options);
   for (const std::string& input : options.inputs) {
-    CRuleSelection rules;
-    std::optional<CCodePage> codePage;
+    CInputRules rules;
     try {
-      const CRuleConfig& config = configs.For(input);
-      rules = SelectRulesFor(config, input, options.select, options.ignore);
-      if (config.codePage) codePage = CCodePage::FromNumber(*config.codePage);
+      rules = configs.RulesFor(input);
     } catch (const CConfigError& e) {
       Fail(err, e.what());
       reporter.OnUnreadable(input, e.what());
       anyFailed = true;
       continue;
     }
-    const auto checked = CheckInput(input, options, &rules, codePage);
+    const auto checked = CheckInput(input, options, &rules.rules, rules.codePage);
     if (const auto* error = std::get_if<CFileException>(&checked)) {
       Fail(err, error->what());
       reporter.OnUnreadable(input, error->what());
@@ -481,6 +488,10 @@ int ExplainRule(const FindingRule& rule, std::FILE* out) {
 
 }  // namespace
 
+void Complain(std::FILE* err, const std::string& message) {
+  std::fprintf(err, "%s: %s\n", kProgram, message.c_str());
+}
+
 int RunCheckCommand(const std::vector<std::string>& args, std::FILE* out,
                     std::FILE* err) {
   Options options;
@@ -500,12 +511,7 @@ int RunCheckCommand(const std::vector<std::string>& args, std::FILE* out,
   if (options.explain) return ExplainRule(*FindRule(*options.explain), out);
   if (options.fix || options.diff) {
     ConfigCache configs(options);
-    const auto rulesFor = [&](const std::string& input) {
-      const CRuleConfig& config = configs.For(input);
-      CInputRules rules{SelectRulesFor(config, input, options.select, options.ignore), options.codePage};
-      if (!rules.codePage && config.codePage) rules.codePage = CCodePage::FromNumber(*config.codePage);
-      return rules;
-    };
+    const auto rulesFor = [&](const std::string& input) { return configs.RulesFor(input); };
     return RunFixCommand(CFixRequest{options.inputs, rulesFor, options.notes, options.unsafeFixes,
                                      options.diff},
                          out, err);

@@ -11,6 +11,9 @@ constexpr int kExitClean = 0;     // no findings: the protocol counts no errors
 constexpr int kExitFindings = 1;  // findings: the protocol counts errors
 constexpr int kExitFailure = 2;   // bad arguments, an unreadable input, unwritable protocol
 
+// Writes `message` to `err` as one line, after the program's name.
+void Complain(std::FILE* err, const std::string& message);
+
 // Runs veltrane-check with `args` (without the program name), writing the
 // protocol, the findings or the help to `out` and every failure as one line
 // to `err`. Returns the exit status.

@@ -14,12 +14,6 @@
 
 namespace {
 
-constexpr char kProgram[] = "veltrane-check";
-
-void Complain(std::FILE* err, const std::string& message) {
-  std::fprintf(err, "%s: %s\n", kProgram, message.c_str());
-}
-
 std::string Counted(int count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
@@ -31,16 +25,8 @@ std::string RemainingLines(const std::string& input, const CCheckResult& result,
     for (const CNote& note : result.fileNotes)
       lines += FormatGnuFileNote(input, note, result.codePage);
   }
-  for (const CFinding* reported : result.reported) {
-    const CFinding& finding = *reported;
-    if (notes || !finding.note) {
-      lines += FormatGnuFinding(input, finding, result.codePage);
-    } else {
-      CFinding bare = finding;
-      bare.note.reset();
-      lines += FormatGnuFinding(input, bare, result.codePage);
-    }
-  }
+  for (const CFinding* finding : result.reported)
+    lines += FormatGnuFinding(input, *finding, result.codePage, notes);
   return lines;
 }
 

@@ -26,11 +26,11 @@ std::string GnuLine(std::string_view input, const CPlace& place, const CCodePage
 }  // namespace
 
 std::string FormatGnuFinding(std::string_view input, const CFinding& finding,
-                             const CCodePage& codePage) {
+                             const CCodePage& codePage, bool withNote) {
   std::string lines = GnuLine(input, finding.place, codePage,
                               SeverityName(finding.GetSeverity()), finding.message,
                               finding.Rule().id);
-  if (finding.note) {
+  if (finding.note && withNote) {
     lines += GnuLine(input, finding.place, codePage, SeverityName(Severity::note),
                      finding.note->message);
   }

@@ -10,10 +10,11 @@
 
 // "INPUT:LINE:COLUMN: SEVERITY: MESSAGE [ID]\n" for `finding`, and after it
 // "INPUT:LINE:COLUMN: note: MESSAGE\n" for its note, if any, at the same
-// place. LINE is the physical line of the name, COLUMN the 1-based column
-// of its first character in `codePage`. INPUT is copied byte for byte.
+// place, unless `withNote` is false. LINE is the physical line of the name,
+// COLUMN the 1-based column of its first character in `codePage`. INPUT is
+// copied byte for byte.
 std::string FormatGnuFinding(std::string_view input, const CFinding& finding,
-                             const CCodePage& codePage);
+                             const CCodePage& codePage, bool withNote = true);
 
 // "INPUT:LINE:COLUMN: note: MESSAGE\n" for a note on the file as a whole.
 std::string FormatGnuFileNote(std::string_view input, const CNote& note,

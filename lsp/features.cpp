@@ -4,21 +4,21 @@
 #include <string_view>
 
 #include "checker/fix_apply.h"
+#include "checker/finding_text.h"
 #include "checker/line_diff.h"
 #include "checker/scanner.h"
-#include "checker/finding_text.h"
 #include "lsp/protocol_values.h"
 #include "lsp/server_text.h"
 
 namespace {
 
-// The longest line that is still read as one piece: 254 bytes with its
-// line end. Anything longer is read as two lines.
-constexpr std::size_t kLongestWholeLine = 253;
-
-
 Json PositionJson(std::size_t line, std::uint32_t character) {
   return {{"line", line}, {"character", character}};
+}
+
+Json RangeJson(const CRange& range) {
+  return {{"start", PositionJson(range.start.line, range.start.character)},
+          {"end", PositionJson(range.end.line, range.end.character)}};
 }
 
 Json LocationOf(const CDocumentView& view, const CPlace& place) {
@@ -134,9 +134,7 @@ Json WorkspaceEdit(const CDocumentView& view, const std::vector<CEdit>& edits) {
   for (const CEdit& edit : edits) {
     const CPosition start = view.document.PositionAt(edit.begin, view.encoding);
     const CPosition end = view.document.PositionAt(edit.end, view.encoding);
-    textEdits.push_back({{"range", {{"start", PositionJson(start.line, start.character)},
-                                    {"end", PositionJson(end.line, end.character)}}},
-                         {"newText", edit.text}});
+    textEdits.push_back({{"range", RangeJson({start, end})}, {"newText", edit.text}});
   }
   if (!view.versionedEdits) return {{"changes", {{view.uri, std::move(textEdits)}}}};
   return {{"documentChanges",
@@ -210,11 +208,6 @@ CRange RangeIn(const CPlace& place, PositionEncoding encoding) {
   const std::uint32_t start = UnitsOf(text.substr(0, begin), encoding);
   const std::uint32_t stop = start + UnitsOf(text.substr(begin, end - begin), encoding);
   return {{line, start}, {line, stop}};
-}
-
-Json RangeJson(const CRange& range) {
-  return {{"start", PositionJson(range.start.line, range.start.character)},
-          {"end", PositionJson(range.end.line, range.end.character)}};
 }
 
 Json RangeOf(const CPlace& place, PositionEncoding encoding) {
