@@ -12,6 +12,8 @@
 
 #include "bench/ins_generator.h"
 #include "checker/check_run.h"
+#include "checker/line_source.h"
+#include "checker/lint.h"
 #include "checker/protocol.h"
 #include "checker/resolve.h"
 #include "checker/scanner.h"
@@ -190,5 +192,42 @@ void BM_CheckFile(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * InputSize());
 }
 BENCHMARK(BM_CheckFile)->Unit(benchmark::kMillisecond);
+
+
+// The lines as the line rules read them, and the line rules themselves
+// (every rule, one part and two parts at once).
+void BM_LineSource(benchmark::State& state) {
+  CStdioFile file;
+  Open(file);
+  for (auto _ : state) {
+    CLineSource source(file);
+    CSourceLine line;
+    std::size_t lines = 0;
+    while (source.Next(line)) ++lines;
+    benchmark::DoNotOptimize(lines);
+  }
+  state.SetBytesProcessed(state.iterations() * InputSize());
+}
+BENCHMARK(BM_LineSource)->Unit(benchmark::kMillisecond);
+
+// With every rule, in one part (0) or two at once (1), and taking the
+// lists from the same reading (2, 3) as a check with rules does.
+void BM_LintLines(benchmark::State& state) {
+  CStdioFile file;
+  Open(file);
+  const CRuleSelection rules = SelectRules(std::vector<std::string>{"ALL"}, {});
+  for (auto _ : state) {
+    CCheckResult result;
+    std::vector<CSuppression> suppressions;
+    CLabelList definitions, references;
+    std::vector<CSectionHeader> headers;
+    CLabelLists labels{definitions, references, headers};
+    LintLines(file, rules, false, state.range(0) % 2 != 0, result, suppressions,
+              state.range(0) >= 2 ? &labels : nullptr);
+    benchmark::DoNotOptimize(result.ruleFindings.size() + definitions.GetCount());
+  }
+  state.SetBytesProcessed(state.iterations() * InputSize());
+}
+BENCHMARK(BM_LintLines)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 }  // namespace

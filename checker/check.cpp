@@ -218,22 +218,21 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
   file.SeekToBegin();
   file.ReadString(firstPiece);
 
-  // The line rules read the file by position and write nothing that the
-  // cross-references read or write, so on a file large enough to be read
-  // in parts they run beside them. A file read in one piece is read from
-  // its position, which reading by position moves on some systems: then
-  // one comes after the other.
   std::vector<CSuppression> suppressions;
   std::vector<CFinding> listFindings;
-  const std::uint64_t split = SplitPoint(file, options.splitFrom);
+  const bool linePass = options.rules && LinePassNeeded(file, *options.rules);
   if (options.rules) result.lineEnd = FirstLineEnd(file);
+  const std::uint64_t split = SplitPoint(file, options.splitFrom);
+  const auto scan = [&] {
+    ScanLabelsSplitAt(file, split, *result.definitions, *result.references, options.codePage,
+                      &result.sections);
+  };
+  // The lists, once scanned: sorted, resolved and checked.
   const auto crossReferences = [&] {
     // One reading gives what a definitions pass and a references pass
     // would; the references play no part in sorting and pre-marking
     // definitions.
     CLabelList& definitions = *result.definitions;
-    ScanLabelsSplitAt(file, split, definitions, *result.references, options.codePage,
-                      &result.sections);
     definitions.Sort(options.codePage);
     for (int j = 0; j < definitions.GetCount(); ++j) {
       if (definitions.GetKind(j) == kInstrumentDefinitions) definitions.MarkUsed(j);
@@ -256,16 +255,21 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     }
     if (options.rules) LintLists(*options.rules, options.notes, result, listFindings);
   };
-  const auto lines = [&] {
-    if (options.rules)
-      LintLines(file, *options.rules, options.notes, split > 0, result, suppressions);
-  };
-  if (split > 0 && options.rules) {
-    RunBothAtOnce(crossReferences, lines);
+  if (linePass) {
+    // Every line is read for the rules anyway: the lists are taken from the
+    // same reading, on as many threads as a scan would use. Only a line
+    // longer than a piece, which reads as several, makes them scanned anew.
+    CLabelLists labels{*result.definitions, *result.references, result.sections};
+    if (!LintLines(file, *options.rules, options.notes, split > 0, result, suppressions, &labels)) {
+      result.definitions = std::make_unique<CLabelList>();
+      result.references = std::make_unique<CLabelList>();
+      result.sections.clear();
+      scan();
+    }
   } else {
-    crossReferences();
-    lines();
+    scan();
   }
+  crossReferences();
   if (options.rules) {
     // After the line rules' findings, as if the lists were linted last.
     for (CFinding& finding : listFindings) result.ruleFindings.push_back(std::move(finding));

@@ -9,9 +9,6 @@
 #include "checker/scanner.h"
 #include "platform/line_end_index.h"
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -206,102 +203,33 @@ bool CLineSource::NextUnindexed(CSourceLine& line) {
   }
 }
 
-namespace {
-
-// Counts of the bytes of a block that tell how many lines it ends.
-struct LineEndCounts {
-  std::uint64_t lfs = 0;
-  std::uint64_t crs = 0;
-  std::uint64_t crLfs = 0;  // CRs with an LF right after them in the block
-};
-
-// The counts of p[0, n), and in `dots` the places of the "." that follow an
-// LF in the block (a line's first byte, then).
-LineEndCounts CountLineEnds(const char* p, std::size_t n, std::vector<std::size_t>& dots) {
-  LineEndCounts counts;
-  std::size_t i = 1;  // byte 0 has no byte before it here, and is the caller's
-#if defined(__SSE2__) || defined(_M_X64)
-  const __m128i lf = _mm_set1_epi8('\n');
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i dot = _mm_set1_epi8('.');
-  const __m128i zero = _mm_setzero_si128();
-  // Each lane counts up to 255 before the sums take it.
-  while (i + 17 <= n) {
-    __m128i lfLanes = zero;
-    __m128i crLanes = zero;
-    __m128i crLfLanes = zero;
-    for (int round = 0; round < 255 && i + 17 <= n; ++round, i += 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-      const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
-      const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
-      const __m128i isLf = _mm_cmpeq_epi8(v, lf);
-      const __m128i isCr = _mm_cmpeq_epi8(v, cr);
-      lfLanes = _mm_sub_epi8(lfLanes, isLf);
-      crLanes = _mm_sub_epi8(crLanes, isCr);
-      crLfLanes = _mm_sub_epi8(crLfLanes, _mm_and_si128(isCr, _mm_cmpeq_epi8(after, lf)));
-      unsigned starts = static_cast<unsigned>(_mm_movemask_epi8(
-          _mm_and_si128(_mm_cmpeq_epi8(v, dot), _mm_cmpeq_epi8(before, lf))));
-      for (; starts != 0; starts &= starts - 1)
-        dots.push_back(i + static_cast<std::size_t>(std::countr_zero(starts)));
+int SectionBefore(const CStdioFile& file, std::uint64_t end) {
+  constexpr std::size_t kBack = 1 << 16;
+  std::vector<char> block(kBack + 1);
+  for (std::uint64_t blockEnd = end; blockEnd > 0;) {
+    // The block, and the byte before it, which tells whether its first
+    // byte starts a line.
+    const std::uint64_t begin = blockEnd > kBack ? blockEnd - kBack : 0;
+    const std::uint64_t from = begin > 0 ? begin - 1 : 0;
+    const std::size_t want = static_cast<std::size_t>(blockEnd - from);
+    std::size_t got = 0;
+    while (got < want) {
+      const std::size_t n = file.ReadBytesAt(from + got, block.data() + got, want - got);
+      if (n == 0) return kNoSection;  // the file shrank meanwhile
+      got += n;
     }
-    const auto sum = [&](__m128i lanes) {
-      const __m128i sums = _mm_sad_epu8(lanes, zero);
-      return static_cast<std::uint64_t>(_mm_cvtsi128_si32(sums)) +
-             static_cast<std::uint64_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-    };
-    counts.lfs += sum(lfLanes);
-    counts.crs += sum(crLanes);
-    counts.crLfs += sum(crLfLanes);
-  }
-#endif
-  for (; i < n; ++i) {
-    counts.lfs += p[i] == '\n';
-    counts.crs += p[i] == '\r';
-    counts.crLfs += p[i] == '\r' && i + 1 < n && p[i + 1] == '\n';
-    if (p[i] == '.' && p[i - 1] == '\n') dots.push_back(i);
-  }
-  return counts;
-}
-
-}  // namespace
-
-CLinesBefore CountLinesBefore(const CStdioFile& file, std::uint64_t end) {
-  CLinesBefore before;
-  std::vector<char> block(kBlock);
-  std::vector<std::size_t> dots;
-  char last = '\n';  // the byte before the block; the file's start starts a line
-  std::uint64_t crs = 0;
-  std::uint64_t crLfs = 0;
-  for (std::uint64_t offset = 0; offset < end;) {
-    const std::size_t n = file.ReadBytesAt(
-        offset, block.data(), static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, end - offset)));
-    if (n == 0) break;
-    // The first byte, with the one before it from the last block.
-    const char first = block[0];
-    before.lines += first == '\n';
-    crs += first == '\r';
-    crLfs += (last == '\r' && first == '\n') + (first == '\r' && n > 1 && block[1] == '\n');
-    dots.clear();
-    if (first == '.' && last == '\n') dots.push_back(0);
-    const LineEndCounts counts = CountLineEnds(block.data(), n, dots);
-    before.lines += counts.lfs;
-    crs += counts.crs;
-    crLfs += counts.crLfs;
-    // The section headers: lines that start with "." and name a section.
-    for (const std::size_t at : dots) {
+    const std::size_t first = begin > 0 ? 1 : 0;  // block[first] is at `begin`
+    for (std::size_t at = want; at-- > first;) {
+      if (block[at] != '.' || (at > 0 && block[at - 1] != '\n')) continue;
+      // A line that starts with "." opens the section it names, if any.
       char head[64];
-      std::size_t size = std::min<std::size_t>(sizeof head, n - at);
-      if (size < sizeof head) size = file.ReadBytesAt(offset + at, head, sizeof head);
-      else std::memcpy(head, block.data() + at, size);
+      const std::size_t size = file.ReadBytesAt(from + at, head, sizeof head);
       const std::string_view text(head, size);
       if (const int section = FindSectionHeader(text.substr(0, text.find('\n')));
           section != kNoSection)
-        before.section = section;
+        return section;
     }
-    last = block[n - 1];
-    offset += n;
+    blockEnd = begin;
   }
-  // A CR is lone unless an LF follows it.
-  before.lines += crs - crLfs;
-  return before;
+  return kNoSection;
 }

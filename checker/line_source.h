@@ -49,36 +49,75 @@ class CLineSource {
   // CFileException on a read error, or when the file has more lines than
   // an int counts.
   bool Next(CSourceLine& line) {
-    // Most lines: a few bytes, their LF in the buffer, no lone CR. Their
-    // LFs are taken from the index a bit at a time; the rest of the lines,
-    // and every read, go the long way.
-    std::size_t w = m_lfWordIndex;
-    std::uint64_t word = m_lfWord;
-    while (word == 0) {
-      if (++w >= m_words) return NextSlowly(line);
-      word = m_lfBits[w];
-    }
-    const std::uint64_t lfBit = word & (0 - word);
-    const std::size_t lfAt = w * 64 + static_cast<std::size_t>(std::countr_zero(word));
-    const bool crLf = (m_crLfBits[w] & lfBit) != 0;
-    const std::size_t n = lfAt - m_pos - (crLf ? 1 : 0);
-    if (m_loneCrsInBuffer && FirstBit(m_crBits.data(), m_pos, m_pos + n) < m_pos + n)
-      return NextSlowly(line);
-    if (n > CSourceLine::kKept || m_physicalLine == kLastLine) return NextSlowly(line);
-    line.text = std::string_view(m_buffer.data() + m_pos, n);
-    line.length = n;
-    line.offset = m_lineOffset;
-    line.ending = crLf ? std::string_view("\r\n") : std::string_view("\n");
-    line.physicalLine = m_physicalLine++;
-    line.hasLoneCr = false;
-    line.hasSemicolon = m_semicolonsInBuffer &&
-                        FirstBit(m_semicolonBits.data(), m_pos, m_pos + n) < m_pos + n;
-    m_pos = lfAt + 1;
-    m_lfWordIndex = w;
-    m_lfWord = word & (word - 1);
-    m_lineOffset += n + line.ending.size();
-    return true;
+    bool read = false;
+    ForEach([&](const CSourceLine& next) {
+      line = next;
+      read = true;
+      return false;
+    });
+    return read;
   }
+
+  // Calls `take(line)` with each line in turn, valid during the call, until
+  // it returns false or the lines end; false when `take` stopped it. Throws
+  // as Next does. Faster than calling Next for each line: the reader's
+  // state stays in registers while `take` runs inline.
+  template <typename Take>
+  bool ForEach(Take&& take) {
+    CSourceLine line;
+    for (;;) {
+      // Most lines: a few bytes, their LF in the buffer, no lone CR. Their
+      // LFs are taken from the index a bit at a time; the rest of the
+      // lines, and every read, go the long way.
+      std::size_t w = m_lfWordIndex;
+      std::uint64_t word = m_lfWord;
+      std::size_t pos = m_pos;
+      std::uint64_t offset = m_lineOffset;
+      int physicalLine = m_physicalLine;
+      const std::uint64_t* const lfBits = m_lfBits.data();
+      const std::uint64_t* const crLfBits = m_crLfBits.data();
+      const char* const buffer = m_buffer.data();
+      const std::size_t words = m_words;
+      bool taken = true;
+      for (;;) {
+        while (word == 0 && ++w < words) word = lfBits[w];
+        if (word == 0) break;
+        const std::uint64_t lfBit = word & (0 - word);
+        const std::size_t lfAt = w * 64 + static_cast<std::size_t>(std::countr_zero(word));
+        const bool crLf = (crLfBits[w] & lfBit) != 0;
+        const std::size_t n = lfAt - pos - (crLf ? 1 : 0);
+        if ((m_loneCrsInBuffer && FirstBit(m_crBits.data(), pos, pos + n) < pos + n) ||
+            n > CSourceLine::kKept || physicalLine == kLastLine)
+          break;
+        line.text = std::string_view(buffer + pos, n);
+        line.length = n;
+        line.offset = offset;
+        line.ending = crLf ? std::string_view("\r\n") : std::string_view("\n");
+        line.physicalLine = physicalLine++;
+        line.hasLoneCr = false;
+        line.hasSemicolon = m_semicolonsInBuffer &&
+                            FirstBit(m_semicolonBits.data(), pos, pos + n) < pos + n;
+        pos = lfAt + 1;
+        word &= word - 1;
+        offset += n + line.ending.size();
+        if (!take(static_cast<const CSourceLine&>(line))) {
+          taken = false;
+          break;
+        }
+      }
+      m_lfWordIndex = w;
+      m_lfWord = word;
+      m_pos = pos;
+      m_lineOffset = offset;
+      m_physicalLine = physicalLine;
+      if (!taken) return false;
+      if (!NextSlowly(line)) return true;
+      if (!take(static_cast<const CSourceLine&>(line))) return false;
+    }
+  }
+
+  // The physical line the next line starts in.
+  int NextLine() const { return m_physicalLine; }
 
  private:
   static constexpr int kLastLine = std::numeric_limits<int>::max();
@@ -117,13 +156,10 @@ class CLineSource {
   std::string m_long;  // the kept start of a line longer than a block allows
 };
 
-// The physical lines before `end`, a line start of `file`, and the last
-// section header among them.
-struct CLinesBefore {
-  std::uint64_t lines = 0;  // LFs, and CRs that no LF follows
-  int section = 0;          // kNoSection when no header stands before `end`
-};
-// Throws CFileException on a read error.
-CLinesBefore CountLinesBefore(const CStdioFile& file, std::uint64_t end);
+// The section that the lines before `end`, a line start of `file`, end in:
+// that of the last section header among them, or kNoSection. Reads back
+// from `end` only as far as that header. Throws CFileException on a read
+// error.
+int SectionBefore(const CStdioFile& file, std::uint64_t end);
 
 #endif  // VELTRANE_CHECKER_LINE_SOURCE_H_

@@ -8,11 +8,16 @@
 #include <vector>
 
 #include "checker/check.h"
+#include "checker/label_collector.h"
 #include "checker/suppression.h"
 
 // The line end of the file's first line ("\n" or "\r\n"), which fixes
 // that add lines use; "\r\n" for a file without any.
 std::string_view FirstLineEnd(const CStdioFile& file);
+
+// Whether a check with `rules` reads every line: for a rule that reads
+// lines, or for the suppression comments the file holds.
+bool LinePassNeeded(const CStdioFile& file, const CRuleSelection& rules);
 
 // Reads every line of `file` for the line rules of `rules` (numbers,
 // entries, keys, sections, gaps, line ends and lengths) and for
@@ -20,13 +25,18 @@ std::string_view FirstLineEnd(const CStdioFile& file);
 // to result.kept and the comments to `suppressions`. With `notes`,
 // findings that point at an earlier place get a note. With `inParts`, the
 // lines before and after a line start past the middle are read at once,
-// each part on a thread of its own, with the same result. Touches no other
-// member of `result`, so the lists may be checked meanwhile. Throws
+// each part on a thread of its own, with the same result. Without
+// `labels`, it reads nothing when no line is needed (see LinePassNeeded),
+// and touches no other member of `result`, so the lists may be checked
+// meanwhile. With `labels`, it also fills them in the same reading, as
+// ScanLabels would, and returns false when a line longer than a piece
+// means they must be scanned from the pieces instead. Throws
 // CFileException on a read error.
 // REQUIRES: `file` is open whole, for reading by position; result.lineEnd
-// is the file's (see FirstLineEnd).
-void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, bool inParts,
-               CCheckResult& result, std::vector<CSuppression>& suppressions);
+// is the file's (see FirstLineEnd); `labels`' lists are empty.
+bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, bool inParts,
+               CCheckResult& result, std::vector<CSuppression>& suppressions,
+               CLabelLists* labels = nullptr);
 
 // The rules that read the resolved lists rather than the lines: BasedOn
 // cycles and order, blanks around names. Their findings go to `findings`,

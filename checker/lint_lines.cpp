@@ -1,10 +1,12 @@
 // The line rules: one pass over the lines as loaders read them, keeping
 // only the state of the list or instrument at hand.
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <charconv>
 #include <cstring>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <string>
@@ -14,6 +16,7 @@
 #include "checker/both_at_once.h"
 #include "checker/edit_distance.h"
 #include "checker/finding_text.h"
+#include "checker/label_collector.h"
 #include "checker/line_source.h"
 #include "checker/lint.h"
 #include "checker/scanner.h"
@@ -202,6 +205,13 @@ struct Gap {
   bool blankOnly = true;
 };
 
+// A finding's message that names a line, and how to make it again with
+// the lines numbered `shift` later.
+struct Remake {
+  std::size_t finding;  // in the result's ruleFindings
+  std::function<std::string(int shift)> make;
+};
+
 class CLineLinter {
  public:
   // Starts in `section`, outside any list or instrument.
@@ -213,7 +223,40 @@ class CLineLinter {
     m_firstOfNumber.fill(-1);
   }
 
+  // The usual line of a name list, "12=Warm Pad", with nothing to report
+  // and its number new to the list: takes the number and returns true.
+  // False, having changed nothing, for any other line, which Line takes.
+  // Inline, as most lines of a large file are such entries.
+  bool QuickEntry(const CSourceLine& line) {
+    const std::string_view text = line.text;
+    if (!m_quick || text.empty() || !IsDigit(text[0]) || line.length > kLongestWholeLine ||
+        line.hasLoneCr || (line.hasSemicolon && m_readsEntrySemicolons))
+      return false;
+    // Five digits hold the largest number of any list; a longer number,
+    // with leading zeros or not, takes the long way.
+    std::uint32_t number = static_cast<std::uint32_t>(text[0] - '0');
+    std::size_t digits = 1;
+    for (; digits < text.size() && digits < 5 && IsDigit(text[digits]); ++digits)
+      number = number * 10 + static_cast<std::uint32_t>(text[digits] - '0');
+    const std::uint32_t largest =
+        m_section == kRpnNames || m_section == kNrpnNames ? kLargestBank : kLargestProgram;
+    if (digits == text.size() || text[digits] != '=' || number > largest) return false;
+    if (m_readsDuplicates) {
+      int& first = m_firstOfNumber[number];
+      if (first >= 0) return false;
+      first = static_cast<int>(m_entries.size());
+      m_entries.push_back({line.physicalLine, line.offset, line.offset,
+                           static_cast<std::uint32_t>(digits), static_cast<std::uint32_t>(text.size()),
+                           static_cast<std::uint32_t>(text.size() - digits - 1), number});
+    }
+    m_has0 = m_has0 || number == 0;
+    m_has1 = m_has1 || number == 1;
+    return true;
+  }
   void Line(const CSourceLine& line);
+  // Keeps the messages that name lines in `remakes`, for lines numbered
+  // before it is known where they start (see Renumber).
+  void KeepRemakes(std::vector<Remake>& remakes) { m_remakes = &remakes; }
   // Ends the list or instrument at hand, as a section header or a label
   // line does.
   void Close();
@@ -241,6 +284,13 @@ class CLineLinter {
 
   CFinding& Add(FindingKind kind, const CSourceLine& line, std::size_t begin, std::size_t end,
                 std::string message);
+  // The message `make(0)` of the finding about to be added, which names a
+  // line of the file; kept to be made again when the lines are renumbered.
+  std::string NamingLine(std::function<std::string(int shift)> make) {
+    std::string message = make(0);
+    if (m_remakes) m_remakes->push_back({m_result.ruleFindings.size(), std::move(make)});
+    return message;
+  }
   CNote MakeNote(NoteKind kind, const CPlace& place, std::string message) const;
   void OpenLabel(const CSourceLine& line);
   void Comment(const CSourceLine& line);
@@ -253,12 +303,22 @@ class CLineLinter {
   const CStdioFile& m_file;
   const CRuleSelection& m_rules;
   const bool m_notes;
+  std::vector<Remake>* m_remakes = nullptr;
   CCheckResult& m_result;
   const CCodePage& m_codePage;
   std::vector<CSuppression>& m_suppressions;
   const bool m_readsEntries = ReadsEntries(m_rules);
   const bool m_readsInstruments = ReadsInstruments(m_rules);
+  const bool m_readsEntrySemicolons = m_rules.Has(FindingKind::commentInEntryText);
+  const bool m_readsDuplicates = m_rules.Has(FindingKind::duplicateNumber);
   std::size_t m_firstPending = 0;  // suppressions from here on wait for their line
+  // Whether QuickEntry may take lines: in a name list whose entries a rule
+  // reads, with no suppression waiting for its line.
+  bool m_quick = false;
+  void UpdateQuick() {
+    m_quick = m_context == Context::list && m_readsEntries &&
+              m_firstPending == m_suppressions.size();
+  }
 
   int m_section;
   Context m_context = Context::none;
@@ -341,6 +401,7 @@ void CLineLinter::Close() {
   m_firstPatchOffset.reset();
   m_gap.reset();
   m_context = Context::none;
+  UpdateQuick();
 }
 
 void CLineLinter::OpenLabel(const CSourceLine& line) {
@@ -350,6 +411,7 @@ void CLineLinter::OpenLabel(const CSourceLine& line) {
   m_listName = close == std::string_view::npos ? std::string() : std::string(line.text.substr(1, close - 1));
   m_label.Set(line.PlaceOf(1, close == std::string_view::npos ? 1 : close));
   m_context = m_section == kInstrumentDefinitions ? Context::instrument : Context::list;
+  UpdateQuick();
 }
 
 void CLineLinter::Comment(const CSourceLine& line) {
@@ -365,6 +427,7 @@ void CLineLinter::Comment(const CSourceLine& line) {
   suppression.lineEndOffset =
       own.size() < line.text.size() ? line.offset + own.size() + 1 : line.EndOffset();
   m_suppressions.push_back(std::move(suppression));
+  UpdateQuick();
 }
 
 void CLineLinter::Entry(const CSourceLine& line) {
@@ -434,9 +497,12 @@ void CLineLinter::Entry(const CSourceLine& line) {
   const std::string earlierName =
       ReadAgain(earlier.offset + earlier.digits + 1, earlier.nameSize);
   const bool same = earlierName == name;
-  CFinding& finding = Add(FindingKind::duplicateNumber, line, 0, digits,
-                          DuplicateNumberMessage(numberText, earlier.line, same,
-                                                 m_codePage.ToUtf8(earlierName)));
+  CFinding& finding = Add(
+      FindingKind::duplicateNumber, line, 0, digits,
+      NamingLine([number = std::string(numberText), firstLine = earlier.line, same,
+                  earlierUtf8 = m_codePage.ToUtf8(earlierName)](int shift) {
+        return DuplicateNumberMessage(number, firstLine + shift, same, earlierUtf8);
+      }));
   if (m_notes) {
     CPlace place;
     place.line = earlier.line;
@@ -500,7 +566,9 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
   if (which == Key::bankSelMethod && m_firstPatchOffset &&
       m_rules.Has(FindingKind::bankSelectAfterPatch)) {
     CFinding& finding = Add(FindingKind::bankSelectAfterPatch, line, 0, key.name.size(),
-                            BankSelectAfterPatchMessage(m_firstPatchLine));
+                            NamingLine([firstLine = m_firstPatchLine](int shift) {
+                              return BankSelectAfterPatchMessage(firstLine + shift);
+                            }));
     if (line.length == line.text.size()) {
       std::string moved(line.text);
       moved.append(line.ending.empty() ? m_result.lineEnd : line.ending);
@@ -517,7 +585,10 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
       it->second.line = line.physicalLine;
     } else {
       CFinding& finding = Add(FindingKind::duplicateKey, line, 0, keyEnd,
-                              DuplicateKeyMessage(key.identity, it->second.line));
+                              NamingLine([identity = key.identity,
+                                          firstLine = it->second.line](int shift) {
+                                return DuplicateKeyMessage(identity, firstLine + shift);
+                              }));
       if (m_notes)
         finding.note = MakeNote(NoteKind::firstKey, it->second.PlaceIn(m_result),
                                 FirstKeyMessage(key.identity));
@@ -589,6 +660,7 @@ void CLineLinter::Line(const CSourceLine& line) {
     for (; m_firstPending < m_suppressions.size(); ++m_firstPending)
       if (!m_suppressions[m_firstPending].wholeFile)
         m_suppressions[m_firstPending].targetLine = line.physicalLine;
+    UpdateQuick();
   }
   if (text.starts_with('.')) {
     Close();
@@ -695,48 +767,126 @@ struct Boundary {
   int line;  // physical
 };
 
+// Where a part of the line pass puts the labels it reads on its way: the
+// lines before `until`.
+struct Collecting {
+  CLabelCollector* collector = nullptr;
+  std::uint64_t until = std::numeric_limits<std::uint64_t>::max();
+};
+
+// The numbers of the first line at the split, once the first part has
+// passed it: its physical line and its piece.
+struct AtSplit {
+  int line = 0;  // 0: not passed
+  int piece = 0;
+};
+
 // Lints the lines `source` gives up to the end of the file, or up to the
 // first line at `stopFrom` or after it that starts a context: that one is
-// left to whoever lints the rest, and its place is returned.
-std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std::uint64_t stopFrom) {
-  CSourceLine line;
+// left to whoever lints the rest, and its place is returned. With
+// `atSplit`, notes the numbers of the first line at `stopFrom`.
+std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std::uint64_t stopFrom,
+                                  Collecting collecting = {}, AtSplit* atSplit = nullptr) {
   // Only the last line can lack a line end; it is kept for the rule that
   // looks at it.
   CSourceLine last;
   std::string lastText;
-  while (source.Next(line)) {
-    if (line.offset >= stopFrom && StartsContext(line.text)) {
-      linter.Close();
-      return Boundary{line.offset, line.physicalLine};
+  std::optional<Boundary> boundary;
+  source.ForEach([&](const CSourceLine& line) {
+    if (line.offset >= stopFrom) {
+      if (atSplit && atSplit->line == 0) {
+        atSplit->line = line.physicalLine;
+        atSplit->piece = collecting.collector ? collecting.collector->NextPiece() : 0;
+      }
+      if (StartsContext(line.text)) {
+        boundary = Boundary{line.offset, line.physicalLine};
+        return false;
+      }
     }
-    linter.Line(line);
+    if (collecting.collector && line.offset < collecting.until) collecting.collector->Line(line);
+    if (!linter.QuickEntry(line)) linter.Line(line);
     if (line.ending.empty()) {
       last = line;
       lastText.assign(line.text);
       last.text = lastText;
     }
+    return true;
+  });
+  if (boundary) {
+    linter.Close();
+    return boundary;
   }
   linter.Finish(last);
   return std::nullopt;
 }
 
-// The lines from the first that starts a context at `split` or after it,
-// into a result and suppressions of their own; false when there is none.
-bool LintFrom(const CStdioFile& file, std::uint64_t split, const CRuleSelection& rules, bool notes,
-              CCheckResult& part, std::vector<CSuppression>& suppressions) {
-  const CLinesBefore before = CountLinesBefore(file, split);
-  const int firstLine = static_cast<int>(
-      std::min<std::uint64_t>(before.lines + 1, std::numeric_limits<int>::max()));
-  CLineSource skipped(file, split, firstLine);
+// What the second part of a line pass in two parts found, its lines and
+// pieces numbered from 1 at the split: the first part counts the lines
+// before the split on its way, so the second need not count them first.
+struct SecondPart {
+  CCheckResult result;
+  std::vector<CSuppression> suppressions;
+  std::vector<Remake> remakes;
+  CLabelList definitions;
+  CLabelList references;
+  std::vector<CSectionHeader> headers;
+  int lines = 0;        // the physical lines it read
+  bool linted = false;  // a line at the split or after it starts a context
+  bool whole = true;    // as CLabelCollector::Whole
+};
+
+// Lints the lines from the first that starts a context at `split` or after
+// it, in the section the lines before `split` end in. With `labels`, also
+// collects the labels of every line from `split` on.
+void LintFrom(const CStdioFile& file, std::uint64_t split, const CRuleSelection& rules, bool notes,
+              bool labels, SecondPart& part) {
+  const int section = SectionBefore(file, split);
+  std::optional<CLabelCollector> collector;
+  if (labels)
+    collector.emplace(part.definitions, part.references, part.headers, part.result.codePage, section);
+  CLineSource skipped(file, split);
   CSourceLine line;
   while (skipped.Next(line)) {
-    if (!StartsContext(line.text)) continue;
+    if (!StartsContext(line.text)) {
+      if (collector) collector->Line(line);
+      continue;
+    }
     CLineSource source(file, line.offset, line.physicalLine);
-    CLineLinter linter(file, rules, notes, part, suppressions, before.section);
-    LintUntil(source, linter, std::numeric_limits<std::uint64_t>::max());
-    return true;
+    CLineLinter linter(file, rules, notes, part.result, part.suppressions, section);
+    linter.KeepRemakes(part.remakes);
+    LintUntil(source, linter, std::numeric_limits<std::uint64_t>::max(),
+              {collector ? &*collector : nullptr});
+    part.lines = source.NextLine() - 1;
+    part.linted = true;
+    break;
   }
-  return false;
+  if (!part.linted) part.lines = skipped.NextLine() - 1;
+  if (collector) {
+    // The collector went on from where the skipped lines stopped.
+    part.whole = collector->Whole();
+  }
+}
+
+// Numbers the second part's lines, but for its lists, `lines` later.
+void Renumber(SecondPart& part, int lines) {
+  const auto shift = [lines](int& line) {
+    if (line > 0) line += lines;
+  };
+  for (CFinding& finding : part.result.ruleFindings) {
+    shift(finding.line);
+    shift(finding.place.line);
+    if (finding.note) {
+      shift(finding.note->line);
+      shift(finding.note->place.line);
+    }
+  }
+  for (const Remake& remake : part.remakes)
+    part.result.ruleFindings[remake.finding].message = remake.make(lines);
+  for (CSuppression& suppression : part.suppressions) {
+    shift(suppression.place.line);
+    shift(suppression.targetLine);
+  }
+  for (CSectionHeader& header : part.headers) header.line += lines;
 }
 
 }  // namespace
@@ -756,44 +906,75 @@ std::string_view FirstLineEnd(const CStdioFile& file) {
   }
 }
 
-void LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, bool inParts,
-               CCheckResult& result, std::vector<CSuppression>& suppressions) {
-  if (!rules.NeedsLinePass() && !MentionsSuppression(file)) return;
+bool LinePassNeeded(const CStdioFile& file, const CRuleSelection& rules) {
+  return rules.NeedsLinePass() || MentionsSuppression(file);
+}
+
+bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, bool inParts,
+               CCheckResult& result, std::vector<CSuppression>& suppressions,
+               CLabelLists* labels) {
+  if (!labels && !LinePassNeeded(file, rules)) return true;
   CLineLinter linter(file, rules, notes, result, suppressions);
   CLineSource source(file);
-  // The second part first counts the lines before it, which takes about a
-  // tenth of the time linting them does: it starts a little past the
-  // middle, so that both parts end at about the same time.
-  const std::uint64_t split =
-      inParts ? LineStartFrom(file, file.GetSourceLength() / 20 * 11) : 0;
+  std::optional<CLabelCollector> collector;
+  if (labels)
+    collector.emplace(labels->definitions, labels->references, labels->headers, result.codePage);
+  const Collecting collecting{collector ? &*collector : nullptr};
+  const std::uint64_t split = inParts ? LineStartFrom(file, file.GetSourceLength() / 2) : 0;
   if (split == 0) {
-    LintUntil(source, linter, std::numeric_limits<std::uint64_t>::max());
-    return;
+    LintUntil(source, linter, std::numeric_limits<std::uint64_t>::max(), collecting);
+    return !collector || collector->Whole();
   }
   // Two parts at once: the first goes on past the split to the end of the
   // list or instrument at hand, the second starts where the first stops.
-  CCheckResult part;
-  part.codePage = result.codePage;
-  part.lineEnd = result.lineEnd;
-  std::vector<CSuppression> partSuppressions;
+  // Of the labels, the first part takes those before the split, the second
+  // the rest.
+  SecondPart part;
+  part.result.codePage = result.codePage;
+  part.result.lineEnd = result.lineEnd;
   std::optional<Boundary> boundary;
-  bool secondLinted = false;
-  RunBothAtOnce([&] { boundary = LintUntil(source, linter, split); },
-                [&] { secondLinted = LintFrom(file, split, rules, notes, part, partSuppressions); });
+  AtSplit atSplit;
+  RunBothAtOnce(
+      [&] {
+        boundary = LintUntil(source, linter, split, {collecting.collector, split}, &atSplit);
+      },
+      [&] { LintFrom(file, split, rules, notes, labels != nullptr, part); });
+  // The first part passes the split, unless the file shrank while it was
+  // read: then its reading stands.
+  if (atSplit.line == 0) return !collector || collector->Whole();
+  constexpr int kMaxLine = std::numeric_limits<int>::max();
+  const int lines = atSplit.line - 1;
+  const int pieces = atSplit.piece - 1;
+  // Numbered from the file's start, the second part's lines must still
+  // fit an int, as one reading's would have had to.
+  if (part.lines > kMaxLine - lines) throw CFileException(file.GetFilePath(), EOVERFLOW);
+  Renumber(part, lines);
+  bool whole = part.whole && (!collector || collector->Whole());
+  if (labels && whole) {
+    const auto shift = [lines, pieces](CLabelEntry& entry) {
+      entry.line += pieces;
+      if (entry.placeLine > 0) entry.placeLine += lines;
+    };
+    labels->definitions.Append(part.definitions, shift);
+    labels->references.Append(part.references, shift);
+    labels->headers.insert(labels->headers.end(), part.headers.begin(), part.headers.end());
+  }
   // Both parts see the same lines, so the second starts where the first
   // stopped; only a file that changes while it is read can make them
   // disagree, and then the first part's reading stands.
-  if (!boundary) return;
-  if (!secondLinted) {
+  if (!boundary) return whole;
+  if (!part.linted) {
     CLineSource rest(file, boundary->offset, boundary->line);
     LintUntil(rest, linter, std::numeric_limits<std::uint64_t>::max());
-    return;
+    return whole;
   }
   // The comments at the end of the first part silence the line the second
   // starts with.
   for (std::size_t i = linter.FirstPending(); i < suppressions.size(); ++i)
     if (!suppressions[i].wholeFile) suppressions[i].targetLine = boundary->line;
-  for (CFinding& finding : part.ruleFindings) result.ruleFindings.push_back(std::move(finding));
-  result.kept.splice(result.kept.end(), part.kept);
-  for (CSuppression& suppression : partSuppressions) suppressions.push_back(std::move(suppression));
+  for (CFinding& finding : part.result.ruleFindings)
+    result.ruleFindings.push_back(std::move(finding));
+  result.kept.splice(result.kept.end(), part.result.kept);
+  for (CSuppression& suppression : part.suppressions) suppressions.push_back(std::move(suppression));
+  return whole;
 }

@@ -20,6 +20,13 @@ bool HasBlanksAround(std::string_view name) {
 
 std::uint64_t OffsetOf(const CPlace& place) { return place.lineOffset + place.begin; }
 
+// Where an entry's name stands in the file: OffsetOf its place, without
+// making the place.
+std::uint64_t NameOffset(const CLabelEntry& entry) {
+  return ((static_cast<std::uint64_t>(entry.lineOffsetHigh) << 32) | entry.lineOffsetLow) +
+         entry.placeBegin;
+}
+
 CFinding& AddListFinding(std::vector<CFinding>& findings, FindingKind kind, const CPlace& place,
                          std::string_view name, int section, std::string message) {
   CFinding& finding = AddRuleFinding(findings, kind, place, section, std::move(message));
@@ -112,23 +119,40 @@ class CListLinter {
 };
 
 std::vector<BasedOn> CListLinter::FindBasedOn() const {
-  // Each BasedOn line belongs to the label before it, when no header of
-  // another section stands between them.
-  std::vector<std::pair<std::uint64_t, int>> labels;
-  for (int d = 0; d < m_definitions.GetCount(); ++d)
-    labels.push_back({OffsetOf(m_definitions.PlaceOf(d)), d});
-  std::sort(labels.begin(), labels.end());
-  std::vector<BasedOn> edges;
+  // The BasedOn lines that name a list, in file order.
+  std::vector<int> basedOn;
+  std::vector<std::uint64_t> at;
   for (int r = 0; r < m_references.GetCount(); ++r) {
     const CLabelEntry& reference = m_references.At(r);
-    const int to = m_result.resolution[static_cast<std::size_t>(r)];
-    if (to < 0 || reference.kind == kNoSection || !reference.Text().starts_with("BasedOn")) continue;
-    const std::uint64_t at = OffsetOf(m_references.PlaceOf(reference));
-    auto after = std::lower_bound(labels.begin(), labels.end(), std::make_pair(at, -1));
-    if (after == labels.begin()) continue;
-    const int from = std::prev(after)->second;
-    if (m_definitions.At(from).kind != reference.kind) continue;
-    edges.push_back({from, to, r});
+    if (m_result.resolution[static_cast<std::size_t>(r)] < 0 || reference.kind == kNoSection ||
+        !reference.Text().starts_with("BasedOn"))
+      continue;
+    basedOn.push_back(r);
+    at.push_back(NameOffset(reference));
+  }
+  if (basedOn.empty()) return {};
+  // Each BasedOn line belongs to the label line last before it: each label
+  // is the last before the first BasedOn after it, or before none; a
+  // BasedOn without a label of its own belongs to that of the one before.
+  std::vector<int> owner(basedOn.size(), -1);
+  std::vector<std::uint64_t> ownerAt(basedOn.size(), 0);
+  for (int d = 0; d < m_definitions.GetCount(); ++d) {
+    const std::uint64_t offset = NameOffset(m_definitions.At(d));
+    const std::size_t next =
+        static_cast<std::size_t>(std::upper_bound(at.begin(), at.end(), offset) - at.begin());
+    if (next < basedOn.size() && (owner[next] < 0 || offset > ownerAt[next])) {
+      owner[next] = d;
+      ownerAt[next] = offset;
+    }
+  }
+  std::vector<BasedOn> edges;
+  for (std::size_t i = 0; i < basedOn.size(); ++i) {
+    if (owner[i] < 0 && i > 0) owner[i] = owner[i - 1];
+    const int from = owner[i];
+    const int r = basedOn[i];
+    // A header of another section between them ends the label's list.
+    if (from < 0 || m_definitions.At(from).kind != m_references.At(r).kind) continue;
+    edges.push_back({from, m_result.resolution[static_cast<std::size_t>(r)], r});
   }
   return edges;
 }

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,16 @@ constexpr auto kPassOver = [] {
   for (std::size_t c = 0; c < pass.size(); ++c) pass[c] = !kMayName[c] && c != '.';
   return pass;
 }();
+
+}  // namespace
+
+const std::array<bool, 256> kMayNameOrOpen = [] {
+  std::array<bool, 256> may{};
+  for (std::size_t c = 0; c < may.size(); ++c) may[c] = !kPassOver[c];
+  return may;
+}();
+
+namespace {
 
 // A piece that starts with "." never counts as a label or key line; it
 // selects a section when it starts with one of the headers, and otherwise
@@ -272,26 +283,14 @@ PassEnd ScanPass(CStdioFile& file, int kind, Handler handle,
   return PassEnd{line, lines.Lines(), kind};
 }
 
-void AddDefinition(std::string_view piece, int line, int kind, CLabelList& definitions,
-                   const CCodePage& codePage, LineTracker& lines) {
-  if (piece.front() != '[') return;
-  const std::size_t close = codePage.Find(piece, ']');
-  const std::string_view name = DefinitionName(piece, close);
-  definitions.Add(name, line, piece, kind);
-  const int index = definitions.GetCount() - 1;
-  if (close == std::string_view::npos) definitions.MarkUnclosed(index);
-  lines.Place(definitions, index, 1);
-}
-
-void AddReference(std::string_view piece, int line, int kind, CLabelList& references,
-                  const CCodePage& codePage, LineTracker& lines) {
-  const ReferenceKey* key = FindReferenceKey(piece);
-  if (!key) return;
-  const std::string_view value = ReferenceValue(piece, codePage);
-  if (key->numberedListsOk && IsNumberedListName(value)) return;
-  references.Add(value, line, piece, key->kind == kNoSection ? kind : key->kind);
-  lines.Place(references, references.GetCount() - 1,
-              static_cast<std::size_t>(value.data() - piece.data()));
+// Adds what the label or key line `piece` names, if anything, to `definitions`
+// or `references`, and places it.
+void AddLabel(std::string_view piece, int line, int kind, CLabelList& definitions,
+              CLabelList& references, const CCodePage& codePage, LineTracker& lines) {
+  const std::optional<CLabelLine> label = ReadLabelLine(piece, kind, codePage);
+  if (!label) return;
+  CLabelList& list = AddLabelLine(*label, piece, line, definitions, references);
+  lines.Place(list, list.GetCount() - 1, label->nameBegin);
 }
 
 // Scans both parts of `file` split at `split`, the later one on a thread of
@@ -375,6 +374,37 @@ const ReferenceKey* FindReferenceKey(std::string_view piece) {
   return nullptr;
 }
 
+std::optional<CLabelLine> ReadLabelLine(std::string_view piece, int section,
+                                       const CCodePage& codePage) {
+  if (piece.empty()) return std::nullopt;
+  CLabelLine label;
+  if (piece.front() == '[') {
+    const std::size_t close = codePage.Find(piece, ']');
+    label.definition = true;
+    label.name = DefinitionName(piece, close);
+    label.kind = section;
+    label.unclosed = close == std::string_view::npos;
+    label.nameBegin = 1;
+    return label;
+  }
+  const ReferenceKey* key = FindReferenceKey(piece);
+  if (!key) return std::nullopt;
+  const std::string_view value = ReferenceValue(piece, codePage);
+  if (key->numberedListsOk && IsNumberedListName(value)) return std::nullopt;
+  label.name = value;
+  label.kind = key->kind == kNoSection ? section : key->kind;
+  label.nameBegin = static_cast<std::size_t>(value.data() - piece.data());
+  return label;
+}
+
+CLabelList& AddLabelLine(const CLabelLine& label, std::string_view piece, int line,
+                         CLabelList& definitions, CLabelList& references) {
+  CLabelList& list = label.definition ? definitions : references;
+  list.Add(label.name, line, piece, label.kind);
+  if (label.unclosed) list.MarkUnclosed(list.GetCount() - 1);
+  return list;
+}
+
 bool IsNumberedListName(std::string_view value) {
   return std::find(std::begin(kNumberedLists), std::end(kNumberedLists), value) !=
          std::end(kNumberedLists);
@@ -395,15 +425,17 @@ std::string_view SectionHeaderText(int kind) {
 
 void ScanDefinitions(CStdioFile& file, CLabelList& definitions, const CCodePage& codePage) {
   file.SeekToBegin();
+  CLabelList references;
   ScanPass(file, kNoSection, [&](std::string_view piece, int line, int kind, LineTracker& lines) {
-    AddDefinition(piece, line, kind, definitions, codePage, lines);
+    if (piece.front() == '[') AddLabel(piece, line, kind, definitions, references, codePage, lines);
   });
 }
 
 void ScanReferences(CStdioFile& file, CLabelList& references, const CCodePage& codePage) {
   file.SeekToBegin();
+  CLabelList definitions;
   ScanPass(file, kNoSection, [&](std::string_view piece, int line, int kind, LineTracker& lines) {
-    AddReference(piece, line, kind, references, codePage, lines);
+    if (piece.front() != '[') AddLabel(piece, line, kind, definitions, references, codePage, lines);
   });
 }
 
@@ -416,13 +448,10 @@ void ScanLabels(CStdioFile& file, CLabelList& definitions, CLabelList& reference
 void ScanLabelsSplitAt(CStdioFile& file, std::uint64_t split, CLabelList& definitions,
                        CLabelList& references, const CCodePage& codePage,
                        std::vector<CSectionHeader>* headers) {
-  // A piece that starts with "[" is never a key line, so at most one of the
-  // two adds an entry.
   const auto makeHandler = [&codePage](CLabelList& defs, CLabelList& refs) {
     return [&defs, &refs, &codePage](std::string_view piece, int line, int kind,
                                      LineTracker& lines) {
-      AddDefinition(piece, line, kind, defs, codePage, lines);
-      AddReference(piece, line, kind, refs, codePage, lines);
+      AddLabel(piece, line, kind, defs, refs, codePage, lines);
     };
   };
   if (split > 0) {

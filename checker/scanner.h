@@ -3,8 +3,10 @@
 #ifndef VELTRANE_CHECKER_SCANNER_H_
 #define VELTRANE_CHECKER_SCANNER_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -53,6 +55,30 @@ bool NumberedListsName(int kind);
 // or null. "NRPN" never shadows "RPN" because no piece starts with both,
 // and "Control" also catches "Controller..." lines on purpose.
 const ReferenceKey* FindReferenceKey(std::string_view piece);
+
+// What a label line or a key line names.
+struct CLabelLine {
+  bool definition = false;  // a label line ("[" first); else a key line
+  std::string_view name;    // a view into the piece; empty without "]"
+  int kind = kNoSection;    // the section of the list it is or names
+  bool unclosed = false;    // a label line without "]"
+  std::size_t nameBegin = 0;  // where the name starts in the piece
+};
+
+// The label or reference that `piece`, a line as read with its "\n" if it
+// had one, adds in section `section`; nothing for any other line. The "]"
+// and "=" are searched for as characters of `codePage`.
+std::optional<CLabelLine> ReadLabelLine(std::string_view piece, int section,
+                                        const CCodePage& codePage);
+
+// Adds `label`, read from `piece`, the `line`th piece of the file, to the
+// list it belongs to, and returns that list: the label is its last entry.
+CLabelList& AddLabelLine(const CLabelLine& label, std::string_view piece, int line,
+                         CLabelList& definitions, CLabelList& references);
+
+// Whether a line whose first byte is `c` may name a label or open a
+// section. Most lines of a large file start with a digit, and cannot.
+extern const std::array<bool, 256> kMayNameOrOpen;
 
 // The section that a line starting with `piece` opens: the first header it
 // starts with, or kNoSection when it starts with none.

@@ -15,20 +15,22 @@ inline void DigestPlace(std::ostringstream& out, const CPlace& place) {
       << place.end << ")<" << place.lineText << ">";
 }
 
+inline void DigestList(std::ostringstream& out, const CLabelList& list) {
+  out << "list of " << list.GetCount() << "\n";
+  for (int i = 0; i < list.GetCount(); ++i) {
+    const CLabelEntry& entry = list.At(i);
+    out << "<" << entry.name << "> " << entry.line << " <" << entry.Text() << "> kind "
+        << entry.kind << (entry.used ? " used" : "") << (entry.shadowed ? " shadowed" : "")
+        << (entry.unclosed ? " unclosed" : "");
+    DigestPlace(out, list.PlaceOf(i));
+    out << "\n";
+  }
+}
+
 inline std::string DigestOf(const CCheckResult& result) {
   std::ostringstream out;
-  const CLabelList* lists[] = {result.definitions.get(), result.references.get()};
-  for (const CLabelList* list : lists) {
-    out << "list of " << list->GetCount() << "\n";
-    for (int i = 0; i < list->GetCount(); ++i) {
-      const CLabelEntry& entry = list->At(i);
-      out << "<" << entry.name << "> " << entry.line << " <" << entry.Text() << "> kind "
-          << entry.kind << (entry.used ? " used" : "") << (entry.shadowed ? " shadowed" : "")
-          << (entry.unclosed ? " unclosed" : "");
-      DigestPlace(out, list->PlaceOf(i));
-      out << "\n";
-    }
-  }
+  DigestList(out, *result.definitions);
+  DigestList(out, *result.references);
   for (const int match : result.resolution) out << match << " ";
   out << "\n";
   for (const CFinding& finding : result.findings) {
