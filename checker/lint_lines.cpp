@@ -70,13 +70,15 @@ std::string AsciiLower(std::string_view text) {
   return lower;
 }
 
-// A bank or program part of a key's brackets: "*" or a number up to
-// `largest`.
-bool PartIsValid(std::string_view part, std::uint64_t largest) {
-  if (part == "*") return true;
-  if (part.empty() || !std::all_of(part.begin(), part.end(), IsDigit)) return false;
+// A bank or program part of a key's brackets: "*" (`any`) or a number up
+// to `largest`; nothing for any other.
+std::optional<std::uint32_t> PartValue(std::string_view part, std::uint64_t largest,
+                                       std::uint32_t any) {
+  if (part == "*") return any;
+  if (part.empty() || !std::all_of(part.begin(), part.end(), IsDigit)) return std::nullopt;
   const std::optional<std::uint64_t> value = NumberOf(part);
-  return value && *value <= largest;
+  if (!value || *value > largest) return std::nullopt;
+  return static_cast<std::uint32_t>(*value);
 }
 
 // A key line of an instrument taken apart.
@@ -85,9 +87,33 @@ struct KeyLine {
   const KnownKey* known = nullptr;
   std::optional<std::size_t> equals;  // where its "=" stands
   std::string_view value;  // after the "="
-  std::string identity;    // for duplicates: "Patch[42]", "Control"
+  // For duplicates: the key and its bank and program, as one number that
+  // is never 0 (see Identity); IdentityText gives "Patch[42]", "Control".
+  std::uint32_t identity = 0;
   std::optional<MalformedKeyReason> malformed;
 };
+
+// A bank or a program written "*".
+constexpr std::uint32_t kAnyBank = kLargestBank + 1;
+constexpr std::uint32_t kAnyProgram = kLargestProgram + 1;
+
+std::uint32_t Identity(std::size_t known, std::uint32_t bank, std::uint32_t program) {
+  return static_cast<std::uint32_t>(known + 1) << 24 | bank << 8 | program;
+}
+
+// How people write the key `identity` stands for.
+std::string IdentityText(std::uint32_t identity) {
+  const KnownKey& known = kKnownKeys[(identity >> 24) - 1];
+  std::string text(known.key == Key::usesNotesAsControllers ? "UseNotesAsControllers"
+                                                              : known.name);
+  const auto part = [](std::uint32_t value, std::uint32_t any) {
+    return value == any ? std::string("*") : std::to_string(value);
+  };
+  if (known.bracketParts >= 1) text += "[" + part(identity >> 8 & 0x7FFF, kAnyBank);
+  if (known.bracketParts == 2) text += "," + part(identity & 0xFF, kAnyProgram);
+  if (known.bracketParts >= 1) text += "]";
+  return text;
+}
 
 // The first `c` in `text` from `from` on, as a character of `codePage`
 // (never the second byte of a double-byte one), or npos.
@@ -111,8 +137,11 @@ KeyLine ReadKeyLine(std::string_view text, const CCodePage& codePage) {
     if (known.name == key.name) key.known = &known;
   if (!key.known) return key;
 
-  key.identity = std::string(key.known->name);
-  if (key.known->key == Key::usesNotesAsControllers) key.identity = "UseNotesAsControllers";
+  // Both spellings of UseNotesAsControllers set the same key.
+  const std::size_t which = key.known->key == Key::usesNotesAsControllers
+                                ? static_cast<std::size_t>(key.known - kKnownKeys.data()) - 1
+                                : static_cast<std::size_t>(key.known - kKnownKeys.data());
+  key.identity = Identity(which, 0, 0);
   if (key.known->bracketParts == 0) {
     if (nameEnd < text.size() && text[nameEnd] == '[') key.malformed = MalformedKeyReason::brackets;
     else if (!key.equals) key.malformed = MalformedKeyReason::noEquals;
@@ -132,23 +161,23 @@ KeyLine ReadKeyLine(std::string_view text, const CCodePage& codePage) {
     key.malformed = MalformedKeyReason::brackets;
     return key;
   }
-  const std::string_view bank = inside.substr(0, comma);
-  if (!PartIsValid(bank, kLargestBank)) {
+  const std::optional<std::uint32_t> bank =
+      PartValue(inside.substr(0, comma), kLargestBank, kAnyBank);
+  if (!bank) {
     key.malformed = MalformedKeyReason::bank;
     return key;
   }
-  key.identity += "[";
-  key.identity += bank == "*" ? "*" : std::to_string(*NumberOf(bank));
+  std::uint32_t program = 0;
   if (twoParts) {
-    const std::string_view program = inside.substr(comma + 1);
-    if (!PartIsValid(program, kLargestProgram)) {
+    const std::optional<std::uint32_t> value =
+        PartValue(inside.substr(comma + 1), kLargestProgram, kAnyProgram);
+    if (!value) {
       key.malformed = MalformedKeyReason::program;
       return key;
     }
-    key.identity += ",";
-    key.identity += program == "*" ? "*" : std::to_string(*NumberOf(program));
+    program = *value;
   }
-  key.identity += "]";
+  key.identity = Identity(which, *bank, program);
   return key;
 }
 
@@ -195,6 +224,52 @@ struct Remembered {
     place.lineText = Keep(result, lineText);
     return place;
   }
+};
+
+// The keys an instrument has set so far, each with a number from 0 on in
+// the order they came: a few for most instruments, thousands for some, so
+// an open table that clears only the slots it used.
+class CKeysSet {
+ public:
+  // The number of `identity` (never 0), and whether it is new.
+  std::pair<std::size_t, bool> Insert(std::uint32_t identity) {
+    if (2 * (m_used.size() + 1) > m_slots.size()) Grow();
+    std::size_t slot = Mix(identity) & (m_slots.size() - 1);
+    for (; m_slots[slot].identity != 0; slot = (slot + 1) & (m_slots.size() - 1))
+      if (m_slots[slot].identity == identity) return {m_slots[slot].number, false};
+    m_slots[slot] = {identity, m_used.size()};
+    m_used.push_back(slot);
+    return {m_slots[slot].number, true};
+  }
+
+  void Clear() {
+    for (const std::size_t slot : m_used) m_slots[slot].identity = 0;
+    m_used.clear();
+  }
+
+ private:
+  struct Slot {
+    std::uint32_t identity = 0;  // 0: empty
+    std::size_t number = 0;
+  };
+
+  static std::size_t Mix(std::uint32_t identity) {
+    return static_cast<std::size_t>(identity * 0x9E3779B97F4A7C15ULL >> 29);
+  }
+
+  void Grow() {
+    std::vector<Slot> old(std::max<std::size_t>(64, 2 * m_slots.size()));
+    old.swap(m_slots);
+    for (std::size_t& slot : m_used) {
+      const Slot moved = old[slot];
+      slot = Mix(moved.identity) & (m_slots.size() - 1);
+      while (m_slots[slot].identity != 0) slot = (slot + 1) & (m_slots.size() - 1);
+      m_slots[slot] = moved;
+    }
+  }
+
+  std::vector<Slot> m_slots;
+  std::vector<std::size_t> m_used;  // the slots in use, in the keys' order
 };
 
 // A run of blank and comment lines inside an instrument.
@@ -349,7 +424,8 @@ class CLineLinter {
   std::vector<std::size_t> m_at128;  // findings of entries numbered 128
 
   // The instrument at hand.
-  std::unordered_map<std::string, Remembered> m_keys;
+  CKeysSet m_keys;
+  std::vector<Remembered> m_keyPlaces;  // where each key of m_keys was set first
   std::optional<std::uint64_t> m_firstPatchOffset;
   int m_firstPatchLine = 0;
   std::optional<Gap> m_gap;
@@ -393,11 +469,12 @@ void CLineLinter::Close() {
     for (const EntryNumber& entry : m_entries)
       if (entry.number != kNoSlot) m_firstOfNumber[entry.number] = -1;
     m_entries.clear();
-    m_largeNumbers.clear();
+    // Clearing an empty map still clears its buckets.
+    if (!m_largeNumbers.empty()) m_largeNumbers.clear();
     m_has0 = m_has1 = false;
     m_at128.clear();
   }
-  m_keys.clear();
+  m_keys.Clear();
   m_firstPatchOffset.reset();
   m_gap.reset();
   m_context = Context::none;
@@ -408,8 +485,10 @@ void CLineLinter::OpenLabel(const CSourceLine& line) {
   Close();
   if (m_section == kNoSection) return;
   const std::size_t close = m_codePage.Find(line.text, ']');
-  m_listName = close == std::string_view::npos ? std::string() : std::string(line.text.substr(1, close - 1));
-  m_label.Set(line.PlaceOf(1, close == std::string_view::npos ? 1 : close));
+  m_listName.assign(close == std::string_view::npos ? std::string_view()
+                                                     : line.text.substr(1, close - 1));
+  // Only the note on a list that counts from 1 points at its label.
+  if (m_notes) m_label.Set(line.PlaceOf(1, close == std::string_view::npos ? 1 : close));
   m_context = m_section == kInstrumentDefinitions ? Context::instrument : Context::list;
   UpdateQuick();
 }
@@ -578,20 +657,23 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
     }
   }
   if (m_rules.Has(FindingKind::duplicateKey)) {
-    const auto [it, added] = m_keys.try_emplace(key.identity);
+    const auto [index, added] = m_keys.Insert(key.identity);
     const std::size_t keyEnd = key.equals ? *key.equals : line.text.size();
     if (added) {
-      if (m_notes) it->second.Set(line.PlaceOf(0, keyEnd));
-      it->second.line = line.physicalLine;
+      if (m_keyPlaces.size() <= index) m_keyPlaces.resize(index + 1);
+      Remembered& first = m_keyPlaces[index];
+      if (m_notes) first.Set(line.PlaceOf(0, keyEnd));
+      first.line = line.physicalLine;
     } else {
+      const Remembered& first = m_keyPlaces[index];
+      const std::string identity = IdentityText(key.identity);
       CFinding& finding = Add(FindingKind::duplicateKey, line, 0, keyEnd,
-                              NamingLine([identity = key.identity,
-                                          firstLine = it->second.line](int shift) {
+                              NamingLine([identity, firstLine = first.line](int shift) {
                                 return DuplicateKeyMessage(identity, firstLine + shift);
                               }));
       if (m_notes)
-        finding.note = MakeNote(NoteKind::firstKey, it->second.PlaceIn(m_result),
-                                FirstKeyMessage(key.identity));
+        finding.note = MakeNote(NoteKind::firstKey, first.PlaceIn(m_result),
+                                FirstKeyMessage(identity));
     }
   }
   ValueComment(line, key);

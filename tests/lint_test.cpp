@@ -182,6 +182,31 @@ TEST(RuleNotesTest, ListCountedFromOne) {
   EXPECT_FALSE(withZero.reported[0]->note);
 }
 
+// Among hundreds of keys of one instrument, a key set again names the
+// line it was first set in, as people write the key.
+TEST(RuleNotesTest, KeySetAgainAmongManyNamesItsFirstLine) {
+  const CRuleSelection rules = SelectRules(std::vector<std::string>{"VLT2008"}, {});
+  CCheckOptions options;
+  options.rules = &rules;
+  std::string file = kInstrument;
+  for (int bank = 0; bank < 300; ++bank) file += "Patch[" + std::to_string(bank) + "]=A\n";
+  file += "Key[*,127]=K\nPatch[0150]=B\nKey[*,127]=L\nUsesNotesAsControllers=1\n"
+          "UseNotesAsControllers=0\n[J]\nKey[*,127]=K\n";
+  const CCheckResult result = CheckBytes(file, options);
+  std::vector<std::string> messages;
+  for (const CFinding* finding : result.reported)
+    messages.push_back(std::to_string(finding->place.line) + " " + finding->message + " / " +
+                       (finding->note ? finding->note->message : ""));
+  EXPECT_EQ(messages,
+            (std::vector<std::string>{
+                "304 Key Patch[150] already set in line 153: programs disagree which one wins / "
+                "key Patch[150] is first set here",
+                "305 Key Key[*,127] already set in line 303: programs disagree which one wins / "
+                "key Key[*,127] is first set here",
+                "307 Key UseNotesAsControllers already set in line 306: programs disagree which "
+                "one wins / key UseNotesAsControllers is first set here"}));
+}
+
 // A reference that names a list once its blanks or comment are gone gets
 // a note that says so, before any "did you mean".
 TEST(RuleNotesTest, TrimmedReferences) {
