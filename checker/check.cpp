@@ -220,6 +220,7 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
 
   std::vector<CSuppression> suppressions;
   std::vector<CFinding> listFindings;
+  std::vector<CBasedOnOwner> basedOnOwners;
   const bool linePass = options.rules && LinePassNeeded(file, *options.rules);
   if (options.rules) result.lineEnd = FirstLineEnd(file);
   const std::uint64_t split = SplitPoint(file, options.splitFrom);
@@ -233,6 +234,7 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     // would; the references play no part in sorting and pre-marking
     // definitions.
     CLabelList& definitions = *result.definitions;
+    if (options.rules) basedOnOwners = FindBasedOnOwners(definitions, *result.references);
     definitions.Sort(options.codePage);
     for (int j = 0; j < definitions.GetCount(); ++j) {
       if (definitions.GetKind(j) == kInstrumentDefinitions) definitions.MarkUsed(j);
@@ -241,19 +243,31 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     result.resolution =
         ResolveReferences(definitions, *result.references, *result.definitionIndex);
 
-    AddDuplicates(definitions, result.findings);
-    AddUnmatched(definitions, FindingKind::unused, options.notes, result.findings);
-    AddUnmatched(*result.references, FindingKind::notFound, false, result.findings);
-    for (CFinding& finding : result.findings) {
-      finding.message = FindingMessage(finding.kind, options.codePage.ToUtf8(finding.name),
-                                       finding.firstPlace.line);
+    const auto findings = [&] {
+      AddDuplicates(definitions, result.findings);
+      AddUnmatched(definitions, FindingKind::unused, options.notes, result.findings);
+      AddUnmatched(*result.references, FindingKind::notFound, false, result.findings);
+      for (CFinding& finding : result.findings) {
+        finding.message = FindingMessage(finding.kind, options.codePage.ToUtf8(finding.name),
+                                         finding.firstPlace.line);
+      }
+      if (options.notes || options.rules) AddNotes(result, options.notes, options.rules != nullptr);
+      if (options.notes) {
+        if (std::optional<CNote> note = ByteOrderMarkNote(firstPiece, options.codePage))
+          result.fileNotes.push_back(std::move(*note));
+      }
+    };
+    // The list rules read the resolved lists and write only their own
+    // findings, so they run beside the cross-references' findings and notes.
+    if (options.rules) {
+      RunBothAtOnce(findings,
+                    [&] {
+                      LintLists(*options.rules, options.notes, result, basedOnOwners,
+                                listFindings);
+                    });
+    } else {
+      findings();
     }
-    if (options.notes || options.rules) AddNotes(result, options.notes, options.rules != nullptr);
-    if (options.notes) {
-      if (std::optional<CNote> note = ByteOrderMarkNote(firstPiece, options.codePage))
-        result.fileNotes.push_back(std::move(*note));
-    }
-    if (options.rules) LintLists(*options.rules, options.notes, result, listFindings);
   };
   if (linePass) {
     // Every line is read for the rules anyway: the lists are taken from the

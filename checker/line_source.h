@@ -78,6 +78,9 @@ class CLineSource {
       const std::uint64_t* const crLfBits = m_crLfBits.data();
       const char* const buffer = m_buffer.data();
       const std::size_t words = m_words;
+      // The next ";" from the line at hand on: most lines have none, and
+      // then one comparison tells.
+      std::size_t semicolon = m_semicolonsInBuffer ? FirstBit(m_semicolonBits.data(), pos, m_end) : m_end;
       bool taken = true;
       for (;;) {
         while (word == 0 && ++w < words) word = lfBits[w];
@@ -95,9 +98,9 @@ class CLineSource {
         line.ending = crLf ? std::string_view("\r\n") : std::string_view("\n");
         line.physicalLine = physicalLine++;
         line.hasLoneCr = false;
-        line.hasSemicolon = m_semicolonsInBuffer &&
-                            FirstBit(m_semicolonBits.data(), pos, pos + n) < pos + n;
+        line.hasSemicolon = semicolon < pos + n;
         pos = lfAt + 1;
+        if (semicolon < pos) semicolon = FirstBit(m_semicolonBits.data(), pos, m_end);
         word &= word - 1;
         offset += n + line.ending.size();
         if (!take(static_cast<const CSourceLine&>(line))) {

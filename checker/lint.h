@@ -38,11 +38,24 @@ bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, 
                CCheckResult& result, std::vector<CSuppression>& suppressions,
                CLabelLists* labels = nullptr);
 
+// A BasedOn line and the label line it belongs to: the one last before
+// it, when no header of another section stands between them.
+struct CBasedOnOwner {
+  int reference;             // the BasedOn line, in the references
+  const CLabelEntry* owner;  // the label, in the definitions
+};
+
+// The owner of each BasedOn line, from the lists as read, in file order:
+// before the definitions are sorted, each list is walked once.
+std::vector<CBasedOnOwner> FindBasedOnOwners(const CLabelList& definitions,
+                                             const CLabelList& references);
+
 // The rules that read the resolved lists rather than the lines: BasedOn
 // cycles and order, blanks around names. Their findings go to `findings`,
-// their texts are the lists'.
+// their texts are the lists'. `owners` are those FindBasedOnOwners found
+// before the definitions were sorted.
 void LintLists(const CRuleSelection& rules, bool notes, const CCheckResult& result,
-               std::vector<CFinding>& findings);
+               const std::vector<CBasedOnOwner>& owners, std::vector<CFinding>& findings);
 
 // Keeps `text` for the life of `result` and returns a view of the copy.
 std::string_view Keep(CCheckResult& result, std::string_view text);

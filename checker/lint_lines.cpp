@@ -295,7 +295,6 @@ class CLineLinter {
               int section = kNoSection)
       : m_file(file), m_rules(rules), m_notes(notes), m_result(result), m_codePage(result.codePage),
         m_suppressions(suppressions), m_section(section) {
-    m_firstOfNumber.fill(-1);
   }
 
   // The usual line of a name list, "12=Warm Pad", with nothing to report
@@ -317,12 +316,11 @@ class CLineLinter {
         m_section == kRpnNames || m_section == kNrpnNames ? kLargestBank : kLargestProgram;
     if (digits == text.size() || text[digits] != '=' || number > largest) return false;
     if (m_readsDuplicates) {
-      int& first = m_firstOfNumber[number];
-      if (first >= 0) return false;
-      first = static_cast<int>(m_entries.size());
-      m_entries.push_back({line.physicalLine, line.offset, line.offset,
-                           static_cast<std::uint32_t>(digits), static_cast<std::uint32_t>(text.size()),
-                           static_cast<std::uint32_t>(text.size() - digits - 1), number});
+      if (FirstOf(number) >= 0) return false;
+      SetFirst(number, static_cast<int>(m_entries.size()));
+      m_entries.push_back({line.physicalLine, static_cast<std::uint32_t>(digits), line.offset,
+                           line.offset, static_cast<std::uint32_t>(text.size()),
+                           static_cast<std::uint32_t>(text.size() - digits - 1)});
     }
     m_has0 = m_has0 || number == 0;
     m_has1 = m_has1 || number == 1;
@@ -406,18 +404,27 @@ class CLineLinter {
   // entries costs no copy of each.
   struct EntryNumber {
     int line;                  // the physical line of its number
+    std::uint32_t digits;
     std::uint64_t lineOffset;  // where that line starts
     std::uint64_t offset;      // where the entry's line starts
-    std::uint32_t digits;
     std::uint32_t lineTextSize;
     std::uint32_t nameSize;
-    std::uint32_t number;      // its slot in m_firstOfNumber, or kNoSlot
   };
-  static constexpr std::uint32_t kNoSlot = std::numeric_limits<std::uint32_t>::max();
   std::vector<EntryNumber> m_entries;
   // Reads `size` bytes at `offset` of the file again.
   std::string ReadAgain(std::uint64_t offset, std::size_t size) const;
-  std::array<int, kLargestBank + 1> m_firstOfNumber{};  // index in m_entries, or -1
+  // For each number of a list, the list it was last seen in (m_list then)
+  // in the high half, and the index of its entry in m_entries in the low:
+  // a new list makes every slot stale at once.
+  std::array<std::uint64_t, kLargestBank + 1> m_firstOfNumber{};
+  std::uint32_t m_list = 1;
+  int FirstOf(std::uint32_t slot) const {
+    const std::uint64_t first = m_firstOfNumber[slot];
+    return first >> 32 == m_list ? static_cast<int>(first & 0xFFFFFFFF) : -1;
+  }
+  void SetFirst(std::uint32_t slot, int index) {
+    m_firstOfNumber[slot] = std::uint64_t{m_list} << 32 | static_cast<std::uint32_t>(index);
+  }
   std::unordered_map<std::string, int> m_largeNumbers;
   bool m_has0 = false;
   bool m_has1 = false;
@@ -466,8 +473,7 @@ void CLineLinter::Close() {
             NoteKind::countsFromOne, label, CountsFromOneMessage(m_codePage.ToUtf8(m_listName)));
       }
     }
-    for (const EntryNumber& entry : m_entries)
-      if (entry.number != kNoSlot) m_firstOfNumber[entry.number] = -1;
+    ++m_list;
     m_entries.clear();
     // Clearing an empty map still clears its buckets.
     if (!m_largeNumbers.empty()) m_largeNumbers.clear();
@@ -546,18 +552,24 @@ void CLineLinter::Entry(const CSourceLine& line) {
   }
   if (!m_rules.Has(FindingKind::duplicateNumber)) return;
 
-  int* first = nullptr;
-  std::uint32_t slot = kNoSlot;
+  // The entry that came first with this number, or -1; numbers of every
+  // range have a slot, others are looked up by their digits.
+  int first = -1;
+  int* large = nullptr;
+  std::uint32_t slot = 0;
   if (number && *number <= kLargestBank) {
     slot = static_cast<std::uint32_t>(*number);
-    first = &m_firstOfNumber[slot];
+    first = FirstOf(slot);
   } else {
     const std::string key = number ? std::to_string(*number)
                                    : std::string(numberText.substr(numberText.find_first_not_of('0')));
-    first = &m_largeNumbers.try_emplace(key, -1).first->second;
+    large = &m_largeNumbers.try_emplace(key, -1).first->second;
+    first = *large;
   }
-  if (*first < 0) {
-    *first = static_cast<int>(m_entries.size());
+  if (first < 0) {
+    const int index = static_cast<int>(m_entries.size());
+    if (large) *large = index;
+    else SetFirst(slot, index);
     int placeLine = line.physicalLine;
     std::uint64_t lineOffset = line.offset;
     std::size_t lineTextSize = text.size();
@@ -567,12 +579,12 @@ void CLineLinter::Entry(const CSourceLine& line) {
       lineOffset = place.lineOffset;
       lineTextSize = place.lineText.size();
     }
-    m_entries.push_back({placeLine, lineOffset, line.offset, static_cast<std::uint32_t>(digits),
+    m_entries.push_back({placeLine, static_cast<std::uint32_t>(digits), lineOffset, line.offset,
                          static_cast<std::uint32_t>(lineTextSize),
-                         static_cast<std::uint32_t>(name.size()), slot});
+                         static_cast<std::uint32_t>(name.size())});
     return;
   }
-  const EntryNumber& earlier = m_entries[static_cast<std::size_t>(*first)];
+  const EntryNumber& earlier = m_entries[static_cast<std::size_t>(first)];
   const std::string earlierName =
       ReadAgain(earlier.offset + earlier.digits + 1, earlier.nameSize);
   const bool same = earlierName == name;

@@ -93,8 +93,8 @@ std::vector<int> Components(int nodes, const std::vector<int>& starts, const std
 class CListLinter {
  public:
   CListLinter(const CRuleSelection& rules, bool notes, const CCheckResult& result,
-              std::vector<CFinding>& findings)
-      : m_rules(rules), m_notes(notes), m_result(result), m_findings(findings),
+              const std::vector<CBasedOnOwner>& owners, std::vector<CFinding>& findings)
+      : m_rules(rules), m_notes(notes), m_result(result), m_owners(owners), m_findings(findings),
         m_definitions(*result.definitions), m_references(*result.references) {}
 
   void BasedOnRules();
@@ -113,46 +113,23 @@ class CListLinter {
   const CRuleSelection& m_rules;
   const bool m_notes;
   const CCheckResult& m_result;
+  const std::vector<CBasedOnOwner>& m_owners;
   std::vector<CFinding>& m_findings;
   const CLabelList& m_definitions;
   const CLabelList& m_references;
 };
 
 std::vector<BasedOn> CListLinter::FindBasedOn() const {
-  // The BasedOn lines that name a list, in file order.
-  std::vector<int> basedOn;
-  std::vector<std::uint64_t> at;
-  for (int r = 0; r < m_references.GetCount(); ++r) {
-    const CLabelEntry& reference = m_references.At(r);
-    if (m_result.resolution[static_cast<std::size_t>(r)] < 0 || reference.kind == kNoSection ||
-        !reference.Text().starts_with("BasedOn"))
-      continue;
-    basedOn.push_back(r);
-    at.push_back(NameOffset(reference));
-  }
-  if (basedOn.empty()) return {};
-  // Each BasedOn line belongs to the label line last before it: each label
-  // is the last before the first BasedOn after it, or before none; a
-  // BasedOn without a label of its own belongs to that of the one before.
-  std::vector<int> owner(basedOn.size(), -1);
-  std::vector<std::uint64_t> ownerAt(basedOn.size(), 0);
-  for (int d = 0; d < m_definitions.GetCount(); ++d) {
-    const std::uint64_t offset = NameOffset(m_definitions.At(d));
-    const std::size_t next =
-        static_cast<std::size_t>(std::upper_bound(at.begin(), at.end(), offset) - at.begin());
-    if (next < basedOn.size() && (owner[next] < 0 || offset > ownerAt[next])) {
-      owner[next] = d;
-      ownerAt[next] = offset;
-    }
-  }
+  // The owners' places in the sorted definitions.
+  std::unordered_map<const CLabelEntry*, int> owners;
+  for (const CBasedOnOwner& basedOn : m_owners) owners.emplace(basedOn.owner, -1);
+  if (owners.empty()) return {};
+  for (int d = 0; d < m_definitions.GetCount(); ++d)
+    if (const auto it = owners.find(&m_definitions.At(d)); it != owners.end()) it->second = d;
   std::vector<BasedOn> edges;
-  for (std::size_t i = 0; i < basedOn.size(); ++i) {
-    if (owner[i] < 0 && i > 0) owner[i] = owner[i - 1];
-    const int from = owner[i];
-    const int r = basedOn[i];
-    // A header of another section between them ends the label's list.
-    if (from < 0 || m_definitions.At(from).kind != m_references.At(r).kind) continue;
-    edges.push_back({from, m_result.resolution[static_cast<std::size_t>(r)], r});
+  for (const CBasedOnOwner& basedOn : m_owners) {
+    const int to = m_result.resolution[static_cast<std::size_t>(basedOn.reference)];
+    if (to >= 0) edges.push_back({owners[basedOn.owner], to, basedOn.reference});
   }
   return edges;
 }
@@ -295,9 +272,27 @@ void CListLinter::BlanksAroundNames() {
 
 }  // namespace
 
+std::vector<CBasedOnOwner> FindBasedOnOwners(const CLabelList& definitions,
+                                             const CLabelList& references) {
+  // Both lists in file order: one walk through each.
+  std::vector<CBasedOnOwner> owners;
+  const CLabelEntry* last = nullptr;
+  int d = 0;
+  for (int r = 0; r < references.GetCount(); ++r) {
+    const CLabelEntry& reference = references.At(r);
+    if (reference.kind == kNoSection || !reference.Text().starts_with("BasedOn")) continue;
+    const std::uint64_t at = NameOffset(reference);
+    for (; d < definitions.GetCount() && NameOffset(definitions.At(d)) < at; ++d)
+      last = &definitions.At(d);
+    // A header of another section between them ends the label's list.
+    if (last && last->kind == reference.kind) owners.push_back({r, last});
+  }
+  return owners;
+}
+
 void LintLists(const CRuleSelection& rules, bool notes, const CCheckResult& result,
-               std::vector<CFinding>& findings) {
-  CListLinter linter(rules, notes, result, findings);
+               const std::vector<CBasedOnOwner>& owners, std::vector<CFinding>& findings) {
+  CListLinter linter(rules, notes, result, owners, findings);
   linter.BasedOnRules();
   linter.BlanksAroundNames();
 }
