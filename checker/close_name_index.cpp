@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <tuple>
 
+#include "checker/both_at_once.h"
+
 namespace {
 
 // Grams are runs of one to three bytes, numbered as one number each:
@@ -55,6 +57,20 @@ constexpr std::size_t kMaxKeys = std::size_t{1} << 21;
 
 bool QueryLess(const CCloseNameQuery& a, const CCloseNameQuery& b) {
   return std::tie(a.kind, a.limit, a.name) < std::tie(b.kind, b.limit, b.name);
+}
+
+// Below this many definitions, a second thread costs more than it saves.
+constexpr int kInHalvesFrom = 1 << 14;
+
+// Both at once, or one after the other.
+template <typename First, typename Second>
+void RunBoth(bool atOnce, First&& first, Second&& second) {
+  if (atOnce) {
+    RunBothAtOnce(first, second);
+  } else {
+    first();
+    second();
+  }
 }
 
 std::uint64_t Mix(std::uint64_t key) {
@@ -108,8 +124,10 @@ CCloseNameIndex::CCloseNameIndex(const CLabelList& definitions,
   for (const CCloseNameQuery& query : m_indexed)
     sizes[static_cast<std::size_t>(KindSlot(query.kind))]
          [static_cast<std::size_t>(GramSize(query.name.size(), query.limit).first)] = true;
-  auto forEachDefinitionKey = [&](auto visit) {
-    for (int j = 0; j < definitions.GetCount(); ++j) {
+  // Calls `visit(slot, j)` for each gram key of each definition j in
+  // [begin, end) that some query may look up.
+  auto forEachDefinitionKey = [&](int begin, int end, auto visit) {
+    for (int j = begin; j < end; ++j) {
       const int slot = KindSlot(definitions.At(j).kind);
       const std::string_view name = NameOf(j);
       if (slot < 0 || name.empty()) continue;
@@ -117,36 +135,64 @@ CCloseNameIndex::CCloseNameIndex(const CLabelList& definitions,
         if (!sizes[static_cast<std::size_t>(slot)][static_cast<std::size_t>(q)]) continue;
         ForEachGramOf(name, q, [&](std::size_t place, std::uint32_t gram) {
           const GramKey key = KeyOf(slot, name.size(), gram, place);
-          if (!MayHold(key)) return;
-          Slot& found = m_table[Find(key)];
-          if (found.key != 0) visit(found, j);
+          const std::uint64_t hash = Mix(key);
+          if (!MayHold(hash)) return;
+          const std::size_t found = Find(key, hash);
+          if (m_table[found].key != 0) visit(found, j);
         });
       }
     }
   };
-  forEachDefinitionKey([](Slot& found, int) { ++found.count; });
+  // Each pass over the definitions' grams is made in two halves at once on
+  // many definitions: the second half counts apart, and writes its
+  // postings after those of the first, so that the result is the same.
+  const int count = definitions.GetCount();
+  const bool inHalves = count >= kInHalvesFrom;
+  const int half = inHalves ? count / 2 : count;
+  std::vector<std::uint32_t> secondCounts(inHalves ? m_table.size() : 0, 0);
+  RunBoth(
+      inHalves,
+      [&] { forEachDefinitionKey(0, half, [&](std::size_t slot, int) { ++m_table[slot].count; }); },
+      [&] { forEachDefinitionKey(half, count, [&](std::size_t slot, int) { ++secondCounts[slot]; }); });
+  for (std::size_t i = 0; i < secondCounts.size(); ++i) m_table[i].count += secondCounts[i];
 
   for (const CCloseNameQuery& query : m_indexed) {
     const int slot = KindSlot(query.kind);
     const Plan plan = PlanFor(query, slot);
     for (const int place : plan.places) {
       ForEachLookupKey(query, slot, GramAt(query.name, plan.q, static_cast<std::size_t>(place)),
-                       place, [&](GramKey key) { m_table[Find(key)].wanted = true; });
+                       place, [&](GramKey key) { m_table[Find(key, Mix(key))].wanted = true; });
     }
   }
   // The postings of each wanted key stand together, from its `first` on,
-  // in the order of the definitions.
+  // in the order of the definitions: the first half's, then the second's.
   std::uint32_t total = 0;
-  for (Slot& slot : m_table) {
+  for (std::size_t i = 0; i < m_table.size(); ++i) {
+    Slot& slot = m_table[i];
     if (!slot.wanted) continue;
     slot.first = total;
     total += slot.count;
+    if (inHalves) secondCounts[i] = slot.count - secondCounts[i];  // where the second half's start
     slot.count = 0;
   }
   m_postings.resize(total);
-  forEachDefinitionKey([&](Slot& found, int j) {
-    if (found.wanted) m_postings[found.first + found.count++] = j;
-  });
+  RunBoth(
+      inHalves,
+      [&] {
+        forEachDefinitionKey(0, half, [&](std::size_t slot, int j) {
+          Slot& found = m_table[slot];
+          if (found.wanted) m_postings[found.first + found.count++] = j;
+        });
+      },
+      [&] {
+        forEachDefinitionKey(half, count, [&](std::size_t slot, int j) {
+          const Slot& found = m_table[slot];
+          if (found.wanted) m_postings[found.first + secondCounts[slot]++] = j;
+        });
+      });
+  // Each wanted key's count is that of its postings again.
+  for (std::size_t i = 0; i < secondCounts.size(); ++i)
+    if (m_table[i].wanted) m_table[i].count = secondCounts[i];
 
   for (int j = 0; j < definitions.GetCount(); ++j) {
     const std::string_view name = NameOf(j);
@@ -170,22 +216,23 @@ CCloseNameIndex::GramKey CCloseNameIndex::KeyOf(int slot, std::size_t length, st
          (static_cast<GramKey>(gram) << 20) | static_cast<GramKey>(place & 0xFFFFF);
 }
 
-bool CCloseNameIndex::MayHold(GramKey key) const {
-  const std::size_t bit = Mix(key) >> m_filterShift;
+bool CCloseNameIndex::MayHold(std::uint64_t hash) const {
+  const std::size_t bit = hash >> m_filterShift;
   return (m_filter[bit / 64] >> (bit % 64)) & 1;
 }
 
-std::size_t CCloseNameIndex::Find(GramKey key) const {
+std::size_t CCloseNameIndex::Find(GramKey key, std::uint64_t hash) const {
   const std::size_t mask = m_table.size() - 1;
-  for (std::size_t i = static_cast<std::size_t>(Mix(key)) & mask;; i = (i + 1) & mask) {
+  for (std::size_t i = static_cast<std::size_t>(hash) & mask;; i = (i + 1) & mask) {
     if (m_table[i].key == key || m_table[i].key == 0) return i;
   }
 }
 
 void CCloseNameIndex::Insert(GramKey key) {
-  Slot& slot = m_table[Find(key)];
+  const std::uint64_t hash = Mix(key);
+  Slot& slot = m_table[Find(key, hash)];
   slot.key = key;
-  const std::size_t bit = Mix(key) >> m_filterShift;
+  const std::size_t bit = hash >> m_filterShift;
   m_filter[bit / 64] |= std::uint64_t{1} << (bit % 64);
 }
 
@@ -210,7 +257,7 @@ std::uint64_t CCloseNameIndex::Spread(const CCloseNameQuery& query, int slot,
                                       std::uint32_t gram, int place) const {
   std::uint64_t total = 0;
   ForEachLookupKey(query, slot, gram, place,
-                   [&](GramKey key) { total += m_table[Find(key)].count; });
+                   [&](GramKey key) { total += m_table[Find(key, Mix(key))].count; });
   return total;
 }
 
@@ -258,7 +305,7 @@ void CCloseNameIndex::Candidates(const CCloseNameQuery& query, std::vector<int>&
   for (const int place : plan.places) {
     const std::uint32_t gram = GramAt(query.name, plan.q, static_cast<std::size_t>(place));
     ForEachLookupKey(query, slot, gram, place, [&](GramKey key) {
-      const Slot& found = m_table[Find(key)];
+      const Slot& found = m_table[Find(key, Mix(key))];
       if (found.key == 0 || !found.wanted) return;
       hits.insert(hits.end(), m_postings.begin() + found.first,
                   m_postings.begin() + found.first + found.count);

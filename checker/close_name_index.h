@@ -65,10 +65,12 @@ class CCloseNameIndex {
                    : m_definitions.At(definition).name;
   }
   GramKey KeyOf(int slot, std::size_t length, std::uint32_t gram, std::size_t place) const;
-  // False when no query may look up `key`; true when one may.
-  bool MayHold(GramKey key) const;
-  // The table slot of `key`, or of the empty slot where it belongs.
-  std::size_t Find(GramKey key) const;
+  // False when no query may look up the key of `hash` (its Mix); true when
+  // one may.
+  bool MayHold(std::uint64_t hash) const;
+  // The table slot of `key`, whose Mix is `hash`, or of the empty slot
+  // where it belongs.
+  std::size_t Find(GramKey key, std::uint64_t hash) const;
   void Insert(GramKey key);
   // How many definitions hold `gram` near `place` in a name of a length
   // close to that of the query.

@@ -21,6 +21,11 @@ void IndexLineEnds(const char* p, std::size_t n, std::uint64_t* lf, std::uint64_
 void IndexLineEndsAndSemicolons(const char* p, std::size_t n, std::uint64_t* lf, std::uint64_t* cr,
                                 std::uint64_t* semicolons);
 
+// The same without the wider instructions some processors have, which
+// the two above use when they can: for tests, which compare the two.
+void IndexLineEndsAndSemicolonsPortably(const char* p, std::size_t n, std::uint64_t* lf,
+                                        std::uint64_t* cr, std::uint64_t* semicolons);
+
 // The position of the first set bit in [from, to), or `to`. Inline: it is
 // called for every line read.
 inline std::size_t FirstBit(const std::uint64_t* bits, std::size_t from, std::size_t to) {
