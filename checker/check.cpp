@@ -258,15 +258,18 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
       }
     };
     // The list rules read the resolved lists and write only their own
-    // findings, so they run beside the cross-references' findings and notes.
-    if (options.rules) {
-      RunBothAtOnce(findings,
-                    [&] {
-                      LintLists(*options.rules, options.notes, result, basedOnOwners,
-                                listFindings);
-                    });
+    // findings, so they may run beside the cross-references' findings. Not
+    // beside the notes, though: their index is the check's largest, and
+    // the list rules' tables would add to it.
+    const auto listRules = [&] {
+      if (options.rules)
+        LintLists(*options.rules, options.notes, result, basedOnOwners, listFindings);
+    };
+    if (options.rules && !options.notes) {
+      RunBothAtOnce(findings, listRules);
     } else {
       findings();
+      listRules();
     }
   };
   if (linePass) {

@@ -161,7 +161,7 @@ CCloseNameIndex::CCloseNameIndex(const CLabelList& definitions,
     const Plan plan = PlanFor(query, slot);
     for (const int place : plan.places) {
       ForEachLookupKey(query, slot, GramAt(query.name, plan.q, static_cast<std::size_t>(place)),
-                       place, [&](GramKey key) { m_table[Find(key, Mix(key))].wanted = true; });
+                       place, [&](GramKey key) { m_table[Find(key, Mix(key))].first = 0; });
     }
   }
   // The postings of each wanted key stand together, from its `first` on,
@@ -169,7 +169,7 @@ CCloseNameIndex::CCloseNameIndex(const CLabelList& definitions,
   std::uint32_t total = 0;
   for (std::size_t i = 0; i < m_table.size(); ++i) {
     Slot& slot = m_table[i];
-    if (!slot.wanted) continue;
+    if (!slot.Wanted()) continue;
     slot.first = total;
     total += slot.count;
     if (inHalves) secondCounts[i] = slot.count - secondCounts[i];  // where the second half's start
@@ -181,18 +181,18 @@ CCloseNameIndex::CCloseNameIndex(const CLabelList& definitions,
       [&] {
         forEachDefinitionKey(0, half, [&](std::size_t slot, int j) {
           Slot& found = m_table[slot];
-          if (found.wanted) m_postings[found.first + found.count++] = j;
+          if (found.Wanted()) m_postings[found.first + found.count++] = j;
         });
       },
       [&] {
         forEachDefinitionKey(half, count, [&](std::size_t slot, int j) {
           const Slot& found = m_table[slot];
-          if (found.wanted) m_postings[found.first + secondCounts[slot]++] = j;
+          if (found.Wanted()) m_postings[found.first + secondCounts[slot]++] = j;
         });
       });
   // Each wanted key's count is that of its postings again.
   for (std::size_t i = 0; i < secondCounts.size(); ++i)
-    if (m_table[i].wanted) m_table[i].count = secondCounts[i];
+    if (m_table[i].Wanted()) m_table[i].count = secondCounts[i];
 
   for (int j = 0; j < definitions.GetCount(); ++j) {
     const std::string_view name = NameOf(j);
@@ -306,7 +306,7 @@ void CCloseNameIndex::Candidates(const CCloseNameQuery& query, std::vector<int>&
     const std::uint32_t gram = GramAt(query.name, plan.q, static_cast<std::size_t>(place));
     ForEachLookupKey(query, slot, gram, place, [&](GramKey key) {
       const Slot& found = m_table[Find(key, Mix(key))];
-      if (found.key == 0 || !found.wanted) return;
+      if (found.key == 0 || !found.Wanted()) return;
       hits.insert(hits.end(), m_postings.begin() + found.first,
                   m_postings.begin() + found.first + found.count);
     });

@@ -47,8 +47,11 @@ class CCloseNameIndex {
   struct Slot {
     GramKey key = 0;  // 0: empty
     std::uint32_t count = 0;
-    std::uint32_t first = 0;  // wanted keys: where their postings start
-    bool wanted = false;
+    // Wanted keys: where their postings start; kNotWanted for the others.
+    std::uint32_t first = kNotWanted;
+
+    static constexpr std::uint32_t kNotWanted = 0xFFFFFFFF;
+    bool Wanted() const { return first != kNotWanted; }
   };
 
   // The places whose grams `query` is looked up by, and their size q;
