@@ -34,7 +34,8 @@ CFinding& AddListFinding(std::vector<CFinding>& findings, FindingKind kind, cons
   return finding;
 }
 
-// A BasedOn line: list `from` inherits from list `to`, by reference `reference`.
+// A BasedOn line: list `from` inherits from list `to` (both numbered as
+// FindBasedOn numbers them), by reference `reference`.
 struct BasedOn {
   int from;
   int to;
@@ -101,9 +102,12 @@ class CListLinter {
   void BlanksAroundNames();
 
  private:
-  std::vector<BasedOn> FindBasedOn() const;
+  // The BasedOn lines that name a list, as edges between the lists they
+  // join, numbered as their entries in `lists`.
+  std::vector<BasedOn> FindBasedOn(std::vector<const CLabelEntry*>& lists) const;
   std::string Chain(const BasedOn& closing, const std::vector<int>& starts,
-                    const std::vector<BasedOn>& edges, const std::vector<int>& component) const;
+                    const std::vector<BasedOn>& edges, const std::vector<int>& component,
+                    const std::vector<const CLabelEntry*>& lists) const;
   std::string NameOf(int definition) const {
     return m_result.codePage.ToUtf8(m_definitions.At(definition).name);
   }
@@ -119,24 +123,30 @@ class CListLinter {
   const CLabelList& m_references;
 };
 
-std::vector<BasedOn> CListLinter::FindBasedOn() const {
-  // The owners' places in the sorted definitions.
-  std::unordered_map<const CLabelEntry*, int> owners;
-  for (const CBasedOnOwner& basedOn : m_owners) owners.emplace(basedOn.owner, -1);
-  if (owners.empty()) return {};
-  for (int d = 0; d < m_definitions.GetCount(); ++d)
-    if (const auto it = owners.find(&m_definitions.At(d)); it != owners.end()) it->second = d;
+std::vector<BasedOn> CListLinter::FindBasedOn(std::vector<const CLabelEntry*>& nodes) const {
+  // The lists that BasedOn lines join, numbered as they come.
+  std::unordered_map<const CLabelEntry*, int> ids;
+  const auto id = [&](const CLabelEntry* list) {
+    const auto [it, added] = ids.try_emplace(list, static_cast<int>(nodes.size()));
+    if (added) nodes.push_back(list);
+    return it->second;
+  };
   std::vector<BasedOn> edges;
   for (const CBasedOnOwner& basedOn : m_owners) {
     const int to = m_result.resolution[static_cast<std::size_t>(basedOn.reference)];
-    if (to >= 0) edges.push_back({owners[basedOn.owner], to, basedOn.reference});
+    if (to < 0) continue;
+    const int from = id(basedOn.owner);
+    edges.push_back({from, id(&m_definitions.At(to)), basedOn.reference});
   }
   return edges;
 }
 
 std::string CListLinter::Chain(const BasedOn& closing, const std::vector<int>& starts,
-                               const std::vector<BasedOn>& edges,
-                               const std::vector<int>& component) const {
+                               const std::vector<BasedOn>& edges, const std::vector<int>& component,
+                               const std::vector<const CLabelEntry*>& lists) const {
+  const auto nameOf = [&](int node) {
+    return m_result.codePage.ToUtf8(lists[static_cast<std::size_t>(node)]->name);
+  };
   // The shortest way back from the list named to the list that names it,
   // within their component.
   std::unordered_map<int, int> via;  // list -> the edge that reached it
@@ -159,17 +169,21 @@ std::string CListLinter::Chain(const BasedOn& closing, const std::vector<int>& s
   std::reverse(path.begin(), path.end());
   std::vector<std::pair<std::string, int>> links;
   for (const BasedOn* edge : path)
-    links.push_back({NameOf(edge->from), m_references.PlaceOf(edge->reference).line});
-  return BasedOnChainMessage(links, NameOf(closing.from));
+    links.push_back({nameOf(edge->from), m_references.PlaceOf(edge->reference).line});
+  return BasedOnChainMessage(links, nameOf(closing.from));
 }
 
 void CListLinter::BasedOnRules() {
   const bool cycles = m_rules.Has(FindingKind::basedOnCycle);
   const bool order = m_rules.Has(FindingKind::basedOnOrder);
   if (!cycles && !order) return;
-  std::vector<BasedOn> edges = FindBasedOn();
+  std::vector<const CLabelEntry*> lists;
+  std::vector<BasedOn> edges = FindBasedOn(lists);
   if (edges.empty()) return;
-  const int nodes = m_definitions.GetCount();
+  const auto nameOf = [&](int node) {
+    return m_result.codePage.ToUtf8(lists[static_cast<std::size_t>(node)]->name);
+  };
+  const int nodes = static_cast<int>(lists.size());
   std::vector<BasedOn> byFrom = edges;
   std::stable_sort(byFrom.begin(), byFrom.end(),
                    [](const BasedOn& a, const BasedOn& b) { return a.from < b.from; });
@@ -179,32 +193,32 @@ void CListLinter::BasedOnRules() {
   const std::vector<int> component = Components(nodes, starts, byFrom);
 
   for (const BasedOn& edge : edges) {
-    const CPlace place = m_references.PlaceOf(edge.reference);
     const CLabelEntry& reference = m_references.At(edge.reference);
-    const CPlace target = m_definitions.PlaceOf(edge.to);
+    const CLabelEntry& list = *lists[static_cast<std::size_t>(edge.to)];
     const bool inCycle = component[edge.from] >= 0 && component[edge.from] == component[edge.to];
+    const bool later = NameOffset(list) > NameOffset(reference);
+    const bool deep = starts[edge.to] != starts[edge.to + 1];
+    // Most BasedOn lines are fine: their places are made only for a finding.
+    if (inCycle ? !cycles : !order || (!later && !deep)) continue;
+    const CPlace place = m_references.PlaceOf(reference);
+    const CPlace target = m_definitions.PlaceOf(list);
     if (inCycle) {
-      if (!cycles) continue;
       CFinding& finding =
           AddListFinding(m_findings, FindingKind::basedOnCycle, place, reference.name, reference.kind,
-                         BasedOnCycleMessage(NameOf(edge.from), NameOf(edge.to)));
+                         BasedOnCycleMessage(nameOf(edge.from), nameOf(edge.to)));
       if (m_notes)
         finding.note = MakeNote(NoteKind::basedOnChain, target, reference.kind,
-                                Chain(edge, starts, byFrom, component));
+                                Chain(edge, starts, byFrom, component, lists));
       continue;
     }
-    if (!order) continue;
-    const bool later = OffsetOf(target) > OffsetOf(place);
-    const bool deep = starts[edge.to] != starts[edge.to + 1];
-    if (!later && !deep) continue;
     CFinding& finding = AddListFinding(
         m_findings, FindingKind::basedOnOrder, place, reference.name, reference.kind,
-        later ? BasedOnLaterMessage(NameOf(edge.to), target.line)
-              : BasedOnDeepMessage(NameOf(edge.to),
-                                   NameOf(byFrom[static_cast<std::size_t>(starts[edge.to])].to)));
+        later ? BasedOnLaterMessage(nameOf(edge.to), target.line)
+              : BasedOnDeepMessage(nameOf(edge.to),
+                                   nameOf(byFrom[static_cast<std::size_t>(starts[edge.to])].to)));
     if (m_notes)
       finding.note = MakeNote(NoteKind::firstDefinition, target, reference.kind,
-                              ListDefinedHereMessage(NameOf(edge.to)));
+                              ListDefinedHereMessage(nameOf(edge.to)));
   }
 }
 
