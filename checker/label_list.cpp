@@ -27,8 +27,8 @@ constexpr std::size_t kSortInHalvesFrom = 1 << 16;
 
 // A stable sort of `order`. The merge keeps entries of the first half
 // before equal ones of the second, so the result is the same either way.
-template <typename Less>
-void StableSort(std::vector<CLabelEntry*>& order, Less less) {
+template <typename Item, typename Less>
+void StableSort(std::vector<Item>& order, Less less) {
   if (order.size() < kSortInHalvesFrom) {
     std::stable_sort(order.begin(), order.end(), less);
     return;
@@ -37,6 +37,23 @@ void StableSort(std::vector<CLabelEntry*>& order, Less less) {
   RunBothAtOnce([&] { std::stable_sort(order.begin(), middle, less); },
                 [&] { std::stable_sort(middle, order.end(), less); });
   std::inplace_merge(order.begin(), middle, order.end(), less);
+}
+
+// An entry with the first eight bytes of its name as one number, in which
+// names compare as their first eight bytes do: most comparisons of a sort
+// are settled without reading the entry.
+struct KeyedEntry {
+  std::uint64_t prefix;
+  CLabelEntry* entry;
+};
+
+std::uint64_t NamePrefix(std::string_view name) {
+  std::uint64_t prefix = 0;
+  for (std::size_t i = 0; i < 8; ++i) {
+    prefix <<= 8;
+    if (i < name.size()) prefix |= static_cast<unsigned char>(name[i]);
+  }
+  return prefix;
 }
 
 }  // namespace
@@ -194,8 +211,17 @@ void CLabelList::Sort(const CCodePage& codePage) {
   // which the duplicate report relies on. A single-byte code page orders by
   // unsigned byte value, which string_view's own comparison does fastest.
   if (!codePage.IsDoubleByte()) {
-    StableSort(m_order,
-               [](const CLabelEntry* a, const CLabelEntry* b) { return a->name < b->name; });
+    // Names that differ in their first eight bytes compare as those do; a
+    // shorter name counts its missing bytes as 0, which only ties it with
+    // a longer one that has zero bytes there, and ties compare whole names.
+    std::vector<KeyedEntry> keyed;
+    keyed.reserve(m_order.size());
+    for (CLabelEntry* entry : m_order) keyed.push_back({NamePrefix(entry->name), entry});
+    StableSort(keyed, [](const KeyedEntry& a, const KeyedEntry& b) {
+      if (a.prefix != b.prefix) return a.prefix < b.prefix;
+      return a.entry->name < b.entry->name;
+    });
+    for (std::size_t i = 0; i < keyed.size(); ++i) m_order[i] = keyed[i].entry;
     return;
   }
   StableSort(m_order, [&codePage](const CLabelEntry* a, const CLabelEntry* b) {

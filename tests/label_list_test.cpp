@@ -84,6 +84,13 @@ TEST(LabelListTest, SortIsStableByUnsignedBytes) {
       // A prefix sorts before the longer name; blanks are ordinary bytes.
       {{"Drums ", "Drums", " Drums"}, {3, 2, 1}},
       {{"x", "x", "x", "w"}, {4, 1, 2, 3}},
+      // Around the eighth byte, where comparing a number made of the first
+      // eight bytes stops and comparing names goes on; zero bytes too.
+      {{"abcdefghZ", "abcdefghA", "abcdefgh", std::string("abcdefg\0", 8), "abcdefg",
+        "abcdefghA"},
+       {5, 4, 3, 2, 6, 1}},
+      {{"\xff\xff", "\xff", "\x01", std::string(1, '\0'), "", std::string(9, '\0')},
+       {5, 4, 6, 3, 2, 1}},
   };
   for (const SortCase& c : cases) {
     CLabelList list;
