@@ -235,10 +235,12 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     // definitions.
     CLabelList& definitions = *result.definitions;
     if (options.rules) basedOnOwners = FindBasedOnOwners(definitions, *result.references);
-    definitions.Sort(options.codePage);
+    // In the order they were read, which is the order of their memory; the
+    // mark moves with its entry.
     for (int j = 0; j < definitions.GetCount(); ++j) {
       if (definitions.GetKind(j) == kInstrumentDefinitions) definitions.MarkUsed(j);
     }
+    definitions.Sort(options.codePage);
     result.definitionIndex = std::make_unique<CDefinitionIndex>(definitions);
     result.resolution =
         ResolveReferences(definitions, *result.references, *result.definitionIndex);
