@@ -221,7 +221,6 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
   std::vector<CSuppression> suppressions;
   std::vector<CFinding> listFindings;
   std::vector<CBasedOnOwner> basedOnOwners;
-  const bool linePass = options.rules && LinePassNeeded(file, *options.rules);
   if (options.rules) result.lineEnd = FirstLineEnd(file);
   const std::uint64_t split = SplitPoint(file, options.splitFrom);
   const auto scan = [&] {
@@ -234,7 +233,9 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     // would; the references play no part in sorting and pre-marking
     // definitions.
     CLabelList& definitions = *result.definitions;
-    if (options.rules) basedOnOwners = FindBasedOnOwners(definitions, *result.references);
+    if (options.rules && (options.rules->Has(FindingKind::basedOnCycle) ||
+                          options.rules->Has(FindingKind::basedOnOrder)))
+      basedOnOwners = FindBasedOnOwners(definitions, *result.references);
     // In the order they were read, which is the order of their memory; the
     // mark moves with its entry.
     for (int j = 0; j < definitions.GetCount(); ++j) {
@@ -274,7 +275,7 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
       listRules();
     }
   };
-  if (linePass) {
+  if (options.rules && options.rules->NeedsLinePass()) {
     // Every line is read for the rules anyway: the lists are taken from the
     // same reading, on as many threads as a scan would use. Only a line
     // longer than a piece, which reads as several, makes them scanned anew.
@@ -285,10 +286,32 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
       result.sections.clear();
       scan();
     }
+    crossReferences();
+  } else if (options.rules) {
+    // The cross-references alone: the lines are read only for suppression
+    // comments, and only when the file has one, which finding that out
+    // takes a reading of its own. That reading, and the lines', write
+    // nothing the cross-references read or write, so on a file large
+    // enough to be read in parts they run beside them. A file read in one
+    // piece is read from its position, which reading by position moves on
+    // some systems: then one comes after the other.
+    const auto lines = [&] {
+      LintLines(file, *options.rules, options.notes, split > 0, result, suppressions);
+    };
+    const auto scanned = [&] {
+      scan();
+      crossReferences();
+    };
+    if (split > 0) {
+      RunBothAtOnce(scanned, lines);
+    } else {
+      scanned();
+      lines();
+    }
   } else {
     scan();
+    crossReferences();
   }
-  crossReferences();
   if (options.rules) {
     // After the line rules' findings, as if the lists were linted last.
     for (CFinding& finding : listFindings) result.ruleFindings.push_back(std::move(finding));

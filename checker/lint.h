@@ -15,23 +15,20 @@
 // that add lines use; "\r\n" for a file without any.
 std::string_view FirstLineEnd(const CStdioFile& file);
 
-// Whether a check with `rules` reads every line: for a rule that reads
-// lines, or for the suppression comments the file holds.
-bool LinePassNeeded(const CStdioFile& file, const CRuleSelection& rules);
-
 // Reads every line of `file` for the line rules of `rules` (numbers,
 // entries, keys, sections, gaps, line ends and lengths) and for
 // suppression comments, adding findings to result.ruleFindings, their text
 // to result.kept and the comments to `suppressions`. With `notes`,
 // findings that point at an earlier place get a note. With `inParts`, the
-// lines before and after a line start past the middle are read at once,
-// each part on a thread of its own, with the same result. Without
-// `labels`, it reads nothing when no line is needed (see LinePassNeeded),
-// and touches no other member of `result`, so the lists may be checked
-// meanwhile. With `labels`, it also fills them in the same reading, as
-// ScanLabels would, and returns false when a line longer than a piece
-// means they must be scanned from the pieces instead. Throws
-// CFileException on a read error.
+// lines before and after a line start in the middle are read at once,
+// each part on a thread of its own, with the same result.
+//
+// Without `labels`, it reads nothing when no rule of `rules` reads lines
+// and the file holds no suppression comment, and it touches no other
+// member of `result`, so the lists may be checked meanwhile. With
+// `labels`, it also fills them in the same reading, as ScanLabels would,
+// and returns false when a line longer than a piece means they must be
+// scanned from the pieces instead. Throws CFileException on a read error.
 // REQUIRES: `file` is open whole, for reading by position; result.lineEnd
 // is the file's (see FirstLineEnd); `labels`' lists are empty.
 bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, bool inParts,

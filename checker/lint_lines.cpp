@@ -1000,14 +1000,10 @@ std::string_view FirstLineEnd(const CStdioFile& file) {
   }
 }
 
-bool LinePassNeeded(const CStdioFile& file, const CRuleSelection& rules) {
-  return rules.NeedsLinePass() || MentionsSuppression(file);
-}
-
 bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, bool inParts,
                CCheckResult& result, std::vector<CSuppression>& suppressions,
                CLabelLists* labels) {
-  if (!labels && !LinePassNeeded(file, rules)) return true;
+  if (!labels && !rules.NeedsLinePass() && !MentionsSuppression(file)) return true;
   CLineLinter linter(file, rules, notes, result, suppressions);
   CLineSource source(file);
   std::optional<CLabelCollector> collector;
