@@ -43,7 +43,8 @@ constexpr std::array<FindingRule, kFindingKindCount> kFindingRules = {{
      "the next line that is neither blank nor a comment, and \"; veltrane: "
      "ignore-file ID, ...\" silences them in the whole file. One of its ids "
      "or prefixes silences no finding of a rule that this check reports, or "
-     "names no rule at all: the comment is out of date or misspelt.",
+     "names no rule at all, or the comment names no rule: it is out of date "
+     "or misspelt.",
      "Remove the id from the comment, or the comment when none of its ids is "
      "needed (the fix, safe, does that).",
      "; veltrane: ignore VLT2002\n0=Piano", true, kSafeFix},

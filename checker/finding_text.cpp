@@ -235,6 +235,11 @@ std::string LongLineMessage(std::uint64_t length) {
          " bytes: programs read a line of more than 253 bytes as several";
 }
 
+std::string BareSuppressionMessage() {
+  return "Suppression without a rule id silences nothing: name the rules, as in "
+         "\"; veltrane: ignore VLT2002\"";
+}
+
 std::string UnusedSuppressionMessage(std::string_view pattern, bool namesRule) {
   if (!namesRule) return "Suppression of " + Quoted(pattern) + ", which names no rule";
   return "Suppression of " + Quoted(pattern) + " silences nothing";

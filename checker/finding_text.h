@@ -84,8 +84,10 @@ std::string DrumZeroMessage();
 std::string CommentInEntryTextMessage(std::string_view number);
 std::string NoFinalLineEndMessage();
 std::string LongLineMessage(std::uint64_t length);
-// On an id or prefix of a suppression comment that silences nothing.
+// On an id or prefix of a suppression comment that silences nothing, and
+// on a suppression comment without any.
 std::string UnusedSuppressionMessage(std::string_view pattern, bool namesRule);
+std::string BareSuppressionMessage();
 // The notes on a reference not found that names a list once the blanks
 // at its end, or its "; comment", are gone.
 std::string TrailingBlanksMessage(std::string_view list, int line);

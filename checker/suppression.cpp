@@ -65,7 +65,7 @@ bool ParseSuppression(std::string_view text, CSuppression& suppression) {
     CSuppression::Item& first = suppression.items.front();
     first.removeEnd = suppression.items[1].begin;
   }
-  return !suppression.items.empty();
+  return true;
 }
 
 namespace {
@@ -98,6 +98,16 @@ bool WorthReporting(const CSuppression::Item& item, const CRuleSelection& rules)
 void AddUnusedSuppressions(const CRuleSelection& rules, const std::vector<CSuppression>& suppressions,
                            CCheckResult& result) {
   for (const CSuppression& suppression : suppressions) {
+    // A bare "; veltrane: ignore" silences nothing, which its writer may
+    // not expect: it is reported as a whole, and its fix removes it.
+    if (suppression.items.empty()) {
+      CFinding& finding = AddRuleFinding(result, FindingKind::unusedSuppression, suppression.place,
+                                         kNoSection, BareSuppressionMessage());
+      finding.fix = CFix{true,
+                         RemoveSuppressionTitle(),
+                         {{suppression.place.lineOffset, suppression.lineEndOffset, ""}}};
+      continue;
+    }
     const bool noneUsed = std::none_of(suppression.items.begin(), suppression.items.end(),
                                        [](const CSuppression::Item& item) { return item.used; });
     for (const CSuppression::Item& item : suppression.items) {

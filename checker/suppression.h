@@ -38,8 +38,8 @@ bool IsCommentLine(std::string_view text);
 bool IsBlankLine(std::string_view text);
 
 // Reads a comment line as a suppression into `suppression` (its items and
-// whether it is for the whole file). False when the comment is no
-// suppression.
+// whether it is for the whole file); a bare one has no items. False when
+// the comment is no suppression.
 bool ParseSuppression(std::string_view text, CSuppression& suppression);
 
 // Fills result.reported: every finding of a rule in `rules`, of

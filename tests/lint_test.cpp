@@ -249,6 +249,10 @@ const std::vector<SuppressionCase>& SuppressionCases() {
        {}},
       {"SuppressionAtTheEnd", kPatch + "; veltrane: ignore VLT2003\n", {"3:20 VLT0001"}},
       {"NotASuppression", kPatch + "; veltrane ignore VLT2003\nx\n", {"4:1 VLT2003"}},
+      // Without an id a comment silences nothing, which it says.
+      {"BareIgnoreIsReported", kPatch + "; veltrane: ignore\nx\n", {"3:1 VLT0001", "4:1 VLT2003"}},
+      {"BareIgnoreFileIsReported", kPatch + "x\n  ; veltrane: ignore-file ,\n",
+       {"3:1 VLT2003", "4:1 VLT0001"}},
   };
   return cases;
 }

@@ -433,11 +433,14 @@ def suppress(findings, data, selected, people, line_of):
     findings = [f for f in findings if f[1] in selected]
     lines = rule_lines(data)
     scopes = []          # [physical line, "file" or None, pattern, its offset, used?]
+    bare = []            # where the comments that name no rule start
     for n, (start, text) in enumerate(lines):
         found = patterns_of(text)
         if found is None:
             continue
         whole, patterns = found
+        if not patterns:
+            bare.append(start)
         if whole:
             line = "file"
         else:
@@ -453,6 +456,11 @@ def suppress(findings, data, selected, people, line_of):
         if not silenced:
             kept.append(f)
     if "VLT0001" in selected:
+        # A suppression that silences nothing is reported; one without an
+        # id silences nothing at all.
+        for offset in bare:
+            kept.append((offset, "VLT0001", b"Suppression without a rule id silences nothing: "
+                         b"name the rules, as in \"; veltrane: ignore VLT2002\""))
         for _, pattern, offset, used in scopes:
             said = b"Suppression of " + quoted(people(pattern))
             if not any(matches(pattern, r) for r in RULES):
