@@ -3,6 +3,7 @@
 #ifndef VELTRANE_CHECKER_BOTH_AT_ONCE_H_
 #define VELTRANE_CHECKER_BOTH_AT_ONCE_H_
 
+#include <cstddef>
 #include <exception>
 #include <optional>
 #include <system_error>
@@ -47,6 +48,29 @@ void RunBothAtOnce(First&& first, Second&& second, Start&& start) {
 template <typename First, typename Second>
 void RunBothAtOnce(First&& first, Second&& second) {
   RunBothAtOnce(first, second, [](auto& run) { return std::thread(run); });
+}
+
+// The above with `atOnce`; one after the other without, where a second
+// thread would cost more than it saves.
+template <typename First, typename Second>
+void RunBothAtOnceIf(bool atOnce, First&& first, Second&& second) {
+  if (atOnce) {
+    RunBothAtOnce(first, second);
+  } else {
+    first();
+    second();
+  }
+}
+
+// Calls `run(begin, end)` for the items [0, count): as two halves at once
+// from `from` items on, in one go below.
+template <typename Run>
+void RunInHalves(std::size_t count, std::size_t from, Run&& run) {
+  if (count < from) {
+    run(std::size_t{0}, count);
+    return;
+  }
+  RunBothAtOnce([&] { run(std::size_t{0}, count / 2); }, [&] { run(count / 2, count); });
 }
 
 #endif  // VELTRANE_CHECKER_BOTH_AT_ONCE_H_

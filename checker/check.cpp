@@ -172,12 +172,7 @@ void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
       }
     }
   };
-  const std::size_t count = unexplained.size();
-  if (count < kNotesInTwoFrom) {
-    hint(0, count);
-    return;
-  }
-  RunBothAtOnce([&] { hint(0, count / 2); }, [&] { hint(count / 2, count); });
+  RunInHalves(unexplained.size(), kNotesInTwoFrom, hint);
 }
 
 // A UTF-8 byte-order mark makes the first line start with three bytes
@@ -268,12 +263,7 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
       if (options.rules)
         LintLists(*options.rules, options.notes, result, basedOnOwners, listFindings);
     };
-    if (options.rules && !options.notes) {
-      RunBothAtOnce(findings, listRules);
-    } else {
-      findings();
-      listRules();
-    }
+    RunBothAtOnceIf(options.rules && !options.notes, findings, listRules);
   };
   if (options.rules && options.rules->NeedsLinePass()) {
     // Every line is read for the rules anyway: the lists are taken from the
@@ -302,12 +292,7 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
       scan();
       crossReferences();
     };
-    if (split > 0) {
-      RunBothAtOnce(scanned, lines);
-    } else {
-      scanned();
-      lines();
-    }
+    RunBothAtOnceIf(split > 0, scanned, lines);
   } else {
     scan();
     crossReferences();

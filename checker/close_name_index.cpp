@@ -62,17 +62,6 @@ bool QueryLess(const CCloseNameQuery& a, const CCloseNameQuery& b) {
 // Below this many definitions, a second thread costs more than it saves.
 constexpr int kInHalvesFrom = 1 << 14;
 
-// Both at once, or one after the other.
-template <typename First, typename Second>
-void RunBoth(bool atOnce, First&& first, Second&& second) {
-  if (atOnce) {
-    RunBothAtOnce(first, second);
-  } else {
-    first();
-    second();
-  }
-}
-
 std::uint64_t Mix(std::uint64_t key) {
   key ^= key >> 33;
   key *= 0xff51afd7ed558ccdULL;
@@ -150,7 +139,7 @@ CCloseNameIndex::CCloseNameIndex(const CLabelList& definitions,
   const bool inHalves = count >= kInHalvesFrom;
   const int half = inHalves ? count / 2 : count;
   std::vector<std::uint32_t> secondCounts(inHalves ? m_table.size() : 0, 0);
-  RunBoth(
+  RunBothAtOnceIf(
       inHalves,
       [&] { forEachDefinitionKey(0, half, [&](std::size_t slot, int) { ++m_table[slot].count; }); },
       [&] { forEachDefinitionKey(half, count, [&](std::size_t slot, int) { ++secondCounts[slot]; }); });
@@ -176,7 +165,7 @@ CCloseNameIndex::CCloseNameIndex(const CLabelList& definitions,
     slot.count = 0;
   }
   m_postings.resize(total);
-  RunBoth(
+  RunBothAtOnceIf(
       inHalves,
       [&] {
         forEachDefinitionKey(0, half, [&](std::size_t slot, int j) {

@@ -135,7 +135,7 @@ void CLabelList::SetPlace(int index, int line, std::uint64_t lineOffset, std::ui
 CPlace CLabelList::PlaceOf(const CLabelEntry& entry) const {
   CPlace place;
   place.line = entry.placeLine;
-  place.lineOffset = (static_cast<std::uint64_t>(entry.lineOffsetHigh) << 32) | entry.lineOffsetLow;
+  place.lineOffset = entry.LineOffset();
   if (entry.ownLineText) {
     const auto it = m_lineTexts.find(&entry);
     if (it != m_lineTexts.end()) place.lineText = it->second;

@@ -25,6 +25,10 @@
 struct CLabelEntry {
   // The piece as read, with its "\n" if it had one.
   std::string_view Text() const { return {textData, textSize}; }
+  // Where the name's line starts in the file (see CLabelList::SetPlace).
+  std::uint64_t LineOffset() const {
+    return (static_cast<std::uint64_t>(lineOffsetHigh) << 32) | lineOffsetLow;
+  }
 
   std::string_view name;  // the label, without brackets or key
   const char* textData = nullptr;

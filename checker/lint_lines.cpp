@@ -103,9 +103,9 @@ std::uint32_t Identity(std::size_t known, std::uint32_t bank, std::uint32_t prog
 
 // How people write the key `identity` stands for.
 std::string IdentityText(std::uint32_t identity) {
+  // Both spellings of UseNotesAsControllers have the first's number.
   const KnownKey& known = kKnownKeys[(identity >> 24) - 1];
-  std::string text(known.key == Key::usesNotesAsControllers ? "UseNotesAsControllers"
-                                                              : known.name);
+  std::string text(known.name);
   const auto part = [](std::uint32_t value, std::uint32_t any) {
     return value == any ? std::string("*") : std::to_string(value);
   };
@@ -545,12 +545,12 @@ void CLineLinter::Entry(const CSourceLine& line) {
     Add(FindingKind::numberOutOfRange, line, 0, digits,
         NumberOutOfRangeMessage(numberText, static_cast<int>(largest)));
   }
-  if (line.hasSemicolon && m_rules.Has(FindingKind::commentInEntryText)) {
+  if (line.hasSemicolon && m_readsEntrySemicolons) {
     if (const std::size_t semicolon = m_codePage.Find(name, ';'); semicolon != std::string_view::npos)
       Add(FindingKind::commentInEntryText, line, digits + 1 + semicolon, text.size(),
           CommentInEntryTextMessage(numberText));
   }
-  if (!m_rules.Has(FindingKind::duplicateNumber)) return;
+  if (!m_readsDuplicates) return;
 
   // The entry that came first with this number, or -1; numbers of every
   // range have a slot, others are looked up by their digits.
@@ -861,13 +861,6 @@ struct Boundary {
   int line;  // physical
 };
 
-// Where a part of the line pass puts the labels it reads on its way: the
-// lines before `until`.
-struct Collecting {
-  CLabelCollector* collector = nullptr;
-  std::uint64_t until = std::numeric_limits<std::uint64_t>::max();
-};
-
 // The numbers of the first line at the split, once the first part has
 // passed it: its physical line and its piece.
 struct AtSplit {
@@ -878,9 +871,11 @@ struct AtSplit {
 // Lints the lines `source` gives up to the end of the file, or up to the
 // first line at `stopFrom` or after it that starts a context: that one is
 // left to whoever lints the rest, and its place is returned. With
-// `atSplit`, notes the numbers of the first line at `stopFrom`.
+// `collector`, the labels of the lines before `stopFrom` go to it; with
+// `atSplit`, the numbers of the first line at `stopFrom` go there.
 std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std::uint64_t stopFrom,
-                                  Collecting collecting = {}, AtSplit* atSplit = nullptr) {
+                                  CLabelCollector* collector = nullptr,
+                                  AtSplit* atSplit = nullptr) {
   // Only the last line can lack a line end; it is kept for the rule that
   // looks at it.
   CSourceLine last;
@@ -890,14 +885,14 @@ std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std:
     if (line.offset >= stopFrom) {
       if (atSplit && atSplit->line == 0) {
         atSplit->line = line.physicalLine;
-        atSplit->piece = collecting.collector ? collecting.collector->NextPiece() : 0;
+        atSplit->piece = collector ? collector->NextPiece() : 0;
       }
       if (StartsContext(line.text)) {
         boundary = Boundary{line.offset, line.physicalLine};
         return false;
       }
     }
-    if (collecting.collector && line.offset < collecting.until) collecting.collector->Line(line);
+    if (collector && line.offset < stopFrom) collector->Line(line);
     if (!linter.QuickEntry(line)) linter.Line(line);
     if (line.ending.empty()) {
       last = line;
@@ -949,7 +944,7 @@ void LintFrom(const CStdioFile& file, std::uint64_t split, const CRuleSelection&
     CLineLinter linter(file, rules, notes, part.result, part.suppressions, section);
     linter.KeepRemakes(part.remakes);
     LintUntil(source, linter, std::numeric_limits<std::uint64_t>::max(),
-              {collector ? &*collector : nullptr});
+              collector ? &*collector : nullptr);
     part.lines = source.NextLine() - 1;
     part.linted = true;
     break;
@@ -1009,7 +1004,7 @@ bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, 
   std::optional<CLabelCollector> collector;
   if (labels)
     collector.emplace(labels->definitions, labels->references, labels->headers, result.codePage);
-  const Collecting collecting{collector ? &*collector : nullptr};
+  CLabelCollector* const collecting = collector ? &*collector : nullptr;
   const std::uint64_t split = inParts ? LineStartFrom(file, file.GetSourceLength() / 2) : 0;
   if (split == 0) {
     LintUntil(source, linter, std::numeric_limits<std::uint64_t>::max(), collecting);
@@ -1026,7 +1021,7 @@ bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, 
   AtSplit atSplit;
   RunBothAtOnce(
       [&] {
-        boundary = LintUntil(source, linter, split, {collecting.collector, split}, &atSplit);
+        boundary = LintUntil(source, linter, split, collecting, &atSplit);
       },
       [&] { LintFrom(file, split, rules, notes, labels != nullptr, part); });
   // The first part passes the split, unless the file shrank while it was

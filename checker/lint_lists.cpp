@@ -23,8 +23,7 @@ std::uint64_t OffsetOf(const CPlace& place) { return place.lineOffset + place.be
 // Where an entry's name stands in the file: OffsetOf its place, without
 // making the place.
 std::uint64_t NameOffset(const CLabelEntry& entry) {
-  return ((static_cast<std::uint64_t>(entry.lineOffsetHigh) << 32) | entry.lineOffsetLow) +
-         entry.placeBegin;
+  return entry.LineOffset() + entry.placeBegin;
 }
 
 CFinding& AddListFinding(std::vector<CFinding>& findings, FindingKind kind, const CPlace& place,

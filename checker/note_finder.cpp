@@ -122,12 +122,7 @@ CNoteFinder::CNoteFinder(const CLabelList& definitions, const CLabelList& refere
   };
   // Two tables of their own, each a pass over every definition: on many
   // definitions they are made at once.
-  if (definitions.GetCount() >= kBothTablesAtOnceFrom) {
-    RunBothAtOnce(closeNames, folded);
-  } else {
-    closeNames();
-    folded();
-  }
+  RunBothAtOnceIf(definitions.GetCount() >= kBothTablesAtOnceFrom, closeNames, folded);
 }
 
 int CNoteFinder::KindSlot(int kind) const {

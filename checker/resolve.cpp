@@ -5,7 +5,7 @@
 namespace {
 
 // Below this many references, a second thread costs more than it saves.
-constexpr int kResolveInHalvesFrom = 1 << 16;
+constexpr std::size_t kResolveInHalvesFrom = 1 << 16;
 
 }  // namespace
 
@@ -15,8 +15,8 @@ std::vector<int> ResolveReferences(CLabelList& definitions, CLabelList& referenc
   // Each reference is looked up on its own, so the references can be split
   // between two threads; the definitions they match, which both may share,
   // are marked afterwards on one.
-  const auto resolve = [&](int begin, int end) {
-    for (int i = begin; i < end; ++i) {
+  const auto resolve = [&](std::size_t begin, std::size_t end) {
+    for (int i = static_cast<int>(begin); i < static_cast<int>(end); ++i) {
       const CLabelEntry& entry = references.At(i);
       const int match = index.Find(entry.name, entry.kind);
       if (match < 0) continue;
@@ -24,12 +24,7 @@ std::vector<int> ResolveReferences(CLabelList& definitions, CLabelList& referenc
       references.MarkUsed(i);
     }
   };
-  const int count = references.GetCount();
-  if (count < kResolveInHalvesFrom) {
-    resolve(0, count);
-  } else {
-    RunBothAtOnce([&] { resolve(0, count / 2); }, [&] { resolve(count / 2, count); });
-  }
+  RunInHalves(static_cast<std::size_t>(references.GetCount()), kResolveInHalvesFrom, resolve);
   for (const int match : resolution)
     if (match >= 0) definitions.MarkUsed(match);
   return resolution;

@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,21 @@ TEST(RunBothAtOnceTest, TheSecondPartRunsOnAnotherThread) {
                 [&] { second = std::this_thread::get_id(); });
   EXPECT_EQ(first, std::this_thread::get_id());
   EXPECT_NE(second, first);
+}
+
+// Every item once, in two halves from the threshold on and in one go
+// below it.
+TEST(RunInHalvesTest, CoversEveryItemOnce) {
+  for (const std::size_t count : {0, 1, 7, 8, 9, 100}) {
+    std::vector<std::atomic<int>> seen(count);
+    std::atomic<int> calls = 0;
+    RunInHalves(count, 8, [&](std::size_t begin, std::size_t end) {
+      ++calls;
+      for (std::size_t i = begin; i < end; ++i) ++seen[i];
+    });
+    for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(seen[i], 1) << count << " " << i;
+    EXPECT_EQ(calls, count < 8 ? 1 : 2) << count;
+  }
 }
 
 }  // namespace
