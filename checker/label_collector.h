@@ -44,6 +44,10 @@ class CLabelCollector {
     if (m_whole) Collect(line, piece);
   }
 
+  // Counts `lines` entries of a name list that the caller passed over
+  // (digits first, at most a piece long): no labels, each one piece.
+  void Pass(int lines) { m_piece += lines; }
+
   // False when a line was longer than a piece, so that the lists lack what
   // its later pieces hold.
   bool Whole() const { return m_whole; }

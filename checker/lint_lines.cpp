@@ -316,14 +316,15 @@ class CLineLinter {
         m_section == kRpnNames || m_section == kNrpnNames ? kLargestBank : kLargestProgram;
     if (digits == text.size() || text[digits] != '=' || number > largest) return false;
     if (m_readsDuplicates) {
-      if (FirstOf(number) >= 0) return false;
-      SetFirst(number, static_cast<int>(m_entries.size()));
-      m_entries.push_back({line.physicalLine, static_cast<std::uint32_t>(digits), line.offset,
-                           line.offset, static_cast<std::uint32_t>(text.size()),
-                           static_cast<std::uint32_t>(text.size() - digits - 1)});
+      if (m_firstOfNumber[number] >> 32 == m_list) return false;
+      m_firstOfNumber[number] =
+          std::uint64_t{m_list} << 32 | static_cast<std::uint32_t>(line.physicalLine);
+      m_quickOffset[number] = line.offset;
     }
-    m_has0 = m_has0 || number == 0;
-    m_has1 = m_has1 || number == 1;
+    if (number <= 1) {
+      m_has0 = m_has0 || number == 0;
+      m_has1 = m_has1 || number == 1;
+    }
     return true;
   }
   void Line(const CSourceLine& line);
@@ -414,16 +415,22 @@ class CLineLinter {
   // Reads `size` bytes at `offset` of the file again.
   std::string ReadAgain(std::uint64_t offset, std::size_t size) const;
   // For each number of a list, the list it was last seen in (m_list then)
-  // in the high half, and the index of its entry in m_entries in the low:
-  // a new list makes every slot stale at once.
+  // in the high half, and in the low where its first entry is: the index
+  // of that entry in m_entries with kInEntries, or else the physical line
+  // of an entry QuickEntry took, which starts at m_quickOffset of the
+  // number. A new list makes every slot stale at once. Most entries thus
+  // cost two stores; the rest of an entry is read again from its line
+  // when its number comes again, which is rare.
+  static constexpr std::uint32_t kInEntries = 0x80000000;
   std::array<std::uint64_t, kLargestBank + 1> m_firstOfNumber{};
+  std::array<std::uint64_t, kLargestBank + 1> m_quickOffset{};
   std::uint32_t m_list = 1;
-  int FirstOf(std::uint32_t slot) const {
-    const std::uint64_t first = m_firstOfNumber[slot];
-    return first >> 32 == m_list ? static_cast<int>(first & 0xFFFFFFFF) : -1;
-  }
+  // The first entry of `slot`'s number in the list at hand, or -1; one
+  // that QuickEntry took is put in m_entries first.
+  int FirstOf(std::uint32_t slot);
   void SetFirst(std::uint32_t slot, int index) {
-    m_firstOfNumber[slot] = std::uint64_t{m_list} << 32 | static_cast<std::uint32_t>(index);
+    m_firstOfNumber[slot] =
+        std::uint64_t{m_list} << 32 | kInEntries | static_cast<std::uint32_t>(index);
   }
   std::unordered_map<std::string, int> m_largeNumbers;
   bool m_has0 = false;
@@ -448,6 +455,28 @@ std::string CLineLinter::ReadAgain(std::uint64_t offset, std::size_t size) const
   }
   bytes.resize(got);
   return bytes;
+}
+
+int CLineLinter::FirstOf(std::uint32_t slot) {
+  const std::uint64_t first = m_firstOfNumber[slot];
+  if (first >> 32 != m_list) return -1;
+  const auto low = static_cast<std::uint32_t>(first);
+  if (low & kInEntries) return static_cast<int>(low & ~kInEntries);
+  // A line QuickEntry took: digits, "=" and a name, no lone CR, at most a
+  // piece long. Should the file have changed since, the entry's parts are
+  // taken from what is there now, within the bytes read.
+  const std::uint64_t offset = m_quickOffset[slot];
+  std::string text = ReadAgain(offset, kLongestWholeLine + 2);
+  text.resize(std::min(text.size(), text.find('\n')));
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  std::size_t digits = 0;
+  while (digits < text.size() && IsDigit(text[digits])) ++digits;
+  const std::size_t name = digits < text.size() ? text.size() - digits - 1 : 0;
+  const int index = static_cast<int>(m_entries.size());
+  m_entries.push_back({static_cast<int>(low), static_cast<std::uint32_t>(digits), offset, offset,
+                       static_cast<std::uint32_t>(text.size()), static_cast<std::uint32_t>(name)});
+  SetFirst(slot, index);
+  return index;
 }
 
 CFinding& CLineLinter::Add(FindingKind kind, const CSourceLine& line, std::size_t begin,
@@ -881,8 +910,15 @@ std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std:
   CSourceLine last;
   std::string lastText;
   std::optional<Boundary> boundary;
+  // The entries QuickEntry takes are no labels and no longer than a
+  // piece: the collector need only count them, which it is told of in one
+  // go before the next line it reads.
+  int passed = 0;
+  bool pastStop = false;
   source.ForEach([&](const CSourceLine& line) {
     if (line.offset >= stopFrom) {
+      if (collector && !pastStop) collector->Pass(passed);
+      pastStop = true;
       if (atSplit && atSplit->line == 0) {
         atSplit->line = line.physicalLine;
         atSplit->piece = collector ? collector->NextPiece() : 0;
@@ -892,15 +928,27 @@ std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std:
         return false;
       }
     }
-    if (collector && line.offset < stopFrom) collector->Line(line);
-    if (!linter.QuickEntry(line)) linter.Line(line);
     if (line.ending.empty()) {
       last = line;
       lastText.assign(line.text);
       last.text = lastText;
     }
+    if (linter.QuickEntry(line)) {
+      ++passed;
+      return true;
+    }
+    // The other lines are read by functions of their own, which get a
+    // copy: the line the reader hands out then never leaves its registers.
+    const CSourceLine other = line;
+    if (collector && other.offset < stopFrom) {
+      collector->Pass(passed);
+      passed = 0;
+      collector->Line(other);
+    }
+    linter.Line(other);
     return true;
   });
+  if (collector && !pastStop) collector->Pass(passed);
   if (boundary) {
     linter.Close();
     return boundary;
