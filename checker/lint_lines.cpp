@@ -316,10 +316,10 @@ class CLineLinter {
         m_section == kRpnNames || m_section == kNrpnNames ? kLargestBank : kLargestProgram;
     if (digits == text.size() || text[digits] != '=' || number > largest) return false;
     if (m_readsDuplicates) {
-      if (m_firstOfNumber[number] >> 32 == m_list) return false;
-      m_firstOfNumber[number] =
-          std::uint64_t{m_list} << 32 | static_cast<std::uint32_t>(line.physicalLine);
-      m_quickOffset[number] = line.offset;
+      NumberSlot& slot = m_numbers[number];
+      if (slot.first >> 32 == m_list) return false;
+      slot.first = std::uint64_t{m_list} << 32 | static_cast<std::uint32_t>(line.physicalLine);
+      slot.offset = line.offset;
     }
     if (number <= 1) {
       m_has0 = m_has0 || number == 0;
@@ -414,22 +414,25 @@ class CLineLinter {
   std::vector<EntryNumber> m_entries;
   // Reads `size` bytes at `offset` of the file again.
   std::string ReadAgain(std::uint64_t offset, std::size_t size) const;
-  // For each number of a list, the list it was last seen in (m_list then)
-  // in the high half, and in the low where its first entry is: the index
-  // of that entry in m_entries with kInEntries, or else the physical line
-  // of an entry QuickEntry took, which starts at m_quickOffset of the
-  // number. A new list makes every slot stale at once. Most entries thus
-  // cost two stores; the rest of an entry is read again from its line
-  // when its number comes again, which is rare.
+  // For each number of a list: in `first`, the list it was last seen in
+  // (m_list then) in the high half, and in the low where its first entry
+  // is: the index of that entry in m_entries with kInEntries, or else the
+  // physical line of an entry QuickEntry took, which starts at `offset`. A
+  // new list makes every slot stale at once. Most entries thus cost two
+  // stores; the rest of an entry is read again from its line when its
+  // number comes again, which is rare. On the heap, as it takes 256 KB.
   static constexpr std::uint32_t kInEntries = 0x80000000;
-  std::array<std::uint64_t, kLargestBank + 1> m_firstOfNumber{};
-  std::array<std::uint64_t, kLargestBank + 1> m_quickOffset{};
+  struct NumberSlot {
+    std::uint64_t first = 0;
+    std::uint64_t offset = 0;
+  };
+  std::vector<NumberSlot> m_numbers = std::vector<NumberSlot>(kLargestBank + 1);
   std::uint32_t m_list = 1;
   // The first entry of `slot`'s number in the list at hand, or -1; one
   // that QuickEntry took is put in m_entries first.
   int FirstOf(std::uint32_t slot);
   void SetFirst(std::uint32_t slot, int index) {
-    m_firstOfNumber[slot] =
+    m_numbers[slot].first =
         std::uint64_t{m_list} << 32 | kInEntries | static_cast<std::uint32_t>(index);
   }
   std::unordered_map<std::string, int> m_largeNumbers;
@@ -458,14 +461,14 @@ std::string CLineLinter::ReadAgain(std::uint64_t offset, std::size_t size) const
 }
 
 int CLineLinter::FirstOf(std::uint32_t slot) {
-  const std::uint64_t first = m_firstOfNumber[slot];
+  const std::uint64_t first = m_numbers[slot].first;
   if (first >> 32 != m_list) return -1;
   const auto low = static_cast<std::uint32_t>(first);
   if (low & kInEntries) return static_cast<int>(low & ~kInEntries);
   // A line QuickEntry took: digits, "=" and a name, no lone CR, at most a
   // piece long. Should the file have changed since, the entry's parts are
   // taken from what is there now, within the bytes read.
-  const std::uint64_t offset = m_quickOffset[slot];
+  const std::uint64_t offset = m_numbers[slot].offset;
   std::string text = ReadAgain(offset, kLongestWholeLine + 2);
   text.resize(std::min(text.size(), text.find('\n')));
   if (!text.empty() && text.back() == '\r') text.pop_back();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "checker/check.h"
+#include "checker/scanner.h"
 
 namespace {
 
@@ -205,6 +206,50 @@ TEST(RuleNotesTest, KeySetAgainAmongManyNamesItsFirstLine) {
                 "key Key[*,127] is first set here",
                 "307 Key UseNotesAsControllers already set in line 306: programs disagree which "
                 "one wins / key UseNotesAsControllers is first set here"}));
+}
+
+// A number given again names its first entry, whose text and place the
+// line pass reads again from the file: with either line end and at the
+// longest line that is still one piece; and one with a lone CR, whose
+// entry takes the long way.
+TEST(RuleNotesTest, NumberAgainNamesItsFirstEntry) {
+  struct Case {
+    const char* label;
+    std::string first;  // the first entry's line, with its line end
+    std::string again;  // the entry that gives its number again
+    std::string expected;
+  };
+  const std::string longName(kLongestWholeLine - 3, 'n');
+  const std::vector<Case> cases = {
+      {"Lf", "12=Pad\n", "12=Organ\n",
+       "Number 12 already has an entry in line 4, with another text: \"Pad\" / 4:1-2 \"12=Pad\""},
+      {"CrLf", "12=Pad\r\n", "12=Pad\r\n",
+       "Number 12 already has an entry in line 4, with the same text / 4:1-2 \"12=Pad\""},
+      {"LeadingZeros", "012=Pad\n", "12=Pad\n",
+       "Number 12 already has an entry in line 4, with the same text / 4:1-3 \"012=Pad\""},
+      {"LongestWholeLine", "12=" + longName + "\r\n", "12=" + longName + "\n",
+       "Number 12 already has an entry in line 4, with the same text / 4:1-2 \"12=" + longName +
+           "\""},
+      {"WithALoneCr", "12=P\rad\n", "12=Pad\n",
+       "Number 12 already has an entry in line 4, with another text: \"P\rad\" / 4:1-2 \"12=P\""},
+  };
+  const CRuleSelection rules = SelectRules(std::vector<std::string>{"VLT2002"}, {});
+  CCheckOptions options;
+  options.rules = &rules;
+  options.notes = true;
+  for (const Case& c : cases) {
+    const CCheckResult result =
+        CheckBytes(kPatch + "0=a\n" + c.first + "1=b\n" + c.again + "2=c\n", options);
+    ASSERT_EQ(result.reported.size(), 1u) << c.label;
+    const CFinding& finding = *result.reported[0];
+    ASSERT_TRUE(finding.note) << c.label;
+    const CPlace& first = finding.note->place;
+    EXPECT_EQ(finding.message + " / " + std::to_string(first.line) + ":" +
+                  std::to_string(first.begin + 1) + "-" + std::to_string(first.end) + " \"" +
+                  std::string(first.lineText) + "\"",
+              c.expected)
+        << c.label;
+  }
 }
 
 // A reference that names a list once its blanks or comment are gone gets
