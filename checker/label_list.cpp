@@ -25,18 +25,20 @@ bool Contains(std::string_view outer, std::string_view inner) {
 // A list this long is sorted as two halves at once, which are then merged.
 constexpr std::size_t kSortInHalvesFrom = 1 << 16;
 
-// A stable sort of `order`. The merge keeps entries of the first half
-// before equal ones of the second, so the result is the same either way.
-template <typename Item, typename Less>
-void StableSort(std::vector<Item>& order, Less less) {
-  if (order.size() < kSortInHalvesFrom) {
-    std::stable_sort(order.begin(), order.end(), less);
-    return;
-  }
-  const auto middle = order.begin() + static_cast<std::ptrdiff_t>(order.size() / 2);
-  RunBothAtOnce([&] { std::stable_sort(order.begin(), middle, less); },
-                [&] { std::stable_sort(middle, order.end(), less); });
-  std::inplace_merge(order.begin(), middle, order.end(), less);
+// A stable sort of `order`, each half of a long one on a thread of its
+// own. The merge keeps entries of the first half before equal ones of the
+// second, so the result is the same either way. `prepare(begin, end)`
+// makes the items of a part before it is sorted, on the part's thread.
+template <typename Item, typename Less, typename Prepare>
+void StableSort(std::vector<Item>& order, Less less, Prepare prepare) {
+  RunInHalves(order.size(), kSortInHalvesFrom, [&](std::size_t begin, std::size_t end) {
+    prepare(begin, end);
+    std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(begin),
+                     order.begin() + static_cast<std::ptrdiff_t>(end), less);
+  });
+  if (order.size() >= kSortInHalvesFrom)
+    std::inplace_merge(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(order.size() / 2),
+                       order.end(), less);
 }
 
 // An entry with the first eight bytes of its name as one number, in which
@@ -214,17 +216,24 @@ void CLabelList::Sort(const CCodePage& codePage) {
     // Names that differ in their first eight bytes compare as those do; a
     // shorter name counts its missing bytes as 0, which only ties it with
     // a longer one that has zero bytes there, and ties compare whole names.
-    std::vector<KeyedEntry> keyed;
-    keyed.reserve(m_order.size());
-    for (CLabelEntry* entry : m_order) keyed.push_back({NamePrefix(entry->name), entry});
-    StableSort(keyed, [](const KeyedEntry& a, const KeyedEntry& b) {
-      if (a.prefix != b.prefix) return a.prefix < b.prefix;
-      return a.entry->name < b.entry->name;
-    });
+    std::vector<KeyedEntry> keyed(m_order.size());
+    StableSort(
+        keyed,
+        [](const KeyedEntry& a, const KeyedEntry& b) {
+          if (a.prefix != b.prefix) return a.prefix < b.prefix;
+          return a.entry->name < b.entry->name;
+        },
+        [&](std::size_t begin, std::size_t end) {
+          for (std::size_t i = begin; i < end; ++i)
+            keyed[i] = {NamePrefix(m_order[i]->name), m_order[i]};
+        });
     for (std::size_t i = 0; i < keyed.size(); ++i) m_order[i] = keyed[i].entry;
     return;
   }
-  StableSort(m_order, [&codePage](const CLabelEntry* a, const CLabelEntry* b) {
-    return codePage.Compare(a->name, b->name) < 0;
-  });
+  StableSort(
+      m_order,
+      [&codePage](const CLabelEntry* a, const CLabelEntry* b) {
+        return codePage.Compare(a->name, b->name) < 0;
+      },
+      [](std::size_t, std::size_t) {});
 }
