@@ -13,8 +13,9 @@
 
 #include "checker/label_list.h"
 
-// Open addressing over a power-of-two table of definition indices, each
-// slot with its hash so that most probes compare no bytes.
+// Open addressing over a table of definition indices in two halves of a
+// power of two each, chosen by the top bit of a name's hash; each slot
+// keeps its hash so that most probes compare no bytes.
 class CDefinitionIndex {
  public:
   // Indexes `definitions` and marks every definition after the first of
@@ -33,12 +34,13 @@ class CDefinitionIndex {
 
   static std::size_t Hash(std::string_view name, int kind);
   // The position of the slot that holds (name, kind), or of the empty slot
-  // where it belongs. The table is never more than three quarters full.
+  // where it belongs, in the half of its hash. Neither half is ever more
+  // than three quarters full.
   std::size_t SlotOf(std::string_view name, int kind, std::size_t hash) const;
 
   const CLabelList& m_definitions;
   std::vector<Slot> m_slots;
-  std::size_t m_mask = 0;
+  std::size_t m_mask = 0;  // a half's size less 1
 };
 
 #endif  // VELTRANE_CHECKER_DEFINITION_INDEX_H_

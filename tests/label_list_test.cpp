@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "checker/definition_index.h"
 
 namespace {
 
@@ -143,6 +146,32 @@ TEST(LabelListTest, LongListSortsStablyInEveryCodePage) {
         ASSERT_LT(before.line, after.line) << page << " at " << j;
       }
     }
+  }
+}
+
+// The index finds the first definition of each name and kind in sorted
+// order and marks the others shadowed, on one thread and, from a size on,
+// on two; names it does not hold are not found.
+TEST(DefinitionIndexTest, FindsTheFirstOfEachNameAndKind) {
+  for (const int count : {1000, 70000}) {
+    CLabelList list;
+    for (int i = 0; i < count; ++i) {
+      // Each name about seven times, under three kinds.
+      const std::string name = "L" + std::to_string(i * 7919 % (count / 7));
+      list.Add(name, i + 1, "[" + name + "]\n", 1 + i % 3);
+    }
+    list.Sort();
+    const CDefinitionIndex index(list);
+    std::map<std::pair<std::string, int>, int> first;
+    for (int j = 0; j < count; ++j) {
+      const CLabelEntry& entry = list.At(j);
+      const bool added = first.try_emplace({std::string(entry.name), entry.kind}, j).second;
+      ASSERT_EQ(entry.shadowed, !added) << count << " at " << j;
+    }
+    for (const auto& [key, j] : first) ASSERT_EQ(index.Find(key.first, key.second), j) << count;
+    EXPECT_EQ(index.Find("L1", 4), -1);
+    EXPECT_EQ(index.Find("M1", 1), -1);
+    EXPECT_EQ(index.Find("", 1), -1);
   }
 }
 
