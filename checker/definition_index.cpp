@@ -1,5 +1,7 @@
 #include "checker/definition_index.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 
 #include "checker/both_at_once.h"
@@ -9,25 +11,26 @@ namespace {
 // Below this many definitions, a second thread costs more than it saves.
 constexpr std::size_t kIndexInHalvesFrom = 1 << 16;
 
-// The half of the table that holds a hash: its top bit.
-std::size_t HalfOf(std::size_t hash) { return hash >> (8 * sizeof hash - 1); }
+// The half of the table that holds a hash: bit 31, which the slots keep.
+std::size_t HalfOf(std::size_t hash) { return hash >> 31 & 1; }
 
 }  // namespace
 
 CDefinitionIndex::CDefinitionIndex(CLabelList& definitions) : m_definitions(definitions) {
   const auto count = static_cast<std::size_t>(definitions.GetCount());
-  // Each half of the table holds the names whose hash has its top bit, so
-  // that two threads can fill one half each. Hashing, the larger part of
-  // the work, is split by definitions first.
-  std::vector<std::size_t> hashes(count);
+  // Each half of the table holds the names whose hash has bit 31 set or
+  // not, so that two threads can fill one half each. Hashing, the larger
+  // part of the work, is split by definitions first; the 32 bits a slot
+  // keeps are all that is kept of each hash.
+  std::vector<std::uint32_t> hashes(count);
   RunInHalves(count, kIndexInHalvesFrom, [&](std::size_t begin, std::size_t end) {
     for (std::size_t j = begin; j < end; ++j) {
       const CLabelEntry& entry = definitions.At(static_cast<int>(j));
-      hashes[j] = Hash(entry.name, entry.kind);
+      hashes[j] = static_cast<std::uint32_t>(Hash(entry.name, entry.kind));
     }
   });
   std::size_t inUpper = 0;
-  for (const std::size_t hash : hashes) inUpper += HalfOf(hash);
+  for (const std::uint32_t hash : hashes) inUpper += HalfOf(hash);
   // Both halves the same size, each at most three quarters full, so that
   // probes stay short.
   std::size_t size = 16;

@@ -14,8 +14,8 @@
 #include "checker/label_list.h"
 
 // Open addressing over a table of definition indices in two halves of a
-// power of two each, chosen by the top bit of a name's hash; each slot
-// keeps its hash so that most probes compare no bytes.
+// power of two each, chosen by bit 31 of a name's hash; each slot keeps
+// the low 32 bits of its hash so that most probes compare no bytes.
 class CDefinitionIndex {
  public:
   // Indexes `definitions` and marks every definition after the first of
