@@ -133,6 +133,30 @@ TEST_F(CliRulesTest, BrokenConfigurationFailsTheRun) {
   EXPECT_EQ(missing.err, "veltrane-check: none.toml: cannot be read: No such file or directory\n");
 }
 
+// A note on a label not found stands at the reference it explains, as its
+// text names the list's line; a rule's note stands at the place it speaks
+// of, right after its finding whatever that place.
+TEST_F(CliRulesTest, NotesStandWhereTheySpeakOf) {
+  WriteBytes(dir.File("n.ins"),
+             ".Patch Names\n[P]\n0=a\n0=b\n.Instrument Definitions\n[I]\nPatch[*]=P\n"
+             "Patch[*]=P\nBasedOn=J\nControl=Q\n[J]\n.Controller Names\n[Q ]\n");
+  const RunResult r = Check({"--format=gnu", "--select=ALL", "n.ins"}, dir.path());
+  EXPECT_EQ(r.out,
+            "n.ins:4:1: warning: Number 0 already has an entry in line 3, with another text: "
+            "\"a\" [VLT2002]\n"
+            "n.ins:3:1: note: number 0 is first given here\n"
+            "n.ins:8:1: warning: Key Patch[*] already set in line 7: programs disagree which one "
+            "wins [VLT2008]\n"
+            "n.ins:7:1: note: key Patch[*] is first set here\n"
+            "n.ins:9:9: note: BasedOn names \"J\", which is defined only later, in line 11 "
+            "[VLT3003]\n"
+            "n.ins:11:2: note: list \"J\" is defined here\n"
+            "n.ins:10:9: error: Label \"Q\" not found [VLT1003]\n"
+            "n.ins:10:9: note: did you mean \"Q \" (line 13)?\n"
+            "n.ins:13:2: error: Label \"Q \" not used [VLT1002]\n"
+            "n.ins:13:2: warning: Label \"Q \" has blanks around its name [VLT3002]\n");
+}
+
 TEST_F(CliRulesTest, ListAndExplain) {
   const RunResult list = Check({"--list-rules"}, dir.path());
   EXPECT_EQ(list.status, 0);

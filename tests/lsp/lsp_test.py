@@ -685,9 +685,11 @@ def lsp_findings(text, diagnostics):
         for related in d.get("relatedInformation", []):
             if related["message"].startswith("Label \"") and related["message"].endswith("first defined here"):
                 continue
-            # The note points at the list it names; gnu shows it on the
-            # finding's own line.
-            out.append((start["line"] + 1, column_of(lines, start), "note", related["message"]))
+            # A note on a label not found points at the list it suggests;
+            # gnu shows it on the finding's own line. Any other note stands
+            # at the place it speaks of, in gnu too.
+            at = start if d.get("code") == "VLT1003" else related["location"]["range"]["start"]
+            out.append((at["line"] + 1, column_of(lines, at), "note", related["message"]))
     return out
 
 

@@ -45,7 +45,8 @@ def gnu_lines(check, path):
             message = message[1:message.rindex(" [VLT")]
             out.append((int(line_no) - 1, {"error": 1, "warning": 2, "note": 3}[severity.strip()],
                         message))
-        elif out and out[-1][0] == int(line_no) - 1:
+        elif out:
+            # The note of the finding before, wherever it points.
             out[-1] = (out[-1][0], out[-1][1], out[-1][2] + "\n" + message[1:])
     return sorted(out, key=lambda t: (t[0], t[2]))
 

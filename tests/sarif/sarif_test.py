@@ -96,7 +96,13 @@ def lines_of_log(log, notes=True):
             if result["ruleId"] == "VLT1001" and related["id"] == 1:
                 continue  # the first definition: part of the message already
             if notes:
-                lines.append(f"{place}: note: {related['message']['text']}\n")
+                # A note on a label not found stands at the reference; any
+                # other at the place it speaks of.
+                at = place
+                if result["ruleId"] != "VLT1003":
+                    own = related["physicalLocation"]["region"]
+                    at = f"{path}:{own['startLine']}:{own['startColumn']}"
+                lines.append(f"{at}: note: {related['message']['text']}\n")
     return "".join(lines)
 
 
