@@ -63,14 +63,16 @@ void RunBothAtOnceIf(bool atOnce, First&& first, Second&& second) {
 }
 
 // Calls `run(begin, end)` for the items [0, count): as two halves at once
-// from `from` items on, in one go below.
+// from `from` items on, in one go below. True when in halves, split at
+// count / 2.
 template <typename Run>
-void RunInHalves(std::size_t count, std::size_t from, Run&& run) {
+bool RunInHalves(std::size_t count, std::size_t from, Run&& run) {
   if (count < from) {
     run(std::size_t{0}, count);
-    return;
+    return false;
   }
   RunBothAtOnce([&] { run(std::size_t{0}, count / 2); }, [&] { run(count / 2, count); });
+  return true;
 }
 
 #endif  // VELTRANE_CHECKER_BOTH_AT_ONCE_H_

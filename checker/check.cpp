@@ -228,8 +228,7 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     // would; the references play no part in sorting and pre-marking
     // definitions.
     CLabelList& definitions = *result.definitions;
-    if (options.rules && (options.rules->Has(FindingKind::basedOnCycle) ||
-                          options.rules->Has(FindingKind::basedOnOrder)))
+    if (options.rules && ChecksBasedOn(*options.rules))
       basedOnOwners = FindBasedOnOwners(definitions, *result.references);
     // In the order they were read, which is the order of their memory; the
     // mark moves with its entry.

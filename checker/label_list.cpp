@@ -31,12 +31,13 @@ constexpr std::size_t kSortInHalvesFrom = 1 << 16;
 // makes the items of a part before it is sorted, on the part's thread.
 template <typename Item, typename Less, typename Prepare>
 void StableSort(std::vector<Item>& order, Less less, Prepare prepare) {
-  RunInHalves(order.size(), kSortInHalvesFrom, [&](std::size_t begin, std::size_t end) {
-    prepare(begin, end);
-    std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(begin),
-                     order.begin() + static_cast<std::ptrdiff_t>(end), less);
-  });
-  if (order.size() >= kSortInHalvesFrom)
+  const bool inHalves =
+      RunInHalves(order.size(), kSortInHalvesFrom, [&](std::size_t begin, std::size_t end) {
+        prepare(begin, end);
+        std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(begin),
+                         order.begin() + static_cast<std::ptrdiff_t>(end), less);
+      });
+  if (inHalves)
     std::inplace_merge(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(order.size() / 2),
                        order.end(), less);
 }

@@ -42,6 +42,10 @@ struct CBasedOnOwner {
   const CLabelEntry* owner;  // the label, in the definitions
 };
 
+// Whether a rule of `rules` reads BasedOn lines: only then are their
+// owners needed.
+bool ChecksBasedOn(const CRuleSelection& rules);
+
 // The owner of each BasedOn line, from the lists as read, in file order:
 // before the definitions are sorted, each list is walked once.
 std::vector<CBasedOnOwner> FindBasedOnOwners(const CLabelList& definitions,

@@ -173,9 +173,9 @@ std::string CListLinter::Chain(const BasedOn& closing, const std::vector<int>& s
 }
 
 void CListLinter::BasedOnRules() {
+  if (!ChecksBasedOn(m_rules)) return;
   const bool cycles = m_rules.Has(FindingKind::basedOnCycle);
   const bool order = m_rules.Has(FindingKind::basedOnOrder);
-  if (!cycles && !order) return;
   std::vector<const CLabelEntry*> lists;
   std::vector<BasedOn> edges = FindBasedOn(lists);
   if (edges.empty()) return;
@@ -284,6 +284,10 @@ void CListLinter::BlanksAroundNames() {
 }
 
 }  // namespace
+
+bool ChecksBasedOn(const CRuleSelection& rules) {
+  return rules.Has(FindingKind::basedOnCycle) || rules.Has(FindingKind::basedOnOrder);
+}
 
 std::vector<CBasedOnOwner> FindBasedOnOwners(const CLabelList& definitions,
                                              const CLabelList& references) {
