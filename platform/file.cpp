@@ -39,6 +39,8 @@ CFileException::CFileException(std::string path, int osError, Cause cause)
 std::string CFileException::GetErrorText() const {
   if (m_cause == sharingViolation) return "locked by another process";
   if (m_cause == notRegularFile) return "not a regular file";
+  if (m_cause == severalNames)
+    return "has more than one name (hard links), which a fix would part";
   if (m_lOsError == 0) return "unknown error";
   return std::strerror(m_lOsError);
 }

@@ -20,6 +20,7 @@ class CFileException : public std::exception {
     generic,
     sharingViolation,  // another process holds the file open exclusively
     notRegularFile,    // a device, pipe or socket where a file was wanted
+    severalNames,      // a file with hard links, which a replacement would split
   };
 
   CFileException() = default;

@@ -23,22 +23,14 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, CFileException& 
 
 ReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view expected,
                                   std::string_view bytes, CFileException& error) {
-  std::string target;
-  if (!file_replace::ResolveTarget(path, target, error)) return ReplaceOutcome::failed;
-  std::string temporary;
-  if (!file_replace::WriteBeside(target, bytes, temporary, error)) return ReplaceOutcome::failed;
-  // Last look before the rename: whoever wrote the file since it was read
-  // keeps what they wrote.
-  std::string now;
-  CFileException readError;
-  const bool unchanged = ReadWholeFile(target, now, readError) && now == expected;
-  if (!unchanged || !file_replace::RenameOver(temporary, target, error)) {
-    try {
-      CFile::Remove(temporary);
-    } catch (const CFileException&) {
-      // The new file is left behind under its own name; the old one is whole.
-    }
-    return unchanged ? ReplaceOutcome::failed : ReplaceOutcome::changedMeanwhile;
-  }
-  return ReplaceOutcome::replaced;
+  return file_replace::Replace(path, expected, bytes, error);
 }
+
+namespace file_replace {
+
+CTestSeams& TestSeams() {
+  static CTestSeams seams;
+  return seams;
+}
+
+}  // namespace file_replace

@@ -5,13 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #ifndef _WIN32
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#endif
+#ifdef __linux__
+#include <sys/xattr.h>
 #endif
 
 #include "tests/test_util.h"
@@ -121,6 +128,220 @@ TEST(FileReplaceTest, AReadOnlyFolderOrFileIsRefusedAndLosesNothing) {
   EXPECT_EQ(Names(folder), std::vector<std::string>{"a.ins"});
 }
 
+// The ways a replacement can go on a POSIX system: with an unnamed new
+// file or a named one, with an exchange of names or a rename.
+struct CWay {
+  const char* name;
+  bool noUnnamedFile;
+  bool noExchange;
+};
+constexpr CWay kWays[] = {
+    {"unnamed file, exchange", false, false},
+    {"unnamed file, rename", false, true},
+    {"named file, exchange", true, false},
+    {"named file, rename", true, true},
+};
+
+// Sets the seams for one way and the hooks a test gives, and clears them
+// all when it goes.
+class CSeams {
+ public:
+  explicit CSeams(const CWay& way) {
+    file_replace::TestSeams().noUnnamedFile = way.noUnnamedFile;
+    file_replace::TestSeams().noExchange = way.noExchange;
+  }
+  ~CSeams() { file_replace::TestSeams() = {}; }
+  CSeams(const CSeams&) = delete;
+  CSeams& operator=(const CSeams&) = delete;
+};
+
+// Another program writing the file between the last look and the swap:
+// in place (as most editors and shells do) or by putting a new file in its
+// place. Its content stays, and the outcome says so.
+TEST(FileReplaceTest, AWriterInTheWindowKeepsWhatItWrote) {
+  struct Writer {
+    const char* name;
+    void (*write)(const std::string& target);
+  };
+  const Writer writers[] = {
+      {"same length in place", [](const std::string& t) { WriteBytes(t, "OLD\n"); }},
+      {"longer in place", [](const std::string& t) { WriteBytes(t, "old and more\n"); }},
+      {"emptied", [](const std::string& t) { WriteBytes(t, ""); }},
+      {"a new file renamed in",
+       [](const std::string& t) {
+         WriteBytes(t + ".new", "theirs\n");
+         ASSERT_EQ(::rename((t + ".new").c_str(), t.c_str()), 0);
+       }},
+  };
+  for (const CWay& way : kWays) {
+    for (const Writer& writer : writers) {
+      SCOPED_TRACE(std::string(way.name) + ", " + writer.name);
+      ScratchDir dir;
+      const std::string path = dir.File("a.ins");
+      WriteBytes(path, "old\n");
+      CSeams seams(way);
+      std::string written;
+      file_replace::TestSeams().beforeSwap = [&](const std::string& target) {
+        writer.write(target);
+        written = ReadBytes(target);
+      };
+      CFileException error;
+      EXPECT_EQ(ReplaceFileContent(path, "old\n", "new\n", error), ReplaceOutcome::changedMeanwhile);
+      EXPECT_EQ(ReadBytes(path), written);
+      EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"a.ins"});
+    }
+  }
+}
+
+// A writer after the swap writes the new file; nothing of the old is lost.
+TEST(FileReplaceTest, WithoutAWriterEveryWayReplaces) {
+  for (const CWay& way : kWays) {
+    SCOPED_TRACE(way.name);
+    ScratchDir dir;
+    const std::string path = dir.File("a.ins");
+    WriteBytes(path, "old\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    CSeams seams(way);
+    CFileException error;
+    EXPECT_EQ(ReplaceFileContent(path, "old\n", "new\n", error), ReplaceOutcome::replaced);
+    EXPECT_EQ(ReadBytes(path), "new\n");
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"a.ins"});
+  }
+}
+
+// A program stopped while it replaces a file leaves the file whole and no
+// copy beside it: INT and TERM on every way, KILL where the new file has no
+// name until it is whole. Stopped once the new file's name is taken, only
+// a KILL may leave that (whole) file behind.
+TEST(FileReplaceTest, AStoppedProgramLeavesNoCopy) {
+  struct Case {
+    int signal;
+    bool noUnnamedFile;
+    bool atSwap;  // stopped just before the swap, else once the new file is written
+  };
+  const Case cases[] = {
+      {SIGINT, false, false}, {SIGTERM, false, false}, {SIGKILL, false, false},
+      {SIGHUP, false, false}, {SIGINT, true, false},   {SIGTERM, true, false},
+      {SIGINT, false, true},  {SIGTERM, false, true},  {SIGTERM, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.noUnnamedFile ? ", named" : ", unnamed") +
+                 (c.atSwap ? ", at the swap" : ", once written"));
+    ScratchDir dir;
+    const std::string path = dir.File("a.ins");
+    WriteBytes(path, "old\n");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      file_replace::TestSeams().noUnnamedFile = c.noUnnamedFile;
+      auto stop = [&](const std::string&) { ::raise(c.signal); };
+      if (c.atSwap) file_replace::TestSeams().beforeSwap = stop;
+      else file_replace::TestSeams().newFileWritten = stop;
+      CFileException error;
+      ReplaceFileContent(path, "old\n", std::string(1 << 20, 'x'), error);
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+    EXPECT_EQ(ReadBytes(path), "old\n");
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"a.ins"});
+  }
+}
+
+// Refused, and nothing written: a file with another name (which a new file
+// would leave with the old text) and, even to the superuser, a file that
+// no one may write.
+TEST(FileReplaceTest, HardLinkedAndReadOnlyFilesAreRefused) {
+  struct Case {
+    const char* name;
+    mode_t mode;
+    bool link;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"two names", 0644, true, "has more than one name (hard links), which a fix would part"},
+      {"no write bit", 0444, false, "Permission denied"},
+      {"owner may only read", 0400, false, "Permission denied"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    const std::string path = dir.File("a.ins");
+    WriteBytes(path, "old\n");
+    if (c.link) {
+      ASSERT_EQ(::link(path.c_str(), dir.File("b.ins").c_str()), 0);
+    }
+    ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+    CFileException error;
+    EXPECT_EQ(ReplaceFileContent(path, "old\n", "new\n", error), ReplaceOutcome::failed);
+    EXPECT_EQ(error.what(), path + ": " + c.reason);
+    EXPECT_EQ(ReadBytes(path), "old\n");
+    if (c.link) {
+      EXPECT_EQ(ReadBytes(dir.File("b.ins")), "old\n");
+    }
+    EXPECT_EQ(Names(dir.path()).size(), c.link ? 2u : 1u);
+  }
+}
+
+#ifdef __linux__
+
+// An access list as the system stores it: a version, then entries of a
+// tag, permissions and an id.
+std::string AccessList(std::initializer_list<std::array<std::uint32_t, 3>> entries) {
+  std::string bytes;
+  auto put = [&](std::uint32_t value, int size) {
+    for (int i = 0; i < size; ++i) bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+  };
+  put(2, 4);
+  for (const auto& [tag, permissions, id] : entries) {
+    put(tag, 2);
+    put(permissions, 2);
+    put(id, 4);
+  }
+  return bytes;
+}
+
+std::string Attribute(const std::string& path, const char* name) {
+  char value[256];
+  const ssize_t n = ::getxattr(path.c_str(), name, value, sizeof value);
+  return n < 0 ? "(none)" : std::string(value, static_cast<std::size_t>(n));
+}
+
+TEST(FileReplaceTest, ExtendedAttributesAndAccessListsComeAlong) {
+  constexpr std::uint32_t kNoId = 0xFFFFFFFF;
+  const std::string list = AccessList(
+      {{0x01, 6, kNoId}, {0x02, 4, 4321}, {0x04, 4, kNoId}, {0x10, 6, kNoId}, {0x20, 0, kNoId}});
+  struct Case {
+    const char* name;
+    std::string value;
+  };
+  const Case cases[] = {
+      {"user.comment", "kept"},
+      {"user.empty", ""},
+      {"user.binary", std::string("\0\xFF\x01", 3)},
+      {"system.posix_acl_access", list},
+  };
+  for (const CWay& way : kWays) {
+    SCOPED_TRACE(way.name);
+    ScratchDir dir;
+    const std::string path = dir.File("a.ins");
+    WriteBytes(path, "old\n");
+    for (const Case& c : cases) {
+      if (::setxattr(path.c_str(), c.name, c.value.data(), c.value.size(), 0) != 0)
+        GTEST_SKIP() << dir.path() << " does not take " << c.name << ": " << std::strerror(errno);
+    }
+    CSeams seams(way);
+    CFileException error;
+    ASSERT_EQ(ReplaceFileContent(path, "old\n", "new\n", error), ReplaceOutcome::replaced);
+    for (const Case& c : cases) EXPECT_EQ(Attribute(path, c.name), c.value) << c.name;
+  }
+}
+
+#endif
 #endif
 
 }  // namespace

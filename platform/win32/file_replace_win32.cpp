@@ -1,6 +1,8 @@
 // The Windows half of replacing a file: a new file beside the target,
 // FlushFileBuffers, the old file's attributes, and MoveFileExA with
-// MOVEFILE_REPLACE_EXISTING.
+// MOVEFILE_REPLACE_EXISTING. Ctrl+C, Ctrl+Break and closing the console
+// remove the new file while it is written; a process ended from outside
+// (or a power cut) can leave it behind as ".NAME.veltrane-PID-N".
 #include <windows.h>
 
 #include <algorithm>
@@ -22,7 +24,35 @@ CFileException LastError(const std::string& path) {
   return CFileException(path, ErrnoOfSystemError(::GetLastError()));
 }
 
-}  // namespace
+// The new file's name while it is written, for the console's handler, which
+// runs on a thread of its own. The file is open with FILE_SHARE_DELETE, so
+// that deleting it there takes effect when the process ends.
+SRWLOCK g_pendingLock = SRWLOCK_INIT;
+std::string g_pendingName;
+
+BOOL WINAPI RemovePending(DWORD) {
+  ::AcquireSRWLockExclusive(&g_pendingLock);
+  if (!g_pendingName.empty()) ::DeleteFileA(g_pendingName.c_str());
+  g_pendingName.clear();
+  ::ReleaseSRWLockExclusive(&g_pendingLock);
+  return FALSE;  // the next handler, in the end the system's, stops the program
+}
+
+class CPendingName {
+ public:
+  CPendingName() { ::SetConsoleCtrlHandler(RemovePending, TRUE); }
+  ~CPendingName() {
+    Set({});
+    ::SetConsoleCtrlHandler(RemovePending, FALSE);
+  }
+  CPendingName(const CPendingName&) = delete;
+  CPendingName& operator=(const CPendingName&) = delete;
+  void Set(const std::string& name) {
+    ::AcquireSRWLockExclusive(&g_pendingLock);
+    g_pendingName = name;
+    ::ReleaseSRWLockExclusive(&g_pendingLock);
+  }
+};
 
 bool ResolveTarget(const std::string& path, std::string& target, CFileException& error) {
   HANDLE h = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -48,7 +78,7 @@ bool ResolveTarget(const std::string& path, std::string& target, CFileException&
 }
 
 bool WriteBeside(const std::string& target, std::string_view bytes, std::string& temporary,
-                 CFileException& error) {
+                 CPendingName& pending, CFileException& error) {
   const DWORD attributes = ::GetFileAttributesA(target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     error = LastError(target);
@@ -66,14 +96,16 @@ bool WriteBeside(const std::string& target, std::string_view bytes, std::string&
   for (unsigned attempt = 0; h == INVALID_HANDLE_VALUE; ++attempt) {
     temporary = folder + "." + base + ".veltrane-" + std::to_string(::GetCurrentProcessId()) +
                 "-" + std::to_string(attempt);
+    pending.Set(temporary);
     const DWORD keep = attributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-    h = ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    h = ::CreateFileA(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                       keep ? keep : FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE &&
         (::GetLastError() != ERROR_FILE_EXISTS || attempt == 100)) {
       // Most often a folder the user may not write in: say which.
       error = LastError(folder.empty() ? std::string(".") : folder);
+      pending.Set({});
       return false;
     }
   }
@@ -87,7 +119,10 @@ bool WriteBeside(const std::string& target, std::string_view bytes, std::string&
   ok = ok && ::FlushFileBuffers(h);
   if (!ok) error = LastError(temporary);
   ::CloseHandle(h);
-  if (!ok) ::DeleteFileA(temporary.c_str());
+  if (!ok) {
+    ::DeleteFileA(temporary.c_str());
+    pending.Set({});
+  }
   return ok;
 }
 
@@ -98,6 +133,48 @@ bool RenameOver(const std::string& temporary, const std::string& target, CFileEx
     return false;
   }
   return true;
+}
+
+// More than one name for the file: a new file in its place would leave the
+// others with the old text, so it is left alone.
+bool SeveralNames(const std::string& target) {
+  HANDLE h = ::CreateFileA(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool several = ::GetFileInformationByHandle(h, &info) && info.nNumberOfLinks > 1;
+  ::CloseHandle(h);
+  return several;
+}
+
+}  // namespace
+
+ReplaceOutcome Replace(const std::string& path, std::string_view expected,
+                       std::string_view bytes, CFileException& error) {
+  std::string target;
+  if (!ResolveTarget(path, target, error)) return ReplaceOutcome::failed;
+  if (SeveralNames(target)) {
+    error = CFileException(target, 0, CFileException::severalNames);
+    return ReplaceOutcome::failed;
+  }
+  CPendingName pending;
+  std::string temporary;
+  if (!WriteBeside(target, bytes, temporary, pending, error)) return ReplaceOutcome::failed;
+  if (TestSeams().newFileWritten) TestSeams().newFileWritten(target);
+  // Last look before the rename: whoever wrote the file since it was read
+  // keeps what they wrote.
+  std::string now;
+  CFileException readError;
+  const bool unchanged = ReadWholeFile(target, now, readError) && now == expected;
+  if (unchanged && TestSeams().beforeSwap) TestSeams().beforeSwap(target);
+  if (!unchanged || !RenameOver(temporary, target, error)) {
+    // Left behind under its own name only when it cannot be deleted; the
+    // old file is whole either way.
+    ::DeleteFileA(temporary.c_str());
+    return unchanged ? ReplaceOutcome::failed : ReplaceOutcome::changedMeanwhile;
+  }
+  pending.Set({});
+  return ReplaceOutcome::replaced;
 }
 
 }  // namespace file_replace
