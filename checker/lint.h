@@ -12,7 +12,8 @@
 #include "checker/suppression.h"
 
 // The line end of the file's first line ("\n" or "\r\n"), which fixes
-// that add lines use; "\r\n" for a file without any.
+// that add lines use; a lone "\r" for a file whose lines end in nothing
+// else, and "\r\n" for a file without any.
 std::string_view FirstLineEnd(const CStdioFile& file);
 
 // Reads every line of `file` for the line rules of `rules` (numbers,

@@ -1034,13 +1034,17 @@ void Renumber(SecondPart& part, int lines) {
 std::string_view FirstLineEnd(const CStdioFile& file) {
   char block[4096];
   char previous = '\0';
+  bool anyCr = false;
   for (std::uint64_t offset = 0;;) {
     const std::size_t n = file.ReadBytesAt(offset, block, sizeof block);
-    if (n == 0) return "\r\n";
+    // No LF at all: a file of lone CR line ends (as from old Macs) ends in
+    // one too.
+    if (n == 0) return anyCr ? "\r" : "\r\n";
     if (const void* lf = std::memchr(block, '\n', n)) {
       const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(lf) - block);
       return (at > 0 ? block[at - 1] : previous) == '\r' ? "\r\n" : "\n";
     }
+    anyCr = anyCr || std::memchr(block, '\r', n) != nullptr;
     previous = block[n - 1];
     offset += n;
   }

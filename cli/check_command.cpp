@@ -6,6 +6,7 @@
 #include <cstring>
 #include <deque>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <variant>
 
@@ -112,6 +113,17 @@ int Fail(std::FILE* err, const std::string& message) {
   return kExitFailure;
 }
 
+// Whether a comma-separated list has an item of nothing but blanks.
+bool HasEmptyItem(std::string_view list) {
+  for (std::size_t start = 0;;) {
+    const std::size_t comma = list.find(',', start);
+    const std::string_view item = list.substr(start, comma - start);
+    if (item.find_first_not_of(" \t") == std::string_view::npos) return true;
+    if (comma == std::string_view::npos) return false;
+    start = comma + 1;
+  }
+}
+
 // Sets `format` from the value of --format; false when it names none.
 bool ParseFormat(const std::string& value, Format& format) {
   if (value == "protocol") {
@@ -202,6 +214,9 @@ std::string ParseArguments(const std::vector<std::string>& args,
       // An empty list would select nothing or ignore nothing without a word.
       if (missing || value.find_first_not_of(" \t,") == std::string::npos)
         return std::string("option '") + name + "' needs rule ids";
+      // "VLT1,,VLT2" is most often a rule id lost on the way.
+      if (HasEmptyItem(value))
+        return std::string("option '") + name + "' has an empty rule id in '" + value + "'";
       std::vector<std::string>& patterns =
           select ? (options.select ? *options.select : options.select.emplace()) : options.ignore;
       if (const std::optional<std::string> unknown = AddPatterns(value, patterns))
@@ -225,6 +240,8 @@ std::string ParseArguments(const std::vector<std::string>& args,
   }
   if (options.help || options.version || options.listRules || options.explain) return {};
   if (options.config && options.noConfig) return "--config and --no-config exclude each other";
+  if (options.fix && options.diff)
+    return "--fix and --diff exclude each other: --diff shows what --fix would write";
   if (options.unsafeFixes && !options.fix && !options.diff)
     return "--unsafe-fixes goes with --fix or --diff";
   // Fixing never writes a protocol: the protocol reports the file as it is.
@@ -404,12 +421,14 @@ int ReportFindings(const Options& options, FindingReporter& reporter,
   bool anyFailed = false;
   bool anyFinding = false;
   ConfigCache configs(options);
+  std::set<std::string> toldConfigErrors;
   for (const std::string& input : options.inputs) {
     CInputRules rules;
     try {
       rules = configs.RulesFor(input);
     } catch (const CConfigError& e) {
-      Fail(err, e.what());
+      // One veltrane.toml serves many inputs: its error is told once.
+      if (toldConfigErrors.insert(e.what()).second) Fail(err, e.what());
       reporter.OnUnreadable(input, e.what());
       anyFailed = true;
       continue;

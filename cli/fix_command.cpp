@@ -1,6 +1,8 @@
 #include "cli/fix_command.h"
 
 #include <cerrno>
+#include <csignal>
+#include <set>
 #include <cstring>
 
 #include "checker/check.h"
@@ -18,27 +20,36 @@ std::string Counted(int count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-// The gnu lines of what a check of the fixed text found.
-std::string RemainingLines(const std::string& input, const CCheckResult& result, bool notes) {
+// Writes the gnu lines of what a check of the fixed text found, a piece
+// at a time: a file with very many findings needs no second copy of them.
+void WriteRemainingLines(std::FILE* out, const std::string& input, const CCheckResult& result,
+                         bool notes) {
   std::string lines;
+  auto flush = [&] {
+    std::fwrite(lines.data(), 1, lines.size(), out);
+    lines.clear();
+  };
   if (notes) {
     for (const CNote& note : result.fileNotes)
       lines += FormatGnuFileNote(input, note, result.codePage);
   }
-  for (const CFinding* finding : result.reported)
+  for (const CFinding* finding : result.reported) {
     lines += FormatGnuFinding(input, *finding, result.codePage, notes);
-  return lines;
+    if (lines.size() >= 64 * 1024) flush();
+  }
+  flush();
 }
 
 enum class InputOutcome { clean, changes, failed };
 
 InputOutcome FixInput(const std::string& input, const CFixRequest& request, std::FILE* out,
-                      std::FILE* err) {
+                      std::FILE* err, std::set<std::string>& toldConfigErrors) {
   CInputRules rules;
   try {
     rules = request.rulesFor(input);
   } catch (const CConfigError& e) {
-    Complain(err, e.what());
+    // One veltrane.toml serves many inputs: its error is told once.
+    if (toldConfigErrors.insert(e.what()).second) Complain(err, e.what());
     return InputOutcome::failed;
   }
   std::string bytes;
@@ -81,10 +92,11 @@ InputOutcome FixInput(const std::string& input, const CFixRequest& request, std:
     }
   }
   const std::size_t remaining = fixed.remaining.reported.size();
-  std::string lines = RemainingLines(input, fixed.remaining, request.notes);
-  lines += input + ": " + Counted(fixed.fixed, "finding", "findings") + " fixed, " +
-           std::to_string(remaining) + (remaining == 1 ? " remains" : " remain") + "\n";
-  std::fwrite(lines.data(), 1, lines.size(), out);
+  WriteRemainingLines(out, input, fixed.remaining, request.notes);
+  const std::string count = input + ": " + Counted(fixed.fixed, "finding", "findings") +
+                            " fixed, " + std::to_string(remaining) +
+                            (remaining == 1 ? " remains" : " remain") + "\n";
+  std::fwrite(count.data(), 1, count.size(), out);
   // As --format=gnu: notes alone do not fail a build.
   return fixed.remaining.ReportsErrorsOrWarnings() ? InputOutcome::changes : InputOutcome::clean;
 }
@@ -92,16 +104,31 @@ InputOutcome FixInput(const std::string& input, const CFixRequest& request, std:
 }  // namespace
 
 int RunFixCommand(const CFixRequest& request, std::FILE* out, std::FILE* err) {
+#ifdef SIGPIPE
+  // A reader that went away is a failed write, said as such, rather than
+  // an end without a word.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   bool anyFailed = false;
   bool anyChanges = false;
-  for (const std::string& input : request.inputs) {
-    const InputOutcome outcome = FixInput(input, request, out, err);
+  std::set<std::string> toldConfigErrors;
+  for (std::size_t i = 0; i < request.inputs.size(); ++i) {
+    const std::string& input = request.inputs[i];
+    const InputOutcome outcome = FixInput(input, request, out, err, toldConfigErrors);
     anyFailed = anyFailed || outcome == InputOutcome::failed;
     anyChanges = anyChanges || outcome == InputOutcome::changes;
     // Flushed after each input, so that its lines and those on standard
     // error keep their order.
     if (std::fflush(out) != 0 || std::ferror(out)) {
-      Complain(err, std::string("standard output: ") + std::strerror(errno));
+      // What was not shown is not changed: each input after this one is
+      // left as it is, and named.
+      Complain(err, std::string("standard output: ") + std::strerror(errno) + "; " + input +
+                        (request.diffOnly || outcome == InputOutcome::failed
+                             ? ""
+                             : " was fixed, but its findings were not shown"));
+      for (std::size_t rest = i + 1; rest < request.inputs.size(); ++rest)
+        Complain(err, request.inputs[rest] + (request.diffOnly ? " was not diffed" : " was not fixed") +
+                          ": standard output failed");
       return kExitFailure;
     }
   }

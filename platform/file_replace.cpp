@@ -6,11 +6,16 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, CFileException& 
   CFile file;
   if (!file.Open(path, CFile::modeRead | CFile::typeBinary, &error)) return false;
   try {
-    if (!file.GetStatus().m_bRegular) {
+    const CFileStatus status = file.GetStatus();
+    if (!status.m_bRegular) {
       error = CFileException(path, 0, CFileException::notRegularFile);
       return false;
     }
+    // Room for exactly the bytes there are: grown piece by piece, the
+    // string would take up to twice the file's size.
     bytes.clear();
+    bytes.shrink_to_fit();
+    bytes.reserve(status.m_size);
     char buffer[64 * 1024];
     while (const std::size_t n = file.Read(buffer, sizeof buffer)) bytes.append(buffer, n);
     file.Close();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ const std::string kMisspelt =
 const std::string kMisspeltFixed =
     ".Controller Names\n[Standard]\n.Instrument Definitions\n[I]\nControl=Standard\n";
 const std::string kMisspeltDiff =
-    "--- a.ins\n+++ a.ins\n@@ -2,4 +2,4 @@\n [Standard]\n .Instrument Definitions\n [I]\n"
+    "--- a.ins\t\n+++ a.ins\t\n@@ -2,4 +2,4 @@\n [Standard]\n .Instrument Definitions\n [I]\n"
     "-Control=Standrd\n+Control=Standard\n";
 const std::string kMisspeltLines =
     "a.ins:2:2: error: Label \"Standard\" not used [VLT1002]\n"
@@ -52,8 +53,26 @@ TEST(FixCommandTest, FixesDiffsAndRefuses) {
        "a.ins: 0 findings fixed, 2 remain\n", "", kMisspelt},
       {"the diff, and no file written", {"--diff", "--unsafe-fixes", "a.ins"}, kMisspelt, 1,
        kMisspeltDiff, "", kMisspelt},
-      {"--fix --diff is --diff", {"--fix", "--diff", "--unsafe-fixes", "a.ins"}, kMisspelt, 1,
-       kMisspeltDiff, "", kMisspelt},
+      {"--fix --diff is refused: which one was meant?", {"--fix", "--diff", "--unsafe-fixes", "a.ins"},
+       kMisspelt, 2, "",
+       "veltrane-check: --fix and --diff exclude each other: --diff shows what --fix would write" +
+           usage,
+       kMisspelt},
+      {"an empty rule id", {"--fix", "--select", "VLT1,,VLT2", "a.ins"}, kMisspelt, 2, "",
+       "veltrane-check: option '--select' has an empty rule id in 'VLT1,,VLT2'" + usage, kMisspelt},
+      {"an empty rule id at the end", {"--diff", "--ignore=VLT1,", "a.ins"}, kMisspelt, 2, "",
+       "veltrane-check: option '--ignore' has an empty rule id in 'VLT1,'" + usage, kMisspelt},
+      {"lone CR line ends: the last line gets a lone CR", {"--fix", "--select", "VLT3008", "a.ins"},
+       "[x]\r.Controller Names\r[y]", 0, "a.ins: 1 finding fixed, 0 remain\n", "",
+       "[x]\r.Controller Names\r[y]\r"},
+      {"a CR inside a line, CR LF after it", {"--fix", "--select", "VLT3008", "a.ins"},
+       "[x]\r.Controller Names\r\n[y]", 0, "a.ins: 1 finding fixed, 0 remain\n", "",
+       "[x]\r.Controller Names\r\n[y]\r\n"},
+      {"a broken veltrane.toml is told once for all its inputs", {"--fix", "a.ins", "a.ins"},
+       "[x]\n.Controller Names", 2, "", "veltrane-check: ", "[x]\n.Controller Names",
+       "[check]\nselect = 3\n"},
+      {"... and so in gnu lines", {"--format=gnu", "a.ins", "a.ins"}, "[x]\n.Controller Names", 2,
+       "", "veltrane-check: ", "[x]\n.Controller Names", "[check]\nselect = 3\n"},
       {"nothing to diff", {"--diff", "a.ins"}, kMisspelt, 0, "", "", kMisspelt},
       {"CR LF kept, and the last line gets the file's own line end",
        {"--fix", "--unsafe-fixes", "--no-notes", "a.ins"},
@@ -145,6 +164,63 @@ TEST(FixCommandTest, ASymbolicLinkStaysALink) {
   EXPECT_EQ(ReadBytes(dir.File("real.ins")), kMisspeltFixed);
 }
 
+// A file with a second name is left alone, through either name: a new
+// file in its place would leave the other name with the old text.
+TEST(FixCommandTest, AHardLinkedFileIsRefused) {
+  ScratchDir dir;
+  WriteBytes(dir.File("a.ins"), kMisspelt);
+  ASSERT_EQ(::link(dir.File("a.ins").c_str(), dir.File("b.ins").c_str()), 0);
+  const RunResult r = RunProgram({kExe, "--fix", "--unsafe-fixes", "a.ins"}, dir.path());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "veltrane-check: " + dir.File("a.ins") +
+                       ": has more than one name (hard links), which a fix would part; a.ins was "
+                       "not changed\n");
+  EXPECT_EQ(ReadBytes(dir.File("a.ins")), kMisspelt);
+  EXPECT_EQ(ReadBytes(dir.File("b.ins")), kMisspelt);
+}
+
+// Standard output that cannot be written: the input whose lines were lost
+// is named, and so is every input after it, which stays as it was.
+TEST(FixCommandTest, AFailedStandardOutputIsToldForEveryInput) {
+  ScratchDir dir;
+  for (const char* name : {"a.ins", "b.ins", "c.ins"}) WriteBytes(dir.File(name), kMisspelt);
+  const RunResult r = RunProgram(
+      {"/bin/sh", "-c", "\"$0\" --fix --unsafe-fixes a.ins b.ins c.ins >/dev/full", kExe}, dir.path());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err,
+            "veltrane-check: standard output: No space left on device; a.ins was fixed, but its "
+            "findings were not shown\n"
+            "veltrane-check: b.ins was not fixed: standard output failed\n"
+            "veltrane-check: c.ins was not fixed: standard output failed\n");
+  EXPECT_EQ(ReadBytes(dir.File("a.ins")), kMisspeltFixed);
+  EXPECT_EQ(ReadBytes(dir.File("b.ins")), kMisspelt);
+  EXPECT_EQ(ReadBytes(dir.File("c.ins")), kMisspelt);
+}
+
+// The diff's headers carry the name as diff -u does (a tab after it), so
+// that patch -p0 finds files whose names have blanks, letters beyond ASCII,
+// or even a tab, and makes of each exactly what --fix makes.
+TEST(FixCommandTest, PatchAppliesTheDiffToAnyName) {
+  const char* const names[] = {
+      "GeneralUser GS.ins", "G\xC3\xA9n\xC3\xA9ral.ins", "sub folder/two  blanks .ins",
+      "tab\tin it.ins", "quote\"and\\slash.ins", "\xE7\xAE\xA1\xE6\xA5\xBD.ins",
+  };
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    ScratchDir dir;
+    std::filesystem::create_directory(dir.File("sub folder"));
+    WriteBytes(dir.File(name), kMisspelt);
+    const RunResult diff = RunProgram({kExe, "--diff", "--unsafe-fixes", name}, dir.path());
+    ASSERT_EQ(diff.status, 1) << diff.err;
+    WriteBytes(dir.File("changes.diff"), diff.out);
+    const RunResult patch =
+        RunProgram({"/bin/sh", "-c", "patch -p0 < changes.diff"}, dir.path());
+    EXPECT_EQ(patch.status, 0) << patch.out << patch.err;
+    EXPECT_EQ(ReadBytes(dir.File(name)), kMisspeltFixed);
+  }
+}
+
 // Lines of a few kinds, some repeated, some with a CR inside.
 std::string RandomText(std::mt19937& random, int lines) {
   static const char* const kLines[] = {"[Drums]", "Control=Standard", "", "0=Piano", "a\rb"};
@@ -200,7 +276,7 @@ TEST(UnifiedDiffTest, HunksAreThoseOfDiffU) {
       std::size_t at = text.find('\n');
       return at == std::string::npos ? text : text.substr(text.find('\n', at + 1) + 1);
     };
-    ASSERT_TRUE(ours.starts_with("--- x\n+++ x\n@@ -"));
+    ASSERT_TRUE(ours.starts_with("--- x\t\n+++ x\t\n@@ -"));
     ++compared;
     if (body(ours) == body(diff.out)) {
       ++same;

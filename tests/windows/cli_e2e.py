@@ -196,7 +196,7 @@ EDGE_FILES = [
 MISSPELT = b".Controller Names\r\n[Standard]\r\n.Instrument Definitions\r\n[I]\r\nControl=Standrd"
 MISSPELT_FIXED = MISSPELT.replace(b"Standrd", b"Standard") + b"\r\n"
 # The diff keeps the file's own line ends, as patch needs them.
-MISSPELT_DIFF = (b"--- fix.ins\n+++ fix.ins\n@@ -2,4 +2,4 @@\n [Standard]\r\n"
+MISSPELT_DIFF = (b"--- fix.ins\t\n+++ fix.ins\t\n@@ -2,4 +2,4 @@\n [Standard]\r\n"
                  b" .Instrument Definitions\r\n [I]\r\n-Control=Standrd\n"
                  b"\\ No newline at end of file\n+Control=Standard\r\n")
 
