@@ -138,3 +138,25 @@ std::u32string Utf8Characters(std::string_view bytes) {
   }
   return characters;
 }
+
+bool HasWideCharacters(const CCodePage& codePage) {
+  return codePage.IsUtf8() || codePage.IsDoubleByte();
+}
+
+std::u32string CodePageCharacters(std::string_view bytes, const CCodePage& codePage) {
+  if (codePage.IsUtf8()) return Utf8Characters(bytes);
+  std::u32string characters;
+  characters.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const unsigned char c = Code(bytes[i]);
+    // As CountCharacters reads them: a lead byte takes the byte after it,
+    // whatever it is; a lead byte at the very end is a character alone.
+    if (codePage.IsDoubleByte() && codePage.IsLeadByte(c) && i + 1 < bytes.size()) {
+      characters.push_back(0x10000 + (static_cast<char32_t>(c) << 8) + Code(bytes[i + 1]));
+      ++i;
+    } else {
+      characters.push_back(c);
+    }
+  }
+  return characters;
+}

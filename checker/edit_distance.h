@@ -25,4 +25,17 @@ int EditDistance(std::string_view a, std::string_view b);
 // its value, so that it equals no code point).
 std::u32string Utf8Characters(std::string_view bytes);
 
+class CCodePage;
+
+// The characters of `bytes` in `codePage`, for the distance over
+// characters: UTF-8 as Utf8Characters reads it; in a double-byte code page
+// a lead byte and the byte after it as one character (0x10000 plus the
+// two bytes' value), every other byte as itself; in a single-byte code
+// page, each byte as itself.
+std::u32string CodePageCharacters(std::string_view bytes, const CCodePage& codePage);
+
+// Whether names in `codePage` have characters of more than one byte, whose
+// distance is counted over CodePageCharacters rather than bytes.
+bool HasWideCharacters(const CCodePage& codePage);
+
 #endif  // VELTRANE_CHECKER_EDIT_DISTANCE_H_

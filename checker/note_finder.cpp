@@ -17,11 +17,12 @@ constexpr int kBothTablesAtOnceFrom = 1 << 14;
 // REQUIRES: `length` in characters.
 int DistanceLimit(std::size_t length) { return length <= 6 ? 1 : 2; }
 
-// `name` with each UTF-8 character as one byte: ASCII as itself, any other
-// as one of the bytes 0x80-0xFF, so that equal characters stay equal.
-std::string OneBytePerCharacter(std::string_view name) {
+// `name` with each character (of UTF-8 or a double-byte code page) as one
+// byte: ASCII as itself, any other as one of the bytes 0x80-0xFF, so that
+// equal characters stay equal.
+std::string OneBytePerCharacter(std::string_view name, const CCodePage& codePage) {
   std::string out;
-  for (const char32_t c : Utf8Characters(name))
+  for (const char32_t c : CodePageCharacters(name, codePage))
     out.push_back(static_cast<char>(c < 0x80 ? c : 0x80 | ((c * 0x9E3779B1u) >> 25)));
   return out;
 }
@@ -60,19 +61,21 @@ CNoteFinder::CNoteFinder(const CLabelList& definitions, const CLabelList& refere
     : m_definitions(definitions), m_index(index), m_codePage(codePage) {
   // Each name not found once, however often it is referred to.
   std::vector<CCloseNameQuery> queries;
-  const bool utf8 = m_codePage.IsUtf8();
+  // Names whose characters may take more than one byte are indexed with
+  // each character as one byte, so that the distance counts characters.
+  const bool wide = HasWideCharacters(m_codePage);
   for (int i = 0; i < references.GetCount(); ++i) {
     const CLabelEntry& entry = references.At(i);
     if (entry.used) continue;
     if (KindSlot(entry.kind) < 0) m_kinds.push_back(entry.kind);
     if (entry.name.empty()) continue;
-    if (utf8) m_oneByteQueries.push_back(OneBytePerCharacter(entry.name));
+    if (wide) m_oneByteQueries.push_back(OneBytePerCharacter(entry.name, m_codePage));
     queries.push_back(CCloseNameQuery{entry.name, entry.kind, 0});
   }
   if (m_kinds.empty()) return;
   // Only now: the strings no longer move.
   for (std::size_t i = 0; i < queries.size(); ++i) {
-    if (utf8) queries[i].name = m_oneByteQueries[i];
+    if (wide) queries[i].name = m_oneByteQueries[i];
     queries[i].limit = DistanceLimit(queries[i].name.size());
   }
   // In the order of the file, which decides who is left out should the
@@ -93,18 +96,19 @@ CNoteFinder::CNoteFinder(const CLabelList& definitions, const CLabelList& refere
     if (!repeated[i]) distinct.push_back(queries[i]);
   }
   queries.swap(distinct);
-  if (utf8) {
+  if (wide) {
     m_oneByteNames.reserve(static_cast<std::size_t>(definitions.GetCount()));
     // Only the sections looked in; the index passes over the others.
     for (int j = 0; j < definitions.GetCount(); ++j) {
       const CLabelEntry& entry = definitions.At(j);
-      m_oneByteNames.push_back(KindSlot(entry.kind) >= 0 ? OneBytePerCharacter(entry.name)
-                                                         : std::string());
+      m_oneByteNames.push_back(KindSlot(entry.kind) >= 0
+                                   ? OneBytePerCharacter(entry.name, m_codePage)
+                                   : std::string());
     }
   }
   const auto closeNames = [&] {
     m_closeNames =
-        std::make_unique<CCloseNameIndex>(definitions, queries, utf8 ? &m_oneByteNames : nullptr);
+        std::make_unique<CCloseNameIndex>(definitions, queries, wide ? &m_oneByteNames : nullptr);
   };
   const auto folded = [&] {
     m_unused.resize(m_kinds.size());
@@ -158,8 +162,9 @@ void CNoteFinder::Lookup(const std::vector<Posting>& postings, std::uint64_t key
 
 std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind) const {
   if (name.empty() || !m_closeNames) return std::nullopt;
-  const std::string oneByte = m_codePage.IsUtf8() ? OneBytePerCharacter(name) : std::string();
-  const std::string_view indexed = m_codePage.IsUtf8() ? std::string_view(oneByte) : name;
+  const bool wide = HasWideCharacters(m_codePage);
+  const std::string oneByte = wide ? OneBytePerCharacter(name, m_codePage) : std::string();
+  const std::string_view indexed = wide ? std::string_view(oneByte) : name;
   const int limit = DistanceLimit(indexed.size());
 
   std::vector<int> candidates;
@@ -191,8 +196,9 @@ std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind)
 }
 
 int CNoteFinder::Distance(std::string_view a, std::string_view b, int limit) const {
-  if (!m_codePage.IsUtf8()) return BoundedEditDistance(a, b, limit);
-  return BoundedEditDistance(Utf8Characters(a), Utf8Characters(b), limit);
+  if (!HasWideCharacters(m_codePage)) return BoundedEditDistance(a, b, limit);
+  return BoundedEditDistance(CodePageCharacters(a, m_codePage), CodePageCharacters(b, m_codePage),
+                             limit);
 }
 
 std::optional<CListHint> CNoteFinder::OnlyUnused(int kind) const {

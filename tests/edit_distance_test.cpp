@@ -1,8 +1,10 @@
 #include "checker/edit_distance.h"
+#include "platform/code_page.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace {
@@ -114,6 +116,33 @@ TEST(EditDistanceTest, CharactersCountOnceEach) {
     EXPECT_EQ(BoundedEditDistance(Utf8Characters(c.a), Utf8Characters(c.b), 4), c.characters);
     EXPECT_EQ(BoundedEditDistance(Utf8Characters(c.a), Utf8Characters(c.b), 0),
               std::min(c.characters, 1));
+  }
+}
+
+// A double-byte code page's characters: a lead byte takes the byte after
+// it, even one that looks like "]" or "\\"; single-byte code pages and a
+// lead byte cut off at the end keep each byte.
+TEST(EditDistanceTest, CodePageCharacters) {
+  const struct {
+    int codePage;
+    std::string bytes;
+    std::u32string characters;
+  } cases[] = {
+      {932, "\x83\x5D\x81[", {0x1835D, 0x1815B}},  // ゾー, the second trail byte a "["
+      {932, "\xB1Kit", {0xB1, 'K', 'i', 't'}},      // half-width katakana: one byte
+      {932, "A\x83", {'A', 0x83}},                   // a lead byte at the end
+      {936, "\xB9\xDC", {0x1B9DC}},
+      {949, "\xB5\xE5", {0x1B5E5}},
+      {950, "\xC1\x5C", {0x1C15C}},
+      {1252, "\x83\x5D", {0x83, 0x5D}},
+      {65001, "\xE3\x82\xBE", {0x30BE}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.codePage) + ": " + c.bytes);
+    const std::optional<CCodePage> codePage = CCodePage::FromNumber(c.codePage);
+    ASSERT_TRUE(codePage);
+    EXPECT_EQ(CodePageCharacters(c.bytes, *codePage), c.characters);
+    EXPECT_EQ(CodePageCharacters(c.bytes, *codePage).size(), codePage->CountCharacters(c.bytes));
   }
 }
 
