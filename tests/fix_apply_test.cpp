@@ -7,6 +7,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -51,6 +52,10 @@ TEST(ApplyFixesTest, TakesWhatDoesNotCollideAndLeavesTheRestWhole) {
       {"edits that overlap each other", {Fix({{0, 3, "X"}, {2, 4, "Y"}})}, false, "abcdef", 0, 0},
       {"an edit that ends before it begins", {Fix({{3, 2, "X"}})}, false, "abcdef", 0, 0},
       {"no edits", {Fix({})}, false, "abcdef", 0, 0},
+      {"grows, then shrinks", {Fix({{0, 1, "XYZW"}}), Fix({{2, 6, ""}})}, false, "XYZWb", 2, 0},
+      {"shrinks, then grows past the old length", {Fix({{0, 3, ""}}), Fix({{4, 5, "LONGER"}})},
+       false, "dLONGERf", 2, 0},
+      {"grows at both ends", {Fix({{0, 0, "<<"}}), Fix({{6, 6, ">>>"}})}, false, "<<abcdef>>>", 2, 0},
   };
   for (const RoundCase& c : cases) {
     std::vector<CFinding> findings(c.fixes.size() + 1);
@@ -64,6 +69,19 @@ TEST(ApplyFixesTest, TakesWhatDoesNotCollideAndLeavesTheRestWhole) {
     EXPECT_EQ(round.text, c.after) << c.label;
     EXPECT_EQ(round.fixed, c.fixed) << c.label;
     EXPECT_EQ(round.deferred, c.deferred) << c.label;
+    // FixBytes edits its copy where it stands, rather than building a new
+    // one: the same bytes all the same.
+    bool first = true;
+    const CFixOutcome outcome = FixBytes("abcdef", [&](std::string_view) {
+      CCheckResult result;
+      if (std::exchange(first, false)) {
+        result.ruleFindings = findings;
+        for (CFinding& finding : result.ruleFindings) result.reported.push_back(&finding);
+      }
+      return result;
+    }, c.unsafe, 1);
+    EXPECT_EQ(outcome.text, c.after) << c.label;
+    EXPECT_EQ(outcome.fixed, c.after == "abcdef" ? 0 : c.fixed) << c.label;
   }
 }
 
