@@ -7,16 +7,14 @@
 
 namespace {
 
-// How many entries the search may keep (four bytes each) before it gives
-// up on the shortest script.
-constexpr std::size_t kMaxTrace = std::size_t{16} << 20;
 
 // The search of a shortest edit script over lines numbered by content.
 // trace[d] holds, for each diagonal k in [-d, d], the furthest x reached
 // with d differences; walking it back gives the script.
 class CShortestScript {
  public:
-  CShortestScript(const std::vector<int>& a, const std::vector<int>& b) : m_a(a), m_b(b) {}
+  CShortestScript(const std::vector<int>& a, const std::vector<int>& b, std::size_t maxTrace)
+      : m_a(a), m_b(b), m_maxTrace(maxTrace) {}
 
   // Appends the changes, with `oldBase` and `newBase` added to their lines;
   // false when the search ran out of room.
@@ -47,7 +45,7 @@ class CShortestScript {
         }
       }
       kept += v.size();
-      if (kept > kMaxTrace) return false;
+      if (kept > m_maxTrace) return false;
       trace.push_back(v);
       previous = std::move(v);
     }
@@ -101,7 +99,84 @@ class CShortestScript {
 
   const std::vector<int>& m_a;
   const std::vector<int>& m_b;
+  std::size_t m_maxTrace;
 };
+
+// The changes between a[aBegin, aEnd) and b[bBegin, bEnd): the shortest
+// script where the search fits in `maxTrace`, else the whole part as one
+// change.
+void DiffPart(const std::vector<int>& a, std::size_t aBegin, std::size_t aEnd,
+              const std::vector<int>& b, std::size_t bBegin, std::size_t bEnd, std::size_t base,
+              std::size_t maxTrace, std::vector<CLineChange>& changes) {
+  while (aBegin < aEnd && bBegin < bEnd && a[aBegin] == b[bBegin]) ++aBegin, ++bBegin;
+  while (aBegin < aEnd && bBegin < bEnd && a[aEnd - 1] == b[bEnd - 1]) --aEnd, --bEnd;
+  if (aBegin == aEnd && bBegin == bEnd) return;
+  const CLineChange whole{base + aBegin, base + aEnd, base + bBegin, base + bEnd};
+  if (aBegin == aEnd || bBegin == bEnd) {
+    changes.push_back(whole);
+    return;
+  }
+  const std::vector<int> partA(a.begin() + static_cast<std::ptrdiff_t>(aBegin),
+                               a.begin() + static_cast<std::ptrdiff_t>(aEnd));
+  const std::vector<int> partB(b.begin() + static_cast<std::ptrdiff_t>(bBegin),
+                               b.begin() + static_cast<std::ptrdiff_t>(bEnd));
+  const std::size_t before = changes.size();
+  if (!CShortestScript(partA, partB, maxTrace).Find(base + aBegin, base + bBegin, changes)) {
+    changes.resize(before);
+    changes.push_back(whole);
+  }
+}
+
+// Where the shortest script takes too much room (very many changes, as
+// when hundreds of thousands of fixes are applied): the lines that occur
+// once on either side, in the longest run both sides have in the same
+// order, stay as they are and split the rest into parts, each searched on
+// its own. Not always the shortest script, but one of small hunks, found in
+// room that grows with the lines, not with the changes.
+void AnchoredDiff(const std::vector<int>& a, const std::vector<int>& b, std::size_t numbers,
+                  std::size_t base, std::size_t maxTrace, std::vector<CLineChange>& changes) {
+  std::vector<std::uint8_t> inA(numbers, 0);
+  std::vector<std::uint8_t> inB(numbers, 0);
+  std::vector<std::size_t> whereInB(numbers, 0);
+  for (const int n : a) {
+    std::uint8_t& count = inA[static_cast<std::size_t>(n)];
+    count = static_cast<std::uint8_t>(std::min(count + 1, 2));
+  }
+  for (std::size_t j = 0; j < b.size(); ++j) {
+    const auto n = static_cast<std::size_t>(b[j]);
+    inB[n] = static_cast<std::uint8_t>(std::min(inB[n] + 1, 2));
+    whereInB[n] = j;
+  }
+  // The lines of both once, by their place in `a`; then the longest run
+  // whose places in `b` grow (patience: the smallest last place of a run of
+  // each length, and each line's predecessor).
+  std::vector<std::pair<std::size_t, std::size_t>> once;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto n = static_cast<std::size_t>(a[i]);
+    if (inA[n] == 1 && inB[n] == 1) once.emplace_back(i, whereInB[n]);
+  }
+  std::vector<std::size_t> tails;  // indices into `once`
+  std::vector<std::size_t> previous(once.size(), SIZE_MAX);
+  for (std::size_t k = 0; k < once.size(); ++k) {
+    const auto at = std::lower_bound(tails.begin(), tails.end(), once[k].second,
+                                     [&](std::size_t t, std::size_t j) { return once[t].second < j; });
+    if (at != tails.begin()) previous[k] = *(at - 1);
+    if (at == tails.end()) tails.push_back(k);
+    else *at = k;
+  }
+  std::vector<std::pair<std::size_t, std::size_t>> anchors;
+  for (std::size_t k = tails.empty() ? SIZE_MAX : tails.back(); k != SIZE_MAX; k = previous[k])
+    anchors.push_back(once[k]);
+  std::reverse(anchors.begin(), anchors.end());
+  std::size_t aAt = 0;
+  std::size_t bAt = 0;
+  for (const auto& [i, j] : anchors) {
+    DiffPart(a, aAt, i, b, bAt, j, base, maxTrace, changes);
+    aAt = i + 1;
+    bAt = j + 1;
+  }
+  DiffPart(a, aAt, a.size(), b, bAt, b.size(), base, maxTrace, changes);
+}
 
 }  // namespace
 
@@ -117,7 +192,8 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 }
 
 std::vector<CLineChange> DiffLines(const std::vector<std::string_view>& before,
-                                   const std::vector<std::string_view>& after) {
+                                   const std::vector<std::string_view>& after,
+                                   std::size_t maxTrace) {
   std::size_t head = 0;
   while (head < before.size() && head < after.size() && before[head] == after[head]) ++head;
   std::size_t tail = 0;
@@ -139,10 +215,10 @@ std::vector<CLineChange> DiffLines(const std::vector<std::string_view>& before,
   };
   const std::vector<int> a = number(before);
   const std::vector<int> b = number(after);
-  CShortestScript script(a, b);
+  CShortestScript script(a, b, maxTrace);
   if (!script.Find(head, head, changes)) {
     changes.clear();
-    changes.push_back(CLineChange{head, before.size() - tail, head, after.size() - tail});
+    AnchoredDiff(a, b, numbers.size(), head, maxTrace, changes);
   }
   return changes;
 }

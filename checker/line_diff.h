@@ -21,11 +21,18 @@ struct CLineChange {
   std::size_t newEnd = 0;
 };
 
+// How many entries (eight bytes each) the search for a shortest script may
+// keep: 32 MB.
+inline constexpr std::size_t kMaxDiffTrace = std::size_t{4} << 20;
+
 // The changes that turn `before` into `after`, in order, separated by
 // unchanged lines: a shortest edit script, found greedily. Past a very large
-// number of differences the whole differing middle becomes one change
-// rather than the memory a shortest script would take.
+// number of differences (a search longer than `maxTrace` entries), the lines
+// found once on either side, in the same order, split the rest into parts
+// searched on their own; a part whose search is too long still becomes one
+// change, rather than the memory a shortest script would take.
 std::vector<CLineChange> DiffLines(const std::vector<std::string_view>& before,
-                                   const std::vector<std::string_view>& after);
+                                   const std::vector<std::string_view>& after,
+                                   std::size_t maxTrace = kMaxDiffTrace);
 
 #endif  // VELTRANE_CHECKER_LINE_DIFF_H_

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "checker/line_diff.h"
 #include "cli/unified_diff.h"
 #include "tests/test_util.h"
 
@@ -299,6 +301,63 @@ TEST(UnifiedDiffTest, HunksAreThoseOfDiffU) {
   }
   EXPECT_GT(compared, 250);
   EXPECT_GT(same, compared * 8 / 10);
+}
+
+// Past the search's room (made small here), the diff still gives small
+// hunks where lines found once on either side split the text, and a whole
+// part where none do; what it gives always makes the new text.
+TEST(LineDiffTest, ManyChangesGiveSmallHunksInBoundedRoom) {
+  struct Case {
+    const char* label;
+    std::string before, after;
+    std::size_t largestChange;  // old and new lines of the largest change
+  };
+  std::string lists, fixed, renamed;
+  for (int k = 0; k < 300; ++k) {
+    lists += "[List " + std::to_string(k) + "]\n";
+    fixed += "[List " + std::to_string(k) + "]\n";
+    renamed += "[List " + std::to_string(k) + "]\n";
+    for (int i = 0; i < 4; ++i) {
+      const std::string entry = std::to_string(i) + "=Name\n";
+      lists += entry + entry;
+      fixed += entry;
+      renamed += entry + std::to_string(i) + "=Other\n";
+    }
+  }
+  const std::string zeros(1200, '0'), ones(1200, '1');
+  auto lines = [](const std::string& marks) {
+    std::string text;
+    for (const char mark : marks) text += std::string(1, mark) + "\n";
+    return text;
+  };
+  const Case cases[] = {
+      {"every entry given twice, the second gone", lists, fixed, 2},
+      {"every second entry renamed", lists, renamed, 2},
+      {"no line once on either side: one change", lines(zeros + ones), lines(ones + zeros), 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::vector<std::string_view> a = SplitLines(c.before);
+    const std::vector<std::string_view> b = SplitLines(c.after);
+    const std::vector<CLineChange> changes = DiffLines(a, b, 1000);
+    std::string rebuilt;
+    std::size_t line = 0;
+    std::size_t largest = 0;
+    for (const CLineChange& change : changes) {
+      ASSERT_GE(change.oldBegin, line);
+      for (; line < change.oldBegin; ++line) rebuilt += a[line];
+      for (std::size_t j = change.newBegin; j < change.newEnd; ++j) rebuilt += b[j];
+      line = change.oldEnd;
+      largest = std::max(largest, (change.oldEnd - change.oldBegin) + (change.newEnd - change.newBegin));
+    }
+    for (; line < a.size(); ++line) rebuilt += a[line];
+    EXPECT_EQ(rebuilt, c.after);
+    if (c.largestChange > 0) {
+      EXPECT_LE(largest, c.largestChange);
+    } else {
+      EXPECT_EQ(changes.size(), 1u);
+    }
+  }
 }
 
 }  // namespace
