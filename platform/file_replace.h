@@ -34,7 +34,9 @@ enum class ReplaceOutcome {
 // a new file in its place would leave the other names with the old text.
 // On `failed`, `error` names the file or folder and the reason; on anything
 // but `replaced`, the file holds what it held (or what another program
-// wrote meanwhile) and no new file is left behind.
+// wrote meanwhile) and no new file is left behind. One replacement at a
+// time in a process: on POSIX a handler of INT, TERM and HUP, installed
+// while it runs, removes the new file when the program is stopped.
 ReplaceOutcome ReplaceFileContent(const std::string& path, std::string_view expected,
                                   std::string_view bytes, CFileException& error);
 
