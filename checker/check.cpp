@@ -298,6 +298,7 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
   }
   if (options.rules) {
     // After the line rules' findings, as if the lists were linted last.
+    result.ruleFindings.reserve(result.ruleFindings.size() + listFindings.size());
     for (CFinding& finding : listFindings) result.ruleFindings.push_back(std::move(finding));
     ReportFindings(*options.rules, suppressions, result);
   }

@@ -1112,6 +1112,9 @@ bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, 
   // starts with.
   for (std::size_t i = linter.FirstPending(); i < suppressions.size(); ++i)
     if (!suppressions[i].wholeFile) suppressions[i].targetLine = boundary->line;
+  // Room for exactly both parts: grown by doubling, the findings of a file
+  // with very many would take up to twice their room.
+  result.ruleFindings.reserve(result.ruleFindings.size() + part.result.ruleFindings.size());
   for (CFinding& finding : part.result.ruleFindings)
     result.ruleFindings.push_back(std::move(finding));
   result.kept.splice(result.kept.end(), part.result.kept);
