@@ -409,7 +409,19 @@ Json Rename(const CDocumentView& view, const CPosition& at, const std::string& n
   if (newName.empty()) Refuse(EmptyNewName());
   if (newName.find(']') != std::string::npos) Refuse(BracketInNewName());
   if (newName.find_first_of("\r\n") != std::string::npos) Refuse(LineEndInNewName());
-  if (IsNumberedListName(newName) && NumberedListsName(list.kind)) Refuse(NumberedNewName(newName));
+  // Whatever the file's readers would read otherwise than it was typed is
+  // refused: the rename would raise a finding where none was.
+  const std::size_t first = newName.find_first_not_of(" \t");
+  const std::string_view trimmed =
+      first == std::string::npos
+          ? std::string_view()
+          : std::string_view(newName).substr(first, newName.find_last_not_of(" \t") + 1 - first);
+  if (IsNumberedListName(trimmed) && NumberedListsName(list.kind)) Refuse(NumberedNewName(trimmed));
+  if (std::any_of(newName.begin(), newName.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+    Refuse(ControlInNewName());
+  if (trimmed.size() != newName.size()) Refuse(BlankAtNewNameEnd());
+  if (newName.find(';') != std::string::npos) Refuse(SemicolonInNewName());
   Json edits = Json::array();
   if (newName == list.name) return {{"changes", {{view.uri, edits}}}};
   const int taken = view.analysis.Result().FirstDefinition(newName, list.kind);

@@ -307,7 +307,7 @@ class ErrorTest(ServerCase):
         with open(f"/proc/{self.client.process.pid}/status") as status:
             return int(next(l for l in status if l.startswith("VmHWM")).split()[1])
 
-    def test_oversized_message_is_skipped_unread(self):
+    def test_oversized_message_is_read_through_unheld(self):
         before = self.peak_kb()
         size = 64 * 1024 * 1024 + 1
         self.client.send_raw(b"Content-Length: %d\r\n\r\n" % size)
@@ -319,6 +319,63 @@ class ErrorTest(ServerCase):
         self.client.send_raw(b" " * (size % len(chunk)))
         self.open(RACK)
         self.assertLess(self.peak_kb() - before, 16 * 1024, "the body was held in memory")
+
+    def test_a_length_over_the_limit_swallows_nothing(self):
+        self.open(RACK)
+        symbols = frame(json.dumps({"jsonrpc": "2.0", "id": "after",
+                                    "method": "textDocument/documentSymbol",
+                                    "params": doc()}).encode())
+        for size in [64 * 1024 * 1024 + 1, 10 ** 17]:
+            with self.subTest(size=size):
+                self.client.send_raw(b"Content-Length: %d\r\n\r\n" % size + symbols)
+                self.assertEqual(self.client.next_message()["error"]["code"], -32600)
+                self.assertEqual(self.client.next_message()["id"], "after")
+
+    def test_deep_nesting_in_any_message(self):
+        """200,000 nested arrays (400 KB) wherever a message has room for
+        them: a request is refused, a notification dropped, and the server
+        answers the next request."""
+        self.open(RACK)
+        deep = "[" * 200000 + "]" * 200000
+        deep_object = '{"a":' * 100000 + "1" + "}" * 100000
+        methods = ["initialize", "shutdown", "textDocument/hover", "textDocument/definition",
+                   "textDocument/references", "textDocument/documentHighlight",
+                   "textDocument/documentSymbol", "textDocument/completion",
+                   "textDocument/prepareRename", "textDocument/rename",
+                   "textDocument/codeAction", "workspace/executeCommand"]
+        notifications = ["workspace/didChangeConfiguration", "textDocument/didOpen",
+                         "textDocument/didChange", "textDocument/didClose",
+                         "textDocument/didSave", "workspace/didChangeWatchedFiles",
+                         "$/cancelRequest", "initialized", "exit"]
+        where = {
+            "params": lambda v: '{"textDocument":{"uri":"%s"},"position":%s}' % (URI, v),
+            "settings": lambda v: '{"settings":%s}' % v,
+            "range": lambda v: ('{"textDocument":{"uri":"%s"},"range":{"start":%s,"end":%s},'
+                                '"context":{"only":%s,"diagnostics":%s}}' % (URI, v, v, v, v)),
+            "whole": lambda v: v,
+        }
+        check = ('{"jsonrpc":"2.0","id":"alive","method":"textDocument/documentSymbol",'
+                 '"params":{"textDocument":{"uri":"%s"}}}' % URI).encode()
+        for value in [deep, deep_object]:
+            for name, params in where.items():
+                for method in methods + notifications:
+                    with self.subTest(method=method, where=name, value=value[:2]):
+                        is_request = method in methods
+                        body = '{"jsonrpc":"2.0",%s"method":"%s","params":%s}' % (
+                            '"id":"deep",' if is_request else "", method, params(value))
+                        self.client.send_body(body.encode())
+                        self.client.send_body(check)
+                        if is_request:
+                            refused = self.client.next_message()
+                            self.assertEqual(refused["id"], "deep")
+                            self.assertEqual(refused["error"]["code"], -32600)
+                        answer = self.client.next_message()
+                        self.assertEqual(answer.get("id"), "alive", answer)
+                        self.assertTrue(answer["result"])
+        # A response nesting deep is passed over too.
+        self.client.send_body(('{"jsonrpc":"2.0","id":3,"result":%s}' % deep).encode())
+        self.assertTrue(self.client.request("textDocument/documentSymbol", doc()))
+        self.assertEqual(self.client.close(), 0)
 
     def test_cancelled_request(self):
         # A large document keeps the server busy while the request and its
@@ -592,6 +649,16 @@ class NavigationTest(ServerCase):
             # Patch and Key values of these names are the built-in lists.
             ("rename", at(1, 2), "1..128", "built-in numbered list"),
             ("rename", at(13, 10), "0..127", "built-in numbered list"),
+            # Each of these would raise a finding the file did not have.
+            ("rename", at(1, 2), "1..128 ", "built-in numbered list"),
+            ("rename", at(5, 2), "\t0..127", "built-in numbered list"),
+            ("rename", at(1, 2), " General2", "blank"),
+            ("rename", at(1, 2), "General2 ", "blank"),
+            ("rename", at(1, 2), "Gen\teral", "control character"),
+            ("rename", at(1, 2), "Gen\x01eral", "control character"),
+            ("rename", at(1, 2), "Gen\x7feral", "control character"),
+            ("rename", at(1, 2), "Gen;eral", "\";\""),
+            ("rename", at(1, 2), "General ; old", "\";\""),
         ]
         for method, params, new_name, reason in cases:
             with self.subTest(method=method, new_name=new_name):
