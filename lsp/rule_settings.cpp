@@ -105,7 +105,7 @@ CRuleSelection CRuleSettings::For(const std::string& uri) {
       sizeError || timeError ? -1 : static_cast<std::int64_t>(time.time_since_epoch().count());
   auto it = m_configs.find(configPath);
   if (it == m_configs.end() || it->second.size != size || it->second.time != stamp || stamp == -1) {
-    if (it != m_configs.end()) m_configChanged = true;
+    if (it != m_configs.end()) ++m_generation;
     CachedConfig cached;
     cached.size = size;
     cached.time = stamp;

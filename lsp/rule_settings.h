@@ -45,9 +45,9 @@ class CRuleSettings {
   // The notices since the last call.
   std::vector<CRuleNotice> TakeNotices() { return std::exchange(m_notices, {}); }
 
-  // Whether a configuration file read before was found changed since the
-  // last call: documents checked with the old one are out of date.
-  bool TakeConfigChanged() { return std::exchange(m_configChanged, false); }
+  // Counts the configuration files found changed since they were read:
+  // a document checked at an older count may be out of date.
+  std::uint64_t Generation() const { return m_generation; }
 
  private:
   std::optional<std::vector<std::string>> m_select;
@@ -62,7 +62,7 @@ class CRuleSettings {
   std::map<std::string, CachedConfig> m_configs;  // by the file's path
   std::map<std::string, std::string> m_configProblems;  // the last told, by path
   std::vector<CRuleNotice> m_notices;
-  bool m_configChanged = false;
+  std::uint64_t m_generation = 0;
 };
 
 // The local path of a file URI ("file:///path", "file://localhost/path",

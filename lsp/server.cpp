@@ -159,10 +159,11 @@ void CLspServer::Process() {
   }
   // A veltrane.toml found changed while checking one document applies to
   // the others too; they are checked once more, and then agree with it.
-  if (m_ruleSettings.TakeConfigChanged()) {
-    RecheckAll();
-    for (auto& [uri, open] : m_documents) Publish(uri, open);
-    m_ruleSettings.TakeConfigChanged();
+  for (auto& [uri, open] : m_documents) {
+    if (open.analysis && open.rulesGeneration != m_ruleSettings.Generation()) {
+      open.analysis.reset();
+      Publish(uri, open);
+    }
   }
 }
 
@@ -424,6 +425,7 @@ const CAnalysis& CLspServer::AnalysisOf(const std::string& uri, COpenDocument& o
     const CRuleSelection rules = m_ruleSettings.For(uri);
     ShowNotices();
     open.analysis = std::make_unique<CAnalysis>(open.document, rules);
+    open.rulesGeneration = m_ruleSettings.Generation();
   }
   return *open.analysis;
 }

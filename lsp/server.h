@@ -59,6 +59,7 @@ class CLspServer {
     CDocument document;
     std::unique_ptr<CAnalysis> analysis;  // of the current text, when made
     bool publishPending = true;
+    std::uint64_t rulesGeneration = 0;  // of the rule settings the analysis used
   };
 
   // A message received and not yet handled, or the error a body that
