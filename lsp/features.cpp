@@ -446,17 +446,12 @@ Json Rename(const CDocumentView& view, const CPosition& at, const std::string& n
 }
 
 Json CodeActions(const CDocumentView& view, const CPosition& from, const CPosition& to,
-                 const Json& only) {
+                 const Json& only, bool invoked) {
   Json actions = Json::array();
-  // Source actions such as fix-all are offered only when asked for: an
-  // editor asks without `only` at every move of the cursor.
-  if (only.is_array() && Asks(only, kFixAllKind)) {
-    if (Json fixAll = FixAll(view); !fixAll.is_null()) actions.push_back(std::move(fixAll));
-  }
-  if (only.is_array() && !Asks(only, "quickfix")) return actions;
   const CRange requested{from, to};
   // One for each diagnostic that has a fix: the findings reported.
   for (const CFinding* reported : view.analysis.Result().reported) {
+    if (only.is_array() && !Asks(only, "quickfix")) break;
     const CFinding& finding = *reported;
     if (!finding.fix) continue;
     // Overlap, with touching counting: a cursor just after the name asks
@@ -468,6 +463,13 @@ Json CodeActions(const CDocumentView& view, const CPosition& from, const CPositi
                    {"edit", WorkspaceEdit(view, finding.fix->edits)}};
     if (finding.fix->safe) action["isPreferred"] = true;
     actions.push_back(std::move(action));
+  }
+  // Fix-all is offered when asked for, not at every move of the cursor,
+  // where an editor asks without `only`: it is costly on a large document.
+  // Editors that cannot name a kind (Kate) ask without `only` when the user
+  // does; it comes after the quick fixes, which are about the place asked.
+  if (only.is_array() ? Asks(only, kFixAllKind) : invoked) {
+    if (Json fixAll = FixAll(view); !fixAll.is_null()) actions.push_back(std::move(fixAll));
   }
   return actions;
 }

@@ -64,10 +64,12 @@ Json PrepareRename(const CDocumentView& view, const CPosition& at);
 Json Rename(const CDocumentView& view, const CPosition& at, const std::string& newName);
 // `range` and `only` as the request has them (`only` may be null): a quick
 // fix for each finding in the range that has a fix, preferred when it is
-// safe, and when `only` asks for it by name or by a kind above it,
-// kFixAllKind, which applies every safe fix of the document as --fix does.
+// safe, and kFixAllKind, which applies every safe fix of the document as
+// --fix does, when `only` asks for it by name or by a kind above it, or
+// when there is no `only` and the user asked (`invoked`: not an editor's
+// own request at a move of the cursor).
 inline constexpr char kFixAllKind[] = "source.fixAll.veltrane";
 Json CodeActions(const CDocumentView& view, const CPosition& from, const CPosition& to,
-                 const Json& only);
+                 const Json& only, bool invoked);
 
 #endif  // VELTRANE_LSP_FEATURES_H_

@@ -288,8 +288,11 @@ Json CLspServer::Dispatch(const std::string& method, const Json& params) {
          const Json* only = &kNoFilter;
          if (context != p.end() && context->is_object() && context->contains("only"))
            only = &context->at("only");
+         // CodeActionTriggerKind.Automatic: the editor asks by itself.
+         const bool automatic = context != p.end() && context->is_object() &&
+                                context->value("triggerKind", Json()) == 2;
          return CodeActions(view, PositionOf(Member(range, "start")), PositionOf(Member(range, "end")),
-                            *only);
+                            *only, !automatic);
        }},
   };
   const auto feature = kFeatures.find(method);

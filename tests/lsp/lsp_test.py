@@ -878,10 +878,12 @@ def fixed_by_check(data, tmp, *options):
 class FixTest(ServerCase):
     capabilities = {"workspace": {"workspaceEdit": {"documentChanges": True}}}
 
-    def code_actions(self, line, character, only=None, uri=URI):
+    def code_actions(self, line, character, only=None, uri=URI, trigger=None):
         context = {"diagnostics": []}
         if only is not None:
             context["only"] = only
+        if trigger is not None:
+            context["triggerKind"] = trigger
         return self.client.request("textDocument/codeAction", {
             "textDocument": {"uri": uri}, "range": rng(line, character, line, character), "context": context})
 
@@ -901,7 +903,8 @@ class FixTest(ServerCase):
         # Blanks after the name keep the reference from naming the list.
         text = RACK.replace("Control=Standrd\n", "Control=Standard  \n")
         self.open(text)
-        [action] = self.code_actions(14, 9)
+        # As the editor asks by itself at the cursor: the quick fix alone.
+        [action] = self.code_actions(14, 9, trigger=2)
         self.assertTrue(action["isPreferred"])
         self.assertEqual(action["diagnostics"][0]["code"], "VLT1003")
         self.assertEqual(apply_edit(text, action["edit"], URI), RACK.replace("Standrd", "Standard"))
@@ -919,11 +922,20 @@ class FixTest(ServerCase):
                          RACK.replace("Standrd", "Standard").rstrip("\n"))
 
     def test_fix_all_only_when_asked_for(self):
-        self.open(RACK)
-        for only in (None, ["quickfix"], ["refactor"], ["source.organizeImports"]):
-            with self.subTest(only=only):
-                kinds = [a["kind"] for a in self.code_actions(14, 9, only)]
-                self.assertNotIn("source.fixAll.veltrane", kinds)
+        # One safe fix: blanks after a reference.
+        self.open(RACK.replace("Control=Standrd\n", "Control=Standard  \n"))
+        # (only, triggerKind, offered): without `only`, an editor's own
+        # request (2, Automatic) gets none, the user's (1, or an editor that
+        # does not say) gets it.
+        cases = [(None, 2, False), (["quickfix"], None, False), (["refactor"], 1, False),
+                 (["source.organizeImports"], None, False), (None, 1, True), (None, None, True),
+                 (["source"], 2, True)]
+        for only, trigger, offered in cases:
+            with self.subTest(only=only, trigger=trigger):
+                kinds = [a["kind"] for a in self.code_actions(14, 9, only, trigger=trigger)]
+                self.assertEqual("source.fixAll.veltrane" in kinds, offered)
+                # The quick fixes of the place come first.
+                self.assertEqual(kinds[-1:] == ["source.fixAll.veltrane"], offered)
 
     def assert_fix_all_as_check(self, text, uri, tmp):
         self.open(text, uri)
