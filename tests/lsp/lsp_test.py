@@ -12,6 +12,7 @@ import random
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -376,6 +377,30 @@ class ErrorTest(ServerCase):
         self.client.send_body(('{"jsonrpc":"2.0","id":3,"result":%s}' % deep).encode())
         self.assertTrue(self.client.request("textDocument/documentSymbol", doc()))
         self.assertEqual(self.client.close(), 0)
+
+    def rss_kb(self):
+        with open(f"/proc/{self.client.process.pid}/status") as status:
+            return int(next(l for l in status if l.startswith("VmRSS")).split()[1])
+
+    def test_memory_goes_back_after_a_flood(self):
+        self.open(RACK)
+        self.client.request("textDocument/hover", at(12, 10))
+        before = self.rss_kb()
+        count = 50000
+        methods = [("textDocument/hover", at(12, 10)), ("textDocument/documentSymbol", doc()),
+                   ("textDocument/completion", at(12, 10)),
+                   ("textDocument/references", {**at(12, 10), "context": {"includeDeclaration": True}})]
+        flood = b"".join(frame(json.dumps({"jsonrpc": "2.0", "id": 1000 + i, "method": methods[i % 4][0],
+                                           "params": methods[i % 4][1]}).encode())
+                         for i in range(count))
+        writer = threading.Thread(target=self.client.send_raw, args=(flood,))
+        writer.start()
+        answered = 0
+        while answered < count:
+            if "id" in self.client.next_message(timeout=60):
+                answered += 1
+        writer.join()
+        self.assertLess(self.rss_kb(), 2 * before, "memory held after %d requests" % count)
 
     def test_cancelled_request(self):
         # A large document keeps the server busy while the request and its
@@ -920,6 +945,21 @@ class FixTest(ServerCase):
         [action] = self.code_actions(0, 0, ["source.fixAll.veltrane"])
         self.assertEqual(apply_edit(text, action["edit"], URI),
                          RACK.replace("Standrd", "Standard").rstrip("\n"))
+
+    def test_fix_all_edits_only_what_changes(self):
+        # A large document with many safe fixes apart: one small edit for
+        # each, however large the document and however many they are.
+        fixes = 3000
+        text = (".Patch Names\n[P]\n0=Piano\n.Controller Names\n[C]\n.Instrument Definitions\n" +
+                "".join("[I%d]\nPatch[*]=P%s\nControl=C\n" % (i, "  " if i % 20 == 0 else "")
+                        for i in range(fixes * 20)))
+        self.open(text, "file:///big.ins")
+        [action] = self.code_actions(0, 0, ["source.fixAll.veltrane"], "file:///big.ins")
+        [change] = action["edit"]["documentChanges"]
+        # Instrument i's Patch line is line 7 + 3 i.
+        self.assertEqual(change["edits"], [{"range": rng(7 + 3 * i, 0, 8 + 3 * i, 0),
+                                            "newText": "Patch[*]=P\n"}
+                                           for i in range(0, fixes * 20, 20)])
 
     def test_fix_all_only_when_asked_for(self):
         # One safe fix: blanks after a reference.
