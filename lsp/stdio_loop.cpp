@@ -79,6 +79,11 @@ class CFrameQueue {
     m_ended = true;
     m_arrived.notify_one();
   }
+  // Whether no frame waits now.
+  bool Idle() {
+    std::lock_guard lock(m_mutex);
+    return m_frames.empty();
+  }
   // Waits for frames and takes all that wait; empty once the input ended.
   std::deque<CFrame> TakeAll() {
     std::unique_lock lock(m_mutex);
@@ -199,6 +204,7 @@ int RunStdioServer(const std::string& version) {
   // Messages and their bytes since memory last went back to the system.
   std::size_t received = 0;
   std::size_t receivedBytes = 0;
+  bool trimDue = false;
   for (;;) {
     std::deque<CFrame> frames = queue.TakeAll();
     if (frames.empty()) break;
@@ -215,8 +221,12 @@ int RunStdioServer(const std::string& version) {
     // the allocator (in the reader thread's arena, too); they go back to
     // the system, so that the server's memory follows the documents it
     // holds.
-    if (server.TakeMemoryFreed() || receivedBytes >= kLargeMessage || received >= kManyMessages) {
+    // Once the messages stop coming, or now and then during a long flood.
+    trimDue = trimDue || server.TakeMemoryFreed() || receivedBytes >= kLargeMessage ||
+              received >= kManyMessages;
+    if (trimDue && (queue.Idle() || received >= 16 * kManyMessages)) {
       ReleaseFreeMemory();
+      trimDue = false;
       received = 0;
       receivedBytes = 0;
     }
