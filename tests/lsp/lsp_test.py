@@ -6,6 +6,7 @@ Usage: lsp_test.py --server VELTRANE_LSP --check VELTRANE_CHECK
 """
 
 import argparse
+import collections
 import json
 import os
 import random
@@ -696,6 +697,31 @@ class NavigationTest(ServerCase):
                 error = self.error_of("textDocument/" + method, params)
                 self.assertEqual(error.code, -32803)
                 self.assertIn(reason, error.message)
+
+    def test_an_accepted_rename_makes_no_finding(self):
+        """Whatever name a rename accepts, the renamed text has no finding
+        the text did not have."""
+        def findings(text, uri):
+            published = self.open(text, uri)
+            return sorted((d["code"], d["range"]["start"]["line"]) for d in published["diagnostics"])
+        names = ["Kit", "Two Words", "Drums 2", "\u00c4rger", "x=y", "[x", "a\\b", "1..127",
+                 "0..128", ".Patch Names", "1..128x", "-", "\u00a0Kit", "Kit\u3000",
+                 "1..128 ", " 0..127", "Kit ", "\tKit", "Ki;t", "K\x0bit", "Ki\x7ft"]
+        # A patch list (General, from its reference at line 12) and a note
+        # list (Drums, from line 5).
+        for place in [at(12, 10), at(5, 2)]:
+            for number, name in enumerate(names):
+                with self.subTest(place=place["position"], name=name):
+                    try:
+                        edit = self.request("rename", {**place, "newName": name})
+                    except LspError:
+                        continue
+                    uri = "file:///work/renamed%d.ins" % number
+                    renamed = apply_edit(RACK, edit, URI)
+                    # Renaming the first of two Drums lists ends a finding.
+                    new = collections.Counter(findings(renamed, uri))
+                    new.subtract(findings(RACK, "file:///work/plain.ins"))
+                    self.assertEqual(+new, collections.Counter())
 
     def test_code_action(self):
         actions = self.request("codeAction", {**doc(), "range": rng(14, 9, 14, 9), "context": {"diagnostics": []}})
