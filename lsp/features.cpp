@@ -1,6 +1,7 @@
 #include "lsp/features.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
 #include "checker/fix_apply.h"
@@ -142,6 +143,57 @@ Json WorkspaceEdit(const CDocumentView& view, const std::vector<CEdit>& edits) {
                          {"edits", std::move(textEdits)}}})}};
 }
 
+}  // namespace
+
+std::vector<CLineChange> NearbyLineChanges(const std::vector<std::string_view>& before,
+                                           const std::vector<std::string_view>& after) {
+  // Far enough for a fix that removes or adds a few lines.
+  constexpr std::size_t kLookAhead = 16;
+  std::vector<CLineChange> changes;
+  auto add = [&](std::size_t oldBegin, std::size_t oldEnd, std::size_t newBegin, std::size_t newEnd) {
+    if (oldBegin == oldEnd && newBegin == newEnd) return;
+    if (!changes.empty() && changes.back().oldEnd == oldBegin && changes.back().newEnd == newBegin) {
+      changes.back().oldEnd = oldEnd;
+      changes.back().newEnd = newEnd;
+    } else {
+      changes.push_back({oldBegin, oldEnd, newBegin, newEnd});
+    }
+  };
+  std::size_t i = 0;
+  std::size_t j = 0;
+  while (i < before.size() && j < after.size()) {
+    if (before[i] == after[j]) {
+      ++i;
+      ++j;
+      continue;
+    }
+    // The nearest line the two share again, counting lines skipped on both
+    // sides; none within reach: both sides' next lines are one change.
+    std::size_t skipOld = std::min(kLookAhead, before.size() - i);
+    std::size_t skipNew = std::min(kLookAhead, after.size() - j);
+    bool found = false;
+    for (std::size_t distance = 1; distance <= 2 * kLookAhead && !found; ++distance) {
+      for (std::size_t old = distance > kLookAhead ? distance - kLookAhead : 0;
+           old <= std::min(distance, kLookAhead); ++old) {
+        const std::size_t added = distance - old;
+        if (i + old < before.size() && j + added < after.size() && before[i + old] == after[j + added]) {
+          skipOld = old;
+          skipNew = added;
+          found = true;
+          break;
+        }
+      }
+    }
+    add(i, i + skipOld, j, j + skipNew);
+    i += skipOld;
+    j += skipNew;
+  }
+  add(i, before.size(), j, after.size());
+  return changes;
+}
+
+namespace {
+
 // The edits that turn the view's text into `fixed`: each run of changed
 // lines replaced whole, so that an edit stays small on a large document.
 std::vector<CEdit> EditsTo(const CDocumentView& view, std::string_view fixed) {
@@ -154,7 +206,7 @@ std::vector<CEdit> EditsTo(const CDocumentView& view, std::string_view fixed) {
                                : whole.size();
   };
   std::vector<CEdit> edits;
-  for (const CLineChange& change : DiffLines(before, after)) {
+  for (const CLineChange& change : NearbyLineChanges(before, after)) {
     const std::size_t from = offsetOf(after, fixed, change.newBegin);
     const std::size_t to = offsetOf(after, fixed, change.newEnd);
     edits.push_back(CEdit{offsetOf(before, text, change.oldBegin),
@@ -164,19 +216,41 @@ std::vector<CEdit> EditsTo(const CDocumentView& view, std::string_view fixed) {
   return edits;
 }
 
+// The document with every safe fix applied, in the rounds of the command
+// line's --fix (FixBytes). The first round takes the document's own check,
+// which the diagnostics came from, and each check is let go before the next
+// is made: a large document's fix-all holds one check more than the
+// document, not three.
+std::string SafelyFixed(const CDocumentView& view) {
+  const CRuleSelection& rules = view.analysis.Rules();
+  std::string text = view.document.Text();
+  std::optional<CCheckResult> check;  // of `text`, once it differs from the document
+  for (int round = 0;; ++round) {
+    const std::vector<const CFinding*>& reported =
+        check ? check->reported : view.analysis.Result().reported;
+    const bool anyWanted = std::any_of(reported.begin(), reported.end(), [](const CFinding* f) {
+      return f->fix && FixWanted(*f->fix, false);
+    });
+    if (!anyWanted || round == kMaxFixRounds) break;
+    CFixRound applied = ApplyFixes(text, reported, false);
+    if (applied.edits.empty() || applied.text == text) break;
+    check.reset();
+    text = std::move(applied.text);
+    check = CAnalysis::Check(text, rules);
+  }
+  return text;
+}
+
 // The fix-all action, or null when there is nothing to fix. The same
 // rounds as the command line's --fix, over the same check with the rules
 // the document's diagnostics report.
 Json FixAll(const CDocumentView& view) {
   if (!view.analysis.IsInstrumentFile()) return nullptr;
-  const CRuleSelection& rules = view.analysis.Rules();
-  const CFixOutcome outcome = FixBytes(
-      view.document.Text(), [&rules](std::string_view text) { return CAnalysis::Check(text, rules); },
-      false);
-  if (outcome.text == view.document.Text()) return nullptr;
+  const std::string fixed = SafelyFixed(view);
+  if (fixed == view.document.Text()) return nullptr;
   return {{"title", "Fix all safely fixable findings"},
           {"kind", kFixAllKind},
-          {"edit", WorkspaceEdit(view, EditsTo(view, outcome.text))}};
+          {"edit", WorkspaceEdit(view, EditsTo(view, fixed))}};
 }
 
 [[noreturn]] void Refuse(std::string why) {
@@ -409,7 +483,19 @@ Json Rename(const CDocumentView& view, const CPosition& at, const std::string& n
   if (newName.empty()) Refuse(EmptyNewName());
   if (newName.find(']') != std::string::npos) Refuse(BracketInNewName());
   if (newName.find_first_of("\r\n") != std::string::npos) Refuse(LineEndInNewName());
-  if (IsNumberedListName(newName) && NumberedListsName(list.kind)) Refuse(NumberedNewName(newName));
+  // Whatever the file's readers would read otherwise than it was typed is
+  // refused: the rename would raise a finding where none was.
+  const std::size_t first = newName.find_first_not_of(" \t");
+  const std::string_view trimmed =
+      first == std::string::npos
+          ? std::string_view()
+          : std::string_view(newName).substr(first, newName.find_last_not_of(" \t") + 1 - first);
+  if (IsNumberedListName(trimmed) && NumberedListsName(list.kind)) Refuse(NumberedNewName(trimmed));
+  if (std::any_of(newName.begin(), newName.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+    Refuse(ControlInNewName());
+  if (trimmed.size() != newName.size()) Refuse(BlankAtNewNameEnd());
+  if (newName.find(';') != std::string::npos) Refuse(SemicolonInNewName());
   Json edits = Json::array();
   if (newName == list.name) return {{"changes", {{view.uri, edits}}}};
   const int taken = view.analysis.Result().FirstDefinition(newName, list.kind);
@@ -434,17 +520,12 @@ Json Rename(const CDocumentView& view, const CPosition& at, const std::string& n
 }
 
 Json CodeActions(const CDocumentView& view, const CPosition& from, const CPosition& to,
-                 const Json& only) {
+                 const Json& only, bool invoked) {
   Json actions = Json::array();
-  // Source actions such as fix-all are offered only when asked for: an
-  // editor asks without `only` at every move of the cursor.
-  if (only.is_array() && Asks(only, kFixAllKind)) {
-    if (Json fixAll = FixAll(view); !fixAll.is_null()) actions.push_back(std::move(fixAll));
-  }
-  if (only.is_array() && !Asks(only, "quickfix")) return actions;
   const CRange requested{from, to};
   // One for each diagnostic that has a fix: the findings reported.
   for (const CFinding* reported : view.analysis.Result().reported) {
+    if (only.is_array() && !Asks(only, "quickfix")) break;
     const CFinding& finding = *reported;
     if (!finding.fix) continue;
     // Overlap, with touching counting: a cursor just after the name asks
@@ -456,6 +537,13 @@ Json CodeActions(const CDocumentView& view, const CPosition& from, const CPositi
                    {"edit", WorkspaceEdit(view, finding.fix->edits)}};
     if (finding.fix->safe) action["isPreferred"] = true;
     actions.push_back(std::move(action));
+  }
+  // Fix-all is offered when asked for, not at every move of the cursor,
+  // where an editor asks without `only`: it is costly on a large document.
+  // Editors that cannot name a kind (Kate) ask without `only` when the user
+  // does; it comes after the quick fixes, which are about the place asked.
+  if (only.is_array() ? Asks(only, kFixAllKind) : invoked) {
+    if (Json fixAll = FixAll(view); !fixAll.is_null()) actions.push_back(std::move(fixAll));
   }
   return actions;
 }

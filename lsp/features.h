@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "checker/line_diff.h"
 #include "lsp/analysis.h"
 #include "lsp/document.h"
 #include "lsp/json.h"
@@ -64,10 +65,20 @@ Json PrepareRename(const CDocumentView& view, const CPosition& at);
 Json Rename(const CDocumentView& view, const CPosition& at, const std::string& newName);
 // `range` and `only` as the request has them (`only` may be null): a quick
 // fix for each finding in the range that has a fix, preferred when it is
-// safe, and when `only` asks for it by name or by a kind above it,
-// kFixAllKind, which applies every safe fix of the document as --fix does.
+// safe, and kFixAllKind, which applies every safe fix of the document as
+// --fix does, when `only` asks for it by name or by a kind above it, or
+// when there is no `only` and the user asked (`invoked`: not an editor's
+// own request at a move of the cursor).
 inline constexpr char kFixAllKind[] = "source.fixAll.veltrane";
+// The runs of lines that differ between `before` and `after`, as the edits
+// of fix-all replace them: both walked together, and where they differ the
+// nearest line they share again within a few lines taken as the end of the
+// run. Local changes come out as runs of their own lines, at a cost and a
+// memory that grow with the texts alone; texts that differ throughout give
+// larger runs, never wrong ones.
+std::vector<CLineChange> NearbyLineChanges(const std::vector<std::string_view>& before,
+                                           const std::vector<std::string_view>& after);
 Json CodeActions(const CDocumentView& view, const CPosition& from, const CPosition& to,
-                 const Json& only);
+                 const Json& only, bool invoked);
 
 #endif  // VELTRANE_LSP_FEATURES_H_

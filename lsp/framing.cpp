@@ -144,15 +144,6 @@ bool CMessageReader::ReadLine(std::string& line, bool& tooLong) {
   return false;
 }
 
-bool CMessageReader::Skip(std::uint64_t count) {
-  while (count > 0) {
-    const std::size_t took = Take(count, nullptr);
-    if (took == 0) return false;
-    count -= took;
-  }
-  return true;
-}
-
 bool CMessageReader::Resynchronise() {
   constexpr std::string_view kWanted = "content-length:";
   std::size_t matched = 0;
@@ -186,11 +177,6 @@ bool CMessageReader::Resynchronise() {
 }
 
 std::optional<CFrame> CMessageReader::Next() {
-  if (m_skipPending > 0) {
-    const std::uint64_t count = m_skipPending;
-    m_skipPending = 0;
-    if (!Skip(count)) return std::nullopt;
-  }
   if (m_lost) {
     m_lost = false;
     if (!Resynchronise()) return std::nullopt;
@@ -244,7 +230,11 @@ std::optional<CFrame> CMessageReader::Next() {
     return CFrame{CFrame::Kind::badHeader, {}, problem};
   }
   if (*length > m_maxBodySize) {
-    m_skipPending = *length;
+    // Not skipped by its length: a wrong length would swallow every
+    // message after it. The body is read through up to the next header,
+    // as after a bad block; a body, being JSON, holds none.
+    m_lost = true;
+    m_block.clear();
     return CFrame{CFrame::Kind::tooLarge, {},
                   "a message of " + std::to_string(*length) + " bytes, more than the " +
                       std::to_string(m_maxBodySize) + " allowed"};

@@ -17,7 +17,7 @@ struct CFrame {
   enum class Kind {
     message,    // `body` holds the message
     badHeader,  // no usable Content-Length; the reader looks for the next one
-    tooLarge,   // a body over the limit; the reader skips it unread
+    tooLarge,   // a body over the limit; the reader looks for the next header
   };
   Kind kind = Kind::message;
   std::string body;
@@ -27,8 +27,9 @@ struct CFrame {
 // Splits a byte stream into frames. Memory stays bounded by the largest
 // body allowed plus a header block: after a bad header block the reader
 // looks for the next "Content-Length:" from the block's second byte on (a
-// line that ran into the next message's header holds it), and a body over
-// the limit is read and dropped in small chunks.
+// line that ran into the next message's header holds it), and after a
+// length over the limit from the end of its block on, dropping what it
+// reads.
 class CMessageReader {
  public:
   // Reads up to `size` bytes into `buffer`; returns how many, 0 at the end
@@ -62,7 +63,6 @@ class CMessageReader {
   // first byte of m_block, and leaves the reader on it; returns false at
   // the end of the stream.
   bool Resynchronise();
-  bool Skip(std::uint64_t count);
 
   ReadFn m_read;
   std::uint64_t m_maxBodySize;
@@ -76,7 +76,6 @@ class CMessageReader {
   std::string m_block;           // the bytes of the last header block
   std::string m_replay;          // bytes to read again before the stream's
   std::size_t m_replayPos = 0;
-  std::uint64_t m_skipPending = 0;  // bytes of a too-large body still unread
 };
 
 // The header block of a body of `size` bytes.

@@ -12,6 +12,8 @@ class CMovingBuilder : public nlohmann::json_sax<Json> {
  public:
   explicit CMovingBuilder(Json& root) : m_root(root) {}
 
+  bool TooDeep() const { return m_tooDeep; }
+
   bool null() override { return Add(nullptr); }
   bool boolean(bool value) override { return Add(value); }
   bool number_integer(number_integer_t value) override { return Add(value); }
@@ -50,28 +52,39 @@ class CMovingBuilder : public nlohmann::json_sax<Json> {
     return &slot;
   }
   bool Add(Json&& value) {
-    Place(std::move(value));
+    if (m_skipped == 0) Place(std::move(value));
     return true;
   }
+  // A container beyond the deepest allowed is read through, not built;
+  // null stands in its place.
   bool Open(Json&& container) {
+    if (m_skipped > 0 || m_open.size() == kMaxJsonDepth) {
+      if (m_skipped++ == 0) Place(nullptr);
+      m_tooDeep = true;
+      return true;
+    }
     m_open.push_back(Place(std::move(container)));
     return true;
   }
   bool Close() {
-    m_open.pop_back();
+    if (m_skipped > 0) --m_skipped;
+    else m_open.pop_back();
     return true;
   }
 
   Json& m_root;
   std::vector<Json*> m_open;
   std::string m_key;
+  std::size_t m_skipped = 0;  // containers open beyond the deepest allowed
+  bool m_tooDeep = false;
 };
 
 }  // namespace
 
-std::optional<Json> ParseJson(std::string_view text) {
-  Json value;
-  CMovingBuilder builder(value);
+std::optional<CParsedJson> ParseJson(std::string_view text) {
+  CParsedJson parsed;
+  CMovingBuilder builder(parsed.value);
   if (!Json::sax_parse(text, &builder)) return std::nullopt;
-  return value;
+  parsed.tooDeep = builder.TooDeep();
+  return parsed;
 }

@@ -6,13 +6,26 @@
 #ifndef VELTRANE_LSP_JSON_PARSE_H_
 #define VELTRANE_LSP_JSON_PARSE_H_
 
+#include <cstddef>
 #include <optional>
 #include <string_view>
 
 #include "lsp/json.h"
 
+// How deep a message's values may nest. Deeper values are not built: a
+// copy, a comparison or a dump of one recurses once per level, and no
+// message of the protocol nests more than a few levels.
+inline constexpr std::size_t kMaxJsonDepth = 256;
+
+struct CParsedJson {
+  Json value;
+  // Some value nested deeper than kMaxJsonDepth; it stands as null in
+  // `value`, so that the message's id is still there for an answer.
+  bool tooDeep = false;
+};
+
 // The JSON value of `text`, or nullopt when it is not exactly one JSON
 // value (or its strings are not well-formed UTF-8).
-std::optional<Json> ParseJson(std::string_view text);
+std::optional<CParsedJson> ParseJson(std::string_view text);
 
 #endif  // VELTRANE_LSP_JSON_PARSE_H_

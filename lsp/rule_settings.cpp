@@ -1,11 +1,21 @@
 #include "lsp/rule_settings.h"
 
+#include <cctype>
+
+#include <filesystem>
+#include <system_error>
+
 namespace {
 
-// The patterns of a setting: a list of strings or one comma-separated string.
-// Patterns naming no rule go to `unknown`.
-std::vector<std::string> PatternsOf(const Json& value, std::vector<std::string>& unknown) {
+// How many patterns naming no rule a notice lists; the rest are counted.
+constexpr std::size_t kListedUnknown = 10;
+
+// The patterns of the setting `name`: a list of strings or one
+// comma-separated string. What is wrong with it goes to `problems`.
+std::vector<std::string> PatternsOf(const Json& value, const std::string& name,
+                                    std::vector<std::string>& problems) {
   std::vector<std::string> patterns;
+  std::vector<std::string> unknown;
   auto add = [&](const std::string& text) {
     std::vector<std::string> some;
     AddPatterns(text, some);
@@ -14,10 +24,27 @@ std::vector<std::string> PatternsOf(const Json& value, std::vector<std::string>&
       else unknown.push_back(std::move(pattern));
     }
   };
+  bool wrongType = !value.is_string() && !value.is_array() && !value.is_null();
   if (value.is_string()) add(value.get<std::string>());
-  if (value.is_array())
-    for (const Json& item : value)
+  if (value.is_array()) {
+    for (const Json& item : value) {
       if (item.is_string()) add(item.get<std::string>());
+      else wrongType = true;
+    }
+  }
+  if (wrongType) {
+    problems.push_back("\"" + name + "\" must be a list of rule ids or one string of them; " +
+                       (value.is_array() ? "what is not a string in it is" : "it is") +
+                       " left out");
+  }
+  if (!unknown.empty()) {
+    std::string problem = "\"" + name + "\" names no rule:";
+    for (std::size_t i = 0; i < unknown.size() && i < kListedUnknown; ++i)
+      problem += (i == 0 ? " " : ", ") + unknown[i].substr(0, 40);
+    if (unknown.size() > kListedUnknown)
+      problem += " and " + std::to_string(unknown.size() - kListedUnknown) + " more";
+    problems.push_back(std::move(problem));
+  }
   return patterns;
 }
 
@@ -30,52 +57,90 @@ int HexValue(char c) {
 
 }  // namespace
 
-std::string CRuleSettings::Take(const Json& options) {
-  if (!options.is_object()) return {};
+void CRuleSettings::Take(const Json& options) {
+  m_select.reset();
+  m_ignore.clear();
+  std::vector<std::string> problems;
+  // Where the rules stand, and the name the user knows that place by.
   const Json* rules = nullptr;
-  if (options.contains("rules")) rules = &options["rules"];
-  else if (options.contains("veltrane") && options["veltrane"].is_object() &&
-           options["veltrane"].contains("rules"))
-    rules = &options["veltrane"]["rules"];
-  if (!rules || !rules->is_object()) return {};
-  std::vector<std::string> unknown;
-  if (rules->contains("select")) {
-    std::vector<std::string> select = PatternsOf((*rules)["select"], unknown);
-    // An empty select in an editor's settings means "as configured".
-    m_select = select.empty() ? std::nullopt : std::make_optional(std::move(select));
+  std::string name = "rules";
+  if (options.is_object() && options.contains("rules")) {
+    rules = &options["rules"];
+  } else if (options.is_object() && options.contains("veltrane")) {
+    const Json& veltrane = options["veltrane"];
+    name = "veltrane.rules";
+    if (veltrane.is_object() && veltrane.contains("rules")) rules = &veltrane["rules"];
+    else if (!veltrane.is_object() && !veltrane.is_null())
+      problems.push_back("\"veltrane\" must be an object; it is left out");
   }
-  if (rules->contains("ignore")) m_ignore = PatternsOf((*rules)["ignore"], unknown);
-  if (unknown.empty()) return {};
-  std::string problem = "veltrane: the rule settings name no rule:";
-  for (const std::string& pattern : unknown) problem += " " + pattern;
-  return problem;
+  if (rules && !rules->is_object() && !rules->is_null()) {
+    problems.push_back("\"" + name + "\" must be an object; it is left out");
+  } else if (rules && rules->is_object()) {
+    if (const auto select = rules->find("select"); select != rules->end()) {
+      std::vector<std::string> patterns = PatternsOf(*select, name + ".select", problems);
+      // An empty select in an editor's settings means "as configured".
+      if (!patterns.empty()) m_select = std::move(patterns);
+    }
+    if (const auto ignore = rules->find("ignore"); ignore != rules->end())
+      m_ignore = PatternsOf(*ignore, name + ".ignore", problems);
+  }
+  std::string problem;
+  for (const std::string& each : problems) problem += (problem.empty() ? "" : "; ") + each;
+  if (problem != m_settingsProblem && !problem.empty())
+    m_notices.push_back({2, "veltrane: the settings are used without what is wrong in them: " + problem});
+  m_settingsProblem = std::move(problem);
 }
 
-CRuleSelection CRuleSettings::For(const std::string& uri, std::string& problem) {
-  problem.clear();
+CRuleSelection CRuleSettings::For(const std::string& uri) {
   const std::string path = PathOfFileUri(uri);
   const std::string configPath = path.empty() ? std::string() : FindRuleConfig(path);
   if (configPath.empty()) return SelectRules(m_select, m_ignore);
+  // Read again whenever the file looks different: an editor need not tell
+  // that it was saved, and another program may have written it.
+  std::error_code sizeError;
+  std::error_code timeError;
+  const std::uintmax_t size = std::filesystem::file_size(configPath, sizeError);
+  const auto time = std::filesystem::last_write_time(configPath, timeError);
+  const std::int64_t stamp =
+      sizeError || timeError ? -1 : static_cast<std::int64_t>(time.time_since_epoch().count());
   auto it = m_configs.find(configPath);
-  if (it == m_configs.end()) {
+  if (it == m_configs.end() || it->second.size != size || it->second.time != stamp || stamp == -1) {
+    if (it != m_configs.end()) ++m_generation;
     CachedConfig cached;
+    cached.size = size;
+    cached.time = stamp;
     try {
       cached.config = LoadRuleConfig(configPath);
-    } catch (const CConfigError& error) {
-      cached.problem = error.what();
+    } catch (const CConfigError& failure) {
+      cached.problem = failure.what();
     }
-    it = m_configs.emplace(configPath, std::move(cached)).first;
+    it = m_configs.insert_or_assign(configPath, std::move(cached)).first;
+    std::string& told = m_configProblems[configPath];
+    if (it->second.problem != told) {
+      if (!it->second.problem.empty())
+        m_notices.push_back({2, it->second.problem});
+      else
+        m_notices.push_back({3, "veltrane: " + configPath + " is read again and used"});
+      told = it->second.problem;
+    }
   }
-  problem = it->second.problem;
   return SelectRulesFor(it->second.config, path, m_select, m_ignore);
 }
 
 std::string PathOfFileUri(const std::string& uri) {
-  // Only files of this machine: "file:///path" or "file://localhost/path".
-  std::size_t start = 0;
-  for (std::string_view scheme : {"file:///", "file://localhost/"})
-    if (uri.compare(0, scheme.size(), scheme) == 0) start = scheme.size() - 1;
-  if (start == 0) return {};
+  // Only files of this machine: "file:///path", "file://localhost/path"
+  // or "file:/path"; a scheme and a host are in any case.
+  auto startsWith = [&](std::size_t at, std::string_view prefix) {
+    if (uri.size() < at + prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+      if (std::tolower(static_cast<unsigned char>(uri[at + i])) != prefix[i]) return false;
+    return true;
+  };
+  if (!startsWith(0, "file:")) return {};
+  std::size_t start = 5;
+  if (startsWith(start, "///")) start += 2;
+  else if (startsWith(start, "//localhost/")) start += 11;
+  else if (startsWith(start, "//") || !startsWith(start, "/")) return {};
   std::string path;
   for (std::size_t i = start; i < uri.size(); ++i) {
     if (uri[i] == '%' && i + 2 < uri.size() && HexValue(uri[i + 1]) >= 0 &&

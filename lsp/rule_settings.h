@@ -5,43 +5,69 @@
 #ifndef VELTRANE_LSP_RULE_SETTINGS_H_
 #define VELTRANE_LSP_RULE_SETTINGS_H_
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "checker/rule_config.h"
 #include "lsp/json.h"
 
+// Something the user should be told, as a window/showMessage.
+struct CRuleNotice {
+  int type = 2;  // 2 warning, 3 information
+  std::string message;
+};
+
 class CRuleSettings {
  public:
   // Takes the client's settings from `options`: {"rules": {"select": ...,
   // "ignore": ...}}, each a list of ids or prefixes or one string of them
-  // separated by commas, or the same under {"veltrane": ...}. Keeps the
-  // previous settings for what `options` does not say. Returns what is
-  // wrong with them, for the user, or an empty string; patterns that name
-  // no rule are left out.
-  std::string Take(const Json& options);
+  // separated by commas, or the same under {"veltrane": ...}. The settings
+  // are the whole of them: what `options` does not say is back to its
+  // default. A setting of the wrong type is left out and a pattern naming
+  // no rule is dropped, the rest applies; what was wrong becomes a notice,
+  // unless it is what the settings before were told.
+  void Take(const Json& options);
 
-  // The rules for the document `uri`. `problem` gets what is wrong with its
-  // veltrane.toml, if anything; the rules are then those without it.
-  CRuleSelection For(const std::string& uri, std::string& problem);
+  // The rules for the document `uri`. Its veltrane.toml is read again when
+  // its size or time changed since it was read; a problem in it that
+  // differs from the one last told becomes a notice, and a file that had
+  // one and is now fine a notice that it is read again.
+  CRuleSelection For(const std::string& uri);
 
   // Forgets the configuration files read so far, so that the next look-up
   // reads them again.
   void Forget() { m_configs.clear(); }
 
+  // The notices since the last call.
+  std::vector<CRuleNotice> TakeNotices() { return std::exchange(m_notices, {}); }
+
+  // Counts the configuration files found changed since they were read:
+  // a document checked at an older count may be out of date.
+  std::uint64_t Generation() const { return m_generation; }
+
  private:
   std::optional<std::vector<std::string>> m_select;
   std::vector<std::string> m_ignore;
+  std::string m_settingsProblem;  // the last one told
   struct CachedConfig {
     CRuleConfig config;
     std::string problem;
+    std::uintmax_t size = 0;
+    std::int64_t time = 0;
   };
   std::map<std::string, CachedConfig> m_configs;  // by the file's path
+  std::map<std::string, std::string> m_configProblems;  // the last told, by path
+  std::vector<CRuleNotice> m_notices;
+  std::uint64_t m_generation = 0;
 };
 
-// The local path of a file: URI, or an empty string for any other URI.
+// The local path of a file URI ("file:///path", "file://localhost/path",
+// "file:/path", the scheme in any case), or an empty string for any other
+// URI.
 std::string PathOfFileUri(const std::string& uri);
 
 #endif  // VELTRANE_LSP_RULE_SETTINGS_H_

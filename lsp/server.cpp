@@ -1,6 +1,7 @@
 #include "lsp/server.h"
 
 #include <exception>
+#include <initializer_list>
 #include <limits>
 
 #include "lsp/features.h"
@@ -8,6 +9,8 @@
 #include "lsp/protocol_values.h"
 
 namespace {
+
+const Json kNullJson = nullptr;
 
 [[noreturn]] void BadParams(const std::string& why) {
   throw CRequestError{lsp_error::kInvalidParams, why};
@@ -61,11 +64,11 @@ std::string UriOf(const Json& params) { return StringMember(Member(params, "text
 
 CPosition RequestPosition(const Json& params) { return PositionOf(Member(params, "position")); }
 
-// Whether the client applies versioned document edits
-// (workspace.workspaceEdit.documentChanges).
-bool TakesVersionedEdits(const Json& params) {
+// Whether the client says true at `path` in its initialize parameters; a
+// client that says nothing does without.
+bool SaysTrue(const Json& params, std::initializer_list<const char*> path) {
   const Json* at = &params;
-  for (const char* name : {"capabilities", "workspace", "workspaceEdit", "documentChanges"}) {
+  for (const char* name : path) {
     if (!at->is_object()) return false;
     const auto it = at->find(name);
     if (it == at->end()) return false;
@@ -89,19 +92,6 @@ PositionEncoding ChooseEncoding(const Json& params) {
     if (encoding == "utf-8") return PositionEncoding::utf8;
   }
   return PositionEncoding::utf16;
-}
-
-// Whether the client announces that it shows a diagnostic's
-// relatedInformation; a client that says nothing may ignore it.
-bool ShowsRelatedInformation(const Json& params) {
-  const Json* at = &params;
-  for (const char* key : {"capabilities", "textDocument", "publishDiagnostics"}) {
-    const auto member = at->find(key);
-    if (member == at->end() || !member->is_object()) return false;
-    at = &*member;
-  }
-  const auto related = at->find("relatedInformation");
-  return related != at->end() && *related == true;
 }
 
 }  // namespace
@@ -132,17 +122,17 @@ void CLspServer::Receive(const CFrame& frame) {
     m_pending.push_back({nullptr,
                          frame.kind == CFrame::Kind::tooLarge ? lsp_error::kInvalidRequest
                                                               : lsp_error::kParseError,
-                         "Skipped " + frame.problem});
+                         "Skipped " + frame.problem, false});
     return;
   }
-  std::optional<Json> parsed = ParseJson(frame.body);
+  std::optional<CParsedJson> parsed = ParseJson(frame.body);
   if (!parsed) {
     m_log.Write(LogEvent::badMessage, "a message body that is not JSON");
-    m_pending.push_back({nullptr, lsp_error::kParseError, "The message body is not JSON"});
+    m_pending.push_back({nullptr, lsp_error::kParseError, "The message body is not JSON", false});
     return;
   }
-  Json& message = *parsed;
-  if (message.is_object()) {
+  Json& message = parsed->value;
+  if (message.is_object() && !parsed->tooDeep) {
     const auto method = message.find("method");
     const auto params = message.find("params");
     if (method != message.end() && *method == "$/cancelRequest" && params != message.end() &&
@@ -151,7 +141,7 @@ void CLspServer::Receive(const CFrame& frame) {
       if (id != params->end() && IsValidId(*id)) m_cancelled.insert(id->dump());
     }
   }
-  m_pending.push_back({std::move(message), 0, {}});
+  m_pending.push_back({std::move(message), 0, {}, parsed->tooDeep});
 }
 
 void CLspServer::Process() {
@@ -166,6 +156,14 @@ void CLspServer::Process() {
   if (m_exitRequested || !m_initialized) return;
   for (auto& [uri, open] : m_documents) {
     if (open.publishPending) Publish(uri, open);
+  }
+  // A veltrane.toml found changed while checking one document applies to
+  // the others too; they are checked once more, and then agree with it.
+  for (auto& [uri, open] : m_documents) {
+    if (open.analysis && open.rulesGeneration != m_ruleSettings.Generation()) {
+      open.analysis.reset();
+      Publish(uri, open);
+    }
   }
 }
 
@@ -184,14 +182,22 @@ void CLspServer::Handle(CPending& pending) {
   const Json id = hasId && IsValidId(*idIt) ? *idIt : Json(nullptr);
   const auto method = message.find("method");
   if (method == message.end()) {
-    // A response to a request of ours; the server sends none, so there is
-    // nothing to match it with.
+    // A response to a request of ours: only the registration of file
+    // watchers, which needs nothing done whatever the answer.
     if (hasId && (message.contains("result") || message.contains("error"))) return;
     ReplyError(id, lsp_error::kInvalidRequest, "The message has no \"method\"");
     return;
   }
   if (!method->is_string()) {
     ReplyError(id, lsp_error::kInvalidRequest, "\"method\" must be a string");
+    return;
+  }
+  if (pending.tooDeep) {
+    // Nothing of it is used: its deepest values are missing.
+    const std::string what =
+        "a message nesting deeper than " + std::to_string(kMaxJsonDepth) + " levels";
+    if (hasId) ReplyError(id, lsp_error::kInvalidRequest, "Refused " + what);
+    else m_log.Write(LogEvent::badMessage, "dropped " + what + ": " + method->get<std::string>());
     return;
   }
   const auto version = message.find("jsonrpc");
@@ -282,8 +288,11 @@ Json CLspServer::Dispatch(const std::string& method, const Json& params) {
          const Json* only = &kNoFilter;
          if (context != p.end() && context->is_object() && context->contains("only"))
            only = &context->at("only");
+         // CodeActionTriggerKind.Automatic: the editor asks by itself.
+         const bool automatic = context != p.end() && context->is_object() &&
+                                context->value("triggerKind", Json()) == 2;
          return CodeActions(view, PositionOf(Member(range, "start")), PositionOf(Member(range, "end")),
-                            *only);
+                            *only, !automatic);
        }},
   };
   const auto feature = kFeatures.find(method);
@@ -293,6 +302,9 @@ Json CLspServer::Dispatch(const std::string& method, const Json& params) {
   COpenDocument& open = DocumentOf(params);
   const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding,
                            m_relatedInformation, m_versionedEdits};
+  // Fix-all checks a large document again, and lets that go when done.
+  if (method == "textDocument/codeAction" && open.document.Text().size() >= kLargeBody)
+    m_memoryFreed = true;
   return feature->second(view, params);
 }
 
@@ -310,11 +322,19 @@ void CLspServer::HandleNotification(const std::string& method, Json& params) {
     else if (method == "textDocument/didClose")
       DidClose(params);
     else if (method == "workspace/didChangeConfiguration")
-      TakeRuleSettings(params.is_object() && params.contains("settings") ? params["settings"]
-                                                                         : Json());
+      // By reference: a copy of the client's value would recurse once per
+      // level of it.
+      TakeRuleSettings(params.is_object() && params.contains("settings") ? params.at("settings")
+                                                                         : kNullJson);
     else if (method == "textDocument/didSave")
       m_ruleSettings.Forget();  // a veltrane.toml may have been saved
-    else if (method != "initialized" && !method.starts_with("$/"))
+    else if (method == "workspace/didChangeWatchedFiles") {
+      // Only veltrane.toml files are watched: one changed, appeared or went.
+      m_ruleSettings.Forget();
+      RecheckAll();
+    } else if (method == "initialized")
+      WatchConfigFiles();
+    else if (!method.starts_with("$/"))
       m_log.Write(LogEvent::ignoredNotification, "ignored the notification " + method);
   } catch (const CRequestError& error) {
     m_log.Write(LogEvent::notificationFailed, method + ": " + error.message);
@@ -327,8 +347,15 @@ Json CLspServer::Initialize(const Json& params) {
   if (m_initialized) throw CRequestError{lsp_error::kInvalidRequest, "initialize came twice"};
   if (!params.is_object()) BadParams("initialize needs its parameters");
   m_encoding = ChooseEncoding(params);
-  m_versionedEdits = TakesVersionedEdits(params);
-  m_relatedInformation = ShowsRelatedInformation(params);
+  m_versionedEdits = SaysTrue(params, {"capabilities", "workspace", "workspaceEdit", "documentChanges"});
+  // Notes go into a diagnostic's relatedInformation only for a client that
+  // shows it.
+  m_relatedInformation =
+      SaysTrue(params, {"capabilities", "textDocument", "publishDiagnostics", "relatedInformation"});
+  // veltrane.toml files are watched where the client lets the server
+  // register the watchers.
+  m_watchesConfigFiles =
+      SaysTrue(params, {"capabilities", "workspace", "didChangeWatchedFiles", "dynamicRegistration"});
   m_initialized = true;
   if (params.contains("initializationOptions")) TakeRuleSettings(params["initializationOptions"]);
   return {
@@ -401,30 +428,48 @@ CLspServer::COpenDocument& CLspServer::DocumentOf(const Json& params) {
 
 const CAnalysis& CLspServer::AnalysisOf(const std::string& uri, COpenDocument& open) {
   if (!open.analysis) {
-    std::string problem;
-    const CRuleSelection rules = m_ruleSettings.For(uri, problem);
-    ShowProblem(problem);
+    const CRuleSelection rules = m_ruleSettings.For(uri);
+    ShowNotices();
     open.analysis = std::make_unique<CAnalysis>(open.document, rules);
+    open.rulesGeneration = m_ruleSettings.Generation();
   }
   return *open.analysis;
 }
 
 void CLspServer::TakeRuleSettings(const Json& options) {
-  ShowProblem(m_ruleSettings.Take(options));
+  m_ruleSettings.Take(options);
+  ShowNotices();
   m_ruleSettings.Forget();
-  // Every open document is checked again with the new rules.
+  RecheckAll();
+}
+
+void CLspServer::RecheckAll() {
   for (auto& [uri, open] : m_documents) {
     open.analysis.reset();
     open.publishPending = true;
   }
 }
 
-void CLspServer::ShowProblem(const std::string& problem) {
-  if (problem.empty() || !m_problemsShown.insert(problem).second) return;
-  m_log.Write(LogEvent::ruleSettings, problem);
+void CLspServer::WatchConfigFiles() {
+  if (!m_watchesConfigFiles) return;
+  m_watchesConfigFiles = false;  // once
+  const Json watchers = Json::array({{{"globPattern", "**/" + std::string(kConfigFileName)}}});
   Send(DumpJson({{"jsonrpc", "2.0"},
+                 {"id", "veltrane-watch-config"},
+                 {"method", "client/registerCapability"},
+                 {"params",
+                  {{"registrations", Json::array({{{"id", "veltrane-config-files"},
+                                                   {"method", "workspace/didChangeWatchedFiles"},
+                                                   {"registerOptions", {{"watchers", watchers}}}}})}}}}));
+}
+
+void CLspServer::ShowNotices() {
+  for (const CRuleNotice& notice : m_ruleSettings.TakeNotices()) {
+    m_log.Write(LogEvent::ruleSettings, notice.message);
+    Send(DumpJson({{"jsonrpc", "2.0"},
                    {"method", "window/showMessage"},
-                   {"params", {{"type", 2}, {"message", problem}}}}));
+                   {"params", {{"type", notice.type}, {"message", notice.message}}}}));
+  }
 }
 
 void CLspServer::Publish(const std::string& uri, COpenDocument& open) {

@@ -59,6 +59,7 @@ class CLspServer {
     CDocument document;
     std::unique_ptr<CAnalysis> analysis;  // of the current text, when made
     bool publishPending = true;
+    std::uint64_t rulesGeneration = 0;  // of the rule settings the analysis used
   };
 
   // A message received and not yet handled, or the error a body that
@@ -67,6 +68,7 @@ class CLspServer {
     Json message;
     int errorCode = 0;
     std::string error;
+    bool tooDeep = false;  // some value nested deeper than allowed
   };
   void Handle(CPending& pending);
   void HandleRequest(const Json& id, const std::string& method, const Json& params);
@@ -83,8 +85,12 @@ class CLspServer {
   const CAnalysis& AnalysisOf(const std::string& uri, COpenDocument& open);
   // Takes the client's rule settings; says what is wrong with them.
   void TakeRuleSettings(const Json& options);
-  // Shows `problem` to the user once, however often it comes.
-  void ShowProblem(const std::string& problem);
+  // Every open document is to be checked again.
+  void RecheckAll();
+  // Asks a client that offers it to tell of every veltrane.toml that changes.
+  void WatchConfigFiles();
+  // Shows the user what the rule settings have to tell.
+  void ShowNotices();
   void Publish(const std::string& uri, COpenDocument& open);
 
   void Reply(const Json& id, Json result);
@@ -103,7 +109,7 @@ class CLspServer {
   PositionEncoding m_encoding = PositionEncoding::utf16;
   bool m_versionedEdits = false;
   CRuleSettings m_ruleSettings;
-  std::set<std::string> m_problemsShown;
+  bool m_watchesConfigFiles = false;  // the client registers file watchers
   bool m_relatedInformation = false;  // the client shows relatedInformation
   bool m_initialized = false;
   bool m_shutdownRequested = false;

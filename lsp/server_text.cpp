@@ -69,6 +69,18 @@ std::string BracketInNewName() {
 
 std::string LineEndInNewName() { return Refusal("a list name cannot hold a line end"); }
 
+std::string ControlInNewName() {
+  return Refusal("a list name cannot hold a tab or another control character");
+}
+
+std::string BlankAtNewNameEnd() {
+  return Refusal("a list name cannot start or end with a blank: the label would be read trimmed");
+}
+
+std::string SemicolonInNewName() {
+  return Refusal("a list name cannot hold \";\": a comment would start there");
+}
+
 std::string NumberedNewName(std::string_view newName) {
   return Refusal(Quoted(newName) +
                  " names the built-in numbered list in Patch and Key lines, so the references "

@@ -79,6 +79,11 @@ class CFrameQueue {
     m_ended = true;
     m_arrived.notify_one();
   }
+  // Whether no frame waits now.
+  bool Idle() {
+    std::lock_guard lock(m_mutex);
+    return m_frames.empty();
+  }
   // Waits for frames and takes all that wait; empty once the input ended.
   std::deque<CFrame> TakeAll() {
     std::unique_lock lock(m_mutex);
@@ -100,6 +105,7 @@ class CFrameQueue {
 };
 
 constexpr std::size_t kLargeMessage = 1u << 20;
+constexpr std::size_t kManyMessages = 1000;
 
 // Standard error through a thread of its own: a client that never reads it
 // fills its pipe, and then the writer waits, not the server. Lines that
@@ -195,20 +201,35 @@ int RunStdioServer(const std::string& version) {
   // The reader may be blocked in a read when the server is done; the
   // process ends without waiting for it.
   reader.detach();
+  // Messages and their bytes since memory last went back to the system.
+  std::size_t received = 0;
+  std::size_t receivedBytes = 0;
+  bool trimDue = false;
   for (;;) {
     std::deque<CFrame> frames = queue.TakeAll();
     if (frames.empty()) break;
-    bool large = false;
+    received += frames.size();
     for (CFrame& frame : frames) {
       server.Receive(frame);
-      large = large || frame.body.size() >= kLargeMessage;
+      receivedBytes += frame.body.size();
       frame.body = std::string();
     }
+    frames = std::deque<CFrame>();
     server.Process();
-    // A whole document sent at once leaves its message's copies free but
-    // still held by the allocator; they go back to the system, so that
-    // the server's memory follows the documents it holds.
-    if (server.TakeMemoryFreed() || large) ReleaseFreeMemory();
+    // A whole document sent at once, or a flood of small messages, leaves
+    // the copies of the messages and their answers free but still held by
+    // the allocator (in the reader thread's arena, too); they go back to
+    // the system, so that the server's memory follows the documents it
+    // holds.
+    // Once the messages stop coming, or now and then during a long flood.
+    trimDue = trimDue || server.TakeMemoryFreed() || receivedBytes >= kLargeMessage ||
+              received >= kManyMessages;
+    if (trimDue && (queue.Idle() || received >= 16 * kManyMessages)) {
+      ReleaseFreeMemory();
+      trimDue = false;
+      received = 0;
+      receivedBytes = 0;
+    }
     if (server.ExitRequested()) break;
   }
   std::fflush(stdout);

@@ -89,6 +89,24 @@ For `magic-mode-alist', which narrows the buffer to its start."
              (executable-find (car ins-mode-server-command)))
     (eglot-ensure)))
 
+(declare-function eglot-code-actions "eglot")
+
+(defun ins-mode-fix-all ()
+  "Apply every safe fix of the buffer at once, as veltrane-check --fix does.
+Asks the language server, through eglot, for its source.fixAll.veltrane
+action.  Where there is nothing to fix, says so and changes nothing; for
+fixes on every save:
+  (add-hook \='ins-mode-hook
+            (lambda () (add-hook \='before-save-hook #\='ins-mode-fix-all nil t)))"
+  (interactive)
+  (if (not (and (fboundp 'eglot-current-server) (eglot-current-server)))
+      (when (called-interactively-p 'any)
+        (message "ins-mode: the language server is not running in this buffer"))
+    (condition-case failure
+        (eglot-code-actions (point-min) (point-max) "source.fixAll.veltrane" t)
+      (error (when (called-interactively-p 'any)
+               (message "%s" (error-message-string failure)))))))
+
 ;;;###autoload
 (add-to-list 'magic-mode-alist '(ins-mode-instrument-file-p . ins-mode))
 

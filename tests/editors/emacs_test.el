@@ -83,4 +83,19 @@
                        "veltrane [VLT1003]: Label \"Standrd\" not found\ndid you mean \"Standard\" (line 5)?")))
       (eglot-shutdown (eglot-current-server)))))
 
+;; The command the manual tells users to type, on a text whose only safe
+;; fix is the blanks after a reference; a text with none stays as it is.
+(ert-deftest ins-fix-all ()
+  (skip-unless (require 'eglot nil t))
+  (let ((ins-mode-server-command (list (getenv "VELTRANE_LSP"))))
+    (dolist (case `(("fixable.ins" ,(replace-regexp-in-string "Standrd" "Standard  " ins-test-rack)
+                     ,(replace-regexp-in-string "Standrd" "Standard" ins-test-rack))
+                    ("nothing.ins" ,ins-test-rack ,ins-test-rack)))
+      (with-current-buffer (ins-test-file (nth 0 case) (nth 1 case))
+        (run-hooks 'post-command-hook)
+        (should (eglot-current-server))
+        (ins-mode-fix-all)
+        (should (equal (list (nth 0 case) (buffer-string)) (list (nth 0 case) (nth 2 case))))
+        (eglot-shutdown (eglot-current-server))))))
+
 (ert-run-tests-batch-and-exit)

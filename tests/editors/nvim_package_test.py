@@ -9,6 +9,7 @@ Exits 77 (skipped) without nvim."""
 
 import json
 import os
+import re
 import shutil
 import sys
 import tempfile
@@ -92,7 +93,55 @@ def main(server, vim_dir):
         failures.append(f"diagnostics {out.get('messages')}")
     if "failed" not in out and sorted(out.get("completion", [])) != ["Standard"]:
         failures.append(f"completion after Control= offered {out.get('completion')}")
-    return report(failures, "file types, colours, comments, notes and completion as expected")
+    failures += manpage_setup(server, vim_dir)
+    return report(failures, "file types, colours, comments, notes, completion, the manual's "
+                            "set-up and fix-all as expected")
+
+
+def manpage_init():
+    """The Lua of veltrane-lsp(1)'s set-up for init.lua without the package,
+    as a reader copies it from the page."""
+    with open(os.path.join(HERE, "..", "..", "packaging", "man", "veltrane-lsp.1")) as f:
+        page = f.read()
+    section = page[page.index(".SS Neovim"):page.index(".SS Emacs")]
+    blocks = re.findall(r"^\.nf\n(.*?)^\.fi$", section, re.S | re.M)
+    init = next(b for b in blocks if "start_client" in b)
+    return init.replace("\\-", "-")
+
+
+def manpage_setup(server, vim_dir):
+    """The manual's set-up with the package's ftplugin: one client, each
+    diagnostic once, and :VeltraneFixAll fixes."""
+    with tempfile.TemporaryDirectory() as tmp:
+        bin_dir = os.path.join(tmp, "bin")
+        os.makedirs(bin_dir)
+        os.symlink(os.path.abspath(server), os.path.join(bin_dir, "veltrane-lsp"))
+        files = []
+        for name, text in [("fixable.ins", EDIT.replace("Standrd", "Standard  ")),
+                           ("other.ins", EDIT)]:
+            files.append(os.path.join(tmp, name))
+            with open(files[-1], "w") as f:
+                f.write(text)
+        out = run_nvim(os.path.join(HERE, "nvim_manpage.lua"), dict(
+            PATH=bin_dir + os.pathsep + os.environ.get("PATH", ""),
+            VELTRANE_NVIM_INIT=manpage_init(), VELTRANE_NVIM_FILES=json.dumps(files)),
+            tmp, ["--cmd", "set runtimepath^=" + os.path.abspath(vim_dir)])
+    if out is None:
+        return ["the manual's set-up: nvim wrote no result"]
+    if "failed" in out:
+        return ["the manual's set-up: " + out["failed"] + " after " + ", ".join(out["steps"])]
+    failures = []
+    if out["clients"] != 1:
+        failures.append(f"the manual's set-up and the ftplugin started {out['clients']} clients")
+    # Two clients would show each finding twice.
+    for name, found in zip(["fixable.ins", "other.ins"], out["diagnostics"]):
+        if not found or len(set(found)) != len(found):
+            failures.append(f"{name}: diagnostics {found}")
+    if len(out["diagnostics"][1]) != 2:
+        failures.append(f"other.ins: diagnostics {out['diagnostics'][1]}, not its two findings")
+    if out["fixed"] != EDIT.replace("Standrd", "Standard").rstrip("\n").split("\n"):
+        failures.append(f":VeltraneFixAll left {out['fixed']}")
+    return failures
 
 
 if __name__ == "__main__":

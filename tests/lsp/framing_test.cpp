@@ -59,6 +59,14 @@ TEST(FramingTest, SplitsStreams) {
       {"a body without headers", "{\"jsonrpc\":\"2.0\"}\r\nContent-Length: 1\r\n\r\n3", {"!bad", "3"}},
       {"too large, skipped unread",
        "Content-Length: 65\r\n\r\n" + big + "Content-Length: 1\r\n\r\n4", {"!large", "4"}},
+      // A length over the limit is no reason to swallow what follows.
+      {"too large, then a message at once",
+       "Content-Length: 65\r\n\r\n" + FrameMessage("{}") + FrameMessage("[2]"), {"!large", "{}", "[2]"}},
+      // The words of a header inside a JSON string are found, but are no
+      // header line: one more error, and the message after is read.
+      {"too large by far, with a header's words in its body",
+       "Content-Length: 99999999\r\nContent-Type: x\r\n\r\n" + kHeaderInString + FrameMessage("4"),
+       {"!large", "!bad", "4"}},
       {"the limit itself is fine", "Content-Length: 64\r\n\r\n" + std::string(64, 'y'),
        {std::string(64, 'y')}},
       {"a body cut short by the end", "Content-Length: 10\r\n\r\nabc", {}},

@@ -16,7 +16,8 @@ TEST(JsonParseTest, BuildsWhatTheLibraryBuilds) {
   for (const char* body : bodies) {
     const auto parsed = ParseJson(body);
     ASSERT_TRUE(parsed) << body;
-    EXPECT_EQ(*parsed, Json::parse(body)) << body;
+    EXPECT_FALSE(parsed->tooDeep) << body;
+    EXPECT_EQ(parsed->value, Json::parse(body)) << body;
   }
 }
 
@@ -26,11 +27,38 @@ TEST(JsonParseTest, RefusesWhatIsNotOneValue) {
   for (const std::string& body : bodies) EXPECT_FALSE(ParseJson(body)) << body.substr(0, 20);
 }
 
-TEST(JsonParseTest, DeepNestingNeitherOverflowsNorFails) {
+// `inner` inside `depth` arrays.
+std::string Nest(std::size_t depth, const std::string& inner) {
+  return std::string(depth, '[') + inner + std::string(depth, ']');
+}
+
+TEST(JsonParseTest, DeepNestingIsReadThroughNotBuilt) {
   const std::string deep = std::string(200000, '[') + std::string(200000, ']');
-  const auto parsed = ParseJson(deep);
-  ASSERT_TRUE(parsed);
-  EXPECT_TRUE(parsed->is_array());
+  const std::string limit = std::string(kMaxJsonDepth, '[') + std::string(kMaxJsonDepth, ']');
+  const std::string over = "[" + limit + "]";
+  struct Case {
+    std::string body;
+    bool tooDeep;
+    Json value;  // what is built
+  } cases[] = {
+      {limit, false, Json::parse(limit)},
+      {over, true, Json::parse(Nest(kMaxJsonDepth, "null"))},
+      {"[" + deep + "]", true, Json::parse(Nest(kMaxJsonDepth, "null"))},
+      // What stands beside the deep value is kept: the id still answers.
+      {R"({"id":7,"params":{"settings":)" + deep + R"(,"after":{"a":[1]}},"method":"m"})", true,
+       Json::parse(R"({"id":7,"params":{"settings":)" + Nest(kMaxJsonDepth - 2, "null") +
+                   R"(,"after":{"a":[1]}},"method":"m"})")},
+      {"{\"a\":" + std::string(300, '[') + "{\"b\":1}" + std::string(300, ']') + ",\"c\":2}", true,
+       Json::parse("{\"a\":" + Nest(kMaxJsonDepth - 1, "null") + ",\"c\":2}")},
+  };
+  for (const Case& c : cases) {
+    const auto parsed = ParseJson(c.body);
+    ASSERT_TRUE(parsed) << c.body.substr(0, 40);
+    EXPECT_EQ(parsed->tooDeep, c.tooDeep) << c.body.substr(0, 40);
+    EXPECT_EQ(parsed->value, c.value) << c.body.substr(0, 40);
+  }
+  // An unfinished deep value is still no JSON.
+  EXPECT_FALSE(ParseJson(deep.substr(0, 300000)));
 }
 
 }  // namespace

@@ -6,12 +6,14 @@ Usage: lsp_test.py --server VELTRANE_LSP --check VELTRANE_CHECK
 """
 
 import argparse
+import collections
 import json
 import os
 import random
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -307,7 +309,7 @@ class ErrorTest(ServerCase):
         with open(f"/proc/{self.client.process.pid}/status") as status:
             return int(next(l for l in status if l.startswith("VmHWM")).split()[1])
 
-    def test_oversized_message_is_skipped_unread(self):
+    def test_oversized_message_is_read_through_unheld(self):
         before = self.peak_kb()
         size = 64 * 1024 * 1024 + 1
         self.client.send_raw(b"Content-Length: %d\r\n\r\n" % size)
@@ -319,6 +321,91 @@ class ErrorTest(ServerCase):
         self.client.send_raw(b" " * (size % len(chunk)))
         self.open(RACK)
         self.assertLess(self.peak_kb() - before, 16 * 1024, "the body was held in memory")
+
+    def test_a_length_over_the_limit_swallows_nothing(self):
+        self.open(RACK)
+        symbols = frame(json.dumps({"jsonrpc": "2.0", "id": "after",
+                                    "method": "textDocument/documentSymbol",
+                                    "params": doc()}).encode())
+        for size in [64 * 1024 * 1024 + 1, 10 ** 17]:
+            with self.subTest(size=size):
+                self.client.send_raw(b"Content-Length: %d\r\n\r\n" % size + symbols)
+                self.assertEqual(self.client.next_message()["error"]["code"], -32600)
+                self.assertEqual(self.client.next_message()["id"], "after")
+
+    def test_deep_nesting_in_any_message(self):
+        """200,000 nested arrays (400 KB) wherever a message has room for
+        them: a request is refused, a notification dropped, and the server
+        answers the next request."""
+        self.open(RACK)
+        deep = "[" * 200000 + "]" * 200000
+        deep_object = '{"a":' * 100000 + "1" + "}" * 100000
+        methods = ["initialize", "shutdown", "textDocument/hover", "textDocument/definition",
+                   "textDocument/references", "textDocument/documentHighlight",
+                   "textDocument/documentSymbol", "textDocument/completion",
+                   "textDocument/prepareRename", "textDocument/rename",
+                   "textDocument/codeAction", "workspace/executeCommand"]
+        notifications = ["workspace/didChangeConfiguration", "textDocument/didOpen",
+                         "textDocument/didChange", "textDocument/didClose",
+                         "textDocument/didSave", "workspace/didChangeWatchedFiles",
+                         "$/cancelRequest", "initialized", "exit"]
+        where = {
+            "params": lambda v: '{"textDocument":{"uri":"%s"},"position":%s}' % (URI, v),
+            "settings": lambda v: '{"settings":%s}' % v,
+            "range": lambda v: ('{"textDocument":{"uri":"%s"},"range":{"start":%s,"end":%s},'
+                                '"context":{"only":%s,"diagnostics":%s}}' % (URI, v, v, v, v)),
+            "whole": lambda v: v,
+        }
+        check = ('{"jsonrpc":"2.0","id":"alive","method":"textDocument/documentSymbol",'
+                 '"params":{"textDocument":{"uri":"%s"}}}' % URI).encode()
+        for value in [deep, deep_object]:
+            for name, params in where.items():
+                for method in methods + notifications:
+                    with self.subTest(method=method, where=name, value=value[:2]):
+                        is_request = method in methods
+                        body = '{"jsonrpc":"2.0",%s"method":"%s","params":%s}' % (
+                            '"id":"deep",' if is_request else "", method, params(value))
+                        self.client.send_body(body.encode())
+                        self.client.send_body(check)
+                        if is_request:
+                            refused = self.client.next_message()
+                            self.assertEqual(refused["id"], "deep")
+                            self.assertEqual(refused["error"]["code"], -32600)
+                        answer = self.client.next_message()
+                        self.assertEqual(answer.get("id"), "alive", answer)
+                        self.assertTrue(answer["result"])
+        # A response nesting deep is passed over too.
+        self.client.send_body(('{"jsonrpc":"2.0","id":3,"result":%s}' % deep).encode())
+        self.assertTrue(self.client.request("textDocument/documentSymbol", doc()))
+        self.assertEqual(self.client.close(), 0)
+
+    def rss_kb(self):
+        with open(f"/proc/{self.client.process.pid}/status") as status:
+            return int(next(l for l in status if l.startswith("VmRSS")).split()[1])
+
+    def test_memory_goes_back_after_a_flood(self):
+        self.open(RACK)
+        self.client.request("textDocument/hover", at(12, 10))
+        before = self.rss_kb()
+        count = 50000
+        methods = [("textDocument/hover", at(12, 10)), ("textDocument/documentSymbol", doc()),
+                   ("textDocument/completion", at(12, 10)),
+                   ("textDocument/references", {**at(12, 10), "context": {"includeDeclaration": True}})]
+        flood = b"".join(frame(json.dumps({"jsonrpc": "2.0", "id": 1000 + i, "method": methods[i % 4][0],
+                                           "params": methods[i % 4][1]}).encode())
+                         for i in range(count))
+        writer = threading.Thread(target=self.client.send_raw, args=(flood,))
+        writer.start()
+        answered = 0
+        while answered < count:
+            if "id" in self.client.next_message(timeout=60):
+                answered += 1
+        writer.join()
+        # The memory goes back once the last answers are written.
+        deadline = time.monotonic() + 3
+        while self.rss_kb() >= 2 * before and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertLess(self.rss_kb(), 2 * before, "memory held after %d requests" % count)
 
     def test_cancelled_request(self):
         # A large document keeps the server busy while the request and its
@@ -592,6 +679,16 @@ class NavigationTest(ServerCase):
             # Patch and Key values of these names are the built-in lists.
             ("rename", at(1, 2), "1..128", "built-in numbered list"),
             ("rename", at(13, 10), "0..127", "built-in numbered list"),
+            # Each of these would raise a finding the file did not have.
+            ("rename", at(1, 2), "1..128 ", "built-in numbered list"),
+            ("rename", at(5, 2), "\t0..127", "built-in numbered list"),
+            ("rename", at(1, 2), " General2", "blank"),
+            ("rename", at(1, 2), "General2 ", "blank"),
+            ("rename", at(1, 2), "Gen\teral", "control character"),
+            ("rename", at(1, 2), "Gen\x01eral", "control character"),
+            ("rename", at(1, 2), "Gen\x7feral", "control character"),
+            ("rename", at(1, 2), "Gen;eral", "\";\""),
+            ("rename", at(1, 2), "General ; old", "\";\""),
         ]
         for method, params, new_name, reason in cases:
             with self.subTest(method=method, new_name=new_name):
@@ -600,6 +697,31 @@ class NavigationTest(ServerCase):
                 error = self.error_of("textDocument/" + method, params)
                 self.assertEqual(error.code, -32803)
                 self.assertIn(reason, error.message)
+
+    def test_an_accepted_rename_makes_no_finding(self):
+        """Whatever name a rename accepts, the renamed text has no finding
+        the text did not have."""
+        def findings(text, uri):
+            published = self.open(text, uri)
+            return sorted((d["code"], d["range"]["start"]["line"]) for d in published["diagnostics"])
+        names = ["Kit", "Two Words", "Drums 2", "\u00c4rger", "x=y", "[x", "a\\b", "1..127",
+                 "0..128", ".Patch Names", "1..128x", "-", "\u00a0Kit", "Kit\u3000",
+                 "1..128 ", " 0..127", "Kit ", "\tKit", "Ki;t", "K\x0bit", "Ki\x7ft"]
+        # A patch list (General, from its reference at line 12) and a note
+        # list (Drums, from line 5).
+        for place in [at(12, 10), at(5, 2)]:
+            for number, name in enumerate(names):
+                with self.subTest(place=place["position"], name=name):
+                    try:
+                        edit = self.request("rename", {**place, "newName": name})
+                    except LspError:
+                        continue
+                    uri = "file:///work/renamed%d.ins" % number
+                    renamed = apply_edit(RACK, edit, URI)
+                    # Renaming the first of two Drums lists ends a finding.
+                    new = collections.Counter(findings(renamed, uri))
+                    new.subtract(findings(RACK, "file:///work/plain.ins"))
+                    self.assertEqual(+new, collections.Counter())
 
     def test_code_action(self):
         actions = self.request("codeAction", {**doc(), "range": rng(14, 9, 14, 9), "context": {"diagnostics": []}})
@@ -811,10 +933,12 @@ def fixed_by_check(data, tmp, *options):
 class FixTest(ServerCase):
     capabilities = {"workspace": {"workspaceEdit": {"documentChanges": True}}}
 
-    def code_actions(self, line, character, only=None, uri=URI):
+    def code_actions(self, line, character, only=None, uri=URI, trigger=None):
         context = {"diagnostics": []}
         if only is not None:
             context["only"] = only
+        if trigger is not None:
+            context["triggerKind"] = trigger
         return self.client.request("textDocument/codeAction", {
             "textDocument": {"uri": uri}, "range": rng(line, character, line, character), "context": context})
 
@@ -834,7 +958,8 @@ class FixTest(ServerCase):
         # Blanks after the name keep the reference from naming the list.
         text = RACK.replace("Control=Standrd\n", "Control=Standard  \n")
         self.open(text)
-        [action] = self.code_actions(14, 9)
+        # As the editor asks by itself at the cursor: the quick fix alone.
+        [action] = self.code_actions(14, 9, trigger=2)
         self.assertTrue(action["isPreferred"])
         self.assertEqual(action["diagnostics"][0]["code"], "VLT1003")
         self.assertEqual(apply_edit(text, action["edit"], URI), RACK.replace("Standrd", "Standard"))
@@ -851,12 +976,36 @@ class FixTest(ServerCase):
         self.assertEqual(apply_edit(text, action["edit"], URI),
                          RACK.replace("Standrd", "Standard").rstrip("\n"))
 
+    def test_fix_all_edits_only_what_changes(self):
+        # A large document with many safe fixes apart: one small edit for
+        # each, however large the document and however many they are.
+        fixes = 3000
+        text = (".Patch Names\n[P]\n0=Piano\n.Controller Names\n[C]\n.Instrument Definitions\n" +
+                "".join("[I%d]\nPatch[*]=P%s\nControl=C\n" % (i, "  " if i % 20 == 0 else "")
+                        for i in range(fixes * 20)))
+        self.open(text, "file:///big.ins")
+        [action] = self.code_actions(0, 0, ["source.fixAll.veltrane"], "file:///big.ins")
+        [change] = action["edit"]["documentChanges"]
+        # Instrument i's Patch line is line 7 + 3 i.
+        self.assertEqual(change["edits"], [{"range": rng(7 + 3 * i, 0, 8 + 3 * i, 0),
+                                            "newText": "Patch[*]=P\n"}
+                                           for i in range(0, fixes * 20, 20)])
+
     def test_fix_all_only_when_asked_for(self):
-        self.open(RACK)
-        for only in (None, ["quickfix"], ["refactor"], ["source.organizeImports"]):
-            with self.subTest(only=only):
-                kinds = [a["kind"] for a in self.code_actions(14, 9, only)]
-                self.assertNotIn("source.fixAll.veltrane", kinds)
+        # One safe fix: blanks after a reference.
+        self.open(RACK.replace("Control=Standrd\n", "Control=Standard  \n"))
+        # (only, triggerKind, offered): without `only`, an editor's own
+        # request (2, Automatic) gets none, the user's (1, or an editor that
+        # does not say) gets it.
+        cases = [(None, 2, False), (["quickfix"], None, False), (["refactor"], 1, False),
+                 (["source.organizeImports"], None, False), (None, 1, True), (None, None, True),
+                 (["source"], 2, True)]
+        for only, trigger, offered in cases:
+            with self.subTest(only=only, trigger=trigger):
+                kinds = [a["kind"] for a in self.code_actions(14, 9, only, trigger=trigger)]
+                self.assertEqual("source.fixAll.veltrane" in kinds, offered)
+                # The quick fixes of the place come first.
+                self.assertEqual(kinds[-1:] == ["source.fixAll.veltrane"], offered)
 
     def assert_fix_all_as_check(self, text, uri, tmp):
         self.open(text, uri)

@@ -103,7 +103,16 @@ def run_nvim(script, env, tmp, options=()):
     """Runs Lua `script` in a headless Neovim in `tmp`; returns the JSON it
     wrote to VELTRANE_NVIM_OUT, or None (having said why)."""
     out_file = os.path.join(tmp, "out.json")
-    env = dict(os.environ, VELTRANE_NVIM_OUT=out_file, **env)
+    # Folders of its own for everything Neovim looks for: an installed
+    # package (/usr/share/nvim/site) or a user's configuration would add
+    # their plugins to the ones under test.
+    home = os.path.join(tmp, "nvim-home")
+    folders = {name: os.path.join(home, name.lower()) for name in (
+        "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME",
+        "XDG_CONFIG_DIRS", "XDG_DATA_DIRS")}
+    for folder in folders.values():
+        os.makedirs(folder, exist_ok=True)
+    env = dict(os.environ, VELTRANE_NVIM_OUT=out_file, **folders, **env)
     run = subprocess.run(["nvim", "--headless", "--clean", "-n", "-i", "NONE", *options,
                           "-c", "luafile " + script],
                          env=env, capture_output=True, timeout=300, cwd=tmp)

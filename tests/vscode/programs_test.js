@@ -12,6 +12,31 @@ const scratch = scratchFolder();
 const programs = loadSource(option('--modules'), option('--source'), scratch);
 
 async function main() {
+  await run('a program name is looked for in the folders of PATH', () => {
+    const bin = path.join(scratch, 'bin');
+    const other = path.join(scratch, 'other');
+    fs.mkdirSync(bin);
+    fs.mkdirSync(other);
+    fs.writeFileSync(path.join(bin, 'veltrane-lsp'), '#!/bin/sh\n', { mode: 0o755 });
+    fs.writeFileSync(path.join(other, 'veltrane-lsp'), '#!/bin/sh\n', { mode: 0o755 });
+    fs.mkdirSync(path.join(scratch, 'veltrane-lsp-folder'));
+    const cases = [
+      ['veltrane-lsp', `${bin}:${other}`, 'linux', path.join(bin, 'veltrane-lsp')],
+      ['veltrane-lsp', `relative:${other}`, 'linux', path.join(other, 'veltrane-lsp')],
+      ['veltrane-lsp', `:${scratch}`, 'linux', 'veltrane-lsp'],              // not found
+      ['veltrane-lsp-folder', scratch, 'linux', 'veltrane-lsp-folder'],      // a folder
+      ['./veltrane-lsp', bin, 'linux', './veltrane-lsp'],                    // a path stays
+      [path.join(bin, 'veltrane-lsp'), other, 'linux', path.join(bin, 'veltrane-lsp')],
+      ['', bin, 'linux', ''],
+      ['C:\\Veltrane\\veltrane-lsp.exe', bin, 'win32', 'C:\\Veltrane\\veltrane-lsp.exe'],
+      ['veltrane-lsp', 'C:\\nowhere', 'win32', 'veltrane-lsp'],
+    ];
+    for (const [command, searchPath, platform, expected] of cases) {
+      assert.strictEqual(programs.programOnPath(command, searchPath, platform), expected,
+        `${command} in ${searchPath}`);
+    }
+  });
+
   await run('the protocol goes next to the file, never onto it', () => {
     const cases = [
       ['linux', '/music/Synth.ins', '/music/Synth.txt'],

@@ -44,6 +44,28 @@ async function main() {
       assert.strictEqual(server.startFailureMessage('/opt/lsp', configured, reason), message);
     }
   });
+
+  await run('a server that keeps stopping is told of once, and the library adds nothing', async () => {
+    const restart = 2;
+    const doNotRestart = 1;
+    const told = [];
+    // The library's answers to five closes in a row: restarts, then it
+    // gives up, and a later close (after a manual start) gives up again.
+    const answers = [restart, restart, doNotRestart, doNotRestart, restart];
+    let next = 0;
+    const closed = server.tellWhenStoppedForGood(
+      () => ({ action: answers[next++], message: 'the library speaks' }), doNotRestart, '/opt/lsp',
+      (message) => told.push(message));
+    const results = [];
+    for (let i = 0; i < answers.length; i++) {
+      results.push(await closed());
+    }
+    assert.deepStrictEqual(results.map((r) => [r.action, r.handled === true]),
+      [[restart, false], [restart, false], [doNotRestart, true], [doNotRestart, true], [restart, false]]);
+    assert.deepStrictEqual(told, [server.stoppedForGoodMessage('/opt/lsp')]);
+    assert.match(told[0], /\/opt\/lsp stopped again after each restart/);
+    assert.match(told[0], /no file is checked/);
+  });
 }
 
 main().then(finish);

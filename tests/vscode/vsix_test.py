@@ -107,13 +107,23 @@ def check_client(vsix, package):
     expect("LanguageClient" in source, "the client does not contain the language client")
 
 
-def check_icon(vsix, package, names):
-    icon = PREFIX + package.get("icon", "")
-    if expect(icon in names and icon.endswith(".png"), "no PNG icon in the package"):
+def check_png(vsix, names, path, size, what):
+    icon = PREFIX + os.path.normpath(path).replace(os.sep, "/")
+    if expect(icon in names and icon.endswith(".png"), f"no PNG {what} in the package"):
         data = vsix.read(icon)
-        expect(data[:8] == b"\x89PNG\r\n\x1a\n" and data[12:16] == b"IHDR", "the icon is no PNG")
+        expect(data[:8] == b"\x89PNG\r\n\x1a\n" and data[12:16] == b"IHDR", f"the {what} is no PNG")
         width, height = struct.unpack(">II", data[16:24])
-        expect((width, height) == (128, 128), f"the icon is {width}x{height}, not 128x128")
+        expect((width, height) == (size, size), f"the {what} is {width}x{height}, not {size}x{size}")
+
+
+def check_icon(vsix, package, names):
+    check_png(vsix, names, package.get("icon", ""), 128, "icon")
+    # .ins files get an icon of their own, not that of another language
+    # that claims the extension too.
+    for language in package.get("contributes", {}).get("languages", []):
+        icon = language.get("icon", {})
+        for theme in ("light", "dark"):
+            check_png(vsix, names, icon.get(theme, ""), 32, f"{theme} file icon")
 
 
 def check_programs(vsix, target, names, portable):

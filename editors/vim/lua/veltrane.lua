@@ -12,8 +12,9 @@ function M.config()
   return { name = 'veltrane', cmd = command, capabilities = capabilities }
 end
 
-local client_id
-
+-- The client is kept in g:veltrane_lsp, which the set-up that
+-- veltrane-lsp(1) shows for init.lua uses too: with both, one client
+-- serves every buffer.
 function M.attach(buf)
   local config = M.config()
   if #config.cmd == 0 then
@@ -24,12 +25,38 @@ function M.attach(buf)
       vim.log.levels.WARN)
     return
   end
-  if not client_id or vim.lsp.client_is_stopped(client_id) then
-    client_id = vim.lsp.start_client(config)
+  -- A client still starting counts as stopped for client_is_stopped(), but
+  -- get_client_by_id() knows it.
+  if not (vim.g.veltrane_lsp and vim.lsp.get_client_by_id(vim.g.veltrane_lsp)) then
+    vim.g.veltrane_lsp = vim.lsp.start_client(config)
   end
-  if client_id then
-    vim.lsp.buf_attach_client(buf, client_id)
+  if vim.g.veltrane_lsp then
+    vim.lsp.buf_attach_client(buf, vim.g.veltrane_lsp)
     vim.bo[buf].omnifunc = 'v:lua.vim.lsp.omnifunc'
+  end
+end
+
+-- Applies every safe fix of buffer `buf` (0: the current one) at once, as
+-- veltrane-check --fix does: the server's source.fixAll.veltrane action.
+-- Does nothing where there is nothing to fix.
+function M.fix_all(buf)
+  if buf == nil or buf == 0 then
+    buf = vim.api.nvim_get_current_buf()
+  end
+  local kind = 'source.fixAll.veltrane'
+  local params = {
+    textDocument = { uri = vim.uri_from_bufnr(buf) },
+    range = { start = { line = 0, character = 0 }, ['end'] = { line = 0, character = 0 } },
+    context = { diagnostics = {}, only = { kind } },
+  }
+  local answers = vim.lsp.buf_request_sync(buf, 'textDocument/codeAction', params, 10000) or {}
+  for id, answer in pairs(answers) do
+    local client = vim.lsp.get_client_by_id(id)
+    for _, action in ipairs(answer.result or {}) do
+      if action.kind == kind and action.edit and client then
+        vim.lsp.util.apply_workspace_edit(action.edit, client.offset_encoding)
+      end
+    end
   end
 end
 

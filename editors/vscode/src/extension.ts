@@ -3,10 +3,12 @@
 // goes to the network.
 
 import * as vscode from 'vscode';
-import { LanguageClient, LanguageClientOptions, ServerOptions, State } from 'vscode-languageclient/node';
-import { bundledServer } from './programs';
+import {
+  CloseAction, ErrorHandler, LanguageClient, LanguageClientOptions, ServerOptions, State,
+} from 'vscode-languageclient/node';
+import { bundledServer, programOnPath } from './programs';
 import { writeProtocol } from './protocol';
-import { serverProblem, startFailureMessage } from './server';
+import { serverProblem, startFailureMessage, tellWhenStoppedForGood } from './server';
 
 let client: LanguageClient | undefined;
 let output: vscode.OutputChannel | undefined;
@@ -18,13 +20,43 @@ class QuietClient extends LanguageClient {
   override error(message: string, data?: unknown): void {
     super.error(message, data, false);
   }
+  // The library passes whether it would show a pop-up as the data of its
+  // "will restart" line, which the output then shows as a line "true".
+  override info(message: string, data?: unknown, showNotification?: boolean): void {
+    super.info(message, typeof data === 'boolean' ? undefined : data, showNotification);
+  }
+}
+
+// The library's restarts, and one message once it gives up: a server that
+// keeps crashing must not look like a file without findings. The message's
+// button shows the output, where the server's last words are.
+function errorHandler(client: () => LanguageClient | undefined, command: string): ErrorHandler {
+  let standard: ErrorHandler | undefined;
+  const closed = tellWhenStoppedForGood(() => {
+    standard ??= client()?.createDefaultErrorHandler();
+    return standard?.closed() ?? { action: CloseAction.DoNotRestart };
+  }, CloseAction.DoNotRestart, command, (message) => {
+    output?.appendLine(message);
+    void vscode.window.showErrorMessage(message, 'Show Output').then((choice) => {
+      if (choice === 'Show Output') {
+        output?.show(true);
+      }
+    });
+  });
+  return {
+    error: (error, message, count) => {
+      standard ??= client()?.createDefaultErrorHandler();
+      return standard!.error(error, message, count);
+    },
+    closed,
+  };
 }
 
 // The configured server, or the bundled one, and whether it is configured.
 function serverCommand(extensionDir: string): { command: string; configured: boolean } {
   const configured = vscode.workspace.getConfiguration('veltrane').get<string>('server.path', '').trim();
   if (configured !== '') {
-    return { command: configured, configured: true };
+    return { command: programOnPath(configured), configured: true };
   }
   return { command: bundledServer(extensionDir), configured: false };
 }
@@ -53,6 +85,8 @@ async function startClient(extensionDir: string): Promise<void> {
   output.appendLine(`Starting the language server ${command}`);
   // No transport given: plain stdio, with no extra argument for the server.
   const serverOptions: ServerOptions = { command, args: [] };
+  // The client, for the error handler, which the client's options hold.
+  let started: QuietClient | undefined;
   const clientOptions: LanguageClientOptions = {
     // Files on disk and new ones; not the old versions that diff views
     // open, whose findings would stand twice in the problems list.
@@ -67,9 +101,10 @@ async function startClient(extensionDir: string): Promise<void> {
     synchronize: { configurationSection: 'veltrane' },
     // A failed start is reported once, below.
     initializationFailedHandler: () => false,
+    errorHandler: errorHandler(() => started, command),
   };
   // The id "veltrane" makes the client follow the setting veltrane.trace.server.
-  const started = new QuietClient('veltrane', 'Veltrane', serverOptions, clientOptions);
+  started = new QuietClient('veltrane', 'Veltrane', serverOptions, clientOptions);
   client = started;
   started.onDidChangeState((event) => {
     if (event.newState === State.Stopped && client === started) {

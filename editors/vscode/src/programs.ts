@@ -20,6 +20,24 @@ export function bundledServer(extensionDir: string, platform: string = process.p
   return path.join(extensionDir, 'server', platformFolder(platform, arch), exeName('veltrane-lsp', platform));
 }
 
+// The program `command` names: a bare name (no folder in it) is looked for
+// in the folders of `searchPath` (PATH), as a shell finds it, with ".exe"
+// added on Windows where it has no extension; a path stays as it is, and so
+// does a name found nowhere.
+export function programOnPath(command: string, searchPath: string = process.env.PATH ?? '',
+                              platform: string = process.platform): string {
+  const paths = platform === 'win32' ? path.win32 : path.posix;
+  const inFolder = platform === 'win32' ? /[\\/:]/.test(command) : command.includes('/');
+  if (command === '' || inFolder) {
+    return command;
+  }
+  const name = platform === 'win32' && paths.extname(command) === '' ? `${command}.exe` : command;
+  // An empty or relative entry would mean a folder that depends on where
+  // VS Code was started: not a place to run programs from.
+  const folders = searchPath.split(paths.delimiter).filter((folder) => paths.isAbsolute(folder));
+  return folders.map((folder) => paths.join(folder, name)).find(isFile) ?? command;
+}
+
 function isFile(file: string): boolean {
   try {
     return fs.statSync(file).isFile();
