@@ -201,6 +201,9 @@ constexpr std::array<NoteRule, kNoteKindCount> kNoteRules = {{
     {NoteKind::firstKey, "FirstKey", false},
     {NoteKind::basedOnChain, "BasedOnChain", false},
     {NoteKind::firstDefinition, "FirstDefinition", false},
+    {NoteKind::unknownHeader, "UnknownHeader", false},
+    {NoteKind::numberedList, "NumberedList", false},
+    {NoteKind::missingHeader, "MissingHeader", false},
 }};
 
 // Every kind has its row, at its own index: a kind added to an enum and its
@@ -216,7 +219,7 @@ static_assert(EveryKindHasItsRow(kFindingRules), "a finding kind lacks its row")
 static_assert(EveryKindHasItsRow(kNoteRules), "a note kind lacks its row");
 static_assert(static_cast<std::size_t>(FindingKind::longLine) + 1 == kFindingKindCount,
               "kFindingKindCount must follow the last finding kind");
-static_assert(static_cast<std::size_t>(NoteKind::firstDefinition) + 1 == kNoteKindCount,
+static_assert(static_cast<std::size_t>(NoteKind::missingHeader) + 1 == kNoteKindCount,
               "kNoteKindCount must follow the last note kind");
 
 }  // namespace

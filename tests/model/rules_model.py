@@ -26,8 +26,21 @@ BLANKS = b" \t"
 DIGITS = b"0123456789"
 
 
+def shown(text):
+    """Control characters as escapes: a tab as \\t, any other as \\xHH."""
+    out = bytearray()
+    for c in text:
+        if c == 9:
+            out += b"\\t"
+        elif c < 0x20 or c == 0x7F:
+            out += b"\\x%02X" % c
+        else:
+            out.append(c)
+    return bytes(out)
+
+
 def quoted(text):
-    return b'"' + text + b'"'
+    return b'"' + shown(text) + b'"'
 
 
 def rule_lines(data):
@@ -44,6 +57,11 @@ def rule_lines(data):
         out.append((start, text))
         start = stop + 1
     return out
+
+
+def without_end_mark(data):
+    """One Ctrl-Z at the very end, the DOS end-of-file mark, is no part of any line."""
+    return data[:-1] if data.endswith(b"\x1a") else data
 
 
 def is_blank(text):
@@ -163,9 +181,16 @@ def key_problem(name, text, leads, people):
             if name == b"Patch":
                 return (0, b"Malformed key: Patch takes one bank, Patch[BANK]="), None
             return (0, b"Malformed key: %s takes a bank and a program, %s[BANK,PROGRAM]=" % (name, name)), None
+        # A part that would be a number but for blanks at its ends: the blank is said.
+        blank = (b"Malformed key: a blank inside the brackets of %s makes its %s no number "
+                 b"for programs; remove the blank")
         if not bank_ok(numbers[0]):
+            if numbers[0] != numbers[0].strip(BLANKS) and bank_ok(numbers[0].strip(BLANKS)):
+                return (0, blank % (name, b"bank")), None
             return (0, b"Malformed key: the bank of %s is neither * nor 0..16383" % name), None
         if name != b"Patch" and not program_ok(numbers[1]):
+            if numbers[1] != numbers[1].strip(BLANKS) and program_ok(numbers[1].strip(BLANKS)):
+                return (0, blank % (name, b"program")), None
             return (0, b"Malformed key: the program of %s is neither * nor 0..127" % name), None
         identity = name + b"[" + b",".join(normal(n) for n in numbers) + b"]"
     else:
@@ -191,21 +216,26 @@ class LinePass:
 
     def run(self):
         section = 0
+        unknown = False          # the last "." line names no section
         list_entries = None      # number -> (physical line, text) of the open name list
         instrument = None        # the open instrument's state
-        for start, text in rule_lines(self.data):
+        data = without_end_mark(self.data)
+        for start, text in rule_lines(data):
             if len(text) > 253:
                 self.add(start + 253, "VLT3009", b"Line of %d bytes: programs read a line of more than "
                          b"253 bytes as several" % len(text))
             if text[:1] == b".":
                 kind = section_of(text)
+                unknown = kind is None
                 if kind is None:
                     self.add(start, "VLT2009", b"Unknown section header " + quoted(self.people(text[:80])) +
                              b": programs read the lists after it differently")
                 else:
                     section = kind
+                self.end_instrument(instrument)
                 list_entries = instrument = None
             elif text[:1] == b"[":
+                self.end_instrument(instrument)
                 list_entries = instrument = None
                 if 1 <= section <= 5:
                     list_entries = {}
@@ -213,24 +243,37 @@ class LinePass:
                     # Without "]", as for the scanner, the name is empty.
                     close = first_of(text, b"]", self.leads)
                     instrument = {"name": text[1:close] if close < len(text) else b"",
-                                  "keys": {}, "patch": None, "gap": None}
+                                  "keys": {}, "patch": None, "gap": None, "drums": []}
             elif list_entries is not None:
-                self.entry(start, text, section, list_entries)
+                self.entry(start, text, section, list_entries, unknown)
             elif instrument is not None:
                 self.key_line(start, text, instrument)
-        data = self.data
+        self.end_instrument(instrument)
         if data and data[-1:] not in (b"\n", b"\r"):
             self.add(len(data), "VLT3008",
                      b"The last line has no line end: one program loses its last character")
         return self.out
 
-    def entry(self, start, text, section, entries):
+    def end_instrument(self, instrument):
+        """VLT3006 for each Drum[B,P]=0 that no wider Drum line of the
+        instrument (B or * and * for P, * for B, or both *) sets to 1."""
+        if instrument is None:
+            return
+        ones = {bp for start, bp, value in instrument["drums"] if value == b"1"}
+        for start, (bank, program), value in instrument["drums"]:
+            wider = {(bank, b"*"), (b"*", program), (b"*", b"*")} - {(bank, program)}
+            if value == b"0" and not wider & ones:
+                self.add(start, "VLT3006", b"Drum[...]=0: one program counts every Drum line as a drum")
+
+    def entry(self, start, text, section, entries, unknown):
         if is_blank(text) or is_comment(text) or text.startswith(b"BasedOn"):
             return
         digits = digits_prefix(text)
         if not digits or text[len(digits):len(digits) + 1] != b"=":
-            self.add(start, "VLT2003",
-                     b"Not an entry: a line of a name list is NUMBER=NAME, a comment or blank")
+            # Under a header of no section, lines are not the entries of a name list.
+            if not unknown:
+                self.add(start, "VLT2003",
+                         b"Not an entry: a line of a name list is NUMBER=NAME, a comment or blank")
             return
         number = int(digits)
         if number > LARGEST[section]:
@@ -253,11 +296,9 @@ class LinePass:
 
     def key_line(self, start, text, instrument):
         if is_blank(text) or is_comment(text):
-            # The message says "comment" when any line of the gap is one.
-            gap = instrument["gap"]
-            if gap is None:
-                gap = (start, False)
-            instrument["gap"] = (gap[0], gap[1] or is_comment(text))
+            # The message says what the gap's first line is.
+            if instrument["gap"] is None:
+                instrument["gap"] = (start, is_comment(text))
             return
         if instrument["gap"] is not None:
             gap, comment = instrument["gap"]
@@ -297,8 +338,9 @@ class LinePass:
         if name == b"BankSelMethod" and instrument["patch"] is not None:
             self.add(start, "VLT3004", b"BankSelMethod after the instrument's Patch lines (the first in line %d): "
                      b"one program applies it only to later ones" % instrument["patch"])
-        if name == b"Drum" and value_of(text, eq, self.leads) == b"0":
-            self.add(start, "VLT3006", b"Drum[...]=0: one program counts every Drum line as a drum")
+        if name == b"Drum":
+            bank, program = identity[5:-1].split(b",")
+            instrument["drums"].append((start, (bank, program), value_of(text, eq, self.leads)))
 
 
 # ---- Over the scanner's resolved lists ----
@@ -431,7 +473,7 @@ def suppress(findings, data, selected, people, line_of):
     for each pattern that silenced nothing. "ignore" reaches the findings on
     the physical line where its target line starts."""
     findings = [f for f in findings if f[1] in selected]
-    lines = rule_lines(data)
+    lines = rule_lines(without_end_mark(data))
     scopes = []          # [physical line, "file" or None, pattern, its offset, used?]
     bare = []            # where the comments that name no rule start
     for n, (start, text) in enumerate(lines):
