@@ -30,6 +30,7 @@ enum class FindingKind {
   basedOnCycle,
   duplicateKey,
   unknownSection,
+  missingSectionHeader,
   // What loaders read differently.
   commentAfterValue,
   blanksAroundName,
@@ -41,7 +42,7 @@ enum class FindingKind {
   noFinalLineEnd,
   longLine,
 };
-inline constexpr std::size_t kFindingKindCount = 22;
+inline constexpr std::size_t kFindingKindCount = 23;
 
 // The kinds the protocol counts; every other kind is found only for the
 // formats that show rules.

@@ -304,6 +304,28 @@ def blanks_around(name):
     return name[:1] in (b" ", b"\t") or name[-1:] in (b" ", b"\t")
 
 
+def missing_headers(data, labels, refs, people, line_of):
+    """VLT2010 over the scanner's lists: which name lists keys of their own
+    section use (BasedOn lines aside), and which sections the keys not found
+    that name a list of another section want."""
+    name_lists = [d for d in labels if d[KIND] <= 5]
+    own = {id(r[TARGET]) for r in refs if len(r) > TARGET and not r[TEXT].startswith(b"BasedOn")}
+    first = {}
+    for n, d in enumerate(name_lists):
+        first.setdefault((d[NAME], d[KIND]), n)
+    uses = {}
+    for r in refs:
+        if len(r) > TARGET or r[TEXT].startswith(b"BasedOn") or not 1 <= r[KIND] <= 5:
+            continue
+        for kind in range(0, 6):
+            if kind != r[KIND] and (r[NAME], kind) in first:
+                uses.setdefault(first[(r[NAME], kind)], []).append(r[KIND])
+    header_lines = [line_of(offsets[0]) for piece, offsets in pieces(data)
+                    if piece[:1] == b"." and header_kind(piece, 0)]
+    return rules_model.missing_headers([(d[BEGIN], d[NAME], d[KIND], id(d) in own) for d in name_lists],
+                                       header_lines, uses, people, line_of)
+
+
 def gnu(path, data, codepage, *selections):
     """For each set of rules selected, the lines of `veltrane-check
     --format=gnu --no-notes` and its status; then the scanner's findings."""
@@ -333,6 +355,7 @@ def gnu(path, data, codepage, *selections):
     blank_refs = [(r[BEGIN], r[NAME]) for r in refs if len(r) > TARGET and blanks_around(r[TARGET][NAME])]
     found += rules_model.list_rules([(d[BEGIN], d[NAME], d[KIND]) for d in labels], based_on, blank_refs,
                                     people, line_of)
+    found += missing_headers(data, labels, refs, people, line_of)
     runs = []
     for selected in selections:
         out = []

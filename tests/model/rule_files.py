@@ -124,6 +124,16 @@ def rule_file(rng, words, odd_line):
             lines += [b"%d=n%d" % (i, i) for i in range(first, first + 128)]
             if rng.random() < 0.3:
                 lines.append(b"0=zero" if first else b"128=end")
+        elif roll < 0.74:
+            # Kits in whatever section stands, used by Key lines: a forgotten
+            # ".Note Names" when that is another one.
+            kits = [rng.choice(labels) for _ in range(rng.randint(1, 3))]
+            for kit in kits:
+                lines += [b"[" + kit + b"]", b"36=Kick"]
+            lines += [b".Instrument Definitions", b"[I]"]
+            lines += [rng.choice([b"Key[0,%d]=", b"Patch[%d]="]) % n + rng.choice(kits)
+                      for n in range(rng.randint(1, 4))]
+            instruments = True
         elif roll < 0.8:
             lines.append(suppression(rng))
         elif roll < 0.9:

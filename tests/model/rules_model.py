@@ -11,6 +11,7 @@ RULES = {
     "VLT2001": ("error", True), "VLT2002": ("warning", True), "VLT2003": ("error", True),
     "VLT2004": ("error", True), "VLT2005": ("warning", True), "VLT2006": ("note", True),
     "VLT2007": ("error", True), "VLT2008": ("warning", True), "VLT2009": ("warning", True),
+    "VLT2010": ("warning", True),
     "VLT3001": ("warning", True), "VLT3002": ("warning", True), "VLT3003": ("note", True),
     "VLT3004": ("warning", True), "VLT3005": ("note", True), "VLT3006": ("note", True),
     "VLT3007": ("note", False), "VLT3008": ("warning", True), "VLT3009": ("warning", True),
@@ -421,6 +422,53 @@ def list_rules(labels, based_on, blank_refs, people, line_of):
     for offset, name in blank_refs:
         out.append((offset, "VLT3002", b"Reference " + quoted(people(name)) +
                     b" matches its list only with the blanks around it"))
+    return out
+
+
+LISTS_OF = {1: b"patch lists", 2: b"note lists", 3: b"controller lists", 4: b"RPN lists",
+            5: b"NRPN lists"}
+
+
+def section_text(kind):
+    return SECTIONS[kind - 1] if 1 <= kind <= 6 else b"no section"
+
+
+def missing_headers(labels, header_lines, uses, people, line_of):
+    """VLT2010: the lists of a stretch between two section headers after the
+    last one that a key of its own section uses, when the keys that use them
+    want one other section, two times or more.
+    labels: (offset of name, name, kind, used by a key of its own section) in
+    file order, name lists only. header_lines: the physical lines of the
+    known headers. uses: label index -> the sections that keys not found
+    naming it want."""
+    def block(offset):
+        return sum(1 for h in header_lines if h <= line_of(offset))
+    out = []
+    n = 0
+    while n < len(labels):
+        end = n + 1
+        while end < len(labels) and block(labels[end][0]) == block(labels[n][0]):
+            end += 1
+        first = n
+        for i in range(n, end):
+            if labels[i][3]:
+                first = i + 1
+        while first < end and not uses.get(first):
+            first += 1
+        wanted = [w for i in range(first, end) for w in uses.get(i, [])]
+        if first < end and len(wanted) >= 2 and len(set(wanted)) == 1:
+            offset, name, kind, _ = labels[first]
+            want = wanted[0]
+            count = end - first
+            if count == 1:
+                said = (b"List " + quoted(people(name)) + b" is used as " +
+                        (b"an " if want in (4, 5) else b"a ") + LISTS_OF[want][:-1] + b" but stands under ")
+            else:
+                said = (b"Lists " + quoted(people(name)) + b" to " + quoted(people(labels[end - 1][1])) +
+                        b" (%d lists) are used as " % count + LISTS_OF[want] + b" but stand under ")
+            out.append((offset, "VLT2010", said + section_text(kind) + b': a "' + section_text(want) +
+                        b'" line is probably missing above line %d' % line_of(offset)))
+        n = end
     return out
 
 
