@@ -355,7 +355,6 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
                                          finding.firstPlace.line);
       }
       if (options.notes || options.rules) AddNotes(result, options.notes, options.rules != nullptr);
-      if (options.notes) CUnusedListNotes notes(file, result);
       if (options.notes) {
         if (std::optional<CNote> note = ByteOrderMarkNote(firstPiece, options.codePage))
           result.fileNotes.push_back(std::move(*note));
@@ -417,6 +416,9 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     scan();
     crossReferences();
   }
+  // Read after every other reading of the file is done, for the lines it
+  // keeps join those that the line rules keep.
+  if (options.notes) CUnusedListNotes notes(file, result);
   if (options.rules) {
     // After the line rules' findings, as if the lists were linted last.
     for (CFinding& finding : listFindings) result.ruleFindings.push_back(std::move(finding));
