@@ -1,12 +1,15 @@
 #include "checker/check.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "checker/blanks.h"
 #include "checker/both_at_once.h"
 #include "checker/finding_text.h"
+#include "checker/line_source.h"
 #include "checker/lint.h"
 #include "checker/note_finder.h"
 #include "checker/reference_fix.h"
@@ -141,6 +144,16 @@ class CTrimmedReferences {
   CCheckResult& m_result;
 };
 
+// Whether `finding`, a reference not found, is a Patch or Key value that
+// holds digits, dots and dashes only: a number, or a range written other
+// than as a built-in list's name.
+bool LooksNumbered(const CFinding& finding) {
+  if (!NumberedListsName(finding.section)) return false;
+  const std::string_view value = TrimBlanks(finding.name);
+  return value.find_first_of("0123456789") != std::string_view::npos &&
+         value.find_first_not_of("0123456789.-") == std::string_view::npos;
+}
+
 // Below this many references to look up, a second thread costs more than
 // it saves.
 constexpr std::size_t kNotesInTwoFrom = 256;
@@ -153,6 +166,13 @@ void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
     if (trimmed) {
       if (!references) references.emplace(result);
       if (references->Explain(finding, notes)) continue;
+    }
+    if (notes && LooksNumbered(finding)) {
+      // "Patch[0]=1" or "Key[0,0]=0..128" means a built-in list of
+      // numbers far more likely than a list of a close name.
+      finding.note = MakeNote(NoteKind::numberedList, finding.place, finding.section,
+                              NumberedListValueMessage());
+      continue;
     }
     if (notes) unexplained.push_back(&finding);
   }
@@ -174,6 +194,92 @@ void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
   };
   RunInHalves(unexplained.size(), kNotesInTwoFrom, hint);
 }
+
+// The "." lines of a file and the first Patch and Key lines that name a
+// built-in list of numbers, which the notes on lists not used speak of.
+// Neither is kept by the scan, so they are looked for only when a list not
+// used may need them.
+class CUnusedListNotes {
+ public:
+  CUnusedListNotes(const CStdioFile& file, CCheckResult& result) : m_result(result) {
+    std::vector<CFinding*> unused;
+    bool numbered = false;
+    for (CFinding& finding : result.findings) {
+      if (finding.kind != FindingKind::unused || finding.note ||
+          finding.section == kInstrumentDefinitions)
+        continue;
+      unused.push_back(&finding);
+      numbered = numbered || IsNumberedList(finding);
+    }
+    if (unused.empty()) return;
+    Read(file, numbered);
+    for (CFinding* finding : unused) Explain(*finding);
+  }
+
+ private:
+  static bool IsNumberedList(const CFinding& finding) {
+    return NumberedListsName(finding.section) && IsNumberedListName(finding.name);
+  }
+
+  struct DotLine {
+    std::uint64_t offset;
+    bool known;
+    CPlace place;
+  };
+
+  void Read(const CStdioFile& file, bool numbered) {
+    CLineSource source(file);
+    source.ForEach([&](const CSourceLine& line) {
+      const std::string_view text = line.text;
+      if (text.starts_with('.')) {
+        const std::string_view own = text.substr(0, text.find('\r'));
+        CPlace place = line.PlaceOf(0, own.size());
+        place.lineText = Keep(m_result, place.lineText);
+        m_dotLines.push_back({line.offset, FindSectionHeader(text) != kNoSection, place});
+      } else if (numbered && (text.starts_with("Patch") || text.starts_with("Key"))) {
+        const ReferenceKey* key = FindReferenceKey(text);
+        const std::size_t equals = m_result.codePage.Find(text, '=');
+        if (!key || equals == std::string_view::npos) return true;
+        const std::string_view value = text.substr(equals + 1);
+        if (!IsNumberedListName(value)) return true;
+        auto& first = m_numberedKeys[{key->kind, std::string(value)}];
+        if (first.line == 0) {
+          first = line.PlaceOf(equals + 1, text.size());
+          first.lineText = Keep(m_result, first.lineText);
+        }
+      }
+      return true;
+    });
+  }
+
+  void Explain(CFinding& finding) {
+    if (IsNumberedList(finding)) {
+      const auto it = m_numberedKeys.find({finding.section, std::string(finding.name)});
+      const bool keyFound = it != m_numberedKeys.end();
+      finding.note = MakeNote(NoteKind::numberedList, keyFound ? it->second : finding.place,
+                              finding.section,
+                              NumberedListNameMessage(finding.name, finding.section,
+                                                      keyFound ? it->second.line : 0));
+      return;
+    }
+    // The "." line last before the label: a header of no section leaves
+    // the label in the section before it.
+    const std::uint64_t at = finding.place.lineOffset;
+    const auto after = std::upper_bound(
+        m_dotLines.begin(), m_dotLines.end(), at,
+        [](std::uint64_t offset, const DotLine& dot) { return offset < dot.offset; });
+    if (after == m_dotLines.begin() || std::prev(after)->known) return;
+    const CPlace& header = std::prev(after)->place;
+    finding.note = MakeNote(
+        NoteKind::unknownHeader, header, finding.section,
+        UnknownHeaderMessage(m_result.codePage.ToUtf8(header.lineText.substr(0, 80)), header.line,
+                             finding.section));
+  }
+
+  CCheckResult& m_result;
+  std::vector<DotLine> m_dotLines;
+  std::map<std::pair<int, std::string>, CPlace> m_numberedKeys;
+};
 
 // A UTF-8 byte-order mark makes the first line start with three bytes
 // that are neither "." nor "[" nor a key, so that line is skipped. Worth a
@@ -258,11 +364,25 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     // findings, so they may run beside the cross-references' findings. Not
     // beside the notes, though: their index is the check's largest, and
     // the list rules' tables would add to it.
+    std::vector<CReferenceNote> referenceNotes;
     const auto listRules = [&] {
       if (options.rules)
-        LintLists(*options.rules, options.notes, result, basedOnOwners, listFindings);
+        LintLists(*options.rules, options.notes, result, basedOnOwners, listFindings,
+                  &referenceNotes);
     };
     RunBothAtOnceIf(options.rules && !options.notes, findings, listRules);
+    // Notes of the list rules on references not found, made after the
+    // findings' own, which they replace.
+    if (!referenceNotes.empty()) {
+      std::unordered_map<const char*, CNote*> byName;
+      for (CReferenceNote& note : referenceNotes)
+        byName[result.references->At(note.reference).name.data()] = &note.note;
+      for (CFinding& finding : result.findings) {
+        if (finding.kind != FindingKind::notFound) continue;
+        if (const auto it = byName.find(finding.name.data()); it != byName.end())
+          finding.note = std::move(*it->second);
+      }
+    }
   };
   if (options.rules && options.rules->NeedsLinePass()) {
     // Every line is read for the rules anyway: the lists are taken from the
@@ -296,6 +416,9 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     scan();
     crossReferences();
   }
+  // Read after every other reading of the file is done, for the lines it
+  // keeps join those that the line rules keep.
+  if (options.notes) CUnusedListNotes notes(file, result);
   if (options.rules) {
     // After the line rules' findings, as if the lists were linted last.
     result.ruleFindings.reserve(result.ruleFindings.size() + listFindings.size());

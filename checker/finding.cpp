@@ -122,6 +122,20 @@ constexpr std::array<FindingRule, kFindingKindCount> kFindingRules = {{
      "them.",
      "Correct the header, or remove it together with its lists.",
      ".Sequences\n[Intro]\n0=Count-in", true, kNoFix},
+    {FindingKind::missingSectionHeader, "VLT2010", "MissingSectionHeader", Severity::warning,
+     "Lists that stand under one section but are used as lists of another.",
+     "The lists from this label to the next section header are referred to "
+     "only by keys that want lists of another section (Key lines note lists, "
+     "say), at least twice, and never by a key of their own section: most "
+     "likely the header of that other section was forgotten above them. Every "
+     "such reference is not found, and every such list unused; the notes on "
+     "those references point here.",
+     "Add the header above the first of the lists (the fix, unsafe, inserts "
+     "it), or refer to the lists from keys of their own section.",
+     ".Patch Names\n[General MIDI]\n0=Piano\n[Standard Kit]\n36=Kick\n"
+     ".Instrument Definitions\n[Synth]\nPatch[*]=General MIDI\nKey[0,0]=Standard Kit\n"
+     "Key[0,8]=Standard Kit",
+     true, kUnsafeFix},
     {FindingKind::commentAfterValue, "VLT3001", "CommentAfterValue", Severity::warning,
      "A comment after the value of an instrument's key.",
      "Some programs cut a key's value at \";\", others keep the comment as "
@@ -165,7 +179,10 @@ constexpr std::array<FindingRule, kFindingKindCount> kFindingRules = {{
      "Drum[...]=0.",
      "Drum[...]=0 says that a patch is no drum patch, which is what every "
      "patch is without a Drum line; one program counts every Drum line as a "
-     "drum, whatever its value.",
+     "drum, whatever its value. Where a wider Drum line of the same "
+     "instrument (Drum[BANK,*], Drum[*,PROGRAM] or Drum[*,*]) sets the flag "
+     "to 1, the 0 keeps that patch from being a drum patch, and it is not "
+     "reported.",
      "Remove the line.",
      ".Instrument Definitions\n[Synth]\nDrum[*,0]=0", true, kNoFix},
     {FindingKind::commentInEntryText, "VLT3007", "CommentInEntryText", Severity::note,
@@ -201,6 +218,9 @@ constexpr std::array<NoteRule, kNoteKindCount> kNoteRules = {{
     {NoteKind::firstKey, "FirstKey", false},
     {NoteKind::basedOnChain, "BasedOnChain", false},
     {NoteKind::firstDefinition, "FirstDefinition", false},
+    {NoteKind::unknownHeader, "UnknownHeader", false},
+    {NoteKind::numberedList, "NumberedList", false},
+    {NoteKind::missingHeader, "MissingHeader", false},
 }};
 
 // Every kind has its row, at its own index: a kind added to an enum and its
@@ -216,7 +236,7 @@ static_assert(EveryKindHasItsRow(kFindingRules), "a finding kind lacks its row")
 static_assert(EveryKindHasItsRow(kNoteRules), "a note kind lacks its row");
 static_assert(static_cast<std::size_t>(FindingKind::longLine) + 1 == kFindingKindCount,
               "kFindingKindCount must follow the last finding kind");
-static_assert(static_cast<std::size_t>(NoteKind::firstDefinition) + 1 == kNoteKindCount,
+static_assert(static_cast<std::size_t>(NoteKind::missingHeader) + 1 == kNoteKindCount,
               "kNoteKindCount must follow the last note kind");
 
 }  // namespace

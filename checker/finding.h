@@ -30,6 +30,7 @@ enum class FindingKind {
   basedOnCycle,
   duplicateKey,
   unknownSection,
+  missingSectionHeader,
   // What loaders read differently.
   commentAfterValue,
   blanksAroundName,
@@ -41,7 +42,7 @@ enum class FindingKind {
   noFinalLineEnd,
   longLine,
 };
-inline constexpr std::size_t kFindingKindCount = 22;
+inline constexpr std::size_t kFindingKindCount = 23;
 
 // The kinds the protocol counts; every other kind is found only for the
 // formats that show rules.
@@ -86,8 +87,11 @@ enum class NoteKind {
   firstKey,          // the first line of a key given twice
   basedOnChain,      // the lists of a BasedOn cycle, with their lines
   firstDefinition,   // the list a later BasedOn names, or a chain's next link
+  unknownHeader,     // an unused list stands after a header that names no section
+  numberedList,      // "1..128" and "0..127" name the built-in lists of numbers
+  missingHeader,     // the reference's list stands under a header probably missing
 };
-inline constexpr std::size_t kNoteKindCount = 12;
+inline constexpr std::size_t kNoteKindCount = 15;
 
 // One kind of note. `suggestsList` notes name a list that the reference
 // most likely means: replacing the reference's name with the list's name

@@ -7,7 +7,7 @@ namespace {
 // '"NAME" (line N)', the way a note points at a list.
 std::string QuotedAt(std::string_view name, int line) {
   std::string text = "\"";
-  text.append(name);
+  text.append(Shown(name));
   text.append("\" (line ");
   text.append(std::to_string(line));
   text.append(")");
@@ -18,7 +18,7 @@ std::string QuotedAt(std::string_view name, int line) {
 
 std::string FindingMessage(FindingKind kind, std::string_view name, int firstLine) {
   std::string text = "Label \"";
-  text.append(name);
+  text.append(Shown(name));
   switch (kind) {
     case FindingKind::duplicate:
       text.append("\" already in line ");
@@ -38,7 +38,7 @@ std::string FindingMessage(FindingKind kind, std::string_view name, int firstLin
 
 std::string FirstDefinedMessage(std::string_view name) {
   std::string text = "Label \"";
-  text.append(name);
+  text.append(Shown(name));
   text.append("\" first defined here");
   return text;
 }
@@ -49,7 +49,7 @@ std::string ListNoteMessage(NoteKind kind, std::string_view name, int line, int 
   switch (kind) {
     case NoteKind::otherSection:
       text = "a list \"";
-      text.append(name);
+      text.append(Shown(name));
       text.append("\" exists in line ");
       text.append(std::to_string(line));
       text.append(", but under ");
@@ -80,16 +80,35 @@ std::string ByteOrderMarkMessage(std::string_view hidden, std::string_view what)
       "the file begins with a UTF-8 byte-order mark, which hides the ";
   text.append(what);
   text.append(" \"");
-  text.append(hidden);
+  text.append(Shown(hidden));
   text.append("\" behind it");
   if (what == "section header")
     text.append(": the lists up to the next header stand in no section");
   return text;
 }
 
+std::string Shown(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      shown.push_back(c);
+    } else if (c == '\t') {
+      shown.append("\\t");
+    } else {
+      shown.append("\\x");
+      shown.push_back(kHex[byte >> 4]);
+      shown.push_back(kHex[byte & 0xF]);
+    }
+  }
+  return shown;
+}
+
 std::string Quoted(std::string_view text) {
   std::string quoted = "\"";
-  quoted.append(text);
+  quoted.append(Shown(text));
   quoted.append("\"");
   return quoted;
 }
@@ -134,6 +153,11 @@ std::string MalformedKeyMessage(MalformedKeyReason reason, std::string_view key,
       return "Malformed key: the bank of " + std::string(key) + " is neither * nor 0..16383";
     case MalformedKeyReason::program:
       return "Malformed key: the program of " + std::string(key) + " is neither * nor 0..127";
+    case MalformedKeyReason::bankBlank:
+    case MalformedKeyReason::programBlank:
+      return "Malformed key: a blank inside the brackets of " + std::string(key) +
+             " makes its " + (reason == MalformedKeyReason::bankBlank ? "bank" : "program") +
+             " no number for programs; remove the blank";
     case MalformedKeyReason::drumValue:
       return "Drum is set to " + Quoted(value) + ", neither 0 nor 1";
     case MalformedKeyReason::bankSelMethodValue:
@@ -253,6 +277,65 @@ std::string CommentInValueMessage(std::string_view list, int line) {
   return "without the comment from \";\" on, it names " + QuotedAt(list, line);
 }
 
+std::string UnknownHeaderMessage(std::string_view header, int line, int section) {
+  return "the list stands after " + QuotedAt(header, line) +
+         ", a header of no section: one program drops the lists after it, others read them "
+         "as lists of the section before it (" + std::string(SectionHeaderText(section)) +
+         "), where nothing refers to this one";
+}
+
+std::string NumberedListNameMessage(std::string_view list, int section, int line) {
+  const std::string key = section == kNoteNames ? "Key[...]=" : "Patch[...]=";
+  std::string text = key + Shown(list) + " names the built-in list of numbers";
+  if (line > 0) text += ", as in line " + std::to_string(line);
+  return text + ", never a list of the file: a list named " + Quoted(list) + " is never used";
+}
+
+std::string NumberedListValueMessage() {
+  return "the built-in lists of numbers are named exactly \"1..128\" and \"0..127\"; any "
+         "other value names a list of the file";
+}
+
+namespace {
+
+// "note lists", "patch lists", ...: the lists that keys of section `kind` name.
+std::string ListsOf(int kind) {
+  switch (kind) {
+    case kPatchNames: return "patch lists";
+    case kNoteNames: return "note lists";
+    case kControllerNames: return "controller lists";
+    case kRpnNames: return "RPN lists";
+    case kNrpnNames: return "NRPN lists";
+    default: return "lists";
+  }
+}
+
+}  // namespace
+
+std::string MissingSectionHeaderMessage(std::string_view first, std::string_view last, int count,
+                                        int section, int wanted, int line) {
+  const std::string lists = ListsOf(wanted);
+  std::string text =
+      count == 1
+          ? "List " + Quoted(first) + " is used as " +
+                (wanted == kRpnNames || wanted == kNrpnNames ? "an " : "a ") +
+                lists.substr(0, lists.size() - 1) + " but stands under "
+          : "Lists " + Quoted(first) + " to " + Quoted(last) + " (" + std::to_string(count) +
+                " lists) are used as " + lists + " but stand under ";
+  text.append(SectionHeaderText(section));
+  text.append(": a \"");
+  text.append(SectionHeaderText(wanted));
+  text.append("\" line is probably missing above line ");
+  text.append(std::to_string(line));
+  return text;
+}
+
+std::string MissingHeaderNoteMessage(std::string_view list, int section, int wanted, int line) {
+  return "the list " + Quoted(list) + " stands under " + std::string(SectionHeaderText(section)) +
+         ": a \"" + std::string(SectionHeaderText(wanted)) +
+         "\" line is probably missing above line " + std::to_string(line);
+}
+
 std::string DeleteLineTitle() { return "Remove the repeated line"; }
 std::string MoveCommentTitle() { return "Move the comment to a line of its own above"; }
 std::string MoveBankSelectTitle() { return "Move BankSelMethod above the first Patch line"; }
@@ -263,3 +346,6 @@ std::string AddLineEndTitle() { return "End the last line"; }
 std::string TrimNameTitle() { return "Remove the blanks from the name and its references"; }
 std::string TrimReferenceTitle() { return "Remove the blanks at the end of the reference"; }
 std::string RemoveSuppressionTitle() { return "Remove the unused suppression"; }
+std::string InsertHeaderTitle(int section) {
+  return "Insert the header " + Quoted(SectionHeaderText(section));
+}

@@ -44,13 +44,19 @@ enum class MalformedKeyReason {
   noEquals,            // no "=" at all
   bank,                // the bank is neither * nor 0..16383
   program,             // the program is neither * nor 0..127
+  bankBlank,           // the bank would be one but for a blank inside the brackets
+  programBlank,        // the program would be one but for a blank inside the brackets
   drumValue,           // Drum is neither 0 nor 1
   bankSelMethodValue,  // BankSelMethod is not 0..3
   switchValue,         // UseNotesAsControllers is neither 0 nor 1
 };
 
-// '"TEXT"', the way every message quotes a name or a text.
+// '"TEXT"', the way every message quotes a name or a text. Control
+// characters show as escapes ("\t", "\x1A"), never raw: a name is read on
+// one line of a terminal, a log or an editor's list.
 std::string Quoted(std::string_view text);
+// `text` with its control characters shown so, unquoted.
+std::string Shown(std::string_view text);
 
 // The messages of the rules beyond cross-references. Names and texts come
 // in as UTF-8; numbers as the file writes them.
@@ -79,6 +85,8 @@ std::string BasedOnLaterMessage(std::string_view list, int line);
 std::string BasedOnDeepMessage(std::string_view list, std::string_view basedOn);
 std::string ListDefinedHereMessage(std::string_view list);
 std::string BankSelectAfterPatchMessage(int firstPatchLine);
+// `comment`: the gap's first line, where the finding stands, is a comment
+// line rather than a blank one.
 std::string GapInInstrumentMessage(std::string_view instrument, bool comment);
 std::string DrumZeroMessage();
 std::string CommentInEntryTextMessage(std::string_view number);
@@ -92,6 +100,22 @@ std::string BareSuppressionMessage();
 // at its end, or its "; comment", are gone.
 std::string TrailingBlanksMessage(std::string_view list, int line);
 std::string CommentInValueMessage(std::string_view list, int line);
+// The note on a list not used that stands after `header` (line `line`), a
+// header of no section, in section `section` as this check reads it.
+std::string UnknownHeaderMessage(std::string_view header, int line, int section);
+// The note on a list not used that is named as a built-in list of numbers
+// (`list`, of section `section`): `line` is the first key that names it,
+// or 0.
+std::string NumberedListNameMessage(std::string_view list, int section, int line);
+// The note on a reference not found whose value is a number or a range of
+// numbers that is not the built-in list's name.
+std::string NumberedListValueMessage();
+// A run of lists (`first` to `last`, `count` of them) under section `section`
+// that keys of section `wanted` use: a header is probably missing above
+// line `line`. The note on each such reference points at its list.
+std::string MissingSectionHeaderMessage(std::string_view first, std::string_view last, int count,
+                                        int section, int wanted, int line);
+std::string MissingHeaderNoteMessage(std::string_view list, int section, int wanted, int line);
 
 // The titles of fixes, as an editor offers them.
 std::string DeleteLineTitle();
@@ -104,5 +128,6 @@ std::string AddLineEndTitle();
 std::string TrimNameTitle();
 std::string TrimReferenceTitle();
 std::string RemoveSuppressionTitle();
+std::string InsertHeaderTitle(int section);
 
 #endif  // VELTRANE_CHECKER_FINDING_TEXT_H_

@@ -203,7 +203,8 @@ bool CLineSource::NextUnindexed(CSourceLine& line) {
   }
 }
 
-int SectionBefore(const CStdioFile& file, std::uint64_t end) {
+int SectionBefore(const CStdioFile& file, std::uint64_t end, bool* afterUnknown) {
+  if (afterUnknown) *afterUnknown = false;
   constexpr std::size_t kBack = 1 << 16;
   std::vector<char> block(kBack + 1);
   for (std::uint64_t blockEnd = end; blockEnd > 0;) {
@@ -228,6 +229,7 @@ int SectionBefore(const CStdioFile& file, std::uint64_t end) {
       if (const int section = FindSectionHeader(text.substr(0, text.find('\n')));
           section != kNoSection)
         return section;
+      if (afterUnknown) *afterUnknown = true;
     }
     blockEnd = begin;
   }

@@ -161,8 +161,9 @@ class CLineSource {
 
 // The section that the lines before `end`, a line start of `file`, end in:
 // that of the last section header among them, or kNoSection. Reads back
-// from `end` only as far as that header. Throws CFileException on a read
-// error.
-int SectionBefore(const CStdioFile& file, std::uint64_t end);
+// from `end` only as far as that header. With `afterUnknown`, also tells
+// whether a "." line that names no section stands between that header and
+// `end`. Throws CFileException on a read error.
+int SectionBefore(const CStdioFile& file, std::uint64_t end, bool* afterUnknown = nullptr);
 
 #endif  // VELTRANE_CHECKER_LINE_SOURCE_H_

@@ -52,12 +52,22 @@ bool ChecksBasedOn(const CRuleSelection& rules);
 std::vector<CBasedOnOwner> FindBasedOnOwners(const CLabelList& definitions,
                                              const CLabelList& references);
 
+// A note for the finding of a reference not found, by the reference's
+// index in the references.
+struct CReferenceNote {
+  int reference;
+  CNote note;
+};
+
 // The rules that read the resolved lists rather than the lines: BasedOn
-// cycles and order, blanks around names. Their findings go to `findings`,
-// their texts are the lists'. `owners` are those FindBasedOnOwners found
-// before the definitions were sorted.
+// cycles and order, blanks around names, section headers missing. Their
+// findings go to `findings`, their texts are the lists'. `owners` are those
+// FindBasedOnOwners found before the definitions were sorted. With `notes`,
+// the notes that a finding of theirs gives references not found go to
+// `referenceNotes`, when given.
 void LintLists(const CRuleSelection& rules, bool notes, const CCheckResult& result,
-               const std::vector<CBasedOnOwner>& owners, std::vector<CFinding>& findings);
+               const std::vector<CBasedOnOwner>& owners, std::vector<CFinding>& findings,
+               std::vector<CReferenceNote>* referenceNotes = nullptr);
 
 // Keeps `text` for the life of `result` and returns a view of the copy.
 std::string_view Keep(CCheckResult& result, std::string_view text);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "checker/blanks.h"
 #include "checker/both_at_once.h"
@@ -161,18 +162,26 @@ KeyLine ReadKeyLine(std::string_view text, const CCodePage& codePage) {
     key.malformed = MalformedKeyReason::brackets;
     return key;
   }
-  const std::optional<std::uint32_t> bank =
-      PartValue(inside.substr(0, comma), kLargestBank, kAnyBank);
+  // A part that would be a number but for a blank: the blank is the trouble.
+  const auto blankOnly = [](std::string_view part, std::uint64_t largest, std::uint32_t any) {
+    return TrimBlanks(part).size() != part.size() && PartValue(TrimBlanks(part), largest, any);
+  };
+  const std::string_view bankPart = inside.substr(0, comma);
+  const std::optional<std::uint32_t> bank = PartValue(bankPart, kLargestBank, kAnyBank);
   if (!bank) {
-    key.malformed = MalformedKeyReason::bank;
+    key.malformed = blankOnly(bankPart, kLargestBank, kAnyBank) ? MalformedKeyReason::bankBlank
+                                                                 : MalformedKeyReason::bank;
     return key;
   }
   std::uint32_t program = 0;
   if (twoParts) {
+    const std::string_view programPart = inside.substr(comma + 1);
     const std::optional<std::uint32_t> value =
-        PartValue(inside.substr(comma + 1), kLargestProgram, kAnyProgram);
+        PartValue(programPart, kLargestProgram, kAnyProgram);
     if (!value) {
-      key.malformed = MalformedKeyReason::program;
+      key.malformed = blankOnly(programPart, kLargestProgram, kAnyProgram)
+                          ? MalformedKeyReason::programBlank
+                          : MalformedKeyReason::program;
       return key;
     }
     program = *value;
@@ -278,6 +287,7 @@ struct Gap {
   std::uint64_t begin = 0;
   std::uint64_t end = 0;
   bool blankOnly = true;
+  bool firstComment = false;  // the line the finding stands at is a comment
 };
 
 // A finding's message that names a line, and how to make it again with
@@ -292,9 +302,9 @@ class CLineLinter {
   // Starts in `section`, outside any list or instrument.
   CLineLinter(const CStdioFile& file, const CRuleSelection& rules, bool notes,
               CCheckResult& result, std::vector<CSuppression>& suppressions,
-              int section = kNoSection)
+              int section = kNoSection, bool underUnknown = false)
       : m_file(file), m_rules(rules), m_notes(notes), m_result(result), m_codePage(result.codePage),
-        m_suppressions(suppressions), m_section(section) {
+        m_suppressions(suppressions), m_section(section), m_underUnknown(underUnknown) {
   }
 
   // The usual line of a name list, "12=Warm Pad", with nothing to report
@@ -395,6 +405,9 @@ class CLineLinter {
   }
 
   int m_section;
+  // The last "." line read names no section: the lists after it still
+  // stand in m_section.
+  bool m_underUnknown;
   Context m_context = Context::none;
   std::string m_listName;
   Remembered m_label;
@@ -446,6 +459,17 @@ class CLineLinter {
   std::optional<std::uint64_t> m_firstPatchOffset;
   int m_firstPatchLine = 0;
   std::optional<Gap> m_gap;
+  // The instrument's Drum lines, by bank and program as Identity packs
+  // them. A Drum[...]=0 says something only where a wider Drum[...]=1 of
+  // the same instrument covers it, before or after it: only at the
+  // instrument's end is it known whether one does.
+  struct DrumZero {
+    std::uint32_t drum;
+    Remembered place;
+  };
+  std::vector<DrumZero> m_drumZeros;
+  std::unordered_set<std::uint32_t> m_drumOnes;
+  void ReportDrumZeros();
 };
 
 std::string CLineLinter::ReadAgain(std::uint64_t offset, std::size_t size) const {
@@ -512,11 +536,30 @@ void CLineLinter::Close() {
     m_has0 = m_has1 = false;
     m_at128.clear();
   }
+  if (!m_drumZeros.empty()) ReportDrumZeros();
+  m_drumOnes.clear();
   m_keys.Clear();
   m_firstPatchOffset.reset();
   m_gap.reset();
   m_context = Context::none;
   UpdateQuick();
+}
+
+void CLineLinter::ReportDrumZeros() {
+  const auto setByWider = [this](std::uint32_t drum) {
+    const std::uint32_t bank = drum >> 8;
+    const std::uint32_t program = drum & 0xFF;
+    const auto set = [&](std::uint32_t b, std::uint32_t p) {
+      return (b != bank || p != program) && m_drumOnes.count(b << 8 | p) > 0;
+    };
+    return set(bank, kAnyProgram) || set(kAnyBank, program) || set(kAnyBank, kAnyProgram);
+  };
+  for (const DrumZero& zero : m_drumZeros) {
+    if (!setByWider(zero.drum))
+      AddRuleFinding(m_result, FindingKind::drumZero, zero.place.PlaceIn(m_result), m_section,
+                     DrumZeroMessage());
+  }
+  m_drumZeros.clear();
 }
 
 void CLineLinter::OpenLabel(const CSourceLine& line) {
@@ -560,7 +603,9 @@ void CLineLinter::Entry(const CSourceLine& line) {
   }
   if (digits == 0 || digits == text.size() || text[digits] != '=') {
     if (text.starts_with("BasedOn")) return;  // inherits from another list
-    if (m_rules.Has(FindingKind::malformedEntry))
+    // Under a header of no section the lines may be anything its program
+    // wants; that header's finding says what is wrong.
+    if (m_rules.Has(FindingKind::malformedEntry) && !m_underUnknown)
       Add(FindingKind::malformedEntry, line, 0, text.size(), MalformedEntryMessage());
     return;
   }
@@ -680,8 +725,16 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
     ValueComment(line, key);
     return;
   }
-  if (which == Key::drum && value == "0" && m_rules.Has(FindingKind::drumZero))
-    Add(FindingKind::drumZero, line, 0, line.text.size(), DrumZeroMessage());
+  if (which == Key::drum && m_rules.Has(FindingKind::drumZero)) {
+    const std::uint32_t drum = key.identity & 0xFFFFFF;
+    if (value == "0") {
+      m_drumZeros.emplace_back();
+      m_drumZeros.back().drum = drum;
+      m_drumZeros.back().place.Set(line.PlaceOf(0, line.text.size()));
+    } else {
+      m_drumOnes.insert(drum);
+    }
+  }
   if (which == Key::patch && !m_firstPatchOffset) {
     m_firstPatchOffset = line.offset;
     m_firstPatchLine = line.physicalLine;
@@ -729,6 +782,7 @@ void CLineLinter::InstrumentLine(const CSourceLine& line, bool blank, bool comme
       m_gap.emplace();
       m_gap->place.Set(line.PlaceOf(0, line.text.size()));
       m_gap->begin = line.offset;
+      m_gap->firstComment = comment;
     }
     m_gap->blankOnly = m_gap->blankOnly && blank && line.length == line.text.size();
     m_gap->end = line.EndOffset();
@@ -738,7 +792,7 @@ void CLineLinter::InstrumentLine(const CSourceLine& line, bool blank, bool comme
     if (m_rules.Has(FindingKind::gapInInstrument)) {
       CFinding& finding = AddRuleFinding(
           m_result, FindingKind::gapInInstrument, m_gap->place.PlaceIn(m_result), m_section,
-          GapInInstrumentMessage(m_codePage.ToUtf8(m_listName), !m_gap->blankOnly));
+          GapInInstrumentMessage(m_codePage.ToUtf8(m_listName), m_gap->firstComment));
       if (m_gap->blankOnly)
         finding.fix = CFix{true, RemoveBlankLinesTitle(), {{m_gap->begin, m_gap->end, ""}}};
     }
@@ -790,7 +844,9 @@ void CLineLinter::Line(const CSourceLine& line) {
   }
   if (text.starts_with('.')) {
     Close();
-    if (const int header = FindSectionHeader(text); header != kNoSection) {
+    const int header = FindSectionHeader(text);
+    m_underUnknown = header == kNoSection;
+    if (header != kNoSection) {
       m_section = header;
     } else if (m_rules.Has(FindingKind::unknownSection)) {
       Add(FindingKind::unknownSection, line, 0, text.size(),
@@ -882,6 +938,11 @@ bool MentionsSuppression(const CStdioFile& file) {
   }
 }
 
+// Whether the last line `line` ends in the DOS end-of-file mark.
+bool HasEndOfFileMark(const CSourceLine& line) {
+  return line.length == line.text.size() && line.text.ends_with('\x1A');
+}
+
 // A line where a list or an instrument begins or ends: of the lines before
 // it, the linter needs nothing but the section they stand in.
 bool StartsContext(std::string_view text) {
@@ -918,6 +979,27 @@ std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std:
   // go before the next line it reads.
   int passed = 0;
   bool pastStop = false;
+  // Lints `line`, which the lists take as `read`.
+  const auto take = [&](const CSourceLine& line, const CSourceLine& read) {
+    if (line.ending.empty()) {
+      last = line;
+      lastText.assign(line.text);
+      last.text = lastText;
+    }
+    if (linter.QuickEntry(line)) {
+      ++passed;
+      return;
+    }
+    // The other lines are read by functions of their own, which get a
+    // copy: the line the reader hands out then never leaves its registers.
+    const CSourceLine other = line;
+    if (collector && other.offset < stopFrom) {
+      collector->Pass(passed);
+      passed = 0;
+      collector->Line(&read == &line ? other : read);
+    }
+    linter.Line(other);
+  };
   source.ForEach([&](const CSourceLine& line) {
     if (line.offset >= stopFrom) {
       if (collector && !pastStop) collector->Pass(passed);
@@ -931,24 +1013,17 @@ std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std:
         return false;
       }
     }
-    if (line.ending.empty()) {
-      last = line;
-      lastText.assign(line.text);
-      last.text = lastText;
-    }
-    if (linter.QuickEntry(line)) {
-      ++passed;
+    if (line.ending.empty() && HasEndOfFileMark(line)) [[unlikely]] {
+      // A DOS end-of-file mark, one Ctrl-Z at the very end, is no part of
+      // the last line for the rules; the lists take the line as it is, as
+      // the scanner reads it.
+      CSourceLine cut = line;
+      cut.text.remove_suffix(1);
+      --cut.length;
+      take(cut, line);
       return true;
     }
-    // The other lines are read by functions of their own, which get a
-    // copy: the line the reader hands out then never leaves its registers.
-    const CSourceLine other = line;
-    if (collector && other.offset < stopFrom) {
-      collector->Pass(passed);
-      passed = 0;
-      collector->Line(other);
-    }
-    linter.Line(other);
+    take(line, line);
     return true;
   });
   if (collector && !pastStop) collector->Pass(passed);
@@ -980,7 +1055,8 @@ struct SecondPart {
 // collects the labels of every line from `split` on.
 void LintFrom(const CStdioFile& file, std::uint64_t split, const CRuleSelection& rules, bool notes,
               bool labels, SecondPart& part) {
-  const int section = SectionBefore(file, split);
+  bool underUnknown = false;
+  const int section = SectionBefore(file, split, &underUnknown);
   std::optional<CLabelCollector> collector;
   if (labels)
     collector.emplace(part.definitions, part.references, part.headers, part.result.codePage, section);
@@ -992,7 +1068,7 @@ void LintFrom(const CStdioFile& file, std::uint64_t split, const CRuleSelection&
       continue;
     }
     CLineSource source(file, line.offset, line.physicalLine);
-    CLineLinter linter(file, rules, notes, part.result, part.suppressions, section);
+    CLineLinter linter(file, rules, notes, part.result, part.suppressions, section, underUnknown);
     linter.KeepRemakes(part.remakes);
     LintUntil(source, linter, std::numeric_limits<std::uint64_t>::max(),
               collector ? &*collector : nullptr);

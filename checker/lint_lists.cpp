@@ -99,6 +99,7 @@ class CListLinter {
 
   void BasedOnRules();
   void BlanksAroundNames();
+  void MissingSectionHeaders(std::vector<CReferenceNote>* notes);
 
  private:
   // The BasedOn lines that name a list, as edges between the lists they
@@ -283,6 +284,107 @@ void CListLinter::BlanksAroundNames() {
   }
 }
 
+bool IsBasedOn(const CLabelEntry& reference) { return reference.Text().starts_with("BasedOn"); }
+
+// A reference not found whose name is that of a list of another section.
+struct OtherUse {
+  int definition;
+  int reference;
+  int wanted;  // the section the reference wants
+};
+
+void CListLinter::MissingSectionHeaders(std::vector<CReferenceNote>* notes) {
+  if (!m_rules.Has(FindingKind::missingSectionHeader)) return;
+  // A list that a key of its own section uses stays where it is; BasedOn
+  // lines move with the lists they stand in, so they count for neither.
+  std::vector<OtherUse> uses;
+  for (int r = 0; r < m_references.GetCount(); ++r) {
+    const CLabelEntry& reference = m_references.At(r);
+    if (m_result.resolution[static_cast<std::size_t>(r)] >= 0 || IsBasedOn(reference) ||
+        reference.kind < kPatchNames || reference.kind > kNrpnNames)
+      continue;
+    for (int section = kNoSection; section <= kNrpnNames; ++section) {
+      if (section == reference.kind) continue;
+      const int d = m_result.FirstDefinition(reference.name, section);
+      if (d >= 0) uses.push_back({d, r, reference.kind});
+    }
+  }
+  if (uses.empty()) return;
+  std::vector<bool> ownUse(static_cast<std::size_t>(m_definitions.GetCount()), false);
+  for (int r = 0; r < m_references.GetCount(); ++r) {
+    const int d = m_result.resolution[static_cast<std::size_t>(r)];
+    if (d >= 0 && !IsBasedOn(m_references.At(r))) ownUse[static_cast<std::size_t>(d)] = true;
+  }
+  std::unordered_map<int, std::vector<const OtherUse*>> usesOf;
+  for (const OtherUse& use : uses) usesOf[use.definition].push_back(&use);
+
+  // The name lists in file order, each with the block of lines between two
+  // section headers it stands in.
+  const std::vector<CSectionHeader>& headers = m_result.sections;
+  const auto blockOf = [&](const CLabelEntry& list) {
+    return std::upper_bound(headers.begin(), headers.end(), list.placeLine,
+                            [](int line, const CSectionHeader& header) { return line < header.line; }) -
+           headers.begin();
+  };
+  std::vector<int> lists;
+  for (int d = 0; d < m_definitions.GetCount(); ++d)
+    if (m_definitions.At(d).kind <= kNrpnNames) lists.push_back(d);
+  std::sort(lists.begin(), lists.end(), [&](int a, int b) {
+    return NameOffset(m_definitions.At(a)) < NameOffset(m_definitions.At(b));
+  });
+  for (std::size_t begin = 0, end = 0; begin < lists.size(); begin = end) {
+    const auto block = blockOf(m_definitions.At(lists[begin]));
+    end = begin + 1;
+    while (end < lists.size() && blockOf(m_definitions.At(lists[end])) == block) ++end;
+    // The lists after the last one a key of their own section uses: a
+    // header above the first of them that others use moves them all.
+    std::size_t first = begin;
+    for (std::size_t i = begin; i < end; ++i)
+      if (ownUse[static_cast<std::size_t>(lists[i])]) first = i + 1;
+    while (first < end && !usesOf.count(lists[first])) ++first;
+    if (first == end) continue;
+    int wanted = kNoSection;
+    int count = 0;
+    bool oneKind = true;
+    for (std::size_t i = first; i < end; ++i) {
+      const auto it = usesOf.find(lists[i]);
+      if (it == usesOf.end()) continue;
+      for (const OtherUse* use : it->second) {
+        oneKind = oneKind && (wanted == kNoSection || wanted == use->wanted);
+        wanted = use->wanted;
+        ++count;
+      }
+    }
+    if (!oneKind || count < 2) continue;
+    const int d = lists[first];
+    const CLabelEntry& label = m_definitions.At(d);
+    const CPlace place = m_definitions.PlaceOf(d);
+    CFinding& finding = AddListFinding(
+        m_findings, FindingKind::missingSectionHeader, place, label.name, label.kind,
+        MissingSectionHeaderMessage(NameOf(d), NameOf(lists[end - 1]),
+                                    static_cast<int>(end - first), label.kind, wanted,
+                                    place.line));
+    // The header goes in as a line of its own before the label's, which
+    // must start its line for that.
+    if (place.begin == 1 && place.Holds(label.name)) {
+      std::string header(SectionHeaderText(wanted));
+      header.append(m_result.lineEnd);
+      finding.fix = CFix{false, InsertHeaderTitle(wanted),
+                         {{place.lineOffset, place.lineOffset, std::move(header)}}};
+    }
+    if (!notes) continue;
+    for (std::size_t i = first; i < end; ++i) {
+      const auto it = usesOf.find(lists[i]);
+      if (it == usesOf.end()) continue;
+      for (const OtherUse* use : it->second)
+        notes->push_back({use->reference,
+                          MakeNote(NoteKind::missingHeader, place, label.kind,
+                                   MissingHeaderNoteMessage(NameOf(lists[i]), label.kind, wanted,
+                                                            place.line))});
+    }
+  }
+}
+
 }  // namespace
 
 bool ChecksBasedOn(const CRuleSelection& rules) {
@@ -297,7 +399,7 @@ std::vector<CBasedOnOwner> FindBasedOnOwners(const CLabelList& definitions,
   int d = 0;
   for (int r = 0; r < references.GetCount(); ++r) {
     const CLabelEntry& reference = references.At(r);
-    if (reference.kind == kNoSection || !reference.Text().starts_with("BasedOn")) continue;
+    if (reference.kind == kNoSection || !IsBasedOn(reference)) continue;
     const std::uint64_t at = NameOffset(reference);
     for (; d < definitions.GetCount() && NameOffset(definitions.At(d)) < at; ++d)
       last = &definitions.At(d);
@@ -308,8 +410,10 @@ std::vector<CBasedOnOwner> FindBasedOnOwners(const CLabelList& definitions,
 }
 
 void LintLists(const CRuleSelection& rules, bool notes, const CCheckResult& result,
-               const std::vector<CBasedOnOwner>& owners, std::vector<CFinding>& findings) {
+               const std::vector<CBasedOnOwner>& owners, std::vector<CFinding>& findings,
+               std::vector<CReferenceNote>* referenceNotes) {
   CListLinter linter(rules, notes, result, owners, findings);
   linter.BasedOnRules();
   linter.BlanksAroundNames();
+  linter.MissingSectionHeaders(notes ? referenceNotes : nullptr);
 }

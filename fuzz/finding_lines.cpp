@@ -69,6 +69,26 @@ bool CommonMessage(std::string_view message, ToText toText, std::string& common)
   return true;
 }
 
+// `name` as the gnu lines show it: control characters as escapes, a tab
+// as "\t", any other as "\xHH".
+std::string Escaped(std::string_view name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\t') {
+      text += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F) {
+      text += "\\x";
+      text += kHex[byte >> 4];
+      text += kHex[byte & 0xF];
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
 bool ReadProtocolFindings(std::string_view protocol, std::string_view displayName,
@@ -90,7 +110,7 @@ bool ReadProtocolFindings(std::string_view protocol, std::string_view displayNam
     if (!severity || (severity->blankLineAfter && !Take(rest, "\n"))) return false;
     std::string common;
     if (!CommonMessage(
-            message, [&](std::string_view name) { return codePage.ToUtf8(name); }, common))
+            message, [&](std::string_view name) { return Escaped(codePage.ToUtf8(name)); }, common))
       return false;
     findings.push_back(std::string(severity->gnu) + common);
   }

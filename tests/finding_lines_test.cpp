@@ -51,13 +51,14 @@ INSTANTIATE_TEST_SUITE_P(
                      {"warning: Label \"A\" already in line ",
                       "error: Label \"A\" not used", "error: Label \"B\" not found"},
                      3},
-        // A name may hold quotes, the other format's words and NUL bytes.
+        // A name may hold quotes, the other format's words and control
+        // characters, which the gnu lines show as escapes.
         ProtocolCase{"NameWithAnyBytes",
-                     kHeader + "Line 1: [x\" not used: note: \0]\n"s
-                               "Error: Label \"x\" not used: note: \0\" not used\n\n"s
+                     kHeader + "Line 1: [x\" not used: note: \0\t]\n"s
+                               "Error: Label \"x\" not used: note: \0\t\" not used\n\n"s
                                "Number of errors 1",
                      true,
-                     {"error: Label \"x\" not used: note: \0\" not used"s},
+                     {"error: Label \"x\" not used: note: \\x00\\t\" not used"s},
                      1},
         ProtocolCase{"CountIsTakenAsWritten",
                      kHeader + "Line 1: [A]\nError: Label \"A\" not used\n\nNumber of errors 7",

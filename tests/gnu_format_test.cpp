@@ -157,14 +157,14 @@ TEST_F(GnuFormatTest, SeveralInputsInTheOrderGiven) {
   EXPECT_EQ(gnu.status, 1);
 }
 
-TEST_F(GnuFormatTest, LinesAreExactAndKeepTheNameBytes) {
+TEST_F(GnuFormatTest, LinesAreExactAndShowControlCharactersAsEscapes) {
   // The lone CR ends a line as editors count them: "Go\0ne" stands in line
   // 7 of the editor but in line 6 of the protocol.
   const RunResult r = Check({"--format=gnu", "nul_and_cr.ins"}, dir.path());
   EXPECT_EQ(r.out,
-            "nul_and_cr.ins:2:2: error: Label \"Bank\0One\" not used [VLT1002]\n"
-            "nul_and_cr.ins:3:2: error: Label \"Bank\rTwo\" not used [VLT1002]\n"
-            "nul_and_cr.ins:7:10: error: Label \"Go\0ne\" not found [VLT1003]\n"s);
+            "nul_and_cr.ins:2:2: error: Label \"Bank\\x00One\" not used [VLT1002]\n"
+            "nul_and_cr.ins:3:2: error: Label \"Bank\\x0DTwo\" not used [VLT1002]\n"
+            "nul_and_cr.ins:7:10: error: Label \"Go\\x00ne\" not found [VLT1003]\n"s);
 
   const RunResult kinds = Check({"--format=gnu", "kinds_between.ins"}, dir.path());
   EXPECT_EQ(kinds.out,

@@ -231,7 +231,7 @@ TEST(RuleNotesTest, NumberAgainNamesItsFirstEntry) {
        "Number 12 already has an entry in line 4, with the same text / 4:1-2 \"12=" + longName +
            "\""},
       {"WithALoneCr", "12=P\rad\n", "12=Pad\n",
-       "Number 12 already has an entry in line 4, with another text: \"P\rad\" / 4:1-2 \"12=P\""},
+       "Number 12 already has an entry in line 4, with another text: \"P\\x0Dad\" / 4:1-2 \"12=P\""},
   };
   const CRuleSelection rules = SelectRules(std::vector<std::string>{"VLT2002"}, {});
   CCheckOptions options;

@@ -74,7 +74,7 @@ const std::vector<NoteCase>& NoteCases() {
        "Control=R a c k\tController s\n",
        "f.ins:2:2: error: Label \"Rack Controllers\" not used\n"
        "f.ins:3:2: error: Label \"Spare\" not used\n"
-       "f.ins:6:9: error: Label \"R a c k\tController s\" not found\n"
+       "f.ins:6:9: error: Label \"R a c k\\tController s\" not found\n"
        "f.ins:6:9: note: did you mean \"Rack Controllers\" (line 2)?\n"},
       {"TwoTranspositionsInALongName",
        ".Controller Names\n[Standard Set]\n[Other]\n.Instrument Definitions\n[I]\n"
@@ -140,12 +140,12 @@ const std::vector<NoteCase>& NoteCases() {
       {"NamesWithNulAndBlanks",
        ".Note Names\n[Gone\0 Kit]\n[Bank\0 1]\n.Instrument Definitions\n[I]\n"
        "Key[*,*]=gone\0kit\nPatch[*]=Bank\0 1\n"s,
-       "f.ins:3:2: error: Label \"Bank\0 1\" not used\n"
-       "f.ins:2:2: error: Label \"Gone\0 Kit\" not used\n"
-       "f.ins:6:10: error: Label \"gone\0kit\" not found\n"
-       "f.ins:6:10: note: did you mean \"Gone\0 Kit\" (line 2)?\n"
-       "f.ins:7:10: error: Label \"Bank\0 1\" not found\n"
-       "f.ins:7:10: note: a list \"Bank\0 1\" exists in line 3, but under .Note Names, "
+       "f.ins:3:2: error: Label \"Bank\\x00 1\" not used\n"
+       "f.ins:2:2: error: Label \"Gone\\x00 Kit\" not used\n"
+       "f.ins:6:10: error: Label \"gone\\x00kit\" not found\n"
+       "f.ins:6:10: note: did you mean \"Gone\\x00 Kit\" (line 2)?\n"
+       "f.ins:7:10: error: Label \"Bank\\x00 1\" not found\n"
+       "f.ins:7:10: note: a list \"Bank\\x00 1\" exists in line 3, but under .Note Names, "
        "not .Patch Names\n"s},
       // "X" is one edit from "", but a list without a name is no list
       // anyone meant: it is neither close nor counted among the unused.

@@ -293,15 +293,37 @@ def cross_references(findings, data, starts, codepage):
         name = people_text(entry[NAME], codepage)
         if what == "duplicate":
             first_line, _ = place(data, starts, first[BEGIN], codepage)
-            message = b"Label \"%s\" already in line %d" % (name, first_line)
+            message = b"Label %s already in line %d" % (rules_model.quoted(name), first_line)
         else:
-            message = b"Label \"%s\" %s" % (name, what.encode())
+            message = b"Label %s %s" % (rules_model.quoted(name), what.encode())
         out.append((entry[BEGIN], WHAT_RULE[what], message))
     return out
 
 
 def blanks_around(name):
     return name[:1] in (b" ", b"\t") or name[-1:] in (b" ", b"\t")
+
+
+def missing_headers(data, labels, refs, people, line_of):
+    """VLT2010 over the scanner's lists: which name lists keys of their own
+    section use (BasedOn lines aside), and which sections the keys not found
+    that name a list of another section want."""
+    name_lists = [d for d in labels if d[KIND] <= 5]
+    own = {id(r[TARGET]) for r in refs if len(r) > TARGET and not r[TEXT].startswith(b"BasedOn")}
+    first = {}
+    for n, d in enumerate(name_lists):
+        first.setdefault((d[NAME], d[KIND]), n)
+    uses = {}
+    for r in refs:
+        if len(r) > TARGET or r[TEXT].startswith(b"BasedOn") or not 1 <= r[KIND] <= 5:
+            continue
+        for kind in range(0, 6):
+            if kind != r[KIND] and (r[NAME], kind) in first:
+                uses.setdefault(first[(r[NAME], kind)], []).append(r[KIND])
+    header_lines = [line_of(offsets[0]) for piece, offsets in pieces(data)
+                    if piece[:1] == b"." and header_kind(piece, 0)]
+    return rules_model.missing_headers([(d[BEGIN], d[NAME], d[KIND], id(d) in own) for d in name_lists],
+                                       header_lines, uses, people, line_of)
 
 
 def gnu(path, data, codepage, *selections):
@@ -333,6 +355,7 @@ def gnu(path, data, codepage, *selections):
     blank_refs = [(r[BEGIN], r[NAME]) for r in refs if len(r) > TARGET and blanks_around(r[TARGET][NAME])]
     found += rules_model.list_rules([(d[BEGIN], d[NAME], d[KIND]) for d in labels], based_on, blank_refs,
                                     people, line_of)
+    found += missing_headers(data, labels, refs, people, line_of)
     runs = []
     for selected in selections:
         out = []
@@ -362,16 +385,16 @@ SELF_TEST = [
      b't:2:2: error: Label "A" not used [VLT1002]\n'
      b't:4:2: warning: Label "A" already in line 2 [VLT1001]\n'
      b't:4:2: error: Label "A" not used [VLT1002]\n'),
-    # A lone CR inside names is copied; it ends the physical line.
+    # A lone CR inside names shows as an escape; it ends the physical line.
     (None, b".Patch Names\n[A\rB]\nPatch[*]=X\rY\n[C]",
-     b't:2:2: error: Label "A\rB" not used [VLT1002]\n'
-     b't:4:10: error: Label "X\rY" not found [VLT1003]\n'
+     b't:2:2: error: Label "A\\x0DB" not used [VLT1002]\n'
+     b't:4:10: error: Label "X\\x0DY" not found [VLT1003]\n'
      b't:6:2: error: Label "C" not used [VLT1002]\n'),
     # A lone CR as the last character of a piece ends the physical line too.
     (None, b"x" * 253 + b"\r[A]\n", b't:2:2: error: Label "A" not used [VLT1002]\n'),
     # A tab and a blank before the name are part of it and count as columns.
     (None, b".Controller Names\n\t[A]\nControl=\t Std\n",
-     b't:3:9: error: Label "\t Std" not found [VLT1003]\n'),
+     b't:3:9: error: Label "\\t Std" not found [VLT1003]\n'),
     # Empty names: [], [ without ], and RPN= with nothing after "=".
     (None, b".RPN Names\n[]\n[x\nRPN=\nRPN=",
      b't:3:2: warning: Label "" already in line 2 [VLT1001]\n'
@@ -390,7 +413,7 @@ SELF_TEST = [
     (None, b"Key[\xc3\xa9\xed\xa0\x80\xc0\xaf]=\xe9t\xe9 \x81\x80\n",
      b't:1:13: error: Label "\xc3\xa9t\xc3\xa9 \xc2\x81\xe2\x82\xac" not found [VLT1003]\n'),
     (None, b"RPN[\xf0\x9f\x8e\xb9\xf4\x90\x80\x80]=\x00\n",
-     b't:1:12: error: Label "\x00" not found [VLT1003]\n'),
+     b't:1:12: error: Label "\\x00" not found [VLT1003]\n'),
     (1252, b"Key[\xc3\xa9]=\xc3\n", b't:1:8: error: Label "\xc3\x83" not found [VLT1003]\n'),
     # Double-byte: a lead byte and its trail byte are one column and one
     # character; Shift-JIS names come out as their characters.
@@ -409,7 +432,7 @@ SELF_TEST = [
     # A lone lead byte, and a pair the code page has no character for,
     # become Windows-1252 characters.
     (932, b".Note Names\n[\x83\x00]\n.Controller Names\nControl=A\x83\n",
-     b't:2:2: error: Label "\xc6\x92\x00" not used [VLT1002]\n'
+     b't:2:2: error: Label "\xc6\x92\\x00" not used [VLT1002]\n'
      b't:4:9: error: Label "A\xc6\x92" not found [VLT1003]\n'),
     # The column walk starts at the physical line: a lead byte that ends the
     # first piece pairs with the "[" of the second...
@@ -453,7 +476,7 @@ RULE_CASES = [
      b"t:4:1: warning: BankSelMethod after the instrument's Patch lines (the first in line 3): "
      b'one program applies it only to later ones [VLT3004]\n'
      b't:4:17: warning: Comment after the value of BankSelMethod: some programs keep it as part of the value [VLT3001]\n'
-     b't:5:1: note: Drum[...]=0: one program counts every Drum line as a drum [VLT3006]\n'
+     # Drum[0,0]=0 is quiet: the later Drum[*,*]=1 is wider and sets it.
      b't:6:1: error: Malformed key: the program of Drum is neither * nor 0..127 [VLT2004]\n'
      b't:7:1: warning: Unknown key "Contol": most likely "Control", which the instrument lacks in every program [VLT2005]\n'
      b't:8:1: note: Unknown key "SupportsPitchBend": most programs ignore it [VLT2006]\n'
@@ -523,7 +546,7 @@ RULE_CASES = [
     # Double-byte: "]" as a trail byte, columns by characters.
     (932, True, b".Instrument Definitions\n[\x83\x5d]\nControl=x\n\n; c\nRPN=y\n.Note Names\n[N]\n1=\x83\x41;\n",
      b't:3:9: error: Label "x" not found [VLT1003]\n'
-     b't:4:1: note: Comment line inside instrument "\xe3\x82\xbe": one program stops reading the instrument here [VLT3005]\n'
+     b't:4:1: note: Blank line inside instrument "\xe3\x82\xbe": one program stops reading the instrument here [VLT3005]\n'
      b't:6:5: error: Label "y" not found [VLT1003]\n'
      b't:8:2: error: Label "N" not used [VLT1002]\n'
      b't:9:4: note: ";" in the name of entry 1: some programs cut the name there [VLT3007]\n'),

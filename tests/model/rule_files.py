@@ -17,7 +17,7 @@ BAD_ENTRIES = [b"12 Warm Pad", b"x=Pad", b"=Pad", b" 12=Pad", b"12 =Pad", b"-1=P
                b"1.5=Pad", b"12", b"BasedOn=A", b"BasedOnX", b"basedon=A", b"0x10=Pad"]
 GAPS = [b"", b" ", b"\t \t", b"; comment", b"  ;", b"\t; x"]
 BANKS = [b"*", b"0", b"16383", b"042", b"*", b"5", b"16384", b"", b"x", b"-1", b"1 ", b"99999999999"]
-PROGRAMS = [b"*", b"0", b"127", b"128", b"07", b"", b"y"]
+PROGRAMS = [b"*", b"0", b"127", b"128", b"07", b"", b"y", b" 8", b"*\t"]
 SWITCHES = [b"0", b"0", b"1", b"1", b"2", b"", b" 1", b"1 ", b"1\t; on", b"01", b"0 ;", b"10"]
 METHODS = [b"0", b"1", b"3", b"2", b"0", b"4", b"1 ; MSB only", b"10", b"", b"-1", b"1\t"]
 MISSPELT = [b"Contol", b"patch", b"BasedOnn", b"KEY", b"Drun", b"Bankselmethod", b"Cnxotrol",
@@ -124,6 +124,16 @@ def rule_file(rng, words, odd_line):
             lines += [b"%d=n%d" % (i, i) for i in range(first, first + 128)]
             if rng.random() < 0.3:
                 lines.append(b"0=zero" if first else b"128=end")
+        elif roll < 0.74:
+            # Kits in whatever section stands, used by Key lines: a forgotten
+            # ".Note Names" when that is another one.
+            kits = [rng.choice(labels) for _ in range(rng.randint(1, 3))]
+            for kit in kits:
+                lines += [b"[" + kit + b"]", b"36=Kick"]
+            lines += [b".Instrument Definitions", b"[I]"]
+            lines += [rng.choice([b"Key[0,%d]=", b"Patch[%d]="]) % n + rng.choice(kits)
+                      for n in range(rng.randint(1, 4))]
+            instruments = True
         elif roll < 0.8:
             lines.append(suppression(rng))
         elif roll < 0.9:
@@ -137,4 +147,7 @@ def rule_file(rng, words, odd_line):
     data = b"".join(line + rng.choice(ends) for line in lines)
     if rng.random() < 0.2:
         data = data.rstrip(b"\r\n")
+    if rng.random() < 0.1:
+        # The DOS end-of-file mark, after a line end or in the last line.
+        data += b"\x1a"
     return data

@@ -11,6 +11,7 @@ RULES = {
     "VLT2001": ("error", True), "VLT2002": ("warning", True), "VLT2003": ("error", True),
     "VLT2004": ("error", True), "VLT2005": ("warning", True), "VLT2006": ("note", True),
     "VLT2007": ("error", True), "VLT2008": ("warning", True), "VLT2009": ("warning", True),
+    "VLT2010": ("warning", True),
     "VLT3001": ("warning", True), "VLT3002": ("warning", True), "VLT3003": ("note", True),
     "VLT3004": ("warning", True), "VLT3005": ("note", True), "VLT3006": ("note", True),
     "VLT3007": ("note", False), "VLT3008": ("warning", True), "VLT3009": ("warning", True),
@@ -26,8 +27,21 @@ BLANKS = b" \t"
 DIGITS = b"0123456789"
 
 
+def shown(text):
+    """Control characters as escapes: a tab as \\t, any other as \\xHH."""
+    out = bytearray()
+    for c in text:
+        if c == 9:
+            out += b"\\t"
+        elif c < 0x20 or c == 0x7F:
+            out += b"\\x%02X" % c
+        else:
+            out.append(c)
+    return bytes(out)
+
+
 def quoted(text):
-    return b'"' + text + b'"'
+    return b'"' + shown(text) + b'"'
 
 
 def rule_lines(data):
@@ -44,6 +58,11 @@ def rule_lines(data):
         out.append((start, text))
         start = stop + 1
     return out
+
+
+def without_end_mark(data):
+    """One Ctrl-Z at the very end, the DOS end-of-file mark, is no part of any line."""
+    return data[:-1] if data.endswith(b"\x1a") else data
 
 
 def is_blank(text):
@@ -163,9 +182,16 @@ def key_problem(name, text, leads, people):
             if name == b"Patch":
                 return (0, b"Malformed key: Patch takes one bank, Patch[BANK]="), None
             return (0, b"Malformed key: %s takes a bank and a program, %s[BANK,PROGRAM]=" % (name, name)), None
+        # A part that would be a number but for blanks at its ends: the blank is said.
+        blank = (b"Malformed key: a blank inside the brackets of %s makes its %s no number "
+                 b"for programs; remove the blank")
         if not bank_ok(numbers[0]):
+            if numbers[0] != numbers[0].strip(BLANKS) and bank_ok(numbers[0].strip(BLANKS)):
+                return (0, blank % (name, b"bank")), None
             return (0, b"Malformed key: the bank of %s is neither * nor 0..16383" % name), None
         if name != b"Patch" and not program_ok(numbers[1]):
+            if numbers[1] != numbers[1].strip(BLANKS) and program_ok(numbers[1].strip(BLANKS)):
+                return (0, blank % (name, b"program")), None
             return (0, b"Malformed key: the program of %s is neither * nor 0..127" % name), None
         identity = name + b"[" + b",".join(normal(n) for n in numbers) + b"]"
     else:
@@ -191,21 +217,26 @@ class LinePass:
 
     def run(self):
         section = 0
+        unknown = False          # the last "." line names no section
         list_entries = None      # number -> (physical line, text) of the open name list
         instrument = None        # the open instrument's state
-        for start, text in rule_lines(self.data):
+        data = without_end_mark(self.data)
+        for start, text in rule_lines(data):
             if len(text) > 253:
                 self.add(start + 253, "VLT3009", b"Line of %d bytes: programs read a line of more than "
                          b"253 bytes as several" % len(text))
             if text[:1] == b".":
                 kind = section_of(text)
+                unknown = kind is None
                 if kind is None:
                     self.add(start, "VLT2009", b"Unknown section header " + quoted(self.people(text[:80])) +
                              b": programs read the lists after it differently")
                 else:
                     section = kind
+                self.end_instrument(instrument)
                 list_entries = instrument = None
             elif text[:1] == b"[":
+                self.end_instrument(instrument)
                 list_entries = instrument = None
                 if 1 <= section <= 5:
                     list_entries = {}
@@ -213,24 +244,37 @@ class LinePass:
                     # Without "]", as for the scanner, the name is empty.
                     close = first_of(text, b"]", self.leads)
                     instrument = {"name": text[1:close] if close < len(text) else b"",
-                                  "keys": {}, "patch": None, "gap": None}
+                                  "keys": {}, "patch": None, "gap": None, "drums": []}
             elif list_entries is not None:
-                self.entry(start, text, section, list_entries)
+                self.entry(start, text, section, list_entries, unknown)
             elif instrument is not None:
                 self.key_line(start, text, instrument)
-        data = self.data
+        self.end_instrument(instrument)
         if data and data[-1:] not in (b"\n", b"\r"):
             self.add(len(data), "VLT3008",
                      b"The last line has no line end: one program loses its last character")
         return self.out
 
-    def entry(self, start, text, section, entries):
+    def end_instrument(self, instrument):
+        """VLT3006 for each Drum[B,P]=0 that no wider Drum line of the
+        instrument (B or * and * for P, * for B, or both *) sets to 1."""
+        if instrument is None:
+            return
+        ones = {bp for start, bp, value in instrument["drums"] if value == b"1"}
+        for start, (bank, program), value in instrument["drums"]:
+            wider = {(bank, b"*"), (b"*", program), (b"*", b"*")} - {(bank, program)}
+            if value == b"0" and not wider & ones:
+                self.add(start, "VLT3006", b"Drum[...]=0: one program counts every Drum line as a drum")
+
+    def entry(self, start, text, section, entries, unknown):
         if is_blank(text) or is_comment(text) or text.startswith(b"BasedOn"):
             return
         digits = digits_prefix(text)
         if not digits or text[len(digits):len(digits) + 1] != b"=":
-            self.add(start, "VLT2003",
-                     b"Not an entry: a line of a name list is NUMBER=NAME, a comment or blank")
+            # Under a header of no section, lines are not the entries of a name list.
+            if not unknown:
+                self.add(start, "VLT2003",
+                         b"Not an entry: a line of a name list is NUMBER=NAME, a comment or blank")
             return
         number = int(digits)
         if number > LARGEST[section]:
@@ -253,11 +297,9 @@ class LinePass:
 
     def key_line(self, start, text, instrument):
         if is_blank(text) or is_comment(text):
-            # The message says "comment" when any line of the gap is one.
-            gap = instrument["gap"]
-            if gap is None:
-                gap = (start, False)
-            instrument["gap"] = (gap[0], gap[1] or is_comment(text))
+            # The message says what the gap's first line is.
+            if instrument["gap"] is None:
+                instrument["gap"] = (start, is_comment(text))
             return
         if instrument["gap"] is not None:
             gap, comment = instrument["gap"]
@@ -297,8 +339,9 @@ class LinePass:
         if name == b"BankSelMethod" and instrument["patch"] is not None:
             self.add(start, "VLT3004", b"BankSelMethod after the instrument's Patch lines (the first in line %d): "
                      b"one program applies it only to later ones" % instrument["patch"])
-        if name == b"Drum" and value_of(text, eq, self.leads) == b"0":
-            self.add(start, "VLT3006", b"Drum[...]=0: one program counts every Drum line as a drum")
+        if name == b"Drum":
+            bank, program = identity[5:-1].split(b",")
+            instrument["drums"].append((start, (bank, program), value_of(text, eq, self.leads)))
 
 
 # ---- Over the scanner's resolved lists ----
@@ -382,6 +425,53 @@ def list_rules(labels, based_on, blank_refs, people, line_of):
     return out
 
 
+LISTS_OF = {1: b"patch lists", 2: b"note lists", 3: b"controller lists", 4: b"RPN lists",
+            5: b"NRPN lists"}
+
+
+def section_text(kind):
+    return SECTIONS[kind - 1] if 1 <= kind <= 6 else b"no section"
+
+
+def missing_headers(labels, header_lines, uses, people, line_of):
+    """VLT2010: the lists of a stretch between two section headers after the
+    last one that a key of its own section uses, when the keys that use them
+    want one other section, two times or more.
+    labels: (offset of name, name, kind, used by a key of its own section) in
+    file order, name lists only. header_lines: the physical lines of the
+    known headers. uses: label index -> the sections that keys not found
+    naming it want."""
+    def block(offset):
+        return sum(1 for h in header_lines if h <= line_of(offset))
+    out = []
+    n = 0
+    while n < len(labels):
+        end = n + 1
+        while end < len(labels) and block(labels[end][0]) == block(labels[n][0]):
+            end += 1
+        first = n
+        for i in range(n, end):
+            if labels[i][3]:
+                first = i + 1
+        while first < end and not uses.get(first):
+            first += 1
+        wanted = [w for i in range(first, end) for w in uses.get(i, [])]
+        if first < end and len(wanted) >= 2 and len(set(wanted)) == 1:
+            offset, name, kind, _ = labels[first]
+            want = wanted[0]
+            count = end - first
+            if count == 1:
+                said = (b"List " + quoted(people(name)) + b" is used as " +
+                        (b"an " if want in (4, 5) else b"a ") + LISTS_OF[want][:-1] + b" but stands under ")
+            else:
+                said = (b"Lists " + quoted(people(name)) + b" to " + quoted(people(labels[end - 1][1])) +
+                        b" (%d lists) are used as " % count + LISTS_OF[want] + b" but stand under ")
+            out.append((offset, "VLT2010", said + section_text(kind) + b': a "' + section_text(want) +
+                        b'" line is probably missing above line %d' % line_of(offset)))
+        n = end
+    return out
+
+
 # ---- Suppression, selection, order ----
 
 def patterns_of(text):
@@ -431,7 +521,7 @@ def suppress(findings, data, selected, people, line_of):
     for each pattern that silenced nothing. "ignore" reaches the findings on
     the physical line where its target line starts."""
     findings = [f for f in findings if f[1] in selected]
-    lines = rule_lines(data)
+    lines = rule_lines(without_end_mark(data))
     scopes = []          # [physical line, "file" or None, pattern, its offset, used?]
     bare = []            # where the comments that name no rule start
     for n, (start, text) in enumerate(lines):
