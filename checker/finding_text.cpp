@@ -330,8 +330,10 @@ std::string MissingSectionHeaderMessage(std::string_view first, std::string_view
   return text;
 }
 
-std::string MissingHeaderNoteMessage(std::string_view list, int section, int wanted, int line) {
-  return "the list " + Quoted(list) + " stands under " + std::string(SectionHeaderText(section)) +
+std::string MissingHeaderNoteMessage(std::string_view list, int listLine, int section, int wanted,
+                                     int line) {
+  return "the list " + QuotedAt(list, listLine) + " stands under " +
+         std::string(SectionHeaderText(section)) +
          ": a \"" + std::string(SectionHeaderText(wanted)) +
          "\" line is probably missing above line " + std::to_string(line);
 }

@@ -115,7 +115,8 @@ std::string NumberedListValueMessage();
 // line `line`. The note on each such reference points at its list.
 std::string MissingSectionHeaderMessage(std::string_view first, std::string_view last, int count,
                                         int section, int wanted, int line);
-std::string MissingHeaderNoteMessage(std::string_view list, int section, int wanted, int line);
+std::string MissingHeaderNoteMessage(std::string_view list, int listLine, int section, int wanted,
+                                     int line);
 
 // The titles of fixes, as an editor offers them.
 std::string DeleteLineTitle();

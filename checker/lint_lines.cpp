@@ -537,7 +537,8 @@ void CLineLinter::Close() {
     m_at128.clear();
   }
   if (!m_drumZeros.empty()) ReportDrumZeros();
-  m_drumOnes.clear();
+  // Clearing an empty set still clears its buckets.
+  if (!m_drumOnes.empty()) m_drumOnes.clear();
   m_keys.Clear();
   m_firstPatchOffset.reset();
   m_gap.reset();

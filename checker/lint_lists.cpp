@@ -379,8 +379,9 @@ void CListLinter::MissingSectionHeaders(std::vector<CReferenceNote>* notes) {
       for (const OtherUse* use : it->second)
         notes->push_back({use->reference,
                           MakeNote(NoteKind::missingHeader, place, label.kind,
-                                   MissingHeaderNoteMessage(NameOf(lists[i]), label.kind, wanted,
-                                                            place.line))});
+                                   MissingHeaderNoteMessage(
+                                       NameOf(lists[i]), m_definitions.PlaceOf(lists[i]).line,
+                                       label.kind, wanted, place.line))});
     }
   }
 }

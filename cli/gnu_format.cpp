@@ -31,11 +31,13 @@ std::string FormatGnuFinding(std::string_view input, const CFinding& finding,
                               SeverityName(finding.GetSeverity()), finding.message,
                               finding.Rule().id);
   if (finding.note && withNote) {
-    // A note that suggests a list stands at the reference it explains, and
-    // names the list's line in its text; any other speaks of a place of its
-    // own ("number 12 is first given here"), as a compiler's notes do.
+    // A note on a reference not found stands at the reference it explains,
+    // and names the line it points at in its text; any other speaks of a
+    // place of its own ("number 12 is first given here"), as a compiler's
+    // notes do.
     const CNote& note = *finding.note;
-    const bool ownPlace = !RuleOf(note.kind).suggestsList && note.place.line > 0;
+    const bool ownPlace = finding.kind != FindingKind::notFound &&
+                          !RuleOf(note.kind).suggestsList && note.place.line > 0;
     lines += GnuLine(input, ownPlace ? note.place : finding.place, codePage,
                      SeverityName(Severity::note), note.message);
   }

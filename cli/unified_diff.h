@@ -6,7 +6,9 @@
 #include <string>
 #include <string_view>
 
-// "--- NAME\n+++ NAME\n" and the hunks that turn `before` into `after`,
+// "--- NAME\t\n+++ NAME\t\n" (NAME quoted with C escapes where it holds a
+// control character, a quote or a backslash) and the hunks that turn
+// `before` into `after`,
 // with three lines of context; "" when the two are equal. Lines end at LF
 // alone, as line-based tools split them (a CR is part of its line); a last
 // line without LF is followed by "\ No newline at end of file".

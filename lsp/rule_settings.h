@@ -33,9 +33,9 @@ class CRuleSettings {
   void Take(const Json& options);
 
   // The rules for the document `uri`. Its veltrane.toml is read again when
-  // its size or time changed since it was read; a problem in it that
-  // differs from the one last told becomes a notice, and a file that had
-  // one and is now fine a notice that it is read again.
+  // its size or time changed since it was read; a broken content not told
+  // yet becomes a notice, and a file told broken that is now fine a notice
+  // that it is read again.
   CRuleSelection For(const std::string& uri);
 
   // Forgets the configuration files read so far, so that the next look-up
@@ -58,9 +58,14 @@ class CRuleSettings {
     std::string problem;
     std::uintmax_t size = 0;
     std::int64_t time = 0;
+    std::size_t content = 0;  // a hash of the file's bytes
   };
   std::map<std::string, CachedConfig> m_configs;  // by the file's path
-  std::map<std::string, std::string> m_configProblems;  // the last told, by path
+  struct CTold {
+    std::string problem;
+    std::size_t content = 0;
+  };
+  std::map<std::string, CTold> m_told;  // what was last told of each file, by path
   std::vector<CRuleNotice> m_notices;
   std::uint64_t m_generation = 0;
 };

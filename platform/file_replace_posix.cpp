@@ -216,6 +216,12 @@ int CopyAttributes([[maybe_unused]] int from, [[maybe_unused]] int to) {
   std::vector<char> names(static_cast<std::size_t>(size) + 1);
   size = ::flistxattr(from, names.data(), names.size());
   if (size < 0) return errno;
+  // A new file takes the folder's default access list; the old file's
+  // (none, if it had none) is what it must have.
+  bool accessList = false;
+  for (std::size_t at = 0; at < static_cast<std::size_t>(size); at += std::strlen(names.data() + at) + 1)
+    accessList = accessList || std::strcmp(names.data() + at, "system.posix_acl_access") == 0;
+  if (!accessList) ::fremovexattr(to, "system.posix_acl_access");
   for (std::size_t at = 0; at < static_cast<std::size_t>(size);) {
     const char* name = names.data() + at;
     at += std::strlen(name) + 1;

@@ -110,8 +110,9 @@ const std::vector<AlarmCase>& AlarmCases() {
         "stand under .Patch Names: a \".Note Names\" line is probably missing above line 4",
         "11 VLT1003", "12 VLT1003"},
        {"2 VLT2010"},
-       {"4: the list \"Standard Kit\" stands under .Patch Names: a \".Note Names\" line",
-        "4: the list \"Room Kit\" stands under", "!exists in line"},
+       {"4: the list \"Standard Kit\" (line 4) stands under .Patch Names: a \".Note Names\" "
+        "line is probably missing above line 4",
+        "4: the list \"Room Kit\" (line 6) stands under", "!exists in line"},
        ".Patch Names\n[General MIDI]\n0=Piano\n.Note Names\n[Standard Kit]\n36=Kick\n[Room Kit]\n"
        "36=Kick\n.Instrument Definitions\n[Synth]\nPatch[*]=General MIDI\n"
        "Key[0,0]=Standard Kit\nKey[0,8]=Room Kit\n"},

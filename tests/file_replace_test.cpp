@@ -341,6 +341,31 @@ TEST(FileReplaceTest, ExtendedAttributesAndAccessListsComeAlong) {
   }
 }
 
+// A folder's default access list goes to every new file in it; a file
+// that had none before has none after.
+TEST(FileReplaceTest, NoAccessListFromTheFolderWhereTheFileHadNone) {
+  constexpr std::uint32_t kNoId = 0xFFFFFFFF;
+  const std::string list = AccessList(
+      {{0x01, 7, kNoId}, {0x02, 7, 4321}, {0x04, 5, kNoId}, {0x10, 7, kNoId}, {0x20, 5, kNoId}});
+  for (const CWay& way : kWays) {
+    SCOPED_TRACE(way.name);
+    ScratchDir dir;
+    if (::setxattr(dir.path().c_str(), "system.posix_acl_default", list.data(), list.size(), 0) != 0)
+      GTEST_SKIP() << dir.path() << " takes no default access list: " << std::strerror(errno);
+    const std::string path = dir.File("a.ins");
+    WriteBytes(path, "old\n");
+    ::removexattr(path.c_str(), "system.posix_acl_access");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    CSeams seams(way);
+    CFileException error;
+    ASSERT_EQ(ReplaceFileContent(path, "old\n", "new\n", error), ReplaceOutcome::replaced);
+    EXPECT_EQ(Attribute(path, "system.posix_acl_access"), "(none)");
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+  }
+}
+
 #endif
 #endif
 

@@ -135,6 +135,25 @@ bool RenameOver(const std::string& temporary, const std::string& target, CFileEx
   return true;
 }
 
+// Whether the file at `path` holds exactly `expected`, read a piece at a
+// time so that no second copy of a large file is held.
+bool Holds(const std::string& path, std::string_view expected) {
+  CFile file;
+  if (!file.Open(path, CFile::modeRead | CFile::typeBinary)) return false;
+  try {
+    std::string buffer(1 << 20, '\0');
+    std::size_t offset = 0;
+    while (const std::size_t n = file.Read(buffer.data(), buffer.size())) {
+      if (offset + n > expected.size() || expected.compare(offset, n, buffer.data(), n) != 0)
+        return false;
+      offset += n;
+    }
+    return offset == expected.size();
+  } catch (const CFileException&) {
+    return false;
+  }
+}
+
 // More than one name for the file: a new file in its place would leave the
 // others with the old text, so it is left alone.
 bool SeveralNames(const std::string& target) {
@@ -163,9 +182,7 @@ ReplaceOutcome Replace(const std::string& path, std::string_view expected,
   if (TestSeams().newFileWritten) TestSeams().newFileWritten(target);
   // Last look before the rename: whoever wrote the file since it was read
   // keeps what they wrote.
-  std::string now;
-  CFileException readError;
-  const bool unchanged = ReadWholeFile(target, now, readError) && now == expected;
+  const bool unchanged = Holds(target, expected);
   if (unchanged && TestSeams().beforeSwap) TestSeams().beforeSwap(target);
   if (!unchanged || !RenameOver(temporary, target, error)) {
     // Left behind under its own name only when it cannot be deleted; the

@@ -3,20 +3,8 @@
 -- one client serves every buffer, and :VeltraneFixAll applies the safe
 -- fixes. Run by nvim_package_test.py, with the man page's lines in
 -- VELTRANE_NVIM_INIT and veltrane-lsp on PATH.
-local out = { steps = {} }
-local function finish()
-  local f = io.open(os.getenv('VELTRANE_NVIM_OUT'), 'w')
-  f:write(vim.fn.json_encode(out))
-  f:close()
-  vim.cmd('qall!')
-end
-local function wait(what, condition)
-  if not vim.wait(20000, condition, 20) then
-    out.failed = 'timed out waiting for ' .. what
-    finish()
-  end
-  table.insert(out.steps, what)
-end
+local out, finish, wait = dofile(debug.getinfo(1, 'S').source:sub(2):match('.*/') ..
+                                  'nvim_harness.lua')
 
 -- As a user's init.lua: read before the file types are on.
 assert(loadstring(os.getenv('VELTRANE_NVIM_INIT')))()

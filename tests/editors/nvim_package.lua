@@ -3,20 +3,8 @@
 -- ftplugin with its notes in the messages and completion through omnifunc.
 -- Run by nvim_package_test.py, which checks what this writes to
 -- VELTRANE_NVIM_OUT.
-local out = { steps = {} }
-local function finish()
-  local f = io.open(os.getenv('VELTRANE_NVIM_OUT'), 'w')
-  f:write(vim.fn.json_encode(out))
-  f:close()
-  vim.cmd('qall!')
-end
-local function wait(what, condition)
-  if not vim.wait(20000, condition, 20) then
-    out.failed = 'timed out waiting for ' .. what
-    finish()
-  end
-  table.insert(out.steps, what)
-end
+local out, finish, wait = dofile(debug.getinfo(1, 'S').source:sub(2):match('.*/') ..
+                                  'nvim_harness.lua')
 
 vim.g.veltrane_lsp_command = { os.getenv('VELTRANE_LSP') }
 vim.cmd('filetype plugin on')

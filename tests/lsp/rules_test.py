@@ -149,6 +149,7 @@ class RulesTest(unittest.TestCase):
         with open(self.path, "w") as f:
             f.write(TEXT)
         broken = '[check]\nselect = "VLT1"\n'
+        broken2 = '[check]\nselect = "VLT2"\n'
         # (veltrane.toml or None, settings or "same", the command line's
         # --select and --ignore, the messages this state tells)
         states = [
@@ -168,6 +169,9 @@ class RulesTest(unittest.TestCase):
             (broken, "same", [], [], []),                        # the same again: told once
             ('[check]\nselect = ["VLT2"]\n', "same", [], [], ["read again"]),
             (broken, "same", [], [], ['"select" must be']),      # broken anew: told again
+            # Other bytes with the same problem: another broken content.
+            (broken2, "same", [], [], ['"select" must be']),
+            (broken2, "same", [], [], []),
             # A setting of the wrong type is left out, the rest applies.
             (None, {"veltrane": {"rules": {"select": 5, "ignore": ["VLT2", 7]}}}, [], ["VLT2"],
              ['"veltrane.rules.select" must be', '"veltrane.rules.ignore" must be']),
@@ -198,7 +202,7 @@ class RulesTest(unittest.TestCase):
                         "textDocument": {"uri": self.uri, "version": version},
                         "contentChanges": [{"text": TEXT}]})
                 got = self.published()
-                usable = config is None or config != broken
+                usable = config not in (broken, broken2)
                 self.assertEqual(got, self.gnu_codes(select, ignore, usable))
                 messages = []
                 while True:

@@ -75,7 +75,9 @@ async function startClient(extensionDir: string): Promise<void> {
     output?.appendLine(message);
     void vscode.window.showErrorMessage(message);
   };
-  const problem = serverProblem(command);
+  // A name that is no path and was not found on PATH stays as it was.
+  const notOnPath = configured && !/[\\/]/.test(command);
+  const problem = notOnPath ? 'no program of that name is in the folders of PATH' : serverProblem(command);
   if (problem !== undefined) {
     fail(problem === 'it does not exist' && !configured
       ? `this extension has no language server for ${process.platform}-${process.arch}`

@@ -4,7 +4,7 @@
 
 import { execFile } from 'child_process';
 import * as vscode from 'vscode';
-import { findCheckProgram, needsOverwriteConsent, protocolPathFor } from './programs';
+import { findCheckProgram, needsOverwriteConsent, programOnPath, protocolPathFor } from './programs';
 
 interface CheckOutcome {
   status: number | null;
@@ -66,7 +66,8 @@ export async function writeProtocol(extensionDir: string): Promise<void> {
   }
 
   const configured = vscode.workspace.getConfiguration('veltrane').get<string>('server.path', '');
-  const program = findCheckProgram(configured, extensionDir);
+  // A server given by its name is the one on PATH; its folder comes first.
+  const program = findCheckProgram(programOnPath(configured.trim()), extensionDir);
   if (program === undefined) {
     void vscode.window.showErrorMessage(
       'Veltrane: veltrane-check was found neither in this extension nor on PATH.');
