@@ -467,7 +467,7 @@ void CLspServer::ShowNotices() {
   for (const CRuleNotice& notice : m_ruleSettings.TakeNotices()) {
     m_log.Write(LogEvent::ruleSettings, notice.message);
     Send(DumpJson({{"jsonrpc", "2.0"},
-                   {"method", "window/showMessage"},
+                   {"method", notice.popUp ? "window/showMessage" : "window/logMessage"},
                    {"params", {{"type", notice.type}, {"message", notice.message}}}}));
   }
 }
