@@ -300,11 +300,16 @@ Json CLspServer::Dispatch(const std::string& method, const Json& params) {
     throw CRequestError{lsp_error::kMethodNotFound, "Unknown method " + method};
   const std::string uri = UriOf(params);
   COpenDocument& open = DocumentOf(params);
-  const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding,
-                           m_relatedInformation, m_versionedEdits};
-  // Fix-all checks a large document again, and lets that go when done.
-  if (method == "textDocument/codeAction" && open.document.Text().size() >= kLargeBody)
-    m_memoryFreed = true;
+  CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding,
+                     m_relatedInformation, m_versionedEdits};
+  if (method == "textDocument/codeAction") {
+    // Fix-all lets the document's check go before it checks the fixed
+    // text; the next request that needs it checks the document again (the
+    // client that applies the fix changes the document anyway). A large
+    // document's checks leave memory free when done.
+    view.releaseAnalysis = [&open] { open.analysis.reset(); };
+    if (open.document.Text().size() >= kLargeBody) m_memoryFreed = true;
+  }
   return feature->second(view, params);
 }
 
