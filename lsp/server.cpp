@@ -160,7 +160,7 @@ void CLspServer::Process() {
   // A veltrane.toml found changed while checking one document applies to
   // the others too; they are checked once more, and then agree with it.
   for (auto& [uri, open] : m_documents) {
-    if (open.analysis && open.rulesGeneration != m_ruleSettings.Generation()) {
+    if (open.rulesGeneration != m_ruleSettings.Generation()) {
       open.analysis.reset();
       Publish(uri, open);
     }
