@@ -122,17 +122,20 @@ void CLspServer::Receive(const CFrame& frame) {
     m_pending.push_back({nullptr,
                          frame.kind == CFrame::Kind::tooLarge ? lsp_error::kInvalidRequest
                                                               : lsp_error::kParseError,
-                         "Skipped " + frame.problem, false});
+                         "Skipped " + frame.problem, {}});
     return;
   }
   std::optional<CParsedJson> parsed = ParseJson(frame.body);
   if (!parsed) {
     m_log.Write(LogEvent::badMessage, "a message body that is not JSON");
-    m_pending.push_back({nullptr, lsp_error::kParseError, "The message body is not JSON", false});
+    m_pending.push_back({nullptr, lsp_error::kParseError, "The message body is not JSON", {}});
     return;
   }
   Json& message = parsed->value;
-  if (message.is_object() && !parsed->tooDeep) {
+  std::string refused;
+  if (parsed->tooDeep) refused = "a message nesting deeper than " + std::to_string(kMaxJsonDepth) + " levels";
+  if (parsed->tooMany) refused = "a message of more than " + std::to_string(kMaxJsonValues) + " values";
+  if (message.is_object() && refused.empty()) {
     const auto method = message.find("method");
     const auto params = message.find("params");
     if (method != message.end() && *method == "$/cancelRequest" && params != message.end() &&
@@ -141,7 +144,7 @@ void CLspServer::Receive(const CFrame& frame) {
       if (id != params->end() && IsValidId(*id)) m_cancelled.insert(id->dump());
     }
   }
-  m_pending.push_back({std::move(message), 0, {}, parsed->tooDeep});
+  m_pending.push_back({std::move(message), 0, {}, std::move(refused)});
 }
 
 void CLspServer::Process() {
@@ -192,12 +195,10 @@ void CLspServer::Handle(CPending& pending) {
     ReplyError(id, lsp_error::kInvalidRequest, "\"method\" must be a string");
     return;
   }
-  if (pending.tooDeep) {
-    // Nothing of it is used: its deepest values are missing.
-    const std::string what =
-        "a message nesting deeper than " + std::to_string(kMaxJsonDepth) + " levels";
-    if (hasId) ReplyError(id, lsp_error::kInvalidRequest, "Refused " + what);
-    else m_log.Write(LogEvent::badMessage, "dropped " + what + ": " + method->get<std::string>());
+  if (!pending.refused.empty()) {
+    // Nothing of it is used: some of its values are missing.
+    if (hasId) ReplyError(id, lsp_error::kInvalidRequest, "Refused " + pending.refused);
+    else m_log.Write(LogEvent::badMessage, "dropped " + pending.refused + ": " + method->get<std::string>());
     return;
   }
   const auto version = message.find("jsonrpc");
