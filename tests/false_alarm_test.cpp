@@ -60,6 +60,11 @@ const std::vector<AlarmCase>& AlarmCases() {
        {"4 VLT2009", "5 VLT1002"}, {"VLT2003"},
        {"4: the list stands after \".Sequences\" (line 4), a header of no section",
         "4: (.Patch Names)"}},
+      // Read in two parts, the second starts among those lines.
+      {"ManyListsUnderAnUnknownSection",
+       ".Patch Names\n.Sequences\n[S1]\nA=1\n[S2]\nB=2\n[S3]\nC=3\n[S4]\nD=4\n[S5]\nE=5\n"
+       "[S6]\nF=6\n[S7]\nG=7\n",
+       {"2 VLT2009"}, {"VLT2003"}, {}},
       {"AKnownHeaderEndsTheUnknownOne",
        ".Patch Names\n.Sequences\n[S]\nStart=1\n.Note Names\n[N]\nx=1\n",
        {"7 VLT2003"}, {"4 VLT2003"}, {"!.Note Names"}},
@@ -158,19 +163,25 @@ std::string Key(const CFinding& finding) {
   return std::to_string(finding.place.line) + " " + std::string(finding.Rule().id);
 }
 
+// Each reported finding and its note, a line each.
+std::string Described(const CCheckResult& result) {
+  std::string text;
+  for (const CFinding* finding : result.reported) {
+    text += Key(*finding) + ": " + finding->message + "\n";
+    if (finding->note)
+      text += "  note " + std::to_string(finding->note->place.line) + ": " +
+              finding->note->message + "\n";
+  }
+  return text;
+}
+
 TEST_P(AlarmTest, ReportsWhatItMustAndNothingElseOfIt) {
   const AlarmCase& c = GetParam();
   const CRuleSelection rules = CRuleSelection::Defaults();
   CCheckOptions options;
   options.rules = &rules;
   const CCheckResult result = CheckBytes(c.file, options);
-  std::string seen;
-  for (const CFinding* finding : result.reported) {
-    seen += Key(*finding) + ": " + finding->message + "\n";
-    if (finding->note)
-      seen += "  note " + std::to_string(finding->note->place.line) + ": " +
-              finding->note->message + "\n";
-  }
+  const std::string seen = Described(result);
   for (const std::string& want : c.must) {
     const std::size_t colon = want.find(": ");
     const std::string key = want.substr(0, colon);
@@ -197,6 +208,10 @@ TEST_P(AlarmTest, ReportsWhatItMustAndNothingElseOfIt) {
     }
     EXPECT_EQ(found, !absent) << note << "\nreported:\n" << seen;
   }
+  // Read in two parts at once, split in the middle, the file gives the same.
+  CCheckOptions inParts = options;
+  inParts.splitFrom = 1;
+  EXPECT_EQ(Described(CheckBytes(c.file, inParts)), seen);
   if (c.fixed) {
     const CFixOutcome outcome = FixBytes(
         c.file, [&](std::string_view bytes) { return CheckBytes(bytes, options); }, true);
