@@ -1,6 +1,7 @@
 #include "checker/check.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <unordered_map>
@@ -228,6 +229,11 @@ class CUnusedListNotes {
   };
 
   void Read(const CStdioFile& file, bool numbered) {
+    if (!numbered) {
+      FindDotLines(file);
+      return;
+    }
+    // A list named as a built-in list is rare: then every line is read.
     CLineSource source(file);
     source.ForEach([&](const CSourceLine& line) {
       const std::string_view text = line.text;
@@ -236,7 +242,7 @@ class CUnusedListNotes {
         CPlace place = line.PlaceOf(0, own.size());
         place.lineText = Keep(m_result, place.lineText);
         m_dotLines.push_back({line.offset, FindSectionHeader(text) != kNoSection, place});
-      } else if (numbered && (text.starts_with("Patch") || text.starts_with("Key"))) {
+      } else if (text.starts_with("Patch") || text.starts_with("Key")) {
         const ReferenceKey* key = FindReferenceKey(text);
         const std::size_t equals = m_result.codePage.Find(text, '=');
         if (!key || equals == std::string_view::npos) return true;
@@ -251,6 +257,67 @@ class CUnusedListNotes {
       return true;
     });
   }
+
+  // The "." lines alone: a search for "." after LF in the raw bytes, which
+  // costs far less than reading lines. Only a header of no section, which
+  // few files have, is placed, by counting the lines before it.
+  void FindDotLines(const CStdioFile& file) {
+    constexpr std::size_t kBlock = 1 << 18;
+    std::vector<char> block(kBlock);
+    char before = '\n';  // the byte before the block
+    for (std::uint64_t offset = 0;;) {
+      const std::size_t n = file.ReadBytesAt(offset, block.data(), kBlock);
+      if (n == 0) break;
+      const char* const begin = block.data();
+      const char* const end = begin + n;
+      for (const char* dot = static_cast<const char*>(std::memchr(begin, '.', n)); dot;
+           dot = static_cast<const char*>(std::memchr(dot + 1, '.', static_cast<std::size_t>(end - dot - 1)))) {
+        if ((dot == begin ? before : dot[-1]) == '\n')
+          m_dotLines.push_back({offset + static_cast<std::uint64_t>(dot - begin), true, CPlace()});
+        if (dot + 1 == end) break;
+      }
+      before = end[-1];
+      offset += n;
+    }
+    std::vector<DotLine*> unknown;
+    for (DotLine& dot : m_dotLines) {
+      std::string text(kHeaderKept, '\0');
+      text.resize(file.ReadBytesAt(dot.offset, text.data(), text.size()));
+      text.resize(std::min({text.size(), text.find('\n'), text.find('\r')}));
+      dot.known = FindSectionHeader(text) != kNoSection;
+      if (dot.known) continue;
+      dot.place.lineOffset = dot.offset;
+      dot.place.end = static_cast<std::uint32_t>(text.size());
+      dot.place.lineText = Keep(m_result, text);
+      unknown.push_back(&dot);
+    }
+    if (!unknown.empty()) NumberLines(file, unknown);
+  }
+
+  // Gives each of `dots`, in file order, the physical line it starts: one
+  // after each LF, CR LF or lone CR before it.
+  static void NumberLines(const CStdioFile& file, const std::vector<DotLine*>& dots) {
+    constexpr std::size_t kBlock = 1 << 18;
+    std::vector<char> block(kBlock);
+    int line = 1;
+    char previous = '\0';
+    std::size_t next = 0;
+    for (std::uint64_t offset = 0; next < dots.size();) {
+      const std::size_t n = file.ReadBytesAt(offset, block.data(), kBlock);
+      if (n == 0) break;
+      for (std::size_t i = 0; i < n && next < dots.size(); ++i) {
+        // A CR counts once the byte after it shows it is no CR LF.
+        if (previous == '\r' && block[i] != '\n') ++line;
+        if (offset + i == dots[next]->offset) dots[next++]->place.line = line;
+        if (block[i] == '\n') ++line;
+        previous = block[i];
+      }
+      offset += n;
+    }
+  }
+
+  // Of a header's line, what a message quotes of it and a little more.
+  static constexpr std::size_t kHeaderKept = 256;
 
   void Explain(CFinding& finding) {
     if (IsNumberedList(finding)) {

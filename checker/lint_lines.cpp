@@ -980,27 +980,6 @@ std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std:
   // go before the next line it reads.
   int passed = 0;
   bool pastStop = false;
-  // Lints `line`, which the lists take as `read`.
-  const auto take = [&](const CSourceLine& line, const CSourceLine& read) {
-    if (line.ending.empty()) {
-      last = line;
-      lastText.assign(line.text);
-      last.text = lastText;
-    }
-    if (linter.QuickEntry(line)) {
-      ++passed;
-      return;
-    }
-    // The other lines are read by functions of their own, which get a
-    // copy: the line the reader hands out then never leaves its registers.
-    const CSourceLine other = line;
-    if (collector && other.offset < stopFrom) {
-      collector->Pass(passed);
-      passed = 0;
-      collector->Line(&read == &line ? other : read);
-    }
-    linter.Line(other);
-  };
   source.ForEach([&](const CSourceLine& line) {
     if (line.offset >= stopFrom) {
       if (collector && !pastStop) collector->Pass(passed);
@@ -1014,17 +993,38 @@ std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std:
         return false;
       }
     }
-    if (line.ending.empty() && HasEndOfFileMark(line)) [[unlikely]] {
+    if (line.ending.empty()) {
+      last = line;
+      lastText.assign(line.text);
+      last.text = lastText;
       // A DOS end-of-file mark, one Ctrl-Z at the very end, is no part of
       // the last line for the rules; the lists take the line as it is, as
-      // the scanner reads it.
-      CSourceLine cut = line;
-      cut.text.remove_suffix(1);
-      --cut.length;
-      take(cut, line);
+      // the scanner reads it. Kept out of the way of every other line.
+      if (HasEndOfFileMark(line)) [[unlikely]] {
+        last.text.remove_suffix(1);
+        --last.length;
+        if (collector && line.offset < stopFrom) {
+          collector->Pass(passed);
+          passed = 0;
+          collector->Line(line);
+        }
+        linter.Line(last);
+        return true;
+      }
+    }
+    if (linter.QuickEntry(line)) {
+      ++passed;
       return true;
     }
-    take(line, line);
+    // The other lines are read by functions of their own, which get a
+    // copy: the line the reader hands out then never leaves its registers.
+    const CSourceLine other = line;
+    if (collector && other.offset < stopFrom) {
+      collector->Pass(passed);
+      passed = 0;
+      collector->Line(other);
+    }
+    linter.Line(other);
     return true;
   });
   if (collector && !pastStop) collector->Pass(passed);

@@ -65,6 +65,11 @@ const std::vector<AlarmCase>& AlarmCases() {
        ".Patch Names\n.Sequences\n[S1]\nA=1\n[S2]\nB=2\n[S3]\nC=3\n[S4]\nD=4\n[S5]\nE=5\n"
        "[S6]\nF=6\n[S7]\nG=7\n",
        {"2 VLT2009"}, {"VLT2003"}, {}},
+      // The header's line is counted as editors count lines.
+      {"UnknownSectionAfterLoneCrs", ".Patch Names\r\n[A]\rx\r\n.Seq\r\n[S]\r\n",
+       {"4 VLT2009", "5 VLT1002"}, {}, {"4: after \".Seq\" (line 4)"}},
+      {"UnknownSectionBeforeAnySection", "[Z]\n.Seq\n[S]\n", {"3 VLT1002"}, {},
+       {"2: others read them as lists before any section"}},
       {"AKnownHeaderEndsTheUnknownOne",
        ".Patch Names\n.Sequences\n[S]\nStart=1\n.Note Names\n[N]\nx=1\n",
        {"7 VLT2003"}, {"4 VLT2003"}, {"!.Note Names"}},
