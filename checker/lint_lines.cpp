@@ -980,6 +980,13 @@ std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std:
   // go before the next line it reads.
   int passed = 0;
   bool pastStop = false;
+  // Hands a line the collector reads to it, after the entries passed over.
+  const auto collect = [&](const CSourceLine& line) {
+    if (!collector || line.offset >= stopFrom) return;
+    collector->Pass(passed);
+    passed = 0;
+    collector->Line(line);
+  };
   source.ForEach([&](const CSourceLine& line) {
     if (line.offset >= stopFrom) {
       if (collector && !pastStop) collector->Pass(passed);
@@ -1003,11 +1010,7 @@ std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std:
       if (HasEndOfFileMark(line)) [[unlikely]] {
         last.text.remove_suffix(1);
         --last.length;
-        if (collector && line.offset < stopFrom) {
-          collector->Pass(passed);
-          passed = 0;
-          collector->Line(line);
-        }
+        collect(line);
         linter.Line(last);
         return true;
       }
@@ -1019,11 +1022,7 @@ std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std:
     // The other lines are read by functions of their own, which get a
     // copy: the line the reader hands out then never leaves its registers.
     const CSourceLine other = line;
-    if (collector && other.offset < stopFrom) {
-      collector->Pass(passed);
-      passed = 0;
-      collector->Line(other);
-    }
+    collect(other);
     linter.Line(other);
     return true;
   });
