@@ -270,11 +270,13 @@ class CUnusedListNotes {
       if (n == 0) break;
       const char* const begin = block.data();
       const char* const end = begin + n;
-      for (const char* dot = static_cast<const char*>(std::memchr(begin, '.', n)); dot;
-           dot = static_cast<const char*>(std::memchr(dot + 1, '.', static_cast<std::size_t>(end - dot - 1)))) {
+      const auto nextDot = [end](const char* from) {
+        return static_cast<const char*>(
+            std::memchr(from, '.', static_cast<std::size_t>(end - from)));
+      };
+      for (const char* dot = nextDot(begin); dot; dot = nextDot(dot + 1)) {
         if ((dot == begin ? before : dot[-1]) == '\n')
           m_dotLines.push_back({offset + static_cast<std::uint64_t>(dot - begin), true, CPlace()});
-        if (dot + 1 == end) break;
       }
       before = end[-1];
       offset += n;

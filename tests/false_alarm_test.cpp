@@ -140,6 +140,23 @@ const std::vector<AlarmCase>& AlarmCases() {
        ".Patch Names\n[GM]\n0=Piano\n[Kit A]\n36=Kick\n[Kit B]\nBasedOn=Kit A\n" + kInstrument +
            "Patch[*]=GM\nKey[0,0]=Kit A\nKey[0,1]=Kit B\n",
        {"4 VLT2010: Lists \"Kit A\" to \"Kit B\" (2 lists)"}, {}, {}},
+      // Found, but left as it is where the header would change more.
+      {"KitBasedOnAListThatStays",
+       ".Patch Names\n[GM]\n0=Piano\n[Kit A]\nBasedOn=GM\n[Kit B]\n36=Kick\n" + kInstrument +
+           "Patch[*]=GM\nKey[0,0]=Kit A\nKey[0,1]=Kit B\n",
+       {"4 VLT2010"}, {}, {},
+       ".Patch Names\n[GM]\n0=Piano\n[Kit A]\nBasedOn=GM\n[Kit B]\n36=Kick\n" + kInstrument +
+           "Patch[*]=GM\nKey[0,0]=Kit A\nKey[0,1]=Kit B\n"},
+      {"KitOfANameTheNewSectionHas",
+       ".Patch Names\n[GM]\n[Kit A]\n[Kit B]\n.Note Names\n[Kit B]\n" + kInstrument +
+           "Patch[*]=GM\nKey[0,0]=Kit A\nKey[0,1]=Kit A\nKey[0,2]=Kit B\n",
+       {"3 VLT2010: Lists \"Kit A\" to \"Kit B\" (2 lists)"}, {}, {},
+       ".Patch Names\n[GM]\n[Kit A]\n[Kit B]\n.Note Names\n[Kit B]\n" + kInstrument +
+           "Patch[*]=GM\nKey[0,0]=Kit A\nKey[0,1]=Kit A\nKey[0,2]=Kit B\n"},
+      {"RpnNumbersDoNotFitNoteLists",
+       ".RPN Names\n[Kit]\n200=Far\n" + kInstrument + "Key[0,0]=Kit\nKey[0,1]=Kit\n",
+       {"2 VLT2010"}, {}, {},
+       ".RPN Names\n[Kit]\n200=Far\n" + kInstrument + "Key[0,0]=Kit\nKey[0,1]=Kit\n"},
       // Where a header above the lists would break something, or the
       // evidence is thin, nothing is said.
       {"AListOfItsOwnKindAfterTheKits",
