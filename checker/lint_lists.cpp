@@ -335,8 +335,9 @@ void CListLinter::MissingSectionHeaders(std::vector<CReferenceNote>* notes) {
   std::vector<OtherUse> uses;
   for (int r = 0; r < m_references.GetCount(); ++r) {
     const CLabelEntry& reference = m_references.At(r);
+    // A list without a name is no list that anything means.
     if (m_result.resolution[static_cast<std::size_t>(r)] >= 0 || IsBasedOn(reference) ||
-        reference.kind < kPatchNames || reference.kind > kNrpnNames)
+        reference.kind < kPatchNames || reference.kind > kNrpnNames || reference.name.empty())
       continue;
     for (int section = kNoSection; section <= kNrpnNames; ++section) {
       if (section == reference.kind) continue;
