@@ -463,9 +463,13 @@ class CLineLinter {
   // them. A Drum[...]=0 says something only where a wider Drum[...]=1 of
   // the same instrument covers it, before or after it: only at the
   // instrument's end is it known whether one does.
+  // Its line's text is read again only for a finding.
   struct DrumZero {
     std::uint32_t drum;
-    Remembered place;
+    int line;
+    std::uint64_t lineOffset;
+    std::uint32_t end;
+    std::uint32_t lineTextSize;
   };
   std::vector<DrumZero> m_drumZeros;
   std::unordered_set<std::uint32_t> m_drumOnes;
@@ -556,9 +560,13 @@ void CLineLinter::ReportDrumZeros() {
     return set(bank, kAnyProgram) || set(kAnyBank, program) || set(kAnyBank, kAnyProgram);
   };
   for (const DrumZero& zero : m_drumZeros) {
-    if (!setByWider(zero.drum))
-      AddRuleFinding(m_result, FindingKind::drumZero, zero.place.PlaceIn(m_result), m_section,
-                     DrumZeroMessage());
+    if (setByWider(zero.drum)) continue;
+    CPlace place;
+    place.line = zero.line;
+    place.lineOffset = zero.lineOffset;
+    place.end = zero.end;
+    place.lineText = Keep(m_result, ReadAgain(zero.lineOffset, zero.lineTextSize));
+    AddRuleFinding(m_result, FindingKind::drumZero, place, m_section, DrumZeroMessage());
   }
   m_drumZeros.clear();
 }
@@ -729,9 +737,9 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
   if (which == Key::drum && m_rules.Has(FindingKind::drumZero)) {
     const std::uint32_t drum = key.identity & 0xFFFFFF;
     if (value == "0") {
-      m_drumZeros.emplace_back();
-      m_drumZeros.back().drum = drum;
-      m_drumZeros.back().place.Set(line.PlaceOf(0, line.text.size()));
+      const CPlace place = line.PlaceOf(0, line.text.size());
+      m_drumZeros.push_back({drum, place.line, place.lineOffset, place.end,
+                             static_cast<std::uint32_t>(place.lineText.size())});
     } else {
       m_drumOnes.insert(drum);
     }
