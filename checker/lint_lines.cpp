@@ -573,7 +573,10 @@ void CLineLinter::ReportDrumZeros() {
 
 void CLineLinter::OpenLabel(const CSourceLine& line) {
   Close();
-  if (m_section == kNoSection) return;
+  // Under a header of no section the lines after a label may be anything
+  // its program wants (".Sequences" holds "Start=F0 7E F7"): they are no
+  // entries or keys, and that header's finding says what is wrong.
+  if (m_section == kNoSection || m_underUnknown) return;
   const std::size_t close = m_codePage.Find(line.text, ']');
   m_listName.assign(close == std::string_view::npos ? std::string_view()
                                                      : line.text.substr(1, close - 1));
@@ -612,9 +615,7 @@ void CLineLinter::Entry(const CSourceLine& line) {
   }
   if (digits == 0 || digits == text.size() || text[digits] != '=') {
     if (text.starts_with("BasedOn")) return;  // inherits from another list
-    // Under a header of no section the lines may be anything its program
-    // wants; that header's finding says what is wrong.
-    if (m_rules.Has(FindingKind::malformedEntry) && !m_underUnknown)
+    if (m_rules.Has(FindingKind::malformedEntry))
       Add(FindingKind::malformedEntry, line, 0, text.size(), MalformedEntryMessage());
     return;
   }

@@ -65,6 +65,10 @@ const std::vector<AlarmCase>& AlarmCases() {
        ".Patch Names\n.Sequences\n[S1]\nA=1\n[S2]\nB=2\n[S3]\nC=3\n[S4]\nD=4\n[S5]\nE=5\n"
        "[S6]\nF=6\n[S7]\nG=7\n",
        {"2 VLT2009"}, {"VLT2003"}, {}},
+      // After the instruments too: the lines after its labels are no keys.
+      {"KeysUnderAnUnknownSectionAfterInstruments",
+       kInstrument + "Patch[*]=1..128\n.Sequences\n[Intro]\nStart=F0 7E F7\n\nDrum[0,1]=0\n",
+       {"4 VLT2009"}, {"VLT2004", "VLT2005", "VLT2006", "VLT3005", "VLT3006"}, {}},
       // The header's line is counted as editors count lines.
       {"UnknownSectionAfterLoneCrs", ".Patch Names\r\n[A]\rx\r\n.Seq\r\n[S]\r\n",
        {"4 VLT2009", "5 VLT1002"}, {}, {"4: after \".Seq\" (line 4)"}},
