@@ -1,6 +1,8 @@
 #include "checker/check.h"
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 #include <map>
 #include <optional>
 #include <unordered_map>
@@ -195,10 +197,11 @@ void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
   RunInHalves(unexplained.size(), kNotesInTwoFrom, hint);
 }
 
-// The "." lines of a file and the first Patch and Key lines that name a
-// built-in list of numbers, which the notes on lists not used speak of.
-// Neither is kept by the scan, so they are looked for only when a list not
-// used may need them.
+// The notes on lists not used that speak of lines the scan keeps nothing
+// of: the header of no section a list stands after, and the first Patch or
+// Key line that names a built-in list of numbers. They are looked for only
+// when a list not used may need them, and cost memory for those lists
+// alone, whatever the file holds.
 class CUnusedListNotes {
  public:
   CUnusedListNotes(const CStdioFile& file, CCheckResult& result) : m_result(result) {
@@ -212,8 +215,12 @@ class CUnusedListNotes {
       numbered = numbered || IsNumberedList(finding);
     }
     if (unused.empty()) return;
-    Read(file, numbered);
-    for (CFinding* finding : unused) Explain(*finding);
+    if (numbered) FindNumberedKeys(file);
+    std::stable_sort(unused.begin(), unused.end(), [](const CFinding* a, const CFinding* b) {
+      return a->place.lineOffset < b->place.lineOffset;
+    });
+    FindUnknownHeaders(file, unused);
+    for (std::size_t i = 0; i < unused.size(); ++i) Explain(*unused[i], m_headerOf[i]);
   }
 
  private:
@@ -221,38 +228,114 @@ class CUnusedListNotes {
     return NumberedListsName(finding.section) && IsNumberedListName(finding.name);
   }
 
-  struct DotLine {
-    std::uint64_t offset;
-    bool known;
-    CPlace place;
-  };
-
-  void Read(const CStdioFile& file, bool numbered) {
+  // A list named as a built-in list is rare: then every line is read.
+  void FindNumberedKeys(const CStdioFile& file) {
     CLineSource source(file);
     source.ForEach([&](const CSourceLine& line) {
       const std::string_view text = line.text;
-      if (text.starts_with('.')) {
-        const std::string_view own = text.substr(0, text.find('\r'));
-        CPlace place = line.PlaceOf(0, own.size());
-        place.lineText = Keep(m_result, place.lineText);
-        m_dotLines.push_back({line.offset, FindSectionHeader(text) != kNoSection, place});
-      } else if (numbered && (text.starts_with("Patch") || text.starts_with("Key"))) {
-        const ReferenceKey* key = FindReferenceKey(text);
-        const std::size_t equals = m_result.codePage.Find(text, '=');
-        if (!key || equals == std::string_view::npos) return true;
-        const std::string_view value = text.substr(equals + 1);
-        if (!IsNumberedListName(value)) return true;
-        auto& first = m_numberedKeys[{key->kind, std::string(value)}];
-        if (first.line == 0) {
-          first = line.PlaceOf(equals + 1, text.size());
-          first.lineText = Keep(m_result, first.lineText);
-        }
+      if (!text.starts_with("Patch") && !text.starts_with("Key")) return true;
+      const ReferenceKey* key = FindReferenceKey(text);
+      const std::size_t equals = m_result.codePage.Find(text, '=');
+      if (!key || equals == std::string_view::npos) return true;
+      const std::string_view value = text.substr(equals + 1);
+      if (!IsNumberedListName(value)) return true;
+      auto& first = m_numberedKeys[{key->kind, std::string(value)}];
+      if (first.line == 0) {
+        first = line.PlaceOf(equals + 1, text.size());
+        first.lineText = Keep(m_result, first.lineText);
       }
       return true;
     });
   }
 
-  void Explain(CFinding& finding) {
+  // For each of `unused`, in file order, the header of no section it stands
+  // after, if any: the "." line last before it, found by a search for "."
+  // after LF in the raw bytes, which costs far less than reading lines.
+  void FindUnknownHeaders(const CStdioFile& file, const std::vector<CFinding*>& unused) {
+    constexpr std::uint64_t kNone = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t last = kNone;  // the last "." line so far, if it names no section
+    std::size_t next = 0;        // the first of `unused` not yet passed
+    std::vector<std::uint64_t> headers(unused.size(), kNone);
+    const auto passTo = [&](std::uint64_t offset) {
+      for (; next < unused.size() && unused[next]->place.lineOffset < offset; ++next)
+        headers[next] = last;
+    };
+    constexpr std::size_t kBlock = 1 << 18;
+    std::vector<char> block(kBlock);
+    char before = '\n';  // the byte before the block
+    for (std::uint64_t offset = 0; next < unused.size();) {
+      const std::size_t n = file.ReadBytesAt(offset, block.data(), kBlock);
+      if (n == 0) break;
+      const char* const begin = block.data();
+      const char* const end = begin + n;
+      const auto nextDot = [end](const char* from) {
+        return static_cast<const char*>(
+            std::memchr(from, '.', static_cast<std::size_t>(end - from)));
+      };
+      for (const char* dot = nextDot(begin); dot; dot = nextDot(dot + 1)) {
+        if ((dot == begin ? before : dot[-1]) != '\n') continue;
+        const std::uint64_t at = offset + static_cast<std::uint64_t>(dot - begin);
+        passTo(at);
+        // Every header is shorter than this.
+        constexpr std::size_t kLongestHeader = 32;
+        std::string_view text(dot, std::min<std::size_t>(kLongestHeader, end - dot));
+        std::string read;
+        if (text.size() < kLongestHeader) {
+          read.resize(kLongestHeader);
+          read.resize(file.ReadBytesAt(at, read.data(), read.size()));
+          text = read;
+        }
+        last = FindSectionHeader(text) == kNoSection ? at : kNone;
+      }
+      before = end[-1];
+      offset += n;
+    }
+    passTo(kNone);
+    // Each header a note names, placed once.
+    std::vector<std::uint64_t> named;
+    for (const std::uint64_t header : headers)
+      if (header != kNone && (named.empty() || named.back() != header)) named.push_back(header);
+    const std::vector<int> lines = LinesOf(file, named);
+    for (std::size_t i = 0; i < named.size(); ++i) {
+      std::string text(kHeaderKept, '\0');
+      text.resize(file.ReadBytesAt(named[i], text.data(), text.size()));
+      text.resize(std::min({text.size(), text.find('\n'), text.find('\r')}));
+      CPlace place;
+      place.line = lines[i];
+      place.lineOffset = named[i];
+      place.end = static_cast<std::uint32_t>(text.size());
+      place.lineText = Keep(m_result, text);
+      m_headers[named[i]] = place;
+    }
+    for (const std::uint64_t header : headers)
+      m_headerOf.push_back(header == kNone ? nullptr : &m_headers[header]);
+  }
+
+  // The physical line each of `offsets`, in file order, stands in: one
+  // after each LF, CR LF or lone CR before it.
+  static std::vector<int> LinesOf(const CStdioFile& file, const std::vector<std::uint64_t>& offsets) {
+    std::vector<int> lines;
+    constexpr std::size_t kBlock = 1 << 18;
+    std::vector<char> block(kBlock);
+    int line = 1;
+    char previous = '\0';
+    for (std::uint64_t offset = 0; lines.size() < offsets.size();) {
+      const std::size_t n = file.ReadBytesAt(offset, block.data(), kBlock);
+      if (n == 0) break;
+      for (std::size_t i = 0; i < n && lines.size() < offsets.size(); ++i) {
+        // A CR counts once the byte after it shows it is no CR LF.
+        if (previous == '\r' && block[i] != '\n') ++line;
+        if (offset + i == offsets[lines.size()]) lines.push_back(line);
+        if (block[i] == '\n') ++line;
+        previous = block[i];
+      }
+      offset += n;
+    }
+    lines.resize(offsets.size(), line);
+    return lines;
+  }
+
+  void Explain(CFinding& finding, const CPlace* header) {
     if (IsNumberedList(finding)) {
       const auto it = m_numberedKeys.find({finding.section, std::string(finding.name)});
       const bool keyFound = it != m_numberedKeys.end();
@@ -262,22 +345,19 @@ class CUnusedListNotes {
                                                       keyFound ? it->second.line : 0));
       return;
     }
-    // The "." line last before the label: a header of no section leaves
-    // the label in the section before it.
-    const std::uint64_t at = finding.place.lineOffset;
-    const auto after = std::upper_bound(
-        m_dotLines.begin(), m_dotLines.end(), at,
-        [](std::uint64_t offset, const DotLine& dot) { return offset < dot.offset; });
-    if (after == m_dotLines.begin() || std::prev(after)->known) return;
-    const CPlace& header = std::prev(after)->place;
+    if (!header) return;
     finding.note = MakeNote(
-        NoteKind::unknownHeader, header, finding.section,
-        UnknownHeaderMessage(m_result.codePage.ToUtf8(header.lineText.substr(0, 80)), header.line,
-                             finding.section));
+        NoteKind::unknownHeader, *header, finding.section,
+        UnknownHeaderMessage(m_result.codePage.ToUtf8(header->lineText.substr(0, 80)),
+                             header->line, finding.section));
   }
 
+  // Of a header's line, what a message quotes of it and a little more.
+  static constexpr std::size_t kHeaderKept = 256;
+
   CCheckResult& m_result;
-  std::vector<DotLine> m_dotLines;
+  std::map<std::uint64_t, CPlace> m_headers;  // by offset
+  std::vector<const CPlace*> m_headerOf;      // for each list, in file order
   std::map<std::pair<int, std::string>, CPlace> m_numberedKeys;
 };
 

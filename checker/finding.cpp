@@ -131,7 +131,8 @@ constexpr std::array<FindingRule, kFindingKindCount> kFindingRules = {{
      "such reference is not found, and every such list unused; the notes on "
      "those references point here.",
      "Add the header above the first of the lists (the fix, unsafe, inserts "
-     "it), or refer to the lists from keys of their own section.",
+     "it where nothing but the lists' section changes), or refer to the lists "
+     "from keys of their own section.",
      ".Patch Names\n[General MIDI]\n0=Piano\n[Standard Kit]\n36=Kick\n"
      ".Instrument Definitions\n[Synth]\nPatch[*]=General MIDI\nKey[0,0]=Standard Kit\n"
      "Key[0,8]=Standard Kit",

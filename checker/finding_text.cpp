@@ -278,10 +278,13 @@ std::string CommentInValueMessage(std::string_view list, int line) {
 }
 
 std::string UnknownHeaderMessage(std::string_view header, int line, int section) {
+  const std::string before = section == kNoSection
+                                 ? std::string("as lists before any section")
+                                 : "as lists of the section before it (" +
+                                       std::string(SectionHeaderText(section)) + ")";
   return "the list stands after " + QuotedAt(header, line) +
-         ", a header of no section: one program drops the lists after it, others read them "
-         "as lists of the section before it (" + std::string(SectionHeaderText(section)) +
-         "), where nothing refers to this one";
+         ", a header of no section: one program drops the lists after it, others read them " +
+         before + ", where nothing refers to this one";
 }
 
 std::string NumberedListNameMessage(std::string_view list, int section, int line) {

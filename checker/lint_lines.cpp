@@ -463,9 +463,13 @@ class CLineLinter {
   // them. A Drum[...]=0 says something only where a wider Drum[...]=1 of
   // the same instrument covers it, before or after it: only at the
   // instrument's end is it known whether one does.
+  // Its line's text is read again only for a finding.
   struct DrumZero {
     std::uint32_t drum;
-    Remembered place;
+    int line;
+    std::uint64_t lineOffset;
+    std::uint32_t end;
+    std::uint32_t lineTextSize;
   };
   std::vector<DrumZero> m_drumZeros;
   std::unordered_set<std::uint32_t> m_drumOnes;
@@ -556,16 +560,23 @@ void CLineLinter::ReportDrumZeros() {
     return set(bank, kAnyProgram) || set(kAnyBank, program) || set(kAnyBank, kAnyProgram);
   };
   for (const DrumZero& zero : m_drumZeros) {
-    if (!setByWider(zero.drum))
-      AddRuleFinding(m_result, FindingKind::drumZero, zero.place.PlaceIn(m_result), m_section,
-                     DrumZeroMessage());
+    if (setByWider(zero.drum)) continue;
+    CPlace place;
+    place.line = zero.line;
+    place.lineOffset = zero.lineOffset;
+    place.end = zero.end;
+    place.lineText = Keep(m_result, ReadAgain(zero.lineOffset, zero.lineTextSize));
+    AddRuleFinding(m_result, FindingKind::drumZero, place, m_section, DrumZeroMessage());
   }
   m_drumZeros.clear();
 }
 
 void CLineLinter::OpenLabel(const CSourceLine& line) {
   Close();
-  if (m_section == kNoSection) return;
+  // Under a header of no section the lines after a label may be anything
+  // its program wants (".Sequences" holds "Start=F0 7E F7"): they are no
+  // entries or keys, and that header's finding says what is wrong.
+  if (m_section == kNoSection || m_underUnknown) return;
   const std::size_t close = m_codePage.Find(line.text, ']');
   m_listName.assign(close == std::string_view::npos ? std::string_view()
                                                      : line.text.substr(1, close - 1));
@@ -604,9 +615,7 @@ void CLineLinter::Entry(const CSourceLine& line) {
   }
   if (digits == 0 || digits == text.size() || text[digits] != '=') {
     if (text.starts_with("BasedOn")) return;  // inherits from another list
-    // Under a header of no section the lines may be anything its program
-    // wants; that header's finding says what is wrong.
-    if (m_rules.Has(FindingKind::malformedEntry) && !m_underUnknown)
+    if (m_rules.Has(FindingKind::malformedEntry))
       Add(FindingKind::malformedEntry, line, 0, text.size(), MalformedEntryMessage());
     return;
   }
@@ -729,9 +738,9 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
   if (which == Key::drum && m_rules.Has(FindingKind::drumZero)) {
     const std::uint32_t drum = key.identity & 0xFFFFFF;
     if (value == "0") {
-      m_drumZeros.emplace_back();
-      m_drumZeros.back().drum = drum;
-      m_drumZeros.back().place.Set(line.PlaceOf(0, line.text.size()));
+      const CPlace place = line.PlaceOf(0, line.text.size());
+      m_drumZeros.push_back({drum, place.line, place.lineOffset, place.end,
+                             static_cast<std::uint32_t>(place.lineText.size())});
     } else {
       m_drumOnes.insert(drum);
     }
@@ -980,26 +989,12 @@ std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std:
   // go before the next line it reads.
   int passed = 0;
   bool pastStop = false;
-  // Lints `line`, which the lists take as `read`.
-  const auto take = [&](const CSourceLine& line, const CSourceLine& read) {
-    if (line.ending.empty()) {
-      last = line;
-      lastText.assign(line.text);
-      last.text = lastText;
-    }
-    if (linter.QuickEntry(line)) {
-      ++passed;
-      return;
-    }
-    // The other lines are read by functions of their own, which get a
-    // copy: the line the reader hands out then never leaves its registers.
-    const CSourceLine other = line;
-    if (collector && other.offset < stopFrom) {
-      collector->Pass(passed);
-      passed = 0;
-      collector->Line(&read == &line ? other : read);
-    }
-    linter.Line(other);
+  // Hands a line the collector reads to it, after the entries passed over.
+  const auto collect = [&](const CSourceLine& line) {
+    if (!collector || line.offset >= stopFrom) return;
+    collector->Pass(passed);
+    passed = 0;
+    collector->Line(line);
   };
   source.ForEach([&](const CSourceLine& line) {
     if (line.offset >= stopFrom) {
@@ -1014,17 +1009,30 @@ std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std:
         return false;
       }
     }
-    if (line.ending.empty() && HasEndOfFileMark(line)) [[unlikely]] {
+    if (line.ending.empty()) {
+      last = line;
+      lastText.assign(line.text);
+      last.text = lastText;
       // A DOS end-of-file mark, one Ctrl-Z at the very end, is no part of
       // the last line for the rules; the lists take the line as it is, as
-      // the scanner reads it.
-      CSourceLine cut = line;
-      cut.text.remove_suffix(1);
-      --cut.length;
-      take(cut, line);
+      // the scanner reads it. Kept out of the way of every other line.
+      if (HasEndOfFileMark(line)) [[unlikely]] {
+        last.text.remove_suffix(1);
+        --last.length;
+        collect(line);
+        linter.Line(last);
+        return true;
+      }
+    }
+    if (linter.QuickEntry(line)) {
+      ++passed;
       return true;
     }
-    take(line, line);
+    // The other lines are read by functions of their own, which get a
+    // copy: the line the reader hands out then never leaves its registers.
+    const CSourceLine other = line;
+    collect(other);
+    linter.Line(other);
     return true;
   });
   if (collector && !pastStop) collector->Pass(passed);

@@ -1,6 +1,7 @@
 // The rules that read the resolved lists: BasedOn cycles and order, and
 // blanks around names, whose fix reaches every reference to a list.
 #include <algorithm>
+#include <limits>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -113,6 +114,10 @@ class CListLinter {
   }
   std::optional<CFix> TrimFix(int definition, const std::vector<int>& usesStart,
                               const std::vector<int>& uses);
+  // Whether a header of section `wanted` above lists[first] moves the
+  // lists [first, end) of block `block` and changes nothing else.
+  bool MovesCleanly(const std::vector<int>& lists, std::size_t first, std::size_t end,
+                    std::ptrdiff_t block, int wanted) const;
 
   const CRuleSelection& m_rules;
   const bool m_notes;
@@ -293,6 +298,36 @@ struct OtherUse {
   int wanted;  // the section the reference wants
 };
 
+bool CListLinter::MovesCleanly(const std::vector<int>& lists, std::size_t first, std::size_t end,
+                               std::ptrdiff_t block, int wanted) const {
+  const int section = m_definitions.At(lists[first]).kind;
+  // RPN and NRPN numbers run higher than those of the other lists.
+  const bool wider = section == kRpnNames || section == kNrpnNames;
+  if (wider && wanted != kRpnNames && wanted != kNrpnNames) return false;
+  std::vector<bool> moved(static_cast<std::size_t>(m_definitions.GetCount()), false);
+  for (std::size_t i = first; i < end; ++i) {
+    const CLabelEntry& list = m_definitions.At(lists[i]);
+    // A list of that name in the new section would make one a duplicate.
+    if (m_result.FirstDefinition(list.name, wanted) >= 0) return false;
+    moved[static_cast<std::size_t>(lists[i])] = true;
+  }
+  // A BasedOn between a list that moves and one that stays would name a
+  // list of another section.
+  const int from = m_definitions.At(lists[first]).placeLine;
+  const auto& headers = m_result.sections;
+  const int to = static_cast<std::size_t>(block) < headers.size()
+                     ? headers[static_cast<std::size_t>(block)].line
+                     : std::numeric_limits<int>::max();
+  for (int r = 0; r < m_references.GetCount(); ++r) {
+    const CLabelEntry& reference = m_references.At(r);
+    const int d = m_result.resolution[static_cast<std::size_t>(r)];
+    if (d < 0 || !IsBasedOn(reference)) continue;
+    const bool inside = reference.placeLine >= from && reference.placeLine < to;
+    if (inside != moved[static_cast<std::size_t>(d)]) return false;
+  }
+  return true;
+}
+
 void CListLinter::MissingSectionHeaders(std::vector<CReferenceNote>* notes) {
   if (!m_rules.Has(FindingKind::missingSectionHeader)) return;
   // A list that a key of its own section uses stays where it is; BasedOn
@@ -300,8 +335,9 @@ void CListLinter::MissingSectionHeaders(std::vector<CReferenceNote>* notes) {
   std::vector<OtherUse> uses;
   for (int r = 0; r < m_references.GetCount(); ++r) {
     const CLabelEntry& reference = m_references.At(r);
+    // A list without a name is no list that anything means.
     if (m_result.resolution[static_cast<std::size_t>(r)] >= 0 || IsBasedOn(reference) ||
-        reference.kind < kPatchNames || reference.kind > kNrpnNames)
+        reference.kind < kPatchNames || reference.kind > kNrpnNames || reference.name.empty())
       continue;
     for (int section = kNoSection; section <= kNrpnNames; ++section) {
       if (section == reference.kind) continue;
@@ -365,8 +401,10 @@ void CListLinter::MissingSectionHeaders(std::vector<CReferenceNote>* notes) {
                                     static_cast<int>(end - first), label.kind, wanted,
                                     place.line));
     // The header goes in as a line of its own before the label's, which
-    // must start its line for that.
-    if (place.begin == 1 && place.Holds(label.name)) {
+    // must start its line for that, and only where it changes nothing but
+    // the section of the lists it moves.
+    if (place.begin == 1 && place.Holds(label.name) &&
+        MovesCleanly(lists, first, end, block, wanted)) {
       std::string header(SectionHeaderText(wanted));
       header.append(m_result.lineEnd);
       finding.fix = CFix{false, InsertHeaderTitle(wanted),

@@ -217,15 +217,16 @@ std::vector<CEdit> EditsTo(const CDocumentView& view, std::string_view fixed) {
 }
 
 // The document with every safe fix applied, in the rounds of the command
-// line's --fix (FixBytes). The first round takes the document's own check,
+// line's --fix (FixBytes), or nullopt when no fix applies. The first round takes the document's own check,
 // which the diagnostics came from, and each check is let go before the next
-// is made: a large document's fix-all holds one check more than the
-// document, not three.
-std::string SafelyFixed(const CDocumentView& view) {
-  const CRuleSelection& rules = view.analysis.Rules();
-  std::string text = view.document.Text();
-  std::optional<CCheckResult> check;  // of `text`, once it differs from the document
+// is made (the document's own too, where the view allows): a large
+// document's fix-all holds one check at a time, not three.
+std::optional<std::string> SafelyFixed(const CDocumentView& view) {
+  const CRuleSelection rules = view.analysis.Rules();
+  std::optional<std::string> fixed;   // once a round changed the text
+  std::optional<CCheckResult> check;  // of `fixed`
   for (int round = 0;; ++round) {
+    const std::string_view text = fixed ? std::string_view(*fixed) : view.document.Text();
     const std::vector<const CFinding*>& reported =
         check ? check->reported : view.analysis.Result().reported;
     const bool anyWanted = std::any_of(reported.begin(), reported.end(), [](const CFinding* f) {
@@ -234,11 +235,12 @@ std::string SafelyFixed(const CDocumentView& view) {
     if (!anyWanted || round == kMaxFixRounds) break;
     CFixRound applied = ApplyFixes(text, reported, false);
     if (applied.edits.empty() || applied.text == text) break;
+    if (!check && view.releaseAnalysis) view.releaseAnalysis();
     check.reset();
-    text = std::move(applied.text);
-    check = CAnalysis::Check(text, rules);
+    fixed = std::move(applied.text);
+    check = CAnalysis::Check(*fixed, rules);
   }
-  return text;
+  return fixed;
 }
 
 // The fix-all action, or null when there is nothing to fix. The same
@@ -246,11 +248,11 @@ std::string SafelyFixed(const CDocumentView& view) {
 // the document's diagnostics report.
 Json FixAll(const CDocumentView& view) {
   if (!view.analysis.IsInstrumentFile()) return nullptr;
-  const std::string fixed = SafelyFixed(view);
-  if (fixed == view.document.Text()) return nullptr;
+  const std::optional<std::string> fixed = SafelyFixed(view);
+  if (!fixed || *fixed == view.document.Text()) return nullptr;
   return {{"title", "Fix all safely fixable findings"},
           {"kind", kFixAllKind},
-          {"edit", WorkspaceEdit(view, EditsTo(view, fixed))}};
+          {"edit", WorkspaceEdit(view, EditsTo(view, *fixed))}};
 }
 
 [[noreturn]] void Refuse(std::string why) {

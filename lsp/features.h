@@ -3,6 +3,7 @@
 #ifndef VELTRANE_LSP_FEATURES_H_
 #define VELTRANE_LSP_FEATURES_H_
 
+#include <functional>
 #include <string>
 
 #include "checker/line_diff.h"
@@ -44,6 +45,10 @@ struct CDocumentView {
   // Whether the client takes versioned document edits, which it refuses
   // to apply to a document that changed since.
   bool versionedEdits = false;
+  // Lets `analysis` go, when given: fix-all calls it once it needs the
+  // document's check no more, before it checks the fixed text, so that a
+  // large document is not held checked twice. `analysis` is not used after.
+  std::function<void()> releaseAnalysis = nullptr;
 };
 
 // The range of a name's place, in the view's encoding; as JSON.

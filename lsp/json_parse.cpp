@@ -13,6 +13,7 @@ class CMovingBuilder : public nlohmann::json_sax<Json> {
   explicit CMovingBuilder(Json& root) : m_root(root) {}
 
   bool TooDeep() const { return m_tooDeep; }
+  bool TooMany() const { return m_tooMany; }
 
   bool null() override { return Add(nullptr); }
   bool boolean(bool value) override { return Add(value); }
@@ -51,19 +52,34 @@ class CMovingBuilder : public nlohmann::json_sax<Json> {
     slot = std::move(value);
     return &slot;
   }
+  // Past the most values allowed only the message's own members that are
+  // no containers are built (its id and method, for the answer).
+  bool Full() const { return m_built >= kMaxJsonValues && m_open.size() > 1; }
   bool Add(Json&& value) {
-    if (m_skipped == 0) Place(std::move(value));
+    if (m_skipped > 0) return true;
+    if (Full()) {
+      m_tooMany = true;
+      return true;
+    }
+    Place(std::move(value));
+    ++m_built;
     return true;
   }
-  // A container beyond the deepest allowed is read through, not built;
-  // null stands in its place.
+  // A container beyond the deepest allowed, or past the most values, is
+  // read through, not built; null stands in its place.
   bool Open(Json&& container) {
-    if (m_skipped > 0 || m_open.size() == kMaxJsonDepth) {
-      if (m_skipped++ == 0) Place(nullptr);
-      m_tooDeep = true;
+    if (m_skipped > 0 || m_open.size() == kMaxJsonDepth || (m_built >= kMaxJsonValues && !m_open.empty())) {
+      if (m_skipped++ == 0) {
+        (m_open.size() == kMaxJsonDepth ? m_tooDeep : m_tooMany) = true;
+        if (!Full()) {
+          Place(nullptr);
+          ++m_built;
+        }
+      }
       return true;
     }
     m_open.push_back(Place(std::move(container)));
+    ++m_built;
     return true;
   }
   bool Close() {
@@ -75,8 +91,10 @@ class CMovingBuilder : public nlohmann::json_sax<Json> {
   Json& m_root;
   std::vector<Json*> m_open;
   std::string m_key;
-  std::size_t m_skipped = 0;  // containers open beyond the deepest allowed
+  std::size_t m_skipped = 0;  // containers open that are read through
+  std::size_t m_built = 0;    // values built
   bool m_tooDeep = false;
+  bool m_tooMany = false;
 };
 
 }  // namespace
@@ -86,5 +104,6 @@ std::optional<CParsedJson> ParseJson(std::string_view text) {
   CMovingBuilder builder(parsed.value);
   if (!Json::sax_parse(text, &builder)) return std::nullopt;
   parsed.tooDeep = builder.TooDeep();
+  parsed.tooMany = builder.TooMany();
   return parsed;
 }

@@ -17,11 +17,19 @@
 // message of the protocol nests more than a few levels.
 inline constexpr std::size_t kMaxJsonDepth = 256;
 
+// How many values a message may have. Each takes tens of bytes however
+// short its text ("[]"): a body of the largest size allowed could
+// otherwise take gigabytes. A document's text is one value.
+inline constexpr std::size_t kMaxJsonValues = std::size_t{1} << 22;
+
 struct CParsedJson {
   Json value;
   // Some value nested deeper than kMaxJsonDepth; it stands as null in
   // `value`, so that the message's id is still there for an answer.
   bool tooDeep = false;
+  // More than kMaxJsonValues values; those past it are not built, except
+  // the message's own members that are no containers.
+  bool tooMany = false;
 };
 
 // The JSON value of `text`, or nullopt when it is not exactly one JSON

@@ -95,11 +95,23 @@ void CRuleSettings::Take(const Json& options) {
     if (const auto ignore = rules->find("ignore"); ignore != rules->end())
       m_ignore = PatternsOf(*ignore, name + ".ignore", problems);
   }
+  // What is wrong goes to the log whenever it changes, and pops up when a
+  // setting goes wrong that was not, or wrong in another way: an editor
+  // that sends other unknown ids at each change gets one pop-up, not one
+  // each time.
   std::string problem;
-  for (const std::string& each : problems) problem += (problem.empty() ? "" : "; ") + each;
-  if (problem != m_settingsProblem && !problem.empty())
-    m_notices.push_back({2, "veltrane: the settings are used without what is wrong in them: " + problem});
+  std::string kinds;
+  for (const std::string& each : problems) {
+    problem += (problem.empty() ? "" : "; ") + each;
+    kinds += each.substr(0, each.find(':')) + "\n";
+  }
+  if (!problem.empty() && problem != m_settingsProblem) {
+    const bool popUp = kinds != m_settingsKinds;
+    m_notices.push_back({2, "veltrane: the settings are used without what is wrong in them: " + problem,
+                         popUp});
+  }
   m_settingsProblem = std::move(problem);
+  m_settingsKinds = std::move(kinds);
 }
 
 CRuleSelection CRuleSettings::For(const std::string& uri) {

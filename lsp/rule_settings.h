@@ -19,6 +19,7 @@
 struct CRuleNotice {
   int type = 2;  // 2 warning, 3 information
   std::string message;
+  bool popUp = true;  // window/showMessage, else only window/logMessage
 };
 
 class CRuleSettings {
@@ -29,7 +30,8 @@ class CRuleSettings {
   // are the whole of them: what `options` does not say is back to its
   // default. A setting of the wrong type is left out and a pattern naming
   // no rule is dropped, the rest applies; what was wrong becomes a notice,
-  // unless it is what the settings before were told.
+  // unless it is what the settings before were told, and a pop-up only
+  // where other settings are wrong than before, or wrong in another way.
   void Take(const Json& options);
 
   // The rules for the document `uri`. Its veltrane.toml is read again when
@@ -53,6 +55,7 @@ class CRuleSettings {
   std::optional<std::vector<std::string>> m_select;
   std::vector<std::string> m_ignore;
   std::string m_settingsProblem;  // the last one told
+  std::string m_settingsKinds;    // the settings wrong in it, and how
   struct CachedConfig {
     CRuleConfig config;
     std::string problem;

@@ -122,17 +122,20 @@ void CLspServer::Receive(const CFrame& frame) {
     m_pending.push_back({nullptr,
                          frame.kind == CFrame::Kind::tooLarge ? lsp_error::kInvalidRequest
                                                               : lsp_error::kParseError,
-                         "Skipped " + frame.problem, false});
+                         "Skipped " + frame.problem, {}});
     return;
   }
   std::optional<CParsedJson> parsed = ParseJson(frame.body);
   if (!parsed) {
     m_log.Write(LogEvent::badMessage, "a message body that is not JSON");
-    m_pending.push_back({nullptr, lsp_error::kParseError, "The message body is not JSON", false});
+    m_pending.push_back({nullptr, lsp_error::kParseError, "The message body is not JSON", {}});
     return;
   }
   Json& message = parsed->value;
-  if (message.is_object() && !parsed->tooDeep) {
+  std::string refused;
+  if (parsed->tooDeep) refused = "a message nesting deeper than " + std::to_string(kMaxJsonDepth) + " levels";
+  if (parsed->tooMany) refused = "a message of more than " + std::to_string(kMaxJsonValues) + " values";
+  if (message.is_object() && refused.empty()) {
     const auto method = message.find("method");
     const auto params = message.find("params");
     if (method != message.end() && *method == "$/cancelRequest" && params != message.end() &&
@@ -141,7 +144,7 @@ void CLspServer::Receive(const CFrame& frame) {
       if (id != params->end() && IsValidId(*id)) m_cancelled.insert(id->dump());
     }
   }
-  m_pending.push_back({std::move(message), 0, {}, parsed->tooDeep});
+  m_pending.push_back({std::move(message), 0, {}, std::move(refused)});
 }
 
 void CLspServer::Process() {
@@ -160,7 +163,7 @@ void CLspServer::Process() {
   // A veltrane.toml found changed while checking one document applies to
   // the others too; they are checked once more, and then agree with it.
   for (auto& [uri, open] : m_documents) {
-    if (open.analysis && open.rulesGeneration != m_ruleSettings.Generation()) {
+    if (open.rulesGeneration != m_ruleSettings.Generation()) {
       open.analysis.reset();
       Publish(uri, open);
     }
@@ -192,12 +195,10 @@ void CLspServer::Handle(CPending& pending) {
     ReplyError(id, lsp_error::kInvalidRequest, "\"method\" must be a string");
     return;
   }
-  if (pending.tooDeep) {
-    // Nothing of it is used: its deepest values are missing.
-    const std::string what =
-        "a message nesting deeper than " + std::to_string(kMaxJsonDepth) + " levels";
-    if (hasId) ReplyError(id, lsp_error::kInvalidRequest, "Refused " + what);
-    else m_log.Write(LogEvent::badMessage, "dropped " + what + ": " + method->get<std::string>());
+  if (!pending.refused.empty()) {
+    // Nothing of it is used: some of its values are missing.
+    if (hasId) ReplyError(id, lsp_error::kInvalidRequest, "Refused " + pending.refused);
+    else m_log.Write(LogEvent::badMessage, "dropped " + pending.refused + ": " + method->get<std::string>());
     return;
   }
   const auto version = message.find("jsonrpc");
@@ -300,11 +301,16 @@ Json CLspServer::Dispatch(const std::string& method, const Json& params) {
     throw CRequestError{lsp_error::kMethodNotFound, "Unknown method " + method};
   const std::string uri = UriOf(params);
   COpenDocument& open = DocumentOf(params);
-  const CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding,
-                           m_relatedInformation, m_versionedEdits};
-  // Fix-all checks a large document again, and lets that go when done.
-  if (method == "textDocument/codeAction" && open.document.Text().size() >= kLargeBody)
-    m_memoryFreed = true;
+  CDocumentView view{uri, open.document, AnalysisOf(uri, open), m_encoding,
+                     m_relatedInformation, m_versionedEdits};
+  if (method == "textDocument/codeAction") {
+    // Fix-all lets the document's check go before it checks the fixed
+    // text; the next request that needs it checks the document again (the
+    // client that applies the fix changes the document anyway). A large
+    // document's checks leave memory free when done.
+    view.releaseAnalysis = [&open] { open.analysis.reset(); };
+    if (open.document.Text().size() >= kLargeBody) m_memoryFreed = true;
+  }
   return feature->second(view, params);
 }
 
@@ -467,7 +473,7 @@ void CLspServer::ShowNotices() {
   for (const CRuleNotice& notice : m_ruleSettings.TakeNotices()) {
     m_log.Write(LogEvent::ruleSettings, notice.message);
     Send(DumpJson({{"jsonrpc", "2.0"},
-                   {"method", "window/showMessage"},
+                   {"method", notice.popUp ? "window/showMessage" : "window/logMessage"},
                    {"params", {{"type", notice.type}, {"message", notice.message}}}}));
   }
 }

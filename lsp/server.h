@@ -68,7 +68,7 @@ class CLspServer {
     Json message;
     int errorCode = 0;
     std::string error;
-    bool tooDeep = false;  // some value nested deeper than allowed
+    std::string refused;  // why the message is not used, though it is JSON
   };
   void Handle(CPending& pending);
   void HandleRequest(const Json& id, const std::string& method, const Json& params);

@@ -79,10 +79,10 @@ class CFrameQueue {
     m_ended = true;
     m_arrived.notify_one();
   }
-  // Whether no frame waits now.
-  bool Idle() {
-    std::lock_guard lock(m_mutex);
-    return m_frames.empty();
+  // Whether a frame, or the end, came within `limit`.
+  bool WaitFor(std::chrono::milliseconds limit) {
+    std::unique_lock lock(m_mutex);
+    return m_arrived.wait_for(lock, limit, [&] { return !m_frames.empty() || m_ended; });
   }
   // Waits for frames and takes all that wait; empty once the input ended.
   std::deque<CFrame> TakeAll() {
@@ -105,7 +105,8 @@ class CFrameQueue {
 };
 
 constexpr std::size_t kLargeMessage = 1u << 20;
-constexpr std::size_t kManyMessages = 1000;
+constexpr std::size_t kManyMessages = 16000;
+constexpr std::chrono::milliseconds kQuietBeforeTrim{100};
 
 // Standard error through a thread of its own: a client that never reads it
 // fills its pipe, and then the writer waits, not the server. Lines that
@@ -201,34 +202,33 @@ int RunStdioServer(const std::string& version) {
   // The reader may be blocked in a read when the server is done; the
   // process ends without waiting for it.
   reader.detach();
-  // Messages and their bytes since memory last went back to the system.
+  // Messages since memory last went back to the system.
   std::size_t received = 0;
-  std::size_t receivedBytes = 0;
-  bool trimDue = false;
   for (;;) {
+    // Messages and their answers leave memory free but still held by the
+    // allocator (in the reader thread's arena, too); once the messages
+    // stop coming for a moment, it goes back to the system, so that the
+    // server's memory follows the documents it holds, after a flood too.
+    if (received > 0 && !queue.WaitFor(kQuietBeforeTrim)) {
+      ReleaseFreeMemory();
+      received = 0;
+    }
     std::deque<CFrame> frames = queue.TakeAll();
     if (frames.empty()) break;
     received += frames.size();
+    bool large = false;
     for (CFrame& frame : frames) {
       server.Receive(frame);
-      receivedBytes += frame.body.size();
+      large = large || frame.body.size() >= kLargeMessage;
       frame.body = std::string();
     }
     frames = std::deque<CFrame>();
     server.Process();
-    // A whole document sent at once, or a flood of small messages, leaves
-    // the copies of the messages and their answers free but still held by
-    // the allocator (in the reader thread's arena, too); they go back to
-    // the system, so that the server's memory follows the documents it
-    // holds.
-    // Once the messages stop coming, or now and then during a long flood.
-    trimDue = trimDue || server.TakeMemoryFreed() || receivedBytes >= kLargeMessage ||
-              received >= kManyMessages;
-    if (trimDue && (queue.Idle() || received >= 16 * kManyMessages)) {
+    // A whole document sent at once, or closed, goes back at once; so does
+    // what a long flood leaves, now and then.
+    if (server.TakeMemoryFreed() || large || received >= kManyMessages) {
       ReleaseFreeMemory();
-      trimDue = false;
       received = 0;
-      receivedBytes = 0;
     }
     if (server.ExitRequested()) break;
   }

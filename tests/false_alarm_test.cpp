@@ -60,6 +60,20 @@ const std::vector<AlarmCase>& AlarmCases() {
        {"4 VLT2009", "5 VLT1002"}, {"VLT2003"},
        {"4: the list stands after \".Sequences\" (line 4), a header of no section",
         "4: (.Patch Names)"}},
+      // Read in two parts, the second starts among those lines.
+      {"ManyListsUnderAnUnknownSection",
+       ".Patch Names\n.Sequences\n[S1]\nA=1\n[S2]\nB=2\n[S3]\nC=3\n[S4]\nD=4\n[S5]\nE=5\n"
+       "[S6]\nF=6\n[S7]\nG=7\n",
+       {"2 VLT2009"}, {"VLT2003"}, {}},
+      // After the instruments too: the lines after its labels are no keys.
+      {"KeysUnderAnUnknownSectionAfterInstruments",
+       kInstrument + "Patch[*]=1..128\n.Sequences\n[Intro]\nStart=F0 7E F7\n\nDrum[0,1]=0\n",
+       {"4 VLT2009"}, {"VLT2004", "VLT2005", "VLT2006", "VLT3005", "VLT3006"}, {}},
+      // The header's line is counted as editors count lines.
+      {"UnknownSectionAfterLoneCrs", ".Patch Names\r\n[A]\rx\r\n.Seq\r\n[S]\r\n",
+       {"4 VLT2009", "5 VLT1002"}, {}, {"4: after \".Seq\" (line 4)"}},
+      {"UnknownSectionBeforeAnySection", "[Z]\n.Seq\n[S]\n", {"3 VLT1002"}, {},
+       {"2: others read them as lists before any section"}},
       {"AKnownHeaderEndsTheUnknownOne",
        ".Patch Names\n.Sequences\n[S]\nStart=1\n.Note Names\n[N]\nx=1\n",
        {"7 VLT2003"}, {"4 VLT2003"}, {"!.Note Names"}},
@@ -130,6 +144,23 @@ const std::vector<AlarmCase>& AlarmCases() {
        ".Patch Names\n[GM]\n0=Piano\n[Kit A]\n36=Kick\n[Kit B]\nBasedOn=Kit A\n" + kInstrument +
            "Patch[*]=GM\nKey[0,0]=Kit A\nKey[0,1]=Kit B\n",
        {"4 VLT2010: Lists \"Kit A\" to \"Kit B\" (2 lists)"}, {}, {}},
+      // Found, but left as it is where the header would change more.
+      {"KitBasedOnAListThatStays",
+       ".Patch Names\n[GM]\n0=Piano\n[Kit A]\nBasedOn=GM\n[Kit B]\n36=Kick\n" + kInstrument +
+           "Patch[*]=GM\nKey[0,0]=Kit A\nKey[0,1]=Kit B\n",
+       {"4 VLT2010"}, {}, {},
+       ".Patch Names\n[GM]\n0=Piano\n[Kit A]\nBasedOn=GM\n[Kit B]\n36=Kick\n" + kInstrument +
+           "Patch[*]=GM\nKey[0,0]=Kit A\nKey[0,1]=Kit B\n"},
+      {"KitOfANameTheNewSectionHas",
+       ".Patch Names\n[GM]\n[Kit A]\n[Kit B]\n.Note Names\n[Kit B]\n" + kInstrument +
+           "Patch[*]=GM\nKey[0,0]=Kit A\nKey[0,1]=Kit A\nKey[0,2]=Kit B\n",
+       {"3 VLT2010: Lists \"Kit A\" to \"Kit B\" (2 lists)"}, {}, {},
+       ".Patch Names\n[GM]\n[Kit A]\n[Kit B]\n.Note Names\n[Kit B]\n" + kInstrument +
+           "Patch[*]=GM\nKey[0,0]=Kit A\nKey[0,1]=Kit A\nKey[0,2]=Kit B\n"},
+      {"RpnNumbersDoNotFitNoteLists",
+       ".RPN Names\n[Kit]\n200=Far\n" + kInstrument + "Key[0,0]=Kit\nKey[0,1]=Kit\n",
+       {"2 VLT2010"}, {}, {},
+       ".RPN Names\n[Kit]\n200=Far\n" + kInstrument + "Key[0,0]=Kit\nKey[0,1]=Kit\n"},
       // Where a header above the lists would break something, or the
       // evidence is thin, nothing is said.
       {"AListOfItsOwnKindAfterTheKits",
@@ -158,19 +189,25 @@ std::string Key(const CFinding& finding) {
   return std::to_string(finding.place.line) + " " + std::string(finding.Rule().id);
 }
 
+// Each reported finding and its note, a line each.
+std::string Described(const CCheckResult& result) {
+  std::string text;
+  for (const CFinding* finding : result.reported) {
+    text += Key(*finding) + ": " + finding->message + "\n";
+    if (finding->note)
+      text += "  note " + std::to_string(finding->note->place.line) + ": " +
+              finding->note->message + "\n";
+  }
+  return text;
+}
+
 TEST_P(AlarmTest, ReportsWhatItMustAndNothingElseOfIt) {
   const AlarmCase& c = GetParam();
   const CRuleSelection rules = CRuleSelection::Defaults();
   CCheckOptions options;
   options.rules = &rules;
   const CCheckResult result = CheckBytes(c.file, options);
-  std::string seen;
-  for (const CFinding* finding : result.reported) {
-    seen += Key(*finding) + ": " + finding->message + "\n";
-    if (finding->note)
-      seen += "  note " + std::to_string(finding->note->place.line) + ": " +
-              finding->note->message + "\n";
-  }
+  const std::string seen = Described(result);
   for (const std::string& want : c.must) {
     const std::size_t colon = want.find(": ");
     const std::string key = want.substr(0, colon);
@@ -197,6 +234,10 @@ TEST_P(AlarmTest, ReportsWhatItMustAndNothingElseOfIt) {
     }
     EXPECT_EQ(found, !absent) << note << "\nreported:\n" << seen;
   }
+  // Read in two parts at once, split in the middle, the file gives the same.
+  CCheckOptions inParts = options;
+  inParts.splitFrom = 1;
+  EXPECT_EQ(Described(CheckBytes(c.file, inParts)), seen);
   if (c.fixed) {
     const CFixOutcome outcome = FixBytes(
         c.file, [&](std::string_view bytes) { return CheckBytes(bytes, options); }, true);

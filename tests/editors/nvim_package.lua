@@ -18,6 +18,7 @@ end
 
 vim.cmd('edit ' .. vim.fn.fnameescape(os.getenv('VELTRANE_NVIM_EDIT')))
 local buf = vim.api.nvim_get_current_buf()
+out.runtimepath = vim.o.runtimepath
 out.commentstring = vim.bo.commentstring
 out.omnifunc = vim.bo.omnifunc
 -- The syntax group at each (line, column) the test asks about.

@@ -80,6 +80,15 @@ def main(server, vim_dir):
         got = out["filetypes"].get(name)
         if got != want:
             failures.append(f"{name}: file type {got!r}, not {want!r}")
+    # An installed package, or a user's configuration, would load beside
+    # the one under test.
+    foreign = ["/usr/share/nvim/site", "/usr/local/share/nvim/site", "/etc/xdg"]
+    home = os.path.expanduser("~")
+    if home not in ("", "/"):
+        foreign.append(home.rstrip("/") + "/")
+    for folder in out.get("runtimepath", "").split(","):
+        if folder.startswith(tuple(foreign)):
+            failures.append(f"the runtime path holds {folder}")
     if out.get("commentstring") != ";%s":
         failures.append(f"commentstring {out.get('commentstring')!r}")
     if out.get("omnifunc") != "v:lua.vim.lsp.omnifunc":

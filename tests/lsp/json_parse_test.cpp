@@ -57,6 +57,20 @@ TEST(JsonParseTest, DeepNestingIsReadThroughNotBuilt) {
     EXPECT_EQ(parsed->tooDeep, c.tooDeep) << c.body.substr(0, 40);
     EXPECT_EQ(parsed->value, c.value) << c.body.substr(0, 40);
   }
+  // More values than allowed, wide rather than deep: the message's own
+  // members that are no containers stay, for the answer.
+  std::string many = R"({"jsonrpc":"2.0","params":{"a":[)";
+  for (std::size_t i = 0; i < kMaxJsonValues; ++i) many += "[],";
+  many += R"(1],"b":{"c":2}},"id":9,"x":[3],"method":"m"})";
+  const auto wide = ParseJson(many);
+  ASSERT_TRUE(wide);
+  EXPECT_TRUE(wide->tooMany);
+  EXPECT_FALSE(wide->tooDeep);
+  EXPECT_EQ(wide->value["id"], 9);
+  EXPECT_EQ(wide->value["method"], "m");
+  EXPECT_TRUE(wide->value["x"].is_null());
+  EXPECT_EQ(wide->value["params"]["a"].size(), kMaxJsonValues - 4);  // root, jsonrpc, params, a
+  EXPECT_FALSE(ParseJson(std::string(kMaxJsonValues, '[') + "]")) << "unfinished";
   // An unfinished deep value is still no JSON.
   EXPECT_FALSE(ParseJson(deep.substr(0, 300000)));
 }

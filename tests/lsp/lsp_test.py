@@ -991,6 +991,31 @@ class FixTest(ServerCase):
                                             "newText": "Patch[*]=P\n"}
                                            for i in range(0, fixes * 20, 20)])
 
+    def test_fix_all_of_a_large_document_holds_one_check(self):
+        """Fix-all on a large document with a few fixes costs about what
+        opening it cost, not the two or three checks more it once held."""
+        text = (".Patch Names\n[P]\n" + "".join("%d=Patch number %d with a long name\n" % (i, i)
+                                                 for i in range(128)) +
+                ".Controller Names\n[C]\n.Instrument Definitions\n" +
+                "".join("[I%d]\nPatch[*]=P%s\nControl=C\n" % (i, "  " if i % 2500 == 0 else "")
+                        for i in range(100000)))
+
+        def peak_kb():
+            with open(f"/proc/{self.client.process.pid}/status") as status:
+                return int(next(l for l in status if l.startswith("VmHWM")).split()[1])
+        base = peak_kb()
+        self.open(text, "file:///big.ins")
+        opened = peak_kb()
+        [action] = self.code_actions(0, 0, ["source.fixAll.veltrane"], "file:///big.ins")
+        self.assertEqual(len(action["edit"]["documentChanges"][0]["edits"]), 40)
+        size_kb = len(text) // 1024
+        self.assertLess(peak_kb() - opened, 3 * size_kb + 4 * 1024,
+                        "fix-all's peak over the open document's (%d KB before it, %d KB text)"
+                        % (opened - base, size_kb))
+        # The document's check comes back for the next request.
+        self.assertEqual(len(self.code_actions(0, 0, ["source.fixAll.veltrane"], "file:///big.ins")), 1)
+        self.assertTrue(self.client.request("textDocument/documentSymbol", doc("file:///big.ins")))
+
     def test_fix_all_only_when_asked_for(self):
         # One safe fix: blanks after a reference.
         self.open(RACK.replace("Control=Standrd\n", "Control=Standard  \n"))

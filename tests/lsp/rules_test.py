@@ -115,6 +115,26 @@ class RulesTest(unittest.TestCase):
         self.assertIn("VLT8, VLT9000000", messages[1]["message"])
         self.assertIn("and 99991 more", messages[1]["message"])
 
+    def test_other_unknown_ids_at_each_change_pop_up_once(self):
+        self.start()
+        self.assertEqual(self.codes(), ["VLT1002", "VLT2001", "VLT3001"])
+        for i in range(100):
+            self.settings({"veltrane": {"rules": {"ignore": ["VLT%d" % (8000 + i), "VLT2"]}}})
+            self.assertEqual(self.published(), ["VLT1002", "VLT3001"])
+        self.assertEqual(len(self.messages()), 1)
+        logged = []
+        while True:
+            try:
+                logged.append(self.client.wait_notification("window/logMessage", timeout=0.01))
+            except Exception:
+                break
+        self.assertEqual(len(logged), 99)
+        self.assertIn("VLT8099", logged[-1]["message"])
+        # Fine, then wrong again: told again.
+        self.settings({})
+        self.settings({"veltrane": {"rules": {"ignore": ["VLT9"]}}})
+        self.assertEqual(len(self.messages()), 1)
+
     def settings(self, settings):
         self.client.notify("workspace/didChangeConfiguration", {"settings": settings})
 

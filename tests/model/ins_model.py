@@ -315,7 +315,7 @@ def missing_headers(data, labels, refs, people, line_of):
         first.setdefault((d[NAME], d[KIND]), n)
     uses = {}
     for r in refs:
-        if len(r) > TARGET or r[TEXT].startswith(b"BasedOn") or not 1 <= r[KIND] <= 5:
+        if len(r) > TARGET or r[TEXT].startswith(b"BasedOn") or not 1 <= r[KIND] <= 5 or not r[NAME]:
             continue
         for kind in range(0, 6):
             if kind != r[KIND] and (r[NAME], kind) in first:

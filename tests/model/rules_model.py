@@ -238,7 +238,11 @@ class LinePass:
             elif text[:1] == b"[":
                 self.end_instrument(instrument)
                 list_entries = instrument = None
-                if 1 <= section <= 5:
+                # Under a header of no section, the lines after a label are
+                # neither entries nor keys.
+                if unknown:
+                    pass
+                elif 1 <= section <= 5:
                     list_entries = {}
                 elif section == INSTRUMENTS:
                     # Without "]", as for the scanner, the name is empty.
@@ -246,7 +250,7 @@ class LinePass:
                     instrument = {"name": text[1:close] if close < len(text) else b"",
                                   "keys": {}, "patch": None, "gap": None, "drums": []}
             elif list_entries is not None:
-                self.entry(start, text, section, list_entries, unknown)
+                self.entry(start, text, section, list_entries)
             elif instrument is not None:
                 self.key_line(start, text, instrument)
         self.end_instrument(instrument)
@@ -266,15 +270,13 @@ class LinePass:
             if value == b"0" and not wider & ones:
                 self.add(start, "VLT3006", b"Drum[...]=0: one program counts every Drum line as a drum")
 
-    def entry(self, start, text, section, entries, unknown):
+    def entry(self, start, text, section, entries):
         if is_blank(text) or is_comment(text) or text.startswith(b"BasedOn"):
             return
         digits = digits_prefix(text)
         if not digits or text[len(digits):len(digits) + 1] != b"=":
-            # Under a header of no section, lines are not the entries of a name list.
-            if not unknown:
-                self.add(start, "VLT2003",
-                         b"Not an entry: a line of a name list is NUMBER=NAME, a comment or blank")
+            self.add(start, "VLT2003",
+                     b"Not an entry: a line of a name list is NUMBER=NAME, a comment or blank")
             return
         number = int(digits)
         if number > LARGEST[section]:

@@ -4,11 +4,11 @@
 
 import * as vscode from 'vscode';
 import {
-  CloseAction, ErrorHandler, LanguageClient, LanguageClientOptions, ServerOptions, State,
+  CloseAction, ErrorAction, ErrorHandler, LanguageClient, LanguageClientOptions, ServerOptions, State,
 } from 'vscode-languageclient/node';
 import { bundledServer, programOnPath } from './programs';
 import { writeProtocol } from './protocol';
-import { serverProblem, startFailureMessage, tellWhenStoppedForGood } from './server';
+import { serverProblem, startFailureMessage, stoppedForGoodMessage, tellWhenStoppedForGood } from './server';
 
 let client: LanguageClient | undefined;
 let output: vscode.OutputChannel | undefined;
@@ -17,8 +17,15 @@ let output: vscode.OutputChannel | undefined;
 // stand beside this extension's message, which says what to change. What
 // went wrong still goes to the output channel.
 class QuietClient extends LanguageClient {
+  // Called when a restart after a crash failed: the library then gives up
+  // without asking the error handler.
+  onRestartFailed: () => void = () => undefined;
+
   override error(message: string, data?: unknown): void {
     super.error(message, data, false);
+    if (message === 'Restarting server failed') {
+      this.onRestartFailed();
+    }
   }
   // The library passes whether it would show a pop-up as the data of its
   // "will restart" line, which the output then shows as a line "true".
@@ -30,23 +37,33 @@ class QuietClient extends LanguageClient {
 // The library's restarts, and one message once it gives up: a server that
 // keeps crashing must not look like a file without findings. The message's
 // button shows the output, where the server's last words are.
-function errorHandler(client: () => LanguageClient | undefined, command: string): ErrorHandler {
+function errorHandler(client: () => QuietClient | undefined, command: string): ErrorHandler {
   let standard: ErrorHandler | undefined;
-  const closed = tellWhenStoppedForGood(() => {
-    standard ??= client()?.createDefaultErrorHandler();
-    return standard?.closed() ?? { action: CloseAction.DoNotRestart };
-  }, CloseAction.DoNotRestart, command, (message) => {
+  let told = false;
+  const tell = (message: string): void => {
+    if (told) {
+      return;
+    }
+    told = true;
     output?.appendLine(message);
     void vscode.window.showErrorMessage(message, 'Show Output').then((choice) => {
       if (choice === 'Show Output') {
         output?.show(true);
       }
     });
-  });
+  };
+  const closed = tellWhenStoppedForGood(() => {
+    standard ??= client()?.createDefaultErrorHandler();
+    const started = client();
+    if (started !== undefined) {
+      started.onRestartFailed = () => tell(stoppedForGoodMessage(command));
+    }
+    return standard?.closed() ?? { action: CloseAction.DoNotRestart };
+  }, CloseAction.DoNotRestart, command, tell);
   return {
     error: (error, message, count) => {
       standard ??= client()?.createDefaultErrorHandler();
-      return standard!.error(error, message, count);
+      return standard?.error(error, message, count) ?? { action: ErrorAction.Shutdown };
     },
     closed,
   };
