@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""What the READMEs tell VS Code users against the extension itself: the
+"""What the docs tell VS Code users against the extension itself: the
 fix-on-save snippets name the extension's language and the kind of the
-server's fix-all, and the main README's table has every setting the
+server's fix-all, and the editors page's table has every setting the
 extension contributes.
 
 Usage: readme_test.py REPOSITORY. Prints what differs; exit 1."""
@@ -29,7 +29,8 @@ def main():
         fix_all = re.search(r'kFixAllKind\[\] = "([^"]+)"', f.read()).group(1)
     languages = [language["id"] for language in package["contributes"]["languages"]]
     failures = []
-    for readme in ["README.md", os.path.join("editors", "vscode", "README.md")]:
+    editors_page = os.path.join("docs", "editors.md")
+    for readme in [editors_page, os.path.join("editors", "vscode", "README.md")]:
         with open(os.path.join(repo, readme), encoding="utf-8") as f:
             text = f.read()
         found = snippets(text)
@@ -42,14 +43,15 @@ def main():
                 kinds = value.get("editor.codeActionsOnSave", {})
                 if fix_all not in kinds:
                     failures.append(f"{readme}: the snippet does not run {fix_all}: {kinds}")
-    with open(os.path.join(repo, "README.md"), encoding="utf-8") as f:
-        readme = f.read()
-    vscode = readme[readme.index("\n## VS Code\n"):]
-    vscode = vscode[:vscode.index("\n## ", 1)]
+    with open(os.path.join(repo, editors_page), encoding="utf-8") as f:
+        page = f.read()
+    vscode = page[page.index("\n## VS Code\n"):]
+    if "\n## " in vscode[1:]:
+        vscode = vscode[:vscode.index("\n## ", 1)]
     listed = set(re.findall(r"^\| `(veltrane\.[\w.]+)` \|", vscode, re.M))
     contributed = set(package["contributes"]["configuration"]["properties"])
     if listed != contributed:
-        failures.append(f"README.md's settings table lists {sorted(listed)}, the extension "
+        failures.append(f"{editors_page}'s settings table lists {sorted(listed)}, the extension "
                         f"contributes {sorted(contributed)}")
     for failure in failures:
         print(failure)

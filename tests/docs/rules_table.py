@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""The README's table of rules against the program's own:
-`veltrane-check --list-rules` and `--explain` for each rule.
+"""The table of rules in docs/rules.md against the program's own:
+`veltrane-check --list-rules` and `--explain` for each rule, and each id
+linked to a rule page that exists.
 
-Usage: readme_rules.py VELTRANE_CHECK README. Prints what differs; exit 1."""
+Usage: rules_table.py VELTRANE_CHECK RULES_MD. Prints what differs; exit 1."""
 
+import os
 import re
 import subprocess
 import sys
@@ -20,24 +22,33 @@ def listed(check):
     return rows
 
 
-def in_readme(readme):
-    text = open(readme, encoding="utf-8").read()
+def in_table(page):
+    """The rows of the table in `page`, and the page each id links to."""
+    text = open(page, encoding="utf-8").read()
     start = text.index("<!-- rules table:")
     end = text.index("<!-- end of rules table -->")
-    rows = []
+    rows, links = [], {}
     for line in text[start:end].splitlines():
         cells = [c.strip() for c in line.strip().strip("|").split("|")]
-        if len(cells) == 5 and cells[0].startswith("VLT"):
-            rows.append(tuple(cells))
-    return rows
+        link = re.fullmatch(r"\[(VLT\d{4})\]\(([^)]+)\)", cells[0])
+        if len(cells) == 5 and link:
+            rows.append((link.group(1), *cells[1:]))
+            links[link.group(1)] = link.group(2)
+    return rows, links
 
 
-def main(check, readme):
+def main(check, page):
     failures = []
     rules = listed(check)
-    if rules != in_readme(readme):
-        failures.append("the README's table differs from --list-rules:\n" +
+    rows, links = in_table(page)
+    if rules != rows:
+        failures.append(f"the table in {page} differs from --list-rules:\n" +
                         "\n".join(" | ".join(r) for r in rules))
+    for rule_id, target in links.items():
+        if target != f"rules/{rule_id}.md":
+            failures.append(f"{rule_id} links to {target}, not to rules/{rule_id}.md")
+        elif not os.path.isfile(os.path.join(os.path.dirname(page), target)):
+            failures.append(f"{rule_id} links to {target}, which is missing")
     for rule in rules:
         run = subprocess.run([check, "--explain", rule[0]], capture_output=True, text=True)
         if run.returncode != 0 or not run.stdout.startswith(f"{rule[0]} {rule[1]} ({rule[2]}, "):
