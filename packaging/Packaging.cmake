@@ -34,11 +34,18 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/man/veltrane-check.1.gz
               ${CMAKE_CURRENT_BINARY_DIR}/packaging/man/veltrane-lsp.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The README and the pages it links to, where the manual pages point:
+# /usr/share/doc/veltrane/README.md and docs/ beside it, so that the links
+# lead where they do in a checkout.
+set(VELTRANE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/veltrane)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${VELTRANE_DOC_DIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION ${VELTRANE_DOC_DIR})
+
 # The editor packages, where each editor looks for them: Neovim's and Vim's
 # site folders, Emacs' site-lisp with a start-up file that registers the
 # mode, and KSyntaxHighlighting's syntax folder (Kate, KWrite, KDevelop).
 # Kate's LSP client reads its settings from the user's folder only, so its
-# settings go where the README points.
+# settings go where docs/editors.md points.
 set(VELTRANE_EDITORS_DIR ${PROJECT_SOURCE_DIR}/editors)
 install(DIRECTORY ${VELTRANE_EDITORS_DIR}/vim/ DESTINATION ${CMAKE_INSTALL_DATADIR}/nvim/site)
 install(DIRECTORY ${VELTRANE_EDITORS_DIR}/vim/ DESTINATION ${CMAKE_INSTALL_DATADIR}/vim/vimfiles

@@ -1,11 +1,11 @@
-; The Windows installer: both programs and the README into
+; The Windows installer: the programs, the README and its docs pages into
 ; Program Files\Veltrane, a Start menu entry, Veltrane under "Open with" for
 ; .ins files, and an uninstaller listed in Apps & features.
 ;
 ; Built by scripts/package-windows, which defines:
 ;   VERSION   the program's version, e.g. 1.0.0
 ;   STAGE     the folder with veltrane.exe, veltrane-check.exe, veltrane-lsp.exe,
-;             README.txt
+;             README.txt, docs\ (the pages the README links to)
 ;             (and LICENSE.txt when the project has a licence)
 ;   OUTFILE   the installer to write
 ;   ICON      the program's icon file
@@ -90,6 +90,9 @@ Section "Veltrane" SecMain
   File "${STAGE}\veltrane-check.exe"
   File "${STAGE}\veltrane-lsp.exe"
   File "${STAGE}\README.txt"
+  SetOutPath "$INSTDIR\docs"
+  File /r "${STAGE}\docs\*"
+  SetOutPath "$INSTDIR"
   !if /FileExists "${STAGE}\LICENSE.txt"
     File "${STAGE}\LICENSE.txt"
   !endif
@@ -131,6 +134,8 @@ Section "Uninstall"
   Delete "$INSTDIR\veltrane-check.exe"
   Delete "$INSTDIR\veltrane-lsp.exe"
   Delete "$INSTDIR\README.txt"
+  ; docs\ holds nothing but the pages the installer put there.
+  RMDir /r "$INSTDIR\docs"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
   ; Only when empty: files the user saved there (protocols, say) stay.

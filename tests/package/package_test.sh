@@ -62,7 +62,12 @@ expected=(
   usr/share/org.kde.syntax-highlighting/syntax/ins.xml
   usr/share/veltrane/kate/lspclient-settings.json
   usr/share/nvim/site/lua/veltrane.lua
+  usr/share/doc/veltrane/README.md
 )
+# The docs pages, as the checkout has them.
+while read -r page; do
+  expected+=("usr/share/doc/veltrane/$page")
+done < <(cd "$source" && find docs -type f)
 for dir in usr/share/nvim/site usr/share/vim/vimfiles; do
   for kind in ftdetect ftplugin syntax; do expected+=("$dir/$kind/ins.vim"); done
 done

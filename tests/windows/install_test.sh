@@ -55,6 +55,7 @@ check_installed() {
     cmp -s "$instdir/$file" "$build/bin/$file" || fail "$file not installed as built"
   done
   [ -f "$instdir/README.txt" ] || fail "README.txt not installed"
+  [ -f "$instdir/docs/rules/VLT1001.md" ] || fail "the docs pages are not installed"
   [ -f "$instdir/uninstall.exe" ] || fail "no uninstaller"
   [ -f "$shortcut" ] || fail "no Start menu entry"
   # The shortcut holds its target's full path as ANSI text.
@@ -71,6 +72,7 @@ check_uninstalled() {
   local key
   [ ! -e "$instdir/veltrane.exe" ] && [ ! -e "$instdir/veltrane-check.exe" ] &&
     [ ! -e "$instdir/veltrane-lsp.exe" ] && [ ! -e "$instdir/README.txt" ] &&
+    [ ! -e "$instdir/docs" ] &&
     [ ! -e "$instdir/uninstall.exe" ] ||
     fail "files left in Program Files\\Veltrane: $(ls "$instdir" 2>/dev/null | tr '\n' ' ')"
   [ ! -e "$shortcut" ] || fail "Start menu entry left"
