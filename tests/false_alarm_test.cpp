@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "checker/check.h"
@@ -250,31 +251,92 @@ INSTANTIATE_TEST_SUITE_P(Cases, AlarmTest, ::testing::ValuesIn(AlarmCases()),
                            return std::string(info.param.label);
                          });
 
+// The bytes of a rule's --explain example: "<end of file>" ends the last
+// line without a line end, "<300 characters>" stands for that many, and a
+// line "..." for entries left out.
+std::string ExampleBytes(const FindingRule& rule) {
+  std::string file(rule.example);
+  bool ended = true;
+  if (const std::size_t at = file.find("<end of file>"); at != std::string::npos) {
+    file.erase(at);
+    ended = false;
+  }
+  if (const std::size_t at = file.find("<300 characters>"); at != std::string::npos)
+    file.replace(at, 16, std::string(300, 'x'));
+  if (const std::size_t at = file.find("...\n"); at != std::string::npos) file.erase(at, 4);
+  if (ended) file += "\n";
+  return file;
+}
+
+std::string Reported(const CCheckResult& result) {
+  std::string seen;
+  for (const CFinding* finding : result.reported)
+    seen += std::to_string(finding->place.line) + " " + std::string(RuleOf(finding->kind).id) + "\n";
+  return seen;
+}
+
+// The examples that do not show all that the test below asks, and why. A
+// row whose example has come to show it fails the test, so that it goes.
+struct ExampleGap {
+  std::string_view id;
+  bool quietAlone;  // selected alone, the rule reports nothing in its example
+  bool fixMisses;   // the rule has a fix, but not for its example
+};
+constexpr ExampleGap kExampleGaps[] = {
+    // It suppresses VLT2002, which is not reported when VLT0001 is selected
+    // alone, and a suppression of a rule that is not reported is not unused.
+    {"VLT0001", true, true},
+    // No list of the file is close to the reference: no note, so no "did
+    // you mean" fix.
+    {"VLT1003", false, true},
+    // The two entries' texts differ; only an entry given twice with the same
+    // text has a fix.
+    {"VLT2002", false, true},
+};
+
 // A rule's --explain example shows that rule: the text an author reads is
-// what the check says.
-TEST(ExplainExampleTest, EveryExampleShowsItsRule) {
-  const CRuleSelection rules = SelectRules(std::vector<std::string>{"ALL"}, {});
-  CCheckOptions options;
-  options.rules = &rules;
+// what the check says, with every rule on and with the rule selected alone
+// (where it must be all that is reported: a rule that a pass forgets when
+// it runs alone reports nothing there). Where the rule has a fix, the fix
+// as --fix applies it (with --unsafe-fixes for an unsafe one) turns the
+// example into text where the rule is quiet.
+TEST(ExplainExampleTest, EveryExampleShowsItsRuleAndItsFixQuietsIt) {
+  const CRuleSelection all = SelectRules(std::vector<std::string>{"ALL"}, {});
   for (const FindingRule& rule : FindingRules()) {
-    std::string file(rule.example);
-    bool ended = true;
-    if (const std::size_t at = file.find("<end of file>"); at != std::string::npos) {
-      file.erase(at);
-      ended = false;
-    }
-    if (const std::size_t at = file.find("<300 characters>"); at != std::string::npos)
-      file.replace(at, 16, std::string(300, 'x'));
-    if (const std::size_t at = file.find("...\n"); at != std::string::npos) file.erase(at, 4);
-    if (ended) file += "\n";
+    ExampleGap gap{rule.id, false, false};
+    for (const ExampleGap& known : kExampleGaps)
+      if (known.id == rule.id) gap = known;
+    const std::string file = ExampleBytes(rule);
+    CCheckOptions options;
+    options.rules = &all;
     const CCheckResult result = CheckBytes(file, options);
     bool shown = false;
     for (const CFinding* finding : result.reported) shown = shown || finding->kind == rule.kind;
     EXPECT_TRUE(shown) << rule.id << " in\n" << file;
     // The forgotten header is no knock-on of any other rule's example.
-    if (rule.kind == FindingKind::missingSectionHeader) continue;
-    for (const CFinding* finding : result.reported)
-      EXPECT_NE(finding->kind, FindingKind::missingSectionHeader) << rule.id;
+    if (rule.kind != FindingKind::missingSectionHeader) {
+      for (const CFinding* finding : result.reported)
+        EXPECT_NE(finding->kind, FindingKind::missingSectionHeader) << rule.id;
+    }
+
+    const CRuleSelection alone = SelectRules(std::vector<std::string>{std::string(rule.id)}, {});
+    options.rules = &alone;
+    const CCheckResult selected = CheckBytes(file, options);
+    EXPECT_EQ(selected.reported.empty(), gap.quietAlone)
+        << rule.id << " alone in\n" << file << "reports\n" << Reported(selected);
+    for (const CFinding* finding : selected.reported)
+      EXPECT_EQ(finding->kind, rule.kind) << rule.id << " alone reports\n" << Reported(selected);
+    if (rule.fix == FixAvailability::none) {
+      EXPECT_FALSE(gap.fixMisses) << rule.id << " has no fix to miss";
+      continue;
+    }
+    const CFixOutcome outcome =
+        FixBytes(file, [&](std::string_view bytes) { return CheckBytes(bytes, options); },
+                 rule.fix == FixAvailability::unsafe);
+    const bool quieted = outcome.fixed > 0 && outcome.remaining.reported.empty();
+    EXPECT_EQ(quieted, !gap.fixMisses) << rule.id << ": " << outcome.fixed << " fixed, giving\n"
+                                       << outcome.text << "where it reports\n"
+                                       << Reported(outcome.remaining);
   }
 }
 
