@@ -36,7 +36,9 @@ constexpr std::array<FindingRule, kFindingKindCount> kFindingRules = {{
      "the fix (safe) removes the blanks or moves the comment to a line of its "
      "own above; a \"did you mean\" fix (unsafe) puts in the name of the list "
      "the note points at.",
-     ".Instrument Definitions\n[Synth]\nControl=Standard Controlers", true, kUnsafeFix},
+     ".Controller Names\n[Standard Controllers]\n7=Volume\n.Instrument Definitions\n[Synth]\n"
+     "Control=Standard Controlers",
+     true, kUnsafeFix},
     {FindingKind::unusedSuppression, "VLT0001", "UnusedSuppression", Severity::note,
      "A suppression comment that silences nothing.",
      "A comment \"; veltrane: ignore ID, ...\" silences the rules it names on "
@@ -47,7 +49,7 @@ constexpr std::array<FindingRule, kFindingKindCount> kFindingRules = {{
      "or misspelt.",
      "Remove the id from the comment, or the comment when none of its ids is "
      "needed (the fix, safe, does that).",
-     "; veltrane: ignore VLT2002\n0=Piano", true, kSafeFix},
+     ".Patch Names\n[Bank A]\n; veltrane: ignore VLT2020\n0=Piano", true, kSafeFix},
     {FindingKind::numberOutOfRange, "VLT2001", "NumberOutOfRange", Severity::error,
      "An entry number outside the range of its list.",
      "Patch, note and controller numbers run from 0 to 127, RPN and NRPN "
@@ -67,7 +69,7 @@ constexpr std::array<FindingRule, kFindingKindCount> kFindingRules = {{
      "Remove one of the two lines, or give the second the number it was meant "
      "to have. When both lines have the same text, the fix (safe) removes the "
      "later one.",
-     ".Patch Names\n[Bank A]\n12=Warm Pad\n12=Glass Pad", true, kSafeFix},
+     ".Patch Names\n[Bank A]\n12=Warm Pad\n12=Warm Pad", true, kSafeFix},
     {FindingKind::malformedEntry, "VLT2003", "MalformedEntry", Severity::error,
      "A line in a name list that is not NUMBER=NAME.",
      "After a label in one of the five name sections, every line is blank, a "

@@ -275,25 +275,6 @@ std::string Reported(const CCheckResult& result) {
   return seen;
 }
 
-// The examples that do not show all that the test below asks, and why. A
-// row whose example has come to show it fails the test, so that it goes.
-struct ExampleGap {
-  std::string_view id;
-  bool quietAlone;  // selected alone, the rule reports nothing in its example
-  bool fixMisses;   // the rule has a fix, but not for its example
-};
-constexpr ExampleGap kExampleGaps[] = {
-    // It suppresses VLT2002, which is not reported when VLT0001 is selected
-    // alone, and a suppression of a rule that is not reported is not unused.
-    {"VLT0001", true, true},
-    // No list of the file is close to the reference: no note, so no "did
-    // you mean" fix.
-    {"VLT1003", false, true},
-    // The two entries' texts differ; only an entry given twice with the same
-    // text has a fix.
-    {"VLT2002", false, true},
-};
-
 // A rule's --explain example shows that rule: the text an author reads is
 // what the check says, with every rule on and with the rule selected alone
 // (where it must be all that is reported: a rule that a pass forgets when
@@ -303,9 +284,6 @@ constexpr ExampleGap kExampleGaps[] = {
 TEST(ExplainExampleTest, EveryExampleShowsItsRuleAndItsFixQuietsIt) {
   const CRuleSelection all = SelectRules(std::vector<std::string>{"ALL"}, {});
   for (const FindingRule& rule : FindingRules()) {
-    ExampleGap gap{rule.id, false, false};
-    for (const ExampleGap& known : kExampleGaps)
-      if (known.id == rule.id) gap = known;
     const std::string file = ExampleBytes(rule);
     CCheckOptions options;
     options.rules = &all;
@@ -322,19 +300,16 @@ TEST(ExplainExampleTest, EveryExampleShowsItsRuleAndItsFixQuietsIt) {
     const CRuleSelection alone = SelectRules(std::vector<std::string>{std::string(rule.id)}, {});
     options.rules = &alone;
     const CCheckResult selected = CheckBytes(file, options);
-    EXPECT_EQ(selected.reported.empty(), gap.quietAlone)
+    EXPECT_FALSE(selected.reported.empty())
         << rule.id << " alone in\n" << file << "reports\n" << Reported(selected);
     for (const CFinding* finding : selected.reported)
       EXPECT_EQ(finding->kind, rule.kind) << rule.id << " alone reports\n" << Reported(selected);
-    if (rule.fix == FixAvailability::none) {
-      EXPECT_FALSE(gap.fixMisses) << rule.id << " has no fix to miss";
-      continue;
-    }
+    if (rule.fix == FixAvailability::none) continue;
     const CFixOutcome outcome =
         FixBytes(file, [&](std::string_view bytes) { return CheckBytes(bytes, options); },
                  rule.fix == FixAvailability::unsafe);
-    const bool quieted = outcome.fixed > 0 && outcome.remaining.reported.empty();
-    EXPECT_EQ(quieted, !gap.fixMisses) << rule.id << ": " << outcome.fixed << " fixed, giving\n"
+    EXPECT_TRUE(outcome.fixed > 0 && outcome.remaining.reported.empty())
+        << rule.id << ": " << outcome.fixed << " fixed, giving\n"
                                        << outcome.text << "where it reports\n"
                                        << Reported(outcome.remaining);
   }
