@@ -89,7 +89,26 @@ CNote ListNote(const CListHint& hint, const CLabelList& definitions, const CCode
   return note;
 }
 
-// A reference not found that names a list once the blanks at its end, or
+// Where the last label line before `offset` starts, or `offset` when no
+// label line stands before it: the place above which a comment taken from
+// a key's value raises no gap inside an instrument.
+class CLabelLineStarts {
+ public:
+  explicit CLabelLineStarts(const CLabelList& definitions) {
+    for (int j = 0; j < definitions.GetCount(); ++j)
+      m_starts.push_back(definitions.At(j).LineOffset());
+    std::sort(m_starts.begin(), m_starts.end());
+  }
+  std::uint64_t Before(std::uint64_t offset) const {
+    const auto it = std::lower_bound(m_starts.begin(), m_starts.end(), offset);
+    return it == m_starts.begin() ? offset : *(it - 1);
+  }
+
+ private:
+  std::vector<std::uint64_t> m_starts;
+};
+
+// A reference not found that names a list once the blanks around it, or
 // its "; comment", are gone: what some programs read it as. Such a finding
 // gets a note and a fix that does the same on purpose.
 class CTrimmedReferences {
@@ -102,24 +121,34 @@ class CTrimmedReferences {
     const std::string_view name = finding.name;
     const std::size_t semicolon = m_result.codePage.Find(name, ';');
     const bool comment = semicolon != std::string_view::npos;
-    const std::string_view trimmed =
-        TrimEndBlanks(name.substr(0, comment ? semicolon : name.size()));
+    const std::string_view trimmed = TrimBlanks(name.substr(0, comment ? semicolon : name.size()));
     if (trimmed.size() == name.size() || trimmed.empty()) return false;
+    // Programs that keep the comment and trim the blanks read the whole
+    // value: when that names a list, no cut keeps the meaning.
+    if (comment && m_result.FirstDefinition(TrimBlanks(name), finding.section) >= 0) return false;
     const int definition = m_result.FirstDefinition(trimmed, finding.section);
     if (definition < 0) return false;
     const CLabelList& definitions = *m_result.definitions;
     const CLabelEntry& list = definitions.At(definition);
     const CPlace& place = finding.place;
+    const std::size_t lead = static_cast<std::size_t>(trimmed.data() - name.data());
     if (place.Holds(name)) {
       const std::uint64_t begin = place.lineOffset + place.begin;
-      CFix fix{true, comment ? MoveCommentTitle() : TrimReferenceTitle(), {}};
+      CFix fix{true, comment ? MoveCommentTitle() : TrimReferenceTitle(lead > 0), {}};
+      bool fits = true;
       if (comment) {
-        std::string line(name.substr(semicolon));
+        // The key is what the line holds before the "=" that the name follows.
+        std::string line = CommentLineAbove(
+            place.lineText.substr(0, place.begin > 0 ? place.begin - 1 : 0), name.substr(semicolon + 1));
+        fits = line.size() <= kLongestWholeLine;
         line.append(m_result.lineEnd);
-        fix.edits.push_back({place.lineOffset, place.lineOffset, std::move(line)});
+        if (!m_labels) m_labels.emplace(definitions);
+        const std::uint64_t above = m_labels->Before(place.lineOffset);
+        fix.edits.push_back({above, above, std::move(line)});
       }
-      fix.edits.push_back({begin + trimmed.size(), begin + name.size(), ""});
-      finding.fix = std::move(fix);
+      if (lead > 0) fix.edits.push_back({begin, begin + lead, ""});
+      fix.edits.push_back({begin + lead + trimmed.size(), begin + name.size(), ""});
+      if (fits) finding.fix = std::move(fix);
     }
     if (notes) {
       CNote note;
@@ -131,7 +160,7 @@ class CTrimmedReferences {
       note.wanted = finding.section;
       const std::string utf8 = m_result.codePage.ToUtf8(list.name);
       note.message = comment ? CommentInValueMessage(utf8, note.place.line)
-                             : TrailingBlanksMessage(utf8, note.place.line);
+                             : TrailingBlanksMessage(utf8, note.place.line, lead > 0);
       finding.note = std::move(note);
     }
     return true;
@@ -139,7 +168,23 @@ class CTrimmedReferences {
 
  private:
   CCheckResult& m_result;
+  std::optional<CLabelLineStarts> m_labels;
 };
+
+// A comment after a reference that names a list only with the comment:
+// programs that keep the comment read a working reference there, which
+// cutting the comment would break, so such a finding keeps no fix.
+void KeepNamingValues(CCheckResult& result) {
+  for (CFinding& finding : result.ruleFindings) {
+    if (finding.kind != FindingKind::commentAfterValue || !finding.fix) continue;
+    const std::optional<CLabelLine> label =
+        ReadLabelLine(finding.place.lineText, finding.section, result.codePage);
+    if (!label || label->definition) continue;
+    if (result.FirstDefinition(label->name, label->kind) >= 0 ||
+        result.FirstDefinition(TrimBlanks(label->name), label->kind) >= 0)
+      finding.fix.reset();
+  }
+}
 
 // Below this many references to look up, a second thread costs more than
 // it saves.
@@ -299,6 +344,7 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
   if (options.rules) {
     // After the line rules' findings, as if the lists were linted last.
     for (CFinding& finding : listFindings) result.ruleFindings.push_back(std::move(finding));
+    KeepNamingValues(result);
     ReportFindings(*options.rules, suppressions, result);
   }
   return result;

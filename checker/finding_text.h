@@ -89,8 +89,8 @@ std::string LongLineMessage(std::uint64_t length);
 std::string UnusedSuppressionMessage(std::string_view pattern, bool namesRule);
 std::string BareSuppressionMessage();
 // The notes on a reference not found that names a list once the blanks
-// at its end, or its "; comment", are gone.
-std::string TrailingBlanksMessage(std::string_view list, int line);
+// at its end (`leading`: around it), or its "; comment", are gone.
+std::string TrailingBlanksMessage(std::string_view list, int line, bool leading = false);
 std::string CommentInValueMessage(std::string_view list, int line);
 
 // The titles of fixes, as an editor offers them.
@@ -102,7 +102,7 @@ std::string RenameKeyTitle(std::string_view key);
 std::string ChangeToTitle(std::string_view list);
 std::string AddLineEndTitle();
 std::string TrimNameTitle();
-std::string TrimReferenceTitle();
+std::string TrimReferenceTitle(bool leading = false);
 std::string RemoveSuppressionTitle();
 
 #endif  // VELTRANE_CHECKER_FINDING_TEXT_H_

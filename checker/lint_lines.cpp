@@ -18,6 +18,7 @@
 #include "checker/finding_text.h"
 #include "checker/label_collector.h"
 #include "checker/line_source.h"
+#include "checker/reference_fix.h"
 #include "checker/lint.h"
 #include "checker/scanner.h"
 
@@ -320,6 +321,7 @@ class CLineLinter {
       if (slot.first >> 32 == m_list) return false;
       slot.first = std::uint64_t{m_list} << 32 | static_cast<std::uint32_t>(line.physicalLine);
       slot.offset = line.offset;
+      slot.last = line.offset;
     }
     if (number <= 1) {
       m_has0 = m_has0 || number == 0;
@@ -398,6 +400,15 @@ class CLineLinter {
   Context m_context = Context::none;
   std::string m_listName;
   Remembered m_label;
+  // Where the label line of the list or instrument at hand starts, and its
+  // line end: a comment moved out of a key's value goes above it, where no
+  // program reads it as a gap inside the instrument.
+  std::uint64_t m_labelOffset = 0;
+  std::string m_labelEnding;
+  // Where the line at hand starts together with the suppression comments
+  // that silence it: a fix that moves the line, or puts a line above it,
+  // keeps them together.
+  std::uint64_t m_blockStart = 0;
 
   // The list at hand: its numbers, for duplicates and for counting from 1.
   // An entry whose number came first. Its texts are read again from the
@@ -425,6 +436,7 @@ class CLineLinter {
   struct NumberSlot {
     std::uint64_t first = 0;
     std::uint64_t offset = 0;
+    std::uint64_t last = 0;  // where the line of its latest entry starts
   };
   std::vector<NumberSlot> m_numbers = std::vector<NumberSlot>(kLargestBank + 1);
   std::uint32_t m_list = 1;
@@ -436,6 +448,10 @@ class CLineLinter {
         std::uint64_t{m_list} << 32 | kInEntries | static_cast<std::uint32_t>(index);
   }
   std::unordered_map<std::string, int> m_largeNumbers;
+  std::unordered_map<std::string, std::uint64_t> m_largeLast;  // as NumberSlot::last
+  // Whether the entry whose line starts at `offset` has the name `name`,
+  // read as every program reads it (a line of a piece at most, no lone CR).
+  bool EntryNamed(std::uint64_t offset, std::string_view name) const;
   bool m_has0 = false;
   bool m_has1 = false;
   std::vector<std::size_t> m_at128;  // findings of entries numbered 128
@@ -509,6 +525,7 @@ void CLineLinter::Close() {
     m_entries.clear();
     // Clearing an empty map still clears its buckets.
     if (!m_largeNumbers.empty()) m_largeNumbers.clear();
+    if (!m_largeLast.empty()) m_largeLast.clear();
     m_has0 = m_has1 = false;
     m_at128.clear();
   }
@@ -527,6 +544,8 @@ void CLineLinter::OpenLabel(const CSourceLine& line) {
                                                      : line.text.substr(1, close - 1));
   // Only the note on a list that counts from 1 points at its label.
   if (m_notes) m_label.Set(line.PlaceOf(1, close == std::string_view::npos ? 1 : close));
+  m_labelOffset = line.offset;
+  m_labelEnding.assign(line.ending.empty() ? m_result.lineEnd : line.ending);
   m_context = m_section == kInstrumentDefinitions ? Context::instrument : Context::list;
   UpdateQuick();
 }
@@ -588,16 +607,23 @@ void CLineLinter::Entry(const CSourceLine& line) {
   // range have a slot, others are looked up by their digits.
   int first = -1;
   int* large = nullptr;
+  std::uint64_t* last = nullptr;
   std::uint32_t slot = 0;
   if (number && *number <= kLargestBank) {
     slot = static_cast<std::uint32_t>(*number);
     first = FirstOf(slot);
+    last = &m_numbers[slot].last;
   } else {
     const std::string key = number ? std::to_string(*number)
                                    : std::string(numberText.substr(numberText.find_first_not_of('0')));
     large = &m_largeNumbers.try_emplace(key, -1).first->second;
     first = *large;
+    last = &m_largeLast[key];
   }
+  // The entry of this number just before this one, which programs where
+  // the last entry wins read until this line.
+  const std::uint64_t previous = *last;
+  *last = line.offset;
   if (first < 0) {
     const int index = static_cast<int>(m_entries.size());
     if (large) *large = index;
@@ -634,9 +660,23 @@ void CLineLinter::Entry(const CSourceLine& line) {
     place.lineText = Keep(m_result, ReadAgain(earlier.lineOffset, earlier.lineTextSize));
     finding.note = MakeNote(NoteKind::firstEntry, place, FirstEntryMessage(numberText));
   }
-  if (same && line.length == line.text.size()) {
+  // Removing this line changes what no program reads only when the entry
+  // of this number just before it has the same name: where the last entry
+  // wins, that one is then read instead.
+  if (line.length == line.text.size() && !line.hasLoneCr && EntryNamed(previous, name)) {
     finding.fix = CFix{true, DeleteLineTitle(), {{line.offset, line.EndOffset(), ""}}};
   }
+}
+
+bool CLineLinter::EntryNamed(std::uint64_t offset, std::string_view name) const {
+  std::string text = ReadAgain(offset, kLongestWholeLine + 2);
+  const std::size_t end = text.find('\n');
+  if (end == std::string::npos) return false;
+  text.resize(end);
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  if (text.size() > kLongestWholeLine || text.find('\r') != std::string::npos) return false;
+  const std::size_t equals = text.find('=');
+  return equals != std::string::npos && std::string_view(text).substr(equals + 1) == name;
 }
 
 void CLineLinter::ValueComment(const CSourceLine& line, const KeyLine& key) {
@@ -648,11 +688,14 @@ void CLineLinter::ValueComment(const CSourceLine& line, const KeyLine& key) {
   CFinding& finding = Add(FindingKind::commentAfterValue, line, at, line.text.size(),
                           CommentAfterValueMessage(m_codePage.ToUtf8(key.name)));
   if (line.length != line.text.size() || line.hasLoneCr) return;
+  // Above the label line, where no program reads the comment as a gap
+  // inside the instrument; it says which key it was written after.
+  std::string comment = CommentLineAbove(line.text.substr(0, *key.equals), line.text.substr(at + 1));
+  if (comment.size() > kLongestWholeLine) return;
+  comment.append(m_labelEnding);
   const std::size_t keep = TrimEndBlanks(line.text.substr(0, at)).size();
-  std::string comment(line.text.substr(at));
-  comment.append(line.ending.empty() ? m_result.lineEnd : line.ending);
   finding.fix = CFix{true, MoveCommentTitle(),
-                     {{line.offset, line.offset, std::move(comment)},
+                     {{m_labelOffset, m_labelOffset, std::move(comment)},
                       {line.offset + keep, line.offset + line.text.size(), ""}}};
 }
 
@@ -683,7 +726,7 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
   if (which == Key::drum && value == "0" && m_rules.Has(FindingKind::drumZero))
     Add(FindingKind::drumZero, line, 0, line.text.size(), DrumZeroMessage());
   if (which == Key::patch && !m_firstPatchOffset) {
-    m_firstPatchOffset = line.offset;
+    m_firstPatchOffset = m_blockStart;
     m_firstPatchLine = line.physicalLine;
   }
   if (which == Key::bankSelMethod && m_firstPatchOffset &&
@@ -693,11 +736,13 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
                               return BankSelectAfterPatchMessage(firstLine + shift);
                             }));
     if (line.length == line.text.size()) {
-      std::string moved(line.text);
+      // The suppression comments above the line go with it.
+      std::string moved = ReadAgain(m_blockStart, line.offset - m_blockStart);
+      moved.append(line.text);
       moved.append(line.ending.empty() ? m_result.lineEnd : line.ending);
       finding.fix = CFix{true, MoveBankSelectTitle(),
                          {{*m_firstPatchOffset, *m_firstPatchOffset, std::move(moved)},
-                          {line.offset, line.EndOffset(), ""}}};
+                          {m_blockStart, line.EndOffset(), ""}}};
     }
   }
   if (m_rules.Has(FindingKind::duplicateKey)) {
@@ -781,11 +826,15 @@ void CLineLinter::Line(const CSourceLine& line) {
   const bool blank = mayBeBlank && IsBlankLine(text);
   const bool comment = mayBeBlank && !blank && IsCommentLine(text);
   if (comment) Comment(line);
+  if (!blank && !comment) m_blockStart = line.offset;
   if (!blank && !comment && m_firstPending < m_suppressions.size()) {
     // The line that the suppressions above it silence.
-    for (; m_firstPending < m_suppressions.size(); ++m_firstPending)
-      if (!m_suppressions[m_firstPending].wholeFile)
-        m_suppressions[m_firstPending].targetLine = line.physicalLine;
+    for (; m_firstPending < m_suppressions.size(); ++m_firstPending) {
+      CSuppression& suppression = m_suppressions[m_firstPending];
+      if (suppression.wholeFile) continue;
+      suppression.targetLine = line.physicalLine;
+      m_blockStart = std::min(m_blockStart, suppression.place.lineOffset);
+    }
     UpdateQuick();
   }
   if (text.starts_with('.')) {

@@ -1,5 +1,7 @@
 #include "checker/reference_fix.h"
 
+#include "checker/blanks.h"
+
 #include "checker/finding_text.h"
 #include "checker/fix_apply.h"
 
@@ -19,4 +21,13 @@ std::optional<CFix> ReferenceFix(const CFinding& finding, const CCodePage& codeP
   fix.edits.push_back(CEdit{place.lineOffset + place.begin, place.lineOffset + place.end,
                             std::string(note.name)});
   return fix;
+}
+
+std::string CommentLineAbove(std::string_view key, std::string_view comment) {
+  std::string line = "; ";
+  line.append(TrimEndBlanks(key));
+  line.append(":");
+  if (!comment.empty() && !IsBlank(comment.front())) line.append(" ");
+  line.append(comment);
+  return line;
 }
