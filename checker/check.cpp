@@ -126,6 +126,10 @@ class CTrimmedReferences {
     // Programs that keep the comment and trim the blanks read the whole
     // value: when that names a list, no cut keeps the meaning.
     if (comment && m_result.FirstDefinition(TrimBlanks(name), finding.section) >= 0) return false;
+    // Nor when programs that cut the comment and keep the blanks find a
+    // list of the name with them, which the trimmed name is not.
+    const std::string_view cut = name.substr(0, comment ? semicolon : name.size());
+    if (cut != trimmed && m_result.FirstDefinition(cut, finding.section) >= 0) return false;
     const int definition = m_result.FirstDefinition(trimmed, finding.section);
     if (definition < 0) return false;
     const CLabelList& definitions = *m_result.definitions;
@@ -180,7 +184,12 @@ void KeepNamingValues(CCheckResult& result) {
     const std::optional<CLabelLine> label =
         ReadLabelLine(finding.place.lineText, finding.section, result.codePage);
     if (!label || label->definition) continue;
-    if (result.FirstDefinition(label->name, label->kind) >= 0 ||
+    // The value as programs read it that keep the comment, or cut it and
+    // keep the blanks before it: the fix leaves neither.
+    const std::size_t semicolon = result.codePage.Find(label->name, ';');
+    const std::string_view cut = label->name.substr(0, semicolon);
+    const bool cutNames = cut != TrimEndBlanks(cut) && result.FirstDefinition(cut, label->kind) >= 0;
+    if (cutNames || result.FirstDefinition(label->name, label->kind) >= 0 ||
         result.FirstDefinition(TrimBlanks(label->name), label->kind) >= 0)
       finding.fix.reset();
   }

@@ -406,8 +406,7 @@ class CLineLinter {
   std::uint64_t m_labelOffset = 0;
   std::string m_labelEnding;
   // Where the line at hand starts together with the suppression comments
-  // that silence it: a fix that moves the line, or puts a line above it,
-  // keeps them together.
+  // that silence it: a fix that puts a line above it puts it above them.
   std::uint64_t m_blockStart = 0;
 
   // The list at hand: its numbers, for duplicates and for counting from 1.
@@ -562,6 +561,7 @@ void CLineLinter::Comment(const CSourceLine& line) {
   // line end or the lone CR that ends it.
   suppression.lineEndOffset =
       own.size() < line.text.size() ? line.offset + own.size() + 1 : line.EndOffset();
+  suppression.endsAtLoneCr = own.size() + 1 < line.text.size();
   m_suppressions.push_back(std::move(suppression));
   UpdateQuick();
 }
@@ -735,14 +735,15 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
                             NamingLine([firstLine = m_firstPatchLine](int shift) {
                               return BankSelectAfterPatchMessage(firstLine + shift);
                             }));
-    if (line.length == line.text.size()) {
-      // The suppression comments above the line go with it.
-      std::string moved = ReadAgain(m_blockStart, line.offset - m_blockStart);
-      moved.append(line.text);
+    // A line with suppression comments above it stays: they would either
+    // stay behind, silencing another line, or come along and stand as a
+    // gap among the keys, where one program stops reading the instrument.
+    if (line.length == line.text.size() && m_blockStart == line.offset) {
+      std::string moved(line.text);
       moved.append(line.ending.empty() ? m_result.lineEnd : line.ending);
       finding.fix = CFix{true, MoveBankSelectTitle(),
                          {{*m_firstPatchOffset, *m_firstPatchOffset, std::move(moved)},
-                          {m_blockStart, line.EndOffset(), ""}}};
+                          {line.offset, line.EndOffset(), ""}}};
     }
   }
   if (m_rules.Has(FindingKind::duplicateKey)) {

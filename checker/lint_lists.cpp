@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "checker/blanks.h"
@@ -110,7 +111,11 @@ class CListLinter {
   std::string NameOf(int definition) const {
     return m_result.codePage.ToUtf8(m_definitions.At(definition).name);
   }
-  std::optional<CFix> TrimFix(int definition, const std::vector<int>& usesStart,
+  // The names of references before their ";", as programs that cut the
+  // comment and keep the blanks read them, with their section.
+  std::unordered_set<std::string> CutNames() const;
+  std::optional<CFix> TrimFix(int definition, const std::unordered_set<std::string>& cutNames,
+                              const std::vector<int>& usesStart,
                               const std::vector<int>& uses);
 
   const CRuleSelection& m_rules;
@@ -221,12 +226,31 @@ void CListLinter::BasedOnRules() {
   }
 }
 
-std::optional<CFix> CListLinter::TrimFix(int definition, const std::vector<int>& usesStart,
+std::string CutNameKey(int kind, std::string_view name) {
+  return std::to_string(kind) + ':' + std::string(name);
+}
+
+std::unordered_set<std::string> CListLinter::CutNames() const {
+  std::unordered_set<std::string> names;
+  for (int r = 0; r < m_references.GetCount(); ++r) {
+    const CLabelEntry& reference = m_references.At(r);
+    const std::size_t semicolon = m_result.codePage.Find(reference.name, ';');
+    if (semicolon != std::string_view::npos)
+      names.insert(CutNameKey(reference.kind, reference.name.substr(0, semicolon)));
+  }
+  return names;
+}
+
+std::optional<CFix> CListLinter::TrimFix(int definition, const std::unordered_set<std::string>& cutNames,
+                                         const std::vector<int>& usesStart,
                                          const std::vector<int>& uses) {
   const CLabelEntry& label = m_definitions.At(definition);
   const std::string_view name = label.name;
   const std::string_view trimmed = TrimBlanks(name);
   if (trimmed.empty()) return std::nullopt;
+  // A reference that programs cutting its comment read as this very name
+  // keeps it, and would name nothing once the label is trimmed.
+  if (cutNames.count(CutNameKey(label.kind, name))) return std::nullopt;
   const auto first = static_cast<std::size_t>(trimmed.data() - name.data());
   const std::size_t end = first + trimmed.size();
   const int other = m_result.FirstDefinition(trimmed, label.kind);
@@ -265,9 +289,10 @@ void CListLinter::BlanksAroundNames() {
     if (const int to = m_result.resolution[r]; to >= 0) uses[static_cast<std::size_t>(next[to]++)] = r;
 
   std::unordered_map<int, std::optional<CFix>> fixes;
+  const std::unordered_set<std::string> cutNames = CutNames();
   for (const int d : blankLabels) {
     const CLabelEntry& label = m_definitions.At(d);
-    std::optional<CFix>& fix = fixes[d] = TrimFix(d, usesStart, uses);
+    std::optional<CFix>& fix = fixes[d] = TrimFix(d, cutNames, usesStart, uses);
     CFinding& finding = AddListFinding(m_findings, FindingKind::blanksAroundName,
                                        m_definitions.PlaceOf(d), label.name, label.kind,
                                        BlanksAroundLabelMessage(NameOf(d)));

@@ -105,9 +105,10 @@ void AddUnusedSuppressions(const CRuleSelection& rules, const std::vector<CSuppr
     if (suppression.items.empty()) {
       CFinding& finding = AddRuleFinding(result, FindingKind::unusedSuppression, suppression.place,
                                          kNoSection, BareSuppressionMessage());
-      finding.fix = CFix{true,
-                         RemoveSuppressionTitle(),
-                         {{suppression.place.lineOffset, suppression.lineEndOffset, ""}}};
+      if (!suppression.endsAtLoneCr)
+        finding.fix = CFix{true,
+                           RemoveSuppressionTitle(),
+                           {{suppression.place.lineOffset, suppression.lineEndOffset, ""}}};
       continue;
     }
     const bool noneUsed = std::none_of(suppression.items.begin(), suppression.items.end(),
@@ -122,8 +123,10 @@ void AddUnusedSuppressions(const CRuleSelection& rules, const std::vector<CSuppr
                          UnusedSuppressionMessage(result.codePage.ToUtf8(item.pattern),
                                                   NamesRule(item.pattern)));
       const std::uint64_t line = suppression.place.lineOffset;
-      CEdit edit = noneUsed ? CEdit{line, suppression.lineEndOffset, ""}
-                            : CEdit{line + item.removeBegin, line + item.removeEnd, ""};
+      // Of a comment that ends at a lone CR, only the items go.
+      const bool whole = noneUsed && !suppression.endsAtLoneCr;
+      CEdit edit = whole ? CEdit{line, suppression.lineEndOffset, ""}
+                         : CEdit{line + item.removeBegin, line + item.removeEnd, ""};
       finding.fix = CFix{true, RemoveSuppressionTitle(), {std::move(edit)}};
     }
   }
