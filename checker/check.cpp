@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "checker/blanks.h"
@@ -108,12 +110,44 @@ class CLabelLineStarts {
   std::vector<std::uint64_t> m_starts;
 };
 
+// The lists by their names without the blanks around them, as programs
+// that trim blanks read labels: how many have each, and the first.
+class CTrimmedLabels {
+ public:
+  explicit CTrimmedLabels(const CLabelList& definitions) {
+    for (int j = 0; j < definitions.GetCount(); ++j) {
+      const CLabelEntry& entry = definitions.At(j);
+      Named& named = m_named[Key(entry.kind, TrimBlanks(entry.name))];
+      if (named.count++ == 0) named.first = j;
+    }
+  }
+  int Count(int kind, std::string_view trimmed) const {
+    const auto it = m_named.find(Key(kind, trimmed));
+    return it == m_named.end() ? 0 : it->second.count;
+  }
+  int First(int kind, std::string_view trimmed) const {
+    const auto it = m_named.find(Key(kind, trimmed));
+    return it == m_named.end() ? -1 : it->second.first;
+  }
+
+ private:
+  struct Named {
+    int count = 0;
+    int first = -1;
+  };
+  static std::string Key(int kind, std::string_view name) {
+    return std::to_string(kind) + ':' + std::string(name);
+  }
+  std::unordered_map<std::string, Named> m_named;
+};
+
 // A reference not found that names a list once the blanks around it, or
 // its "; comment", are gone: what some programs read it as. Such a finding
 // gets a note and a fix that does the same on purpose.
 class CTrimmedReferences {
  public:
-  explicit CTrimmedReferences(CCheckResult& result) : m_result(result) {}
+  CTrimmedReferences(CCheckResult& result, const CTrimmedLabels& labels)
+      : m_result(result), m_trimmedLabels(labels) {}
 
   // True when `finding` is such a reference; then it has its fix and, with
   // `notes`, its note.
@@ -133,10 +167,17 @@ class CTrimmedReferences {
     const int definition = m_result.FirstDefinition(trimmed, finding.section);
     if (definition < 0) return false;
     const CLabelList& definitions = *m_result.definitions;
+    // Where another list's name is the same without its blanks, programs
+    // that trim blanks may take that one: the trimmed reference would then
+    // name one list here and another there.
+    if (m_trimmedLabels.Count(finding.section, trimmed) > 1) return false;
     const CLabelEntry& list = definitions.At(definition);
     const CPlace& place = finding.place;
     const std::size_t lead = static_cast<std::size_t>(trimmed.data() - name.data());
-    if (place.Holds(name)) {
+    // The name must be all the rest of a line that programs read whole: of
+    // a longer one, the check read only its first piece.
+    if (place.Holds(name) && place.end == place.lineText.size() &&
+        place.lineText.size() <= kLongestWholeLine) {
       const std::uint64_t begin = place.lineOffset + place.begin;
       CFix fix{true, comment ? MoveCommentTitle() : TrimReferenceTitle(lead > 0), {}};
       bool fits = true;
@@ -173,6 +214,7 @@ class CTrimmedReferences {
  private:
   CCheckResult& m_result;
   std::optional<CLabelLineStarts> m_labels;
+  const CTrimmedLabels& m_trimmedLabels;
 };
 
 // A comment after a reference that names a list only with the comment:
@@ -195,17 +237,90 @@ void KeepNamingValues(CCheckResult& result) {
   }
 }
 
+// Whether a reference not found names, as some programs read it (without
+// its comment, or with the blanks around it and the lists' trimmed), a
+// list other than `guess`: no guess replaces what those programs find.
+bool NamesOtherList(const CCheckResult& result, const CTrimmedLabels& labels,
+                    const CFinding& finding, int guess) {
+  const std::string_view name = finding.name;
+  const std::string_view cut = name.substr(0, result.codePage.Find(name, ';'));
+  for (const std::string_view reading : {cut, TrimEndBlanks(cut)}) {
+    const int found = result.FirstDefinition(reading, finding.section);
+    if (found >= 0 && found != guess) return true;
+  }
+  for (const std::string_view reading : {TrimBlanks(cut), TrimBlanks(name)}) {
+    const int count = labels.Count(finding.section, reading);
+    if (count > 1 || (count == 1 && labels.First(finding.section, reading) != guess)) return true;
+  }
+  return false;
+}
+
+// Whether the physical line around `at` (up to LF) is one that every
+// program reads alike: no longer than a piece, and without a lone CR,
+// which ends a line for some programs and not for others. Edits inside
+// other lines would change where programs split them.
+bool InPlainLine(const CStdioFile& file, std::uint64_t at) {
+  constexpr std::uint64_t kReach = kLongestWholeLine + 2;
+  const std::uint64_t from = at > kReach ? at - kReach : 0;
+  std::string bytes(static_cast<std::size_t>(at - from + kReach), '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const std::size_t n = file.ReadBytesAt(from + got, bytes.data() + got, bytes.size() - got);
+    if (n == 0) break;
+    got += n;
+  }
+  bytes.resize(got);
+  const std::size_t here = static_cast<std::size_t>(at - from);
+  const std::size_t lf = here == 0 ? std::string::npos : bytes.rfind('\n', here - 1);
+  if (lf == std::string::npos && from > 0) return false;
+  const std::size_t begin = lf == std::string::npos ? 0 : lf + 1;
+  std::size_t end = bytes.find('\n', here);
+  if (end == std::string::npos) {
+    if (got == bytes.size() && from + got < file.GetSourceLength()) return false;
+    end = bytes.size();
+  }
+  std::string_view line = std::string_view(bytes).substr(begin, end - begin);
+  if (line.ends_with('\r') && end < bytes.size()) line.remove_suffix(1);
+  return line.size() <= kLongestWholeLine && line.find('\r') == std::string_view::npos;
+}
+
+// Leaves no fix that edits inside a line that programs read differently.
+// An insertion at a line's start leaves that line as it is.
+void KeepOddLinesWhole(const CStdioFile& file, CCheckResult& result) {
+  const auto lineStart = [&](std::uint64_t at) {
+    char before = '\n';
+    return at == 0 || (file.ReadBytesAt(at - 1, &before, 1) == 1 && before == '\n');
+  };
+  for (std::vector<CFinding>* findings : {&result.findings, &result.ruleFindings}) {
+    for (CFinding& finding : *findings) {
+      if (!finding.fix) continue;
+      for (const CEdit& edit : finding.fix->edits) {
+        const bool plain = edit.begin == edit.end
+                               ? lineStart(edit.begin) || InPlainLine(file, edit.begin)
+                               : InPlainLine(file, edit.begin) &&
+                                     (lineStart(edit.end) || InPlainLine(file, edit.end - 1));
+        if (!plain) {
+          finding.fix.reset();
+          break;
+        }
+      }
+    }
+  }
+}
+
 // Below this many references to look up, a second thread costs more than
 // it saves.
 constexpr std::size_t kNotesInTwoFrom = 256;
 
 void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
   std::vector<CFinding*> unexplained;
+  std::optional<CTrimmedLabels> labels;
   std::optional<CTrimmedReferences> references;
   for (CFinding& finding : result.findings) {
     if (finding.kind != FindingKind::notFound) continue;
     if (trimmed) {
-      if (!references) references.emplace(result);
+      if (!labels) labels.emplace(*result.definitions);
+      if (!references) references.emplace(result, *labels);
       if (references->Explain(finding, notes)) continue;
     }
     if (notes) unexplained.push_back(&finding);
@@ -213,6 +328,7 @@ void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
   // Built only once a file has a label not found, so a clean file costs no
   // index.
   if (unexplained.empty()) return;
+  if (!labels) labels.emplace(*result.definitions);
   const CNoteFinder finder(*result.definitions, *result.references, *result.definitionIndex,
                            result.codePage);
   // Each finding's note depends on nothing but the lists, so the findings
@@ -222,7 +338,8 @@ void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
       CFinding& finding = *unexplained[i];
       if (const std::optional<CListHint> hint = finder.NoteFor(finding.name, finding.section)) {
         finding.note = ListNote(*hint, *result.definitions, result.codePage);
-        finding.fix = ReferenceFix(finding, result.codePage);
+        if (!NamesOtherList(result, *labels, finding, hint->definition))
+          finding.fix = ReferenceFix(finding, result.codePage);
       }
     }
   };
@@ -354,6 +471,7 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     // After the line rules' findings, as if the lists were linted last.
     for (CFinding& finding : listFindings) result.ruleFindings.push_back(std::move(finding));
     KeepNamingValues(result);
+    KeepOddLinesWhole(file, result);
     ReportFindings(*options.rules, suppressions, result);
   }
   return result;

@@ -460,6 +460,9 @@ class CLineLinter {
   std::vector<Remembered> m_keyPlaces;  // where each key of m_keys was set first
   std::optional<std::uint64_t> m_firstPatchOffset;
   int m_firstPatchLine = 0;
+  // A BankSelMethod line stands after the first Patch line: a later one
+  // moved above that would change which of them comes first.
+  bool m_bankSelectAfterPatch = false;
   std::optional<Gap> m_gap;
 };
 
@@ -530,6 +533,7 @@ void CLineLinter::Close() {
   }
   m_keys.Clear();
   m_firstPatchOffset.reset();
+  m_bankSelectAfterPatch = false;
   m_gap.reset();
   m_context = Context::none;
   UpdateQuick();
@@ -738,7 +742,11 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
     // A line with suppression comments above it stays: they would either
     // stay behind, silencing another line, or come along and stand as a
     // gap among the keys, where one program stops reading the instrument.
-    if (line.length == line.text.size() && m_blockStart == line.offset) {
+    // So does one after another BankSelMethod line below the first Patch
+    // line, until that one has moved.
+    const bool first = !m_bankSelectAfterPatch;
+    m_bankSelectAfterPatch = true;
+    if (line.length == line.text.size() && m_blockStart == line.offset && first) {
       std::string moved(line.text);
       moved.append(line.ending.empty() ? m_result.lineEnd : line.ending);
       finding.fix = CFix{true, MoveBankSelectTitle(),

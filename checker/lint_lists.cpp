@@ -251,21 +251,37 @@ std::optional<CFix> CListLinter::TrimFix(int definition, const std::unordered_se
   // A reference that programs cutting its comment read as this very name
   // keeps it, and would name nothing once the label is trimmed.
   if (cutNames.count(CutNameKey(label.kind, name))) return std::nullopt;
+  // Nor is one of two lists of that name: where the last list wins, the
+  // other would take its references.
+  for (const int step : {-1, 1}) {
+    for (int j = definition + step; j >= 0 && j < m_definitions.GetCount(); j += step) {
+      const CLabelEntry& other = m_definitions.At(j);
+      if (other.name != name) break;
+      if (other.kind == label.kind) return std::nullopt;
+    }
+  }
   const auto first = static_cast<std::size_t>(trimmed.data() - name.data());
   const std::size_t end = first + trimmed.size();
   const int other = m_result.FirstDefinition(trimmed, label.kind);
   if (other >= 0 && other != definition) return std::nullopt;
   CFix fix{true, TrimNameTitle(), {}};
-  auto trim = [&](const CPlace& place) {
-    if (!place.Holds(name)) return false;
+  auto trim = [&](const CLabelList& list, int index) {
+    // Only a line that is one piece, read alike by every program: a longer
+    // one is read in pieces, which a shorter one would cut elsewhere, and
+    // one with a lone CR is one line to some programs and two to others.
+    const CPlace place = list.PlaceOf(index);
+    std::string_view piece = list.At(index).Text();
+    if (piece.ends_with('\n')) piece.remove_suffix(1);
+    if (piece.ends_with('\r')) piece.remove_suffix(1);
+    if (!place.Holds(name) || piece != place.lineText) return false;
     const std::uint64_t begin = OffsetOf(place);
     if (first > 0) fix.edits.push_back({begin, begin + first, ""});
     if (end < name.size()) fix.edits.push_back({begin + end, begin + name.size(), ""});
     return true;
   };
-  if (!trim(m_definitions.PlaceOf(definition))) return std::nullopt;
+  if (!trim(m_definitions, definition)) return std::nullopt;
   for (int u = usesStart[definition]; u < usesStart[definition + 1]; ++u)
-    if (!trim(m_references.PlaceOf(uses[static_cast<std::size_t>(u)]))) return std::nullopt;
+    if (!trim(m_references, uses[static_cast<std::size_t>(u)])) return std::nullopt;
   std::sort(fix.edits.begin(), fix.edits.end(),
             [](const CEdit& a, const CEdit& b) { return a.begin < b.begin; });
   return fix;
