@@ -221,6 +221,7 @@ class CTrimmedReferences {
 // programs that keep the comment read a working reference there, which
 // cutting the comment would break, so such a finding keeps no fix.
 void KeepNamingValues(CCheckResult& result) {
+  std::optional<CTrimmedLabels> labels;
   for (CFinding& finding : result.ruleFindings) {
     if (finding.kind != FindingKind::commentAfterValue || !finding.fix) continue;
     const std::optional<CLabelLine> label =
@@ -232,8 +233,18 @@ void KeepNamingValues(CCheckResult& result) {
     const std::string_view cut = label->name.substr(0, semicolon);
     const bool cutNames = cut != TrimEndBlanks(cut) && result.FirstDefinition(cut, label->kind) >= 0;
     if (cutNames || result.FirstDefinition(label->name, label->kind) >= 0 ||
-        result.FirstDefinition(TrimBlanks(label->name), label->kind) >= 0)
+        result.FirstDefinition(TrimBlanks(label->name), label->kind) >= 0) {
       finding.fix.reset();
+      continue;
+    }
+    // What the fix leaves names, for programs that keep blanks, the list of
+    // that very name; for those that trim, the list of that name trimmed:
+    // when several lists have it, another one, perhaps.
+    const std::string_view kept = TrimEndBlanks(cut);
+    if (result.FirstDefinition(kept, label->kind) >= 0) {
+      if (!labels) labels.emplace(*result.definitions);
+      if (labels->Count(label->kind, TrimBlanks(kept)) > 1) finding.fix.reset();
+    }
   }
 }
 
@@ -262,38 +273,45 @@ bool NamesOtherList(const CCheckResult& result, const CTrimmedLabels& labels,
 bool InPlainLine(const CStdioFile& file, std::uint64_t at) {
   constexpr std::uint64_t kReach = kLongestWholeLine + 2;
   const std::uint64_t from = at > kReach ? at - kReach : 0;
-  std::string bytes(static_cast<std::size_t>(at - from + kReach), '\0');
+  char buffer[2 * kReach];
+  const std::size_t wanted = static_cast<std::size_t>(at - from + kReach);
   std::size_t got = 0;
-  while (got < bytes.size()) {
-    const std::size_t n = file.ReadBytesAt(from + got, bytes.data() + got, bytes.size() - got);
+  while (got < wanted) {
+    const std::size_t n = file.ReadBytesAt(from + got, buffer + got, wanted - got);
     if (n == 0) break;
     got += n;
   }
-  bytes.resize(got);
+  const std::string_view bytes(buffer, got);
   const std::size_t here = static_cast<std::size_t>(at - from);
-  const std::size_t lf = here == 0 ? std::string::npos : bytes.rfind('\n', here - 1);
-  if (lf == std::string::npos && from > 0) return false;
-  const std::size_t begin = lf == std::string::npos ? 0 : lf + 1;
+  const std::size_t lf = here == 0 ? std::string_view::npos : bytes.rfind('\n', here - 1);
+  if (lf == std::string_view::npos && from > 0) return false;
+  const std::size_t begin = lf == std::string_view::npos ? 0 : lf + 1;
   std::size_t end = bytes.find('\n', here);
-  if (end == std::string::npos) {
-    if (got == bytes.size() && from + got < file.GetSourceLength()) return false;
+  if (end == std::string_view::npos) {
+    if (got == wanted && from + got < file.GetSourceLength()) return false;
     end = bytes.size();
   }
-  std::string_view line = std::string_view(bytes).substr(begin, end - begin);
+  std::string_view line = bytes.substr(begin, end - begin);
   if (line.ends_with('\r') && end < bytes.size()) line.remove_suffix(1);
   return line.size() <= kLongestWholeLine && line.find('\r') == std::string_view::npos;
 }
 
 // Leaves no fix that edits inside a line that programs read differently.
-// An insertion at a line's start leaves that line as it is.
+// An insertion at a line's start leaves that line as it is. The line rules
+// that see whole lines make no such fix; the others are looked at here.
 void KeepOddLinesWhole(const CStdioFile& file, CCheckResult& result) {
+  const auto seesWholeLines = [](FindingKind kind) {
+    return kind == FindingKind::commentAfterValue || kind == FindingKind::duplicateNumber ||
+           kind == FindingKind::gapInInstrument || kind == FindingKind::noFinalLineEnd ||
+           kind == FindingKind::unusedSuppression;
+  };
   const auto lineStart = [&](std::uint64_t at) {
     char before = '\n';
     return at == 0 || (file.ReadBytesAt(at - 1, &before, 1) == 1 && before == '\n');
   };
   for (std::vector<CFinding>* findings : {&result.findings, &result.ruleFindings}) {
     for (CFinding& finding : *findings) {
-      if (!finding.fix) continue;
+      if (!finding.fix || seesWholeLines(finding.kind)) continue;
       for (const CEdit& edit : finding.fix->edits) {
         const bool plain = edit.begin == edit.end
                                ? lineStart(edit.begin) || InPlainLine(file, edit.begin)

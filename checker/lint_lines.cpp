@@ -708,6 +708,9 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
   const std::size_t valueBegin = key.equals ? *key.equals + 1 : line.text.size();
   std::optional<MalformedKeyReason> malformed = key.malformed;
   const Key which = key.known->key;
+  // Any BankSelMethod line, well written or not, after the first Patch line.
+  const bool bankSelectBefore = m_bankSelectAfterPatch;
+  if (which == Key::bankSelMethod && m_firstPatchOffset) m_bankSelectAfterPatch = true;
   if (!malformed) {
     if (which == Key::drum && value != "0" && value != "1") malformed = MalformedKeyReason::drumValue;
     if (which == Key::bankSelMethod && (value.size() != 1 || value[0] < '0' || value[0] > '3'))
@@ -744,9 +747,7 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
     // gap among the keys, where one program stops reading the instrument.
     // So does one after another BankSelMethod line below the first Patch
     // line, until that one has moved.
-    const bool first = !m_bankSelectAfterPatch;
-    m_bankSelectAfterPatch = true;
-    if (line.length == line.text.size() && m_blockStart == line.offset && first) {
+    if (line.length == line.text.size() && m_blockStart == line.offset && !bankSelectBefore) {
       std::string moved(line.text);
       moved.append(line.ending.empty() ? m_result.lineEnd : line.ending);
       finding.fix = CFix{true, MoveBankSelectTitle(),

@@ -112,9 +112,13 @@ class CListLinter {
     return m_result.codePage.ToUtf8(m_definitions.At(definition).name);
   }
   // The names of references before their ";", as programs that cut the
-  // comment and keep the blanks read them, with their section.
+  // comment and keep the blanks read them, with their section; and the
+  // names of lists without their blanks, as programs that trim read them,
+  // with how many lists have each.
   std::unordered_set<std::string> CutNames() const;
+  std::unordered_map<std::string, int> TrimmedNames() const;
   std::optional<CFix> TrimFix(int definition, const std::unordered_set<std::string>& cutNames,
+                              const std::unordered_map<std::string, int>& trimmedNames,
                               const std::vector<int>& usesStart,
                               const std::vector<int>& uses);
 
@@ -230,6 +234,15 @@ std::string CutNameKey(int kind, std::string_view name) {
   return std::to_string(kind) + ':' + std::string(name);
 }
 
+std::unordered_map<std::string, int> CListLinter::TrimmedNames() const {
+  std::unordered_map<std::string, int> names;
+  for (int d = 0; d < m_definitions.GetCount(); ++d) {
+    const CLabelEntry& label = m_definitions.At(d);
+    ++names[CutNameKey(label.kind, TrimBlanks(label.name))];
+  }
+  return names;
+}
+
 std::unordered_set<std::string> CListLinter::CutNames() const {
   std::unordered_set<std::string> names;
   for (int r = 0; r < m_references.GetCount(); ++r) {
@@ -242,6 +255,7 @@ std::unordered_set<std::string> CListLinter::CutNames() const {
 }
 
 std::optional<CFix> CListLinter::TrimFix(int definition, const std::unordered_set<std::string>& cutNames,
+                                         const std::unordered_map<std::string, int>& trimmedNames,
                                          const std::vector<int>& usesStart,
                                          const std::vector<int>& uses) {
   const CLabelEntry& label = m_definitions.At(definition);
@@ -251,6 +265,10 @@ std::optional<CFix> CListLinter::TrimFix(int definition, const std::unordered_se
   // A reference that programs cutting its comment read as this very name
   // keeps it, and would name nothing once the label is trimmed.
   if (cutNames.count(CutNameKey(label.kind, name))) return std::nullopt;
+  // Nor one of several lists that programs trimming blanks read as one
+  // name: programs that do not would then find this one where they found
+  // none, and those that do another.
+  if (trimmedNames.at(CutNameKey(label.kind, trimmed)) > 1) return std::nullopt;
   // Nor is one of two lists of that name: where the last list wins, the
   // other would take its references.
   for (const int step : {-1, 1}) {
@@ -306,9 +324,10 @@ void CListLinter::BlanksAroundNames() {
 
   std::unordered_map<int, std::optional<CFix>> fixes;
   const std::unordered_set<std::string> cutNames = CutNames();
+  const std::unordered_map<std::string, int> trimmedNames = TrimmedNames();
   for (const int d : blankLabels) {
     const CLabelEntry& label = m_definitions.At(d);
-    std::optional<CFix>& fix = fixes[d] = TrimFix(d, cutNames, usesStart, uses);
+    std::optional<CFix>& fix = fixes[d] = TrimFix(d, cutNames, trimmedNames, usesStart, uses);
     CFinding& finding = AddListFinding(m_findings, FindingKind::blanksAroundName,
                                        m_definitions.PlaceOf(d), label.name, label.kind,
                                        BlanksAroundLabelMessage(NameOf(d)));

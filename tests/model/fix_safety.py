@@ -141,8 +141,9 @@ def guessed(item, before):
 
 
 def canonical(reading):
+    """A key's reading with its value trimmed, as programs that trim read it."""
     if isinstance(reading, tuple) and len(reading) == 2 and isinstance(reading[0], bytes):
-        return reading[0].rstrip(BLANKS), reading[1]
+        return reading[0].strip(BLANKS), reading[1]
     return reading
 
 
@@ -154,19 +155,21 @@ def meaning_changes(old, new, leads, unsafe):
         was = before.get(item, [None] * len(WAYS))
         now = after.get(item, [None] * len(WAYS))
         ways = WAYS
-        went_on = dict(zip(WAYS, was))
+        went_on = dict(zip(WAYS, now))
         if unsafe:
             # The ways whose reading a guess may change are left out.
             kept = [(w, b, a) for w, b, a in zip(WAYS, was, now) if not guessed(item, b)]
             ways, was, now = [w for w, _, _ in kept], [b for _, b, _ in kept], [a for _, _, a in kept]
         # A fix that cuts a comment leaves no blanks before it: a value that
-        # names no more and no less with them counts as the same.
+        # names what another way found, but for its blanks, counts as read.
         agreed = len(set(was)) == 1
         same = {canonical(b) for b in was}
         for way, b, a in zip(ways, was, now):
             # Once a gap is gone, a program that stopped there reads what
-            # one that went on read.
-            if a == b or (way[3] and a == went_on[way[:3] + (False,)]):
+            # one that goes on reads (which is checked in its own right), or
+            # at least keys it never reached before, up to the next gap.
+            if a == b or (way[3] and (a == went_on[way[:3] + (False,)] or
+                                      (b is None and item[0] == "key"))):
                 continue
             named_before = item[0] == "key" and b is not None and b[1] is not None
             if (agreed or canonical(a) not in same or
