@@ -5,6 +5,7 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <string>
 #include <unordered_map>
 #include <utility>
 
@@ -94,12 +95,63 @@ CNote ListNote(const CListHint& hint, const CLabelList& definitions, const CCode
   return note;
 }
 
-// A reference not found that names a list once the blanks at its end, or
+// Where the last label line before `offset` starts, or `offset` when no
+// label line stands before it: the place above which a comment taken from
+// a key's value raises no gap inside an instrument.
+class CLabelLineStarts {
+ public:
+  explicit CLabelLineStarts(const CLabelList& definitions) {
+    for (int j = 0; j < definitions.GetCount(); ++j)
+      m_starts.push_back(definitions.At(j).LineOffset());
+    std::sort(m_starts.begin(), m_starts.end());
+  }
+  std::uint64_t Before(std::uint64_t offset) const {
+    const auto it = std::lower_bound(m_starts.begin(), m_starts.end(), offset);
+    return it == m_starts.begin() ? offset : *(it - 1);
+  }
+
+ private:
+  std::vector<std::uint64_t> m_starts;
+};
+
+// The lists by their names without the blanks around them, as programs
+// that trim blanks read labels: how many have each, and the first.
+class CTrimmedLabels {
+ public:
+  explicit CTrimmedLabels(const CLabelList& definitions) {
+    for (int j = 0; j < definitions.GetCount(); ++j) {
+      const CLabelEntry& entry = definitions.At(j);
+      Named& named = m_named[Key(entry.kind, TrimBlanks(entry.name))];
+      if (named.count++ == 0) named.first = j;
+    }
+  }
+  int Count(int kind, std::string_view trimmed) const {
+    const auto it = m_named.find(Key(kind, trimmed));
+    return it == m_named.end() ? 0 : it->second.count;
+  }
+  int First(int kind, std::string_view trimmed) const {
+    const auto it = m_named.find(Key(kind, trimmed));
+    return it == m_named.end() ? -1 : it->second.first;
+  }
+
+ private:
+  struct Named {
+    int count = 0;
+    int first = -1;
+  };
+  static std::string Key(int kind, std::string_view name) {
+    return std::to_string(kind) + ':' + std::string(name);
+  }
+  std::unordered_map<std::string, Named> m_named;
+};
+
+// A reference not found that names a list once the blanks around it, or
 // its "; comment", are gone: what some programs read it as. Such a finding
 // gets a note and a fix that does the same on purpose.
 class CTrimmedReferences {
  public:
-  explicit CTrimmedReferences(CCheckResult& result) : m_result(result) {}
+  CTrimmedReferences(CCheckResult& result, const CTrimmedLabels& labels)
+      : m_result(result), m_trimmedLabels(labels) {}
 
   // True when `finding` is such a reference; then it has its fix and, with
   // `notes`, its note.
@@ -107,24 +159,45 @@ class CTrimmedReferences {
     const std::string_view name = finding.name;
     const std::size_t semicolon = m_result.codePage.Find(name, ';');
     const bool comment = semicolon != std::string_view::npos;
-    const std::string_view trimmed =
-        TrimEndBlanks(name.substr(0, comment ? semicolon : name.size()));
+    const std::string_view trimmed = TrimBlanks(name.substr(0, comment ? semicolon : name.size()));
     if (trimmed.size() == name.size() || trimmed.empty()) return false;
+    // Programs that keep the comment and trim the blanks read the whole
+    // value: when that names a list, no cut keeps the meaning.
+    if (comment && m_result.FirstDefinition(TrimBlanks(name), finding.section) >= 0) return false;
+    // Nor when programs that cut the comment and keep the blanks find a
+    // list of the name with them, which the trimmed name is not.
+    const std::string_view cut = name.substr(0, comment ? semicolon : name.size());
+    if (cut != trimmed && m_result.FirstDefinition(cut, finding.section) >= 0) return false;
     const int definition = m_result.FirstDefinition(trimmed, finding.section);
     if (definition < 0) return false;
     const CLabelList& definitions = *m_result.definitions;
+    // Where another list's name is the same without its blanks, programs
+    // that trim blanks may take that one: the trimmed reference would then
+    // name one list here and another there.
+    if (m_trimmedLabels.Count(finding.section, trimmed) > 1) return false;
     const CLabelEntry& list = definitions.At(definition);
     const CPlace& place = finding.place;
-    if (place.Holds(name)) {
+    const std::size_t lead = static_cast<std::size_t>(trimmed.data() - name.data());
+    // The name must be all the rest of a line that programs read whole: of
+    // a longer one, the check read only its first piece.
+    if (place.Holds(name) && place.end == place.lineText.size() &&
+        place.lineText.size() <= kLongestWholeLine) {
       const std::uint64_t begin = place.lineOffset + place.begin;
-      CFix fix{true, comment ? MoveCommentTitle() : TrimReferenceTitle(), {}};
+      CFix fix{true, comment ? MoveCommentTitle() : TrimReferenceTitle(lead > 0), {}};
+      bool fits = true;
       if (comment) {
-        std::string line(name.substr(semicolon));
+        // The key is what the line holds before the "=" that the name follows.
+        std::string line = CommentLineAbove(
+            place.lineText.substr(0, place.begin > 0 ? place.begin - 1 : 0), name.substr(semicolon + 1));
+        fits = line.size() <= kLongestWholeLine;
         line.append(m_result.lineEnd);
-        fix.edits.push_back({place.lineOffset, place.lineOffset, std::move(line)});
+        if (!m_labels) m_labels.emplace(definitions);
+        const std::uint64_t above = m_labels->Before(place.lineOffset);
+        fix.edits.push_back({above, above, std::move(line)});
       }
-      fix.edits.push_back({begin + trimmed.size(), begin + name.size(), ""});
-      finding.fix = std::move(fix);
+      if (lead > 0) fix.edits.push_back({begin, begin + lead, ""});
+      fix.edits.push_back({begin + lead + trimmed.size(), begin + name.size(), ""});
+      if (fits) finding.fix = std::move(fix);
     }
     if (notes) {
       CNote note;
@@ -136,7 +209,7 @@ class CTrimmedReferences {
       note.wanted = finding.section;
       const std::string utf8 = m_result.codePage.ToUtf8(list.name);
       note.message = comment ? CommentInValueMessage(utf8, note.place.line)
-                             : TrailingBlanksMessage(utf8, note.place.line);
+                             : TrailingBlanksMessage(utf8, note.place.line, lead > 0);
       finding.note = std::move(note);
     }
     return true;
@@ -144,6 +217,8 @@ class CTrimmedReferences {
 
  private:
   CCheckResult& m_result;
+  std::optional<CLabelLineStarts> m_labels;
+  const CTrimmedLabels& m_trimmedLabels;
 };
 
 // Whether `finding`, a reference not found, is a Patch or Key value that
@@ -156,17 +231,128 @@ bool LooksNumbered(const CFinding& finding) {
          value.find_first_not_of("0123456789.-") == std::string_view::npos;
 }
 
+// A comment after a reference that names a list only with the comment:
+// programs that keep the comment read a working reference there, which
+// cutting the comment would break, so such a finding keeps no fix.
+void KeepNamingValues(CCheckResult& result) {
+  std::optional<CTrimmedLabels> labels;
+  for (CFinding& finding : result.ruleFindings) {
+    if (finding.kind != FindingKind::commentAfterValue || !finding.fix) continue;
+    const std::optional<CLabelLine> label =
+        ReadLabelLine(finding.place.lineText, finding.section, result.codePage);
+    if (!label || label->definition) continue;
+    // The value as programs read it that keep the comment, or cut it and
+    // keep the blanks before it: the fix leaves neither.
+    const std::size_t semicolon = result.codePage.Find(label->name, ';');
+    const std::string_view cut = label->name.substr(0, semicolon);
+    const bool cutNames = cut != TrimEndBlanks(cut) && result.FirstDefinition(cut, label->kind) >= 0;
+    if (cutNames || result.FirstDefinition(label->name, label->kind) >= 0 ||
+        result.FirstDefinition(TrimBlanks(label->name), label->kind) >= 0) {
+      finding.fix.reset();
+      continue;
+    }
+    // What the fix leaves names, for programs that keep blanks, the list of
+    // that very name; for those that trim, the list of that name trimmed:
+    // when several lists have it, another one, perhaps.
+    const std::string_view kept = TrimEndBlanks(cut);
+    if (result.FirstDefinition(kept, label->kind) >= 0) {
+      if (!labels) labels.emplace(*result.definitions);
+      if (labels->Count(label->kind, TrimBlanks(kept)) > 1) finding.fix.reset();
+    }
+  }
+}
+
+// Whether a reference not found names, as some programs read it (without
+// its comment, or with the blanks around it and the lists' trimmed), a
+// list other than `guess`: no guess replaces what those programs find.
+bool NamesOtherList(const CCheckResult& result, const CTrimmedLabels& labels,
+                    const CFinding& finding, int guess) {
+  const std::string_view name = finding.name;
+  const std::string_view cut = name.substr(0, result.codePage.Find(name, ';'));
+  for (const std::string_view reading : {cut, TrimEndBlanks(cut)}) {
+    const int found = result.FirstDefinition(reading, finding.section);
+    if (found >= 0 && found != guess) return true;
+  }
+  for (const std::string_view reading : {TrimBlanks(cut), TrimBlanks(name)}) {
+    const int count = labels.Count(finding.section, reading);
+    if (count > 1 || (count == 1 && labels.First(finding.section, reading) != guess)) return true;
+  }
+  return false;
+}
+
+// Whether the physical line around `at` (up to LF) is one that every
+// program reads alike: no longer than a piece, and without a lone CR,
+// which ends a line for some programs and not for others. Edits inside
+// other lines would change where programs split them.
+bool InPlainLine(const CStdioFile& file, std::uint64_t at) {
+  constexpr std::uint64_t kReach = kLongestWholeLine + 2;
+  const std::uint64_t from = at > kReach ? at - kReach : 0;
+  char buffer[2 * kReach];
+  const std::size_t wanted = static_cast<std::size_t>(at - from + kReach);
+  std::size_t got = 0;
+  while (got < wanted) {
+    const std::size_t n = file.ReadBytesAt(from + got, buffer + got, wanted - got);
+    if (n == 0) break;
+    got += n;
+  }
+  const std::string_view bytes(buffer, got);
+  const std::size_t here = static_cast<std::size_t>(at - from);
+  const std::size_t lf = here == 0 ? std::string_view::npos : bytes.rfind('\n', here - 1);
+  if (lf == std::string_view::npos && from > 0) return false;
+  const std::size_t begin = lf == std::string_view::npos ? 0 : lf + 1;
+  std::size_t end = bytes.find('\n', here);
+  if (end == std::string_view::npos) {
+    if (got == wanted && from + got < file.GetSourceLength()) return false;
+    end = bytes.size();
+  }
+  std::string_view line = bytes.substr(begin, end - begin);
+  if (line.ends_with('\r') && end < bytes.size()) line.remove_suffix(1);
+  return line.size() <= kLongestWholeLine && line.find('\r') == std::string_view::npos;
+}
+
+// Leaves no fix that edits inside a line that programs read differently.
+// An insertion at a line's start leaves that line as it is. The line rules
+// that see whole lines make no such fix; the others are looked at here.
+void KeepOddLinesWhole(const CStdioFile& file, CCheckResult& result) {
+  const auto seesWholeLines = [](FindingKind kind) {
+    return kind == FindingKind::commentAfterValue || kind == FindingKind::duplicateNumber ||
+           kind == FindingKind::gapInInstrument || kind == FindingKind::noFinalLineEnd ||
+           kind == FindingKind::unusedSuppression;
+  };
+  const auto lineStart = [&](std::uint64_t at) {
+    char before = '\n';
+    return at == 0 || (file.ReadBytesAt(at - 1, &before, 1) == 1 && before == '\n');
+  };
+  for (std::vector<CFinding>* findings : {&result.findings, &result.ruleFindings}) {
+    for (CFinding& finding : *findings) {
+      if (!finding.fix || seesWholeLines(finding.kind)) continue;
+      for (const CEdit& edit : finding.fix->edits) {
+        const bool plain = edit.begin == edit.end
+                               ? lineStart(edit.begin) || InPlainLine(file, edit.begin)
+                               : InPlainLine(file, edit.begin) &&
+                                     (lineStart(edit.end) || InPlainLine(file, edit.end - 1));
+        if (!plain) {
+          finding.fix.reset();
+          break;
+        }
+      }
+    }
+  }
+}
+
 // Below this many references to look up, a second thread costs more than
 // it saves.
 constexpr std::size_t kNotesInTwoFrom = 256;
 
 void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
   std::vector<CFinding*> unexplained;
+  std::optional<CTrimmedLabels> labels;
   std::optional<CTrimmedReferences> references;
   for (CFinding& finding : result.findings) {
     if (finding.kind != FindingKind::notFound) continue;
     if (trimmed) {
-      if (!references) references.emplace(result);
+      if (!labels) labels.emplace(*result.definitions);
+      if (!references) references.emplace(result, *labels);
       if (references->Explain(finding, notes)) continue;
     }
     if (notes && LooksNumbered(finding)) {
@@ -181,6 +367,7 @@ void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
   // Built only once a file has a label not found, so a clean file costs no
   // index.
   if (unexplained.empty()) return;
+  if (!labels) labels.emplace(*result.definitions);
   const CNoteFinder finder(*result.definitions, *result.references, *result.definitionIndex,
                            result.codePage);
   // Each finding's note depends on nothing but the lists, so the findings
@@ -190,7 +377,8 @@ void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
       CFinding& finding = *unexplained[i];
       if (const std::optional<CListHint> hint = finder.NoteFor(finding.name, finding.section)) {
         finding.note = ListNote(*hint, *result.definitions, result.codePage);
-        finding.fix = ReferenceFix(finding, result.codePage);
+        if (!NamesOtherList(result, *labels, finding, hint->definition))
+          finding.fix = ReferenceFix(finding, result.codePage);
       }
     }
   };
@@ -503,6 +691,8 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     // After the line rules' findings, as if the lists were linted last.
     result.ruleFindings.reserve(result.ruleFindings.size() + listFindings.size());
     for (CFinding& finding : listFindings) result.ruleFindings.push_back(std::move(finding));
+    KeepNamingValues(result);
+    KeepOddLinesWhole(file, result);
     ReportFindings(*options.rules, suppressions, result);
   }
   return result;

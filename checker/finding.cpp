@@ -34,8 +34,8 @@ constexpr std::array<FindingRule, kFindingKindCount> kFindingRules = {{
      "list the reference most likely means. When only blanks at the end of "
      "the reference or a \"; comment\" after it keep it from naming a list, "
      "the fix (safe) removes the blanks or moves the comment to a line of its "
-     "own above; a \"did you mean\" fix (unsafe) puts in the name of the list "
-     "the note points at.",
+     "own above the label line; a \"did you mean\" fix (unsafe) puts in the "
+     "name of the list the note points at.",
      ".Controller Names\n[Standard Controllers]\n7=Volume\n.Instrument Definitions\n[Synth]\n"
      "Control=Standard Controlers",
      true, kUnsafeFix},
@@ -67,8 +67,8 @@ constexpr std::array<FindingRule, kFindingKindCount> kFindingRules = {{
      "keeps the first. With the same name, the second line is a harmless "
      "copy.",
      "Remove one of the two lines, or give the second the number it was meant "
-     "to have. When both lines have the same text, the fix (safe) removes the "
-     "later one.",
+     "to have. When the entry of that number just before it has the same "
+     "text, the fix (safe) removes the later one.",
      ".Patch Names\n[Bank A]\n12=Warm Pad\n12=Warm Pad", true, kSafeFix},
     {FindingKind::malformedEntry, "VLT2003", "MalformedEntry", Severity::error,
      "A line in a name list that is not NUMBER=NAME.",
@@ -144,8 +144,9 @@ constexpr std::array<FindingRule, kFindingKindCount> kFindingRules = {{
      "Some programs cut a key's value at \";\", others keep the comment as "
      "part of it: the reference then names no list, or the BankSelMethod is "
      "lost, in some programs and not in others.",
-     "Put the comment on a line of its own above the key (the fix, safe, "
-     "does that).",
+     "Put the comment on a line of its own above the instrument's label, "
+     "saying which key it was about (the fix, safe, does that unless the "
+     "value with its comment names a list).",
      ".Instrument Definitions\n[Synth]\nBankSelMethod=1 ; MSB only\nPatch[16256]=Drums ; MSB=127",
      true, kSafeFix},
     {FindingKind::blanksAroundName, "VLT3002", "BlanksAroundName", Severity::warning,

@@ -269,8 +269,9 @@ std::string UnusedSuppressionMessage(std::string_view pattern, bool namesRule) {
   return "Suppression of " + Quoted(pattern) + " silences nothing";
 }
 
-std::string TrailingBlanksMessage(std::string_view list, int line) {
-  return "without the blanks at its end, it names " + QuotedAt(list, line);
+std::string TrailingBlanksMessage(std::string_view list, int line, bool leading) {
+  return std::string(leading ? "without the blanks around it" : "without the blanks at its end") +
+         ", it names " + QuotedAt(list, line);
 }
 
 std::string CommentInValueMessage(std::string_view list, int line) {
@@ -342,14 +343,16 @@ std::string MissingHeaderNoteMessage(std::string_view list, int listLine, int se
 }
 
 std::string DeleteLineTitle() { return "Remove the repeated line"; }
-std::string MoveCommentTitle() { return "Move the comment to a line of its own above"; }
+std::string MoveCommentTitle() { return "Move the comment to a line of its own above the label"; }
 std::string MoveBankSelectTitle() { return "Move BankSelMethod above the first Patch line"; }
 std::string RemoveBlankLinesTitle() { return "Remove the blank lines"; }
 std::string RenameKeyTitle(std::string_view key) { return "Change the key to " + Quoted(key); }
 std::string ChangeToTitle(std::string_view list) { return "Change to " + Quoted(list); }
 std::string AddLineEndTitle() { return "End the last line"; }
 std::string TrimNameTitle() { return "Remove the blanks from the name and its references"; }
-std::string TrimReferenceTitle() { return "Remove the blanks at the end of the reference"; }
+std::string TrimReferenceTitle(bool leading) {
+  return leading ? "Remove the blanks around the reference" : "Remove the blanks at the end of the reference";
+}
 std::string RemoveSuppressionTitle() { return "Remove the unused suppression"; }
 std::string InsertHeaderTitle(int section) {
   return "Insert the header " + Quoted(SectionHeaderText(section));

@@ -97,8 +97,8 @@ std::string LongLineMessage(std::uint64_t length);
 std::string UnusedSuppressionMessage(std::string_view pattern, bool namesRule);
 std::string BareSuppressionMessage();
 // The notes on a reference not found that names a list once the blanks
-// at its end, or its "; comment", are gone.
-std::string TrailingBlanksMessage(std::string_view list, int line);
+// at its end (`leading`: around it), or its "; comment", are gone.
+std::string TrailingBlanksMessage(std::string_view list, int line, bool leading = false);
 std::string CommentInValueMessage(std::string_view list, int line);
 // The note on a list not used that stands after `header` (line `line`), a
 // header of no section, in section `section` as this check reads it.
@@ -127,7 +127,7 @@ std::string RenameKeyTitle(std::string_view key);
 std::string ChangeToTitle(std::string_view list);
 std::string AddLineEndTitle();
 std::string TrimNameTitle();
-std::string TrimReferenceTitle();
+std::string TrimReferenceTitle(bool leading = false);
 std::string RemoveSuppressionTitle();
 std::string InsertHeaderTitle(int section);
 

@@ -1,10 +1,10 @@
 #include "checker/fix_apply.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <iterator>
 #include <map>
+#include <set>
+#include <string>
 #include <utility>
 
 #include "checker/scanner.h"
@@ -12,11 +12,16 @@
 namespace {
 
 // An edit's edges, and whether two edits come too close to apply both in
-// one pass. An insertion that touches another edit is ambiguous (which
+// one pass. An insertion that touches a replacement is ambiguous (which
 // goes first?), so touching counts for it; two replacements side by side
-// are fine.
+// are fine, and so are two different insertions at one place, which go in
+// the order their fixes are taken (the order of the findings): the
+// comments that fixes move above one label line.
 bool Collide(const CEdit& a, const CEdit& b) {
-  if (a.begin == a.end || b.begin == b.end) return a.begin <= b.end && b.begin <= a.end;
+  const bool insertA = a.begin == a.end;
+  const bool insertB = b.begin == b.end;
+  if (insertA && insertB) return a.begin == b.begin && a.text == b.text;
+  if (insertA || insertB) return a.begin <= b.end && b.begin <= a.end;
   return a.begin < b.end && b.begin < a.end;
 }
 
@@ -47,7 +52,7 @@ class CTakenEdits {
     auto it = m_edits.upper_bound(edit.end);
     while (it != m_edits.begin()) {
       --it;
-      const CEdit& taken = *it->second;
+      const CEdit& taken = it->second;
       if (taken.end < edit.begin) break;
       if (Collide(taken, edit)) {
         same = SameEdit(taken, edit);
@@ -56,58 +61,12 @@ class CTakenEdits {
     }
     return false;
   }
-  // The edit stays where the findings keep it: only its address is held.
-  void Take(const CEdit& edit) { m_edits.emplace(edit.begin, &edit); }
-  const std::multimap<std::uint64_t, const CEdit*>& Edits() const { return m_edits; }
+  void Take(const CEdit& edit) { m_edits.emplace(edit.begin, edit); }
+  const std::multimap<std::uint64_t, CEdit>& Edits() const { return m_edits; }
 
  private:
-  std::multimap<std::uint64_t, const CEdit*> m_edits;
+  std::multimap<std::uint64_t, CEdit> m_edits;
 };
-
-// The round's choice: the edits taken and the fixes counted.
-struct CChoice {
-  CTakenEdits taken;
-  int fixed = 0;
-  int deferred = 0;
-};
-
-// Applies the taken edits to `text` where it stands. All bytes first move
-// right by the most any prefix of the edits grows the text, so that the
-// bytes written, from left to right, never overtake those still to read;
-// the text needs no second copy, only that much room.
-// The most any prefix of the taken edits grows the text by.
-std::size_t Growth(const CTakenEdits& taken) {
-  std::int64_t growth = 0;
-  std::int64_t most = 0;
-  for (const auto& [begin, edit] : taken.Edits()) {
-    growth += static_cast<std::int64_t>(edit->text.size()) -
-              static_cast<std::int64_t>(edit->end - edit->begin);
-    most = std::max(most, growth);
-  }
-  return static_cast<std::size_t>(most);
-}
-
-constexpr std::size_t kSpareRoom = std::size_t{1} << 20;
-
-void SpliceInPlace(std::string& text, const CTakenEdits& taken) {
-  const std::size_t size = text.size();
-  const std::size_t shift = Growth(taken);
-  if (shift > 0) {
-    text.resize(size + shift);
-    std::memmove(text.data() + shift, text.data(), size);
-  }
-  std::size_t write = 0;
-  std::uint64_t copied = 0;
-  for (const auto& [begin, edit] : taken.Edits()) {
-    std::memmove(text.data() + write, text.data() + shift + copied, begin - copied);
-    write += begin - copied;
-    std::memcpy(text.data() + write, edit->text.data(), edit->text.size());
-    write += edit->text.size();
-    copied = edit->end;
-  }
-  std::memmove(text.data() + write, text.data() + shift + copied, size - copied);
-  text.resize(write + (size - copied));
-}
 
 }  // namespace
 
@@ -117,24 +76,21 @@ bool LineStaysWhole(std::size_t oldLength, std::size_t newLength) {
   return newLength == oldLength || newLength <= kLongestWholeLine;
 }
 
-namespace {
-
-// Chooses the wanted fixes of `findings` that one round over `bytes` can
-// apply.
-CChoice ChooseFixes(std::string_view bytes, const std::vector<const CFinding*>& findings,
-                    bool unsafe) {
-  std::vector<const CFix*> fixes;
+CFixRound ApplyFixes(std::string_view bytes, const std::vector<const CFinding*>& findings,
+                     bool unsafe) {
+  std::vector<const CFinding*> fixes;
   for (const CFinding* finding : findings) {
     if (finding->fix && FixWanted(*finding->fix, unsafe) && WellFormed(*finding->fix, bytes.size()))
-      fixes.push_back(&*finding->fix);
+      fixes.push_back(finding);
   }
-  std::stable_sort(fixes.begin(), fixes.end(), [](const CFix* a, const CFix* b) {
-    return a->edits.front().begin < b->edits.front().begin;
+  std::stable_sort(fixes.begin(), fixes.end(), [](const CFinding* a, const CFinding* b) {
+    return a->fix->edits.front().begin < b->fix->edits.front().begin;
   });
 
-  CChoice round;
-  CTakenEdits& taken = round.taken;
-  for (const CFix* fix : fixes) {
+  CFixRound round;
+  CTakenEdits taken;
+  for (const CFinding* finding : fixes) {
+    const CFix* fix = &*finding->fix;
     bool collides = false;
     bool allSame = true;
     for (const CEdit& edit : fix->edits) {
@@ -148,6 +104,7 @@ CChoice ChooseFixes(std::string_view bytes, const std::vector<const CFinding*>& 
     }
     if (!collides) {
       for (const CEdit& edit : fix->edits) taken.Take(edit);
+      round.taken.push_back(finding);
       ++round.fixed;
     } else if (allSame) {
       ++round.fixed;
@@ -156,68 +113,136 @@ CChoice ChooseFixes(std::string_view bytes, const std::vector<const CFinding*>& 
     }
   }
 
-  return round;
-}
-
-}  // namespace
-
-CFixRound ApplyFixes(std::string_view bytes, const std::vector<const CFinding*>& findings,
-                     bool unsafe) {
-  const CChoice choice = ChooseFixes(bytes, findings, unsafe);
-  CFixRound round;
-  round.fixed = choice.fixed;
-  round.deferred = choice.deferred;
   std::uint64_t copied = 0;
-  for (const auto& [begin, edit] : choice.taken.Edits()) {
+  for (const auto& [begin, edit] : taken.Edits()) {
     round.text.append(bytes.substr(copied, begin - copied));
-    round.text.append(edit->text);
-    copied = edit->end;
-    round.edits.push_back(*edit);
+    round.text.append(edit.text);
+    copied = edit.end;
+    round.edits.push_back(edit);
   }
   round.text.append(bytes.substr(copied));
   return round;
 }
 
+namespace {
+
+// How many findings of each rule a check reports.
+std::map<FindingKind, int> CountByRule(const CCheckResult& result) {
+  std::map<FindingKind, int> counts;
+  for (const CFinding* finding : result.reported) ++counts[finding->kind];
+  return counts;
+}
+
+// Whether a check after fixes reports no rule more often than the check
+// before them: a fix must never raise a finding.
+bool RaisesNothing(const std::map<FindingKind, int>& before, const CCheckResult& after) {
+  for (const auto& [kind, count] : CountByRule(after)) {
+    const auto it = before.find(kind);
+    if (count > (it == before.end() ? 0 : it->second)) return false;
+  }
+  return true;
+}
+
+// What a fix is known by from one round to the next, to leave out one that
+// raised a finding: its rule and the line it stands in.
+std::string FixKey(const CFinding& finding) {
+  std::string key(finding.Rule().id);
+  key += '\n';
+  key += finding.place.lineText;
+  key += '\n';
+  key += finding.fix ? finding.fix->title : std::string();
+  return key;
+}
+
+// The suppressions that silence nothing before any fix, as FixKey knows
+// them.
+std::multiset<std::string> IdleSuppressions(const CCheckResult& check) {
+  std::multiset<std::string> idle;
+  for (const CFinding* finding : check.reported)
+    if (finding->kind == FindingKind::unusedSuppression) idle.insert(FixKey(*finding));
+  return idle;
+}
+
+// The findings whose fix a round may apply: wanted, not left out, and of
+// VLT0001 only those that silenced nothing before any fix. A suppression
+// that silences nothing only once this run's fixes are in stays: the
+// author put it there.
+std::vector<const CFinding*> Fixable(const CCheckResult& check, bool unsafe,
+                                     const std::multiset<std::string>& idle,
+                                     const std::set<std::string>& leftOut) {
+  std::vector<const CFinding*> fixable;
+  for (const CFinding* finding : check.reported) {
+    if (!finding->fix || !FixWanted(*finding->fix, unsafe)) continue;
+    if (finding->kind == FindingKind::unusedSuppression && !idle.count(FixKey(*finding))) continue;
+    if (!leftOut.empty() && leftOut.count(FixKey(*finding))) continue;
+    fixable.push_back(finding);
+  }
+  return fixable;
+}
+
+// At most this many checks try the fixes of a round that raised a finding
+// in groups, to find those that did.
+constexpr std::size_t kMostGroupsTried = 16;
+
+}  // namespace
+
 CFixOutcome FixBytes(std::string_view bytes, const CheckBytesFn& check, bool unsafe,
                      int maxRounds) {
-  // One copy of the bytes, edited where it stands round after round, and
-  // one check at a time: a large file, or one with very many fixes, costs
-  // its size once more and no more.
   CFixOutcome outcome;
-  outcome.remaining = check(bytes);
-  bool copied = false;
+  outcome.text = std::string(bytes);
+  outcome.remaining = check(outcome.text);
+  const std::map<FindingKind, int> first = CountByRule(outcome.remaining);
+  const std::multiset<std::string> idle = IdleSuppressions(outcome.remaining);
+  std::set<std::string> leftOut;
+  const auto done = [&](bool converged) {
+    // The findings that are gone, rule by rule; no rule has more than
+    // before, as rounds that raised one were taken back.
+    const std::map<FindingKind, int> last = CountByRule(outcome.remaining);
+    outcome.fixed = 0;
+    for (const auto& [kind, count] : first) {
+      const auto it = last.find(kind);
+      outcome.fixed += std::max(0, count - (it == last.end() ? 0 : it->second));
+    }
+    outcome.converged = converged;
+    return std::move(outcome);
+  };
   for (int round = 0;; ++round) {
-    const bool anyWanted = std::any_of(
-        outcome.remaining.reported.begin(), outcome.remaining.reported.end(),
-        [unsafe](const CFinding* f) { return f->fix && FixWanted(*f->fix, unsafe); });
-    if (!anyWanted || round == maxRounds) break;
-    const std::string_view current = copied ? std::string_view(outcome.text) : bytes;
-    const CChoice choice = ChooseFixes(current, outcome.remaining.reported, unsafe);
+    std::vector<const CFinding*> fixable = Fixable(outcome.remaining, unsafe, idle, leftOut);
+    if (fixable.empty()) return done(true);
+    if (round == maxRounds) break;
+    const std::map<FindingKind, int> before = CountByRule(outcome.remaining);
+    CFixRound applied = ApplyFixes(outcome.text, fixable, unsafe);
     // Fixes that change nothing, or only fixes that cannot be applied:
     // another round would do the same.
-    const bool changes = std::any_of(
-        choice.taken.Edits().begin(), choice.taken.Edits().end(), [&](const auto& taken) {
-          const CEdit& edit = *taken.second;
-          return current.substr(edit.begin, edit.end - edit.begin) != edit.text;
-        });
-    if (!changes) break;
-    if (!copied) {
-      // Room for this round's growth and some more, so that later rounds
-      // seldom need the string to move (and double) to grow.
-      outcome.text.reserve(bytes.size() + Growth(choice.taken) + kSpareRoom);
-      outcome.text.assign(bytes);
+    if (applied.edits.empty() || applied.text == outcome.text) break;
+    CCheckResult after = check(applied.text);
+    if (!RaisesNothing(before, after)) {
+      // Some fix of the round raised a finding: the fixes are tried again
+      // in groups, each alone, and those of a group that raises one are
+      // left out from now on.
+      const std::size_t size = (applied.taken.size() + kMostGroupsTried - 1) / kMostGroupsTried;
+      std::vector<const CFinding*> kept;
+      for (std::size_t from = 0; from < applied.taken.size(); from += size) {
+        const std::vector<const CFinding*> group(
+            applied.taken.begin() + static_cast<std::ptrdiff_t>(from),
+            applied.taken.begin() +
+                static_cast<std::ptrdiff_t>(std::min(from + size, applied.taken.size())));
+        if (RaisesNothing(before, check(ApplyFixes(outcome.text, group, unsafe).text))) {
+          kept.insert(kept.end(), group.begin(), group.end());
+        } else {
+          for (const CFinding* finding : group) leftOut.insert(FixKey(*finding));
+        }
+      }
+      if (kept.empty()) continue;
+      applied = ApplyFixes(outcome.text, kept, unsafe);
+      after = check(applied.text);
+      if (!RaisesNothing(before, after)) {
+        for (const CFinding* finding : kept) leftOut.insert(FixKey(*finding));
+        continue;
+      }
     }
-    copied = true;
-    SpliceInPlace(outcome.text, choice.taken);
-    outcome.fixed += choice.fixed;
-    // The findings' views point into the text as it was: gone before the
-    // text is checked again.
-    outcome.remaining = CCheckResult();
-    outcome.remaining = check(outcome.text);
+    outcome.text = std::move(applied.text);
+    outcome.remaining = std::move(after);
   }
-  if (!copied) outcome.text.assign(bytes);
-  outcome.converged = !std::any_of(
-      outcome.remaining.reported.begin(), outcome.remaining.reported.end(),
-      [unsafe](const CFinding* f) { return f->fix && FixWanted(*f->fix, unsafe); });
-  return outcome;
+  return done(false);
 }

@@ -23,6 +23,8 @@ struct CFixRound {
   int fixed = 0;            // findings whose fix was applied
   int deferred = 0;         // wanted fixes left for a later round
   std::vector<CEdit> edits; // the applied edits, in file order, on the old bytes
+  // The findings whose fix went in whole in this round, in the order taken.
+  std::vector<const CFinding*> taken;
 };
 
 // Applies to `bytes` the wanted fixes of `findings`, which a check of these
@@ -41,8 +43,8 @@ using CheckBytesFn = std::function<CCheckResult(std::string_view bytes)>;
 
 struct CFixOutcome {
   std::string text;          // the fixed bytes
-  int fixed = 0;             // findings fixed over all rounds
-  bool converged = true;     // a check of `text` reports no wanted fix
+  int fixed = 0;             // findings gone, rule by rule, over all rounds
+  bool converged = true;     // a check of `text` reports no fix a round would apply
   CCheckResult remaining;    // the check of `text`
 };
 
@@ -52,7 +54,12 @@ inline constexpr int kMaxFixRounds = 8;
 
 // Checks `bytes`, applies the wanted fixes of the reported findings, and
 // checks and applies again until no reported finding has a wanted fix or
-// `maxRounds` rounds have run.
+// `maxRounds` rounds have run. A fix never raises a finding: a round after
+// which a check reports some rule more often than before is taken back,
+// and its fixes are tried again in groups, leaving out from then on those
+// of a group that raises one. A suppression that silences nothing is
+// removed only when it silenced nothing before any fix: one that this
+// run's fixes leave idle stays.
 CFixOutcome FixBytes(std::string_view bytes, const CheckBytesFn& check, bool unsafe,
                      int maxRounds = kMaxFixRounds);
 

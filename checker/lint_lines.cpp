@@ -19,6 +19,7 @@
 #include "checker/finding_text.h"
 #include "checker/label_collector.h"
 #include "checker/line_source.h"
+#include "checker/reference_fix.h"
 #include "checker/lint.h"
 #include "checker/scanner.h"
 
@@ -330,6 +331,7 @@ class CLineLinter {
       if (slot.first >> 32 == m_list) return false;
       slot.first = std::uint64_t{m_list} << 32 | static_cast<std::uint32_t>(line.physicalLine);
       slot.offset = line.offset;
+      slot.last = line.offset;
     }
     if (number <= 1) {
       m_has0 = m_has0 || number == 0;
@@ -411,6 +413,14 @@ class CLineLinter {
   Context m_context = Context::none;
   std::string m_listName;
   Remembered m_label;
+  // Where the label line of the list or instrument at hand starts, and its
+  // line end: a comment moved out of a key's value goes above it, where no
+  // program reads it as a gap inside the instrument.
+  std::uint64_t m_labelOffset = 0;
+  std::string m_labelEnding;
+  // Where the line at hand starts together with the suppression comments
+  // that silence it: a fix that puts a line above it puts it above them.
+  std::uint64_t m_blockStart = 0;
 
   // The list at hand: its numbers, for duplicates and for counting from 1.
   // An entry whose number came first. Its texts are read again from the
@@ -438,6 +448,7 @@ class CLineLinter {
   struct NumberSlot {
     std::uint64_t first = 0;
     std::uint64_t offset = 0;
+    std::uint64_t last = 0;  // where the line of its latest entry starts
   };
   std::vector<NumberSlot> m_numbers = std::vector<NumberSlot>(kLargestBank + 1);
   std::uint32_t m_list = 1;
@@ -449,6 +460,10 @@ class CLineLinter {
         std::uint64_t{m_list} << 32 | kInEntries | static_cast<std::uint32_t>(index);
   }
   std::unordered_map<std::string, int> m_largeNumbers;
+  std::unordered_map<std::string, std::uint64_t> m_largeLast;  // as NumberSlot::last
+  // Whether the entry whose line starts at `offset` has the name `name`,
+  // read as every program reads it (a line of a piece at most, no lone CR).
+  bool EntryNamed(std::uint64_t offset, std::string_view name) const;
   bool m_has0 = false;
   bool m_has1 = false;
   std::vector<std::size_t> m_at128;  // findings of entries numbered 128
@@ -458,6 +473,9 @@ class CLineLinter {
   std::vector<Remembered> m_keyPlaces;  // where each key of m_keys was set first
   std::optional<std::uint64_t> m_firstPatchOffset;
   int m_firstPatchLine = 0;
+  // A BankSelMethod line stands after the first Patch line: a later one
+  // moved above that would change which of them comes first.
+  bool m_bankSelectAfterPatch = false;
   std::optional<Gap> m_gap;
   // The instrument's Drum lines, by bank and program as Identity packs
   // them. A Drum[...]=0 says something only where a wider Drum[...]=1 of
@@ -537,6 +555,7 @@ void CLineLinter::Close() {
     m_entries.clear();
     // Clearing an empty map still clears its buckets.
     if (!m_largeNumbers.empty()) m_largeNumbers.clear();
+    if (!m_largeLast.empty()) m_largeLast.clear();
     m_has0 = m_has1 = false;
     m_at128.clear();
   }
@@ -545,6 +564,7 @@ void CLineLinter::Close() {
   if (!m_drumOnes.empty()) m_drumOnes.clear();
   m_keys.Clear();
   m_firstPatchOffset.reset();
+  m_bankSelectAfterPatch = false;
   m_gap.reset();
   m_context = Context::none;
   UpdateQuick();
@@ -582,6 +602,8 @@ void CLineLinter::OpenLabel(const CSourceLine& line) {
                                                      : line.text.substr(1, close - 1));
   // Only the note on a list that counts from 1 points at its label.
   if (m_notes) m_label.Set(line.PlaceOf(1, close == std::string_view::npos ? 1 : close));
+  m_labelOffset = line.offset;
+  m_labelEnding.assign(line.ending.empty() ? m_result.lineEnd : line.ending);
   m_context = m_section == kInstrumentDefinitions ? Context::instrument : Context::list;
   UpdateQuick();
 }
@@ -598,6 +620,7 @@ void CLineLinter::Comment(const CSourceLine& line) {
   // line end or the lone CR that ends it.
   suppression.lineEndOffset =
       own.size() < line.text.size() ? line.offset + own.size() + 1 : line.EndOffset();
+  suppression.endsAtLoneCr = own.size() + 1 < line.text.size();
   m_suppressions.push_back(std::move(suppression));
   UpdateQuick();
 }
@@ -643,16 +666,23 @@ void CLineLinter::Entry(const CSourceLine& line) {
   // range have a slot, others are looked up by their digits.
   int first = -1;
   int* large = nullptr;
+  std::uint64_t* last = nullptr;
   std::uint32_t slot = 0;
   if (number && *number <= kLargestBank) {
     slot = static_cast<std::uint32_t>(*number);
     first = FirstOf(slot);
+    last = &m_numbers[slot].last;
   } else {
     const std::string key = number ? std::to_string(*number)
                                    : std::string(numberText.substr(numberText.find_first_not_of('0')));
     large = &m_largeNumbers.try_emplace(key, -1).first->second;
     first = *large;
+    last = &m_largeLast[key];
   }
+  // The entry of this number just before this one, which programs where
+  // the last entry wins read until this line.
+  const std::uint64_t previous = *last;
+  *last = line.offset;
   if (first < 0) {
     const int index = static_cast<int>(m_entries.size());
     if (large) *large = index;
@@ -689,9 +719,23 @@ void CLineLinter::Entry(const CSourceLine& line) {
     place.lineText = Keep(m_result, ReadAgain(earlier.lineOffset, earlier.lineTextSize));
     finding.note = MakeNote(NoteKind::firstEntry, place, FirstEntryMessage(numberText));
   }
-  if (same && line.length == line.text.size()) {
+  // Removing this line changes what no program reads only when the entry
+  // of this number just before it has the same name: where the last entry
+  // wins, that one is then read instead.
+  if (line.length == line.text.size() && !line.hasLoneCr && EntryNamed(previous, name)) {
     finding.fix = CFix{true, DeleteLineTitle(), {{line.offset, line.EndOffset(), ""}}};
   }
+}
+
+bool CLineLinter::EntryNamed(std::uint64_t offset, std::string_view name) const {
+  std::string text = ReadAgain(offset, kLongestWholeLine + 2);
+  const std::size_t end = text.find('\n');
+  if (end == std::string::npos) return false;
+  text.resize(end);
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  if (text.size() > kLongestWholeLine || text.find('\r') != std::string::npos) return false;
+  const std::size_t equals = text.find('=');
+  return equals != std::string::npos && std::string_view(text).substr(equals + 1) == name;
 }
 
 void CLineLinter::ValueComment(const CSourceLine& line, const KeyLine& key) {
@@ -703,11 +747,14 @@ void CLineLinter::ValueComment(const CSourceLine& line, const KeyLine& key) {
   CFinding& finding = Add(FindingKind::commentAfterValue, line, at, line.text.size(),
                           CommentAfterValueMessage(m_codePage.ToUtf8(key.name)));
   if (line.length != line.text.size() || line.hasLoneCr) return;
+  // Above the label line, where no program reads the comment as a gap
+  // inside the instrument; it says which key it was written after.
+  std::string comment = CommentLineAbove(line.text.substr(0, *key.equals), line.text.substr(at + 1));
+  if (comment.size() > kLongestWholeLine) return;
+  comment.append(m_labelEnding);
   const std::size_t keep = TrimEndBlanks(line.text.substr(0, at)).size();
-  std::string comment(line.text.substr(at));
-  comment.append(line.ending.empty() ? m_result.lineEnd : line.ending);
   finding.fix = CFix{true, MoveCommentTitle(),
-                     {{line.offset, line.offset, std::move(comment)},
+                     {{m_labelOffset, m_labelOffset, std::move(comment)},
                       {line.offset + keep, line.offset + line.text.size(), ""}}};
 }
 
@@ -716,6 +763,9 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
   const std::size_t valueBegin = key.equals ? *key.equals + 1 : line.text.size();
   std::optional<MalformedKeyReason> malformed = key.malformed;
   const Key which = key.known->key;
+  // Any BankSelMethod line, well written or not, after the first Patch line.
+  const bool bankSelectBefore = m_bankSelectAfterPatch;
+  if (which == Key::bankSelMethod && m_firstPatchOffset) m_bankSelectAfterPatch = true;
   if (!malformed) {
     if (which == Key::drum && value != "0" && value != "1") malformed = MalformedKeyReason::drumValue;
     if (which == Key::bankSelMethod && (value.size() != 1 || value[0] < '0' || value[0] > '3'))
@@ -746,7 +796,7 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
     }
   }
   if (which == Key::patch && !m_firstPatchOffset) {
-    m_firstPatchOffset = line.offset;
+    m_firstPatchOffset = m_blockStart;
     m_firstPatchLine = line.physicalLine;
   }
   if (which == Key::bankSelMethod && m_firstPatchOffset &&
@@ -755,7 +805,12 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
                             NamingLine([firstLine = m_firstPatchLine](int shift) {
                               return BankSelectAfterPatchMessage(firstLine + shift);
                             }));
-    if (line.length == line.text.size()) {
+    // A line with suppression comments above it stays: they would either
+    // stay behind, silencing another line, or come along and stand as a
+    // gap among the keys, where one program stops reading the instrument.
+    // So does one after another BankSelMethod line below the first Patch
+    // line, until that one has moved.
+    if (line.length == line.text.size() && m_blockStart == line.offset && !bankSelectBefore) {
       std::string moved(line.text);
       moved.append(line.ending.empty() ? m_result.lineEnd : line.ending);
       finding.fix = CFix{true, MoveBankSelectTitle(),
@@ -845,11 +900,15 @@ void CLineLinter::Line(const CSourceLine& line) {
   const bool blank = mayBeBlank && IsBlankLine(text);
   const bool comment = mayBeBlank && !blank && IsCommentLine(text);
   if (comment) Comment(line);
+  if (!blank && !comment) m_blockStart = line.offset;
   if (!blank && !comment && m_firstPending < m_suppressions.size()) {
     // The line that the suppressions above it silence.
-    for (; m_firstPending < m_suppressions.size(); ++m_firstPending)
-      if (!m_suppressions[m_firstPending].wholeFile)
-        m_suppressions[m_firstPending].targetLine = line.physicalLine;
+    for (; m_firstPending < m_suppressions.size(); ++m_firstPending) {
+      CSuppression& suppression = m_suppressions[m_firstPending];
+      if (suppression.wholeFile) continue;
+      suppression.targetLine = line.physicalLine;
+      m_blockStart = std::min(m_blockStart, suppression.place.lineOffset);
+    }
     UpdateQuick();
   }
   if (text.starts_with('.')) {

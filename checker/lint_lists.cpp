@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "checker/blanks.h"
@@ -112,7 +113,15 @@ class CListLinter {
   std::string NameOf(int definition) const {
     return m_result.codePage.ToUtf8(m_definitions.At(definition).name);
   }
-  std::optional<CFix> TrimFix(int definition, const std::vector<int>& usesStart,
+  // The names of references before their ";", as programs that cut the
+  // comment and keep the blanks read them, with their section; and the
+  // names of lists without their blanks, as programs that trim read them,
+  // with how many lists have each.
+  std::unordered_set<std::string> CutNames() const;
+  std::unordered_map<std::string, int> TrimmedNames() const;
+  std::optional<CFix> TrimFix(int definition, const std::unordered_set<std::string>& cutNames,
+                              const std::unordered_map<std::string, int>& trimmedNames,
+                              const std::vector<int>& usesStart,
                               const std::vector<int>& uses);
   // Whether a header of section `wanted` above lists[first] moves the
   // lists [first, end) of block `block` and changes nothing else.
@@ -227,27 +236,76 @@ void CListLinter::BasedOnRules() {
   }
 }
 
-std::optional<CFix> CListLinter::TrimFix(int definition, const std::vector<int>& usesStart,
+std::string CutNameKey(int kind, std::string_view name) {
+  return std::to_string(kind) + ':' + std::string(name);
+}
+
+std::unordered_map<std::string, int> CListLinter::TrimmedNames() const {
+  std::unordered_map<std::string, int> names;
+  for (int d = 0; d < m_definitions.GetCount(); ++d) {
+    const CLabelEntry& label = m_definitions.At(d);
+    ++names[CutNameKey(label.kind, TrimBlanks(label.name))];
+  }
+  return names;
+}
+
+std::unordered_set<std::string> CListLinter::CutNames() const {
+  std::unordered_set<std::string> names;
+  for (int r = 0; r < m_references.GetCount(); ++r) {
+    const CLabelEntry& reference = m_references.At(r);
+    const std::size_t semicolon = m_result.codePage.Find(reference.name, ';');
+    if (semicolon != std::string_view::npos)
+      names.insert(CutNameKey(reference.kind, reference.name.substr(0, semicolon)));
+  }
+  return names;
+}
+
+std::optional<CFix> CListLinter::TrimFix(int definition, const std::unordered_set<std::string>& cutNames,
+                                         const std::unordered_map<std::string, int>& trimmedNames,
+                                         const std::vector<int>& usesStart,
                                          const std::vector<int>& uses) {
   const CLabelEntry& label = m_definitions.At(definition);
   const std::string_view name = label.name;
   const std::string_view trimmed = TrimBlanks(name);
   if (trimmed.empty()) return std::nullopt;
+  // A reference that programs cutting its comment read as this very name
+  // keeps it, and would name nothing once the label is trimmed.
+  if (cutNames.count(CutNameKey(label.kind, name))) return std::nullopt;
+  // Nor one of several lists that programs trimming blanks read as one
+  // name: programs that do not would then find this one where they found
+  // none, and those that do another.
+  if (trimmedNames.at(CutNameKey(label.kind, trimmed)) > 1) return std::nullopt;
+  // Nor is one of two lists of that name: where the last list wins, the
+  // other would take its references.
+  for (const int step : {-1, 1}) {
+    for (int j = definition + step; j >= 0 && j < m_definitions.GetCount(); j += step) {
+      const CLabelEntry& other = m_definitions.At(j);
+      if (other.name != name) break;
+      if (other.kind == label.kind) return std::nullopt;
+    }
+  }
   const auto first = static_cast<std::size_t>(trimmed.data() - name.data());
   const std::size_t end = first + trimmed.size();
   const int other = m_result.FirstDefinition(trimmed, label.kind);
   if (other >= 0 && other != definition) return std::nullopt;
   CFix fix{true, TrimNameTitle(), {}};
-  auto trim = [&](const CPlace& place) {
-    if (!place.Holds(name)) return false;
+  auto trim = [&](const CLabelList& list, int index) {
+    // Only a line that is one piece, read alike by every program: a longer
+    // one is read in pieces, which a shorter one would cut elsewhere, and
+    // one with a lone CR is one line to some programs and two to others.
+    const CPlace place = list.PlaceOf(index);
+    std::string_view piece = list.At(index).Text();
+    if (piece.ends_with('\n')) piece.remove_suffix(1);
+    if (piece.ends_with('\r')) piece.remove_suffix(1);
+    if (!place.Holds(name) || piece != place.lineText) return false;
     const std::uint64_t begin = OffsetOf(place);
     if (first > 0) fix.edits.push_back({begin, begin + first, ""});
     if (end < name.size()) fix.edits.push_back({begin + end, begin + name.size(), ""});
     return true;
   };
-  if (!trim(m_definitions.PlaceOf(definition))) return std::nullopt;
+  if (!trim(m_definitions, definition)) return std::nullopt;
   for (int u = usesStart[definition]; u < usesStart[definition + 1]; ++u)
-    if (!trim(m_references.PlaceOf(uses[static_cast<std::size_t>(u)]))) return std::nullopt;
+    if (!trim(m_references, uses[static_cast<std::size_t>(u)])) return std::nullopt;
   std::sort(fix.edits.begin(), fix.edits.end(),
             [](const CEdit& a, const CEdit& b) { return a.begin < b.begin; });
   return fix;
@@ -271,9 +329,11 @@ void CListLinter::BlanksAroundNames() {
     if (const int to = m_result.resolution[r]; to >= 0) uses[static_cast<std::size_t>(next[to]++)] = r;
 
   std::unordered_map<int, std::optional<CFix>> fixes;
+  const std::unordered_set<std::string> cutNames = CutNames();
+  const std::unordered_map<std::string, int> trimmedNames = TrimmedNames();
   for (const int d : blankLabels) {
     const CLabelEntry& label = m_definitions.At(d);
-    std::optional<CFix>& fix = fixes[d] = TrimFix(d, usesStart, uses);
+    std::optional<CFix>& fix = fixes[d] = TrimFix(d, cutNames, trimmedNames, usesStart, uses);
     CFinding& finding = AddListFinding(m_findings, FindingKind::blanksAroundName,
                                        m_definitions.PlaceOf(d), label.name, label.kind,
                                        BlanksAroundLabelMessage(NameOf(d)));

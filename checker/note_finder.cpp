@@ -119,6 +119,7 @@ CNoteFinder::CNoteFinder(const CLabelList& definitions, const CLabelList& refere
       if (!entry.used) {
         Unused& unused = m_unused[static_cast<std::size_t>(slot)];
         if (unused.count++ == 0) unused.first = j;
+        unused.all.push_back(j);
       }
       m_folded.emplace_back(FoldedKey(entry.name, entry.kind), j);
     }
@@ -136,8 +137,22 @@ int CNoteFinder::KindSlot(int kind) const {
 
 std::optional<CListHint> CNoteFinder::NoteFor(std::string_view name, int kind) const {
   if (auto note = OtherSection(name, kind)) return note;
-  if (auto note = CloseName(name, kind)) return note;
+  bool undecided = false;
+  if (auto note = CloseName(name, kind, undecided)) return note;
+  if (undecided) return std::nullopt;
   return OnlyUnused(kind);
+}
+
+bool CNoteFinder::Extends(std::string_view name, std::string_view other) {
+  // Both with case and blanks left out: whether one starts the other.
+  std::string a;
+  std::string b;
+  for (const char c : name)
+    if (!IsBlank(c)) a.push_back(FoldCase(c));
+  for (const char c : other)
+    if (!IsBlank(c)) b.push_back(FoldCase(c));
+  if (a.size() > b.size()) a.swap(b);
+  return !a.empty() && b.starts_with(a);
 }
 
 std::optional<CListHint> CNoteFinder::OtherSection(std::string_view name, int kind) const {
@@ -160,7 +175,8 @@ void CNoteFinder::Lookup(const std::vector<Posting>& postings, std::uint64_t key
   for (; it != postings.end() && it->first == key; ++it) found.push_back(it->second);
 }
 
-std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind) const {
+std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind,
+                                                bool& undecided) const {
   if (name.empty() || !m_closeNames) return std::nullopt;
   const bool wide = HasWideCharacters(m_codePage);
   const std::string oneByte = wide ? OneBytePerCharacter(name, m_codePage) : std::string();
@@ -173,8 +189,10 @@ std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind)
   m_closeNames->Candidates(CCloseNameQuery{indexed, kind, limit}, candidates);
 
   // The best is the smallest (used, distance, sorted position); a name that
-  // differs only in case and blanks is as close as a name can be.
+  // differs only in case and blanks is as close as a name can be. Two
+  // lists as close and both used, or both unused, leave the choice open.
   std::optional<std::tuple<bool, int, int>> best;
+  bool tied = false;
   for (std::size_t c = 0; c < candidates.size(); ++c) {
     const int j = candidates[c];
     const CLabelEntry& entry = m_definitions.At(j);
@@ -189,10 +207,43 @@ std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind)
     }
     if (distance > limit) continue;
     const std::tuple<bool, int, int> rank{entry.used, distance, j};
-    if (!best || rank < *best) best = rank;
+    if (best && std::get<0>(rank) == std::get<0>(*best) && std::get<1>(rank) == std::get<1>(*best) &&
+        j != std::get<2>(*best)) {
+      tied = true;
+      best = std::min(rank, *best);
+    } else if (!best || rank < *best) {
+      best = rank;
+      tied = false;
+    }
   }
   if (!best) return std::nullopt;
-  return CListHint{NoteKind::closeName, std::get<2>(*best), kind};
+  int chosen = std::get<2>(*best);
+  if (std::get<0>(*best)) {
+    // A list that a reference of the same kind already uses is a worse
+    // guess than one that nothing uses whose name the reference starts or
+    // extends ("Bank 0" and an unused "Bank 0 (GM1)"): that one, when it
+    // is the only such list; when there are several, no guess.
+    const int slot = KindSlot(kind);
+    int extending = -1;
+    int count = 0;
+    if (slot >= 0) {
+      for (const int j : m_unused[static_cast<std::size_t>(slot)].all) {
+        if (!Extends(name, m_definitions.At(j).name)) continue;
+        extending = j;
+        ++count;
+      }
+    }
+    if (count > 1) tied = true;
+    if (count == 1) {
+      chosen = extending;
+      tied = false;
+    }
+  }
+  if (tied) {
+    undecided = true;
+    return std::nullopt;
+  }
+  return CListHint{NoteKind::closeName, chosen, kind};
 }
 
 int CNoteFinder::Distance(std::string_view a, std::string_view b, int limit) const {

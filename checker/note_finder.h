@@ -42,8 +42,10 @@ class CNoteFinder {
   // blanks or within a Damerau-Levenshtein distance of 2 (1 for references
   // of 6 characters or fewer; in UTF-8 a well-formed sequence is one
   // character, elsewhere a byte is), an unused list before a used one, then the
-  // closest, then the first in sorted order; else the only list of the
-  // right section that nothing uses. Nothing when none applies.
+  // closest; a used one gives way to the one unused list whose name it
+  // starts or extends. Nothing when two lists are equally close (or several
+  // unused lists extend it); else the only list of the right section that
+  // nothing uses. Nothing when none applies.
   // REQUIRES: a reference of `references` with that name and kind matched
   // no definition.
   std::optional<CListHint> NoteFor(std::string_view name, int kind) const;
@@ -52,7 +54,10 @@ class CNoteFinder {
   using Posting = std::pair<std::uint64_t, int>;  // (key, definition index)
 
   std::optional<CListHint> OtherSection(std::string_view name, int kind) const;
-  std::optional<CListHint> CloseName(std::string_view name, int kind) const;
+  // Nothing, with `undecided` set, when two lists are equally likely.
+  std::optional<CListHint> CloseName(std::string_view name, int kind, bool& undecided) const;
+  // Whether, with case and blanks left out, one name starts the other.
+  static bool Extends(std::string_view name, std::string_view other);
   std::optional<CListHint> OnlyUnused(int kind) const;
   // A list a reference could match: the first of its name and kind, and
   // with a name.
@@ -85,6 +90,7 @@ class CNoteFinder {
   struct Unused {
     int count = 0;
     int first = -1;  // the index of the first unused definition
+    std::vector<int> all;  // the unused definitions, in sorted order
   };
   std::vector<Unused> m_unused;  // by the slot of the section in m_kinds
 };

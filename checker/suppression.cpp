@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "checker/blanks.h"
 #include "checker/finding_text.h"
@@ -103,9 +105,10 @@ void AddUnusedSuppressions(const CRuleSelection& rules, const std::vector<CSuppr
     if (suppression.items.empty()) {
       CFinding& finding = AddRuleFinding(result, FindingKind::unusedSuppression, suppression.place,
                                          kNoSection, BareSuppressionMessage());
-      finding.fix = CFix{true,
-                         RemoveSuppressionTitle(),
-                         {{suppression.place.lineOffset, suppression.lineEndOffset, ""}}};
+      if (!suppression.endsAtLoneCr)
+        finding.fix = CFix{true,
+                           RemoveSuppressionTitle(),
+                           {{suppression.place.lineOffset, suppression.lineEndOffset, ""}}};
       continue;
     }
     const bool noneUsed = std::none_of(suppression.items.begin(), suppression.items.end(),
@@ -120,12 +123,57 @@ void AddUnusedSuppressions(const CRuleSelection& rules, const std::vector<CSuppr
                          UnusedSuppressionMessage(result.codePage.ToUtf8(item.pattern),
                                                   NamesRule(item.pattern)));
       const std::uint64_t line = suppression.place.lineOffset;
-      CEdit edit = noneUsed ? CEdit{line, suppression.lineEndOffset, ""}
-                            : CEdit{line + item.removeBegin, line + item.removeEnd, ""};
+      // Of a comment that ends at a lone CR, only the items go.
+      const bool whole = noneUsed && !suppression.endsAtLoneCr;
+      CEdit edit = whole ? CEdit{line, suppression.lineEndOffset, ""}
+                         : CEdit{line + item.removeBegin, line + item.removeEnd, ""};
       finding.fix = CFix{true, RemoveSuppressionTitle(), {std::move(edit)}};
     }
   }
 }
+
+// The silenced lines, each from the first suppression comment that
+// silences it to the end of its text: a fix may put lines above such a
+// block, or move it whole, but neither change the line nor part it from
+// its comments, which would undo what the author decided.
+class CSilencedBlocks {
+ public:
+  void Add(std::uint64_t begin, std::uint64_t end) { m_blocks.emplace_back(begin, end); }
+
+  // Merges blocks that overlap: after this, they are apart and in order.
+  void Close() {
+    std::sort(m_blocks.begin(), m_blocks.end());
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> merged;
+    for (const auto& block : m_blocks) {
+      if (!merged.empty() && block.first <= merged.back().second)
+        merged.back().second = std::max(merged.back().second, block.second);
+      else
+        merged.push_back(block);
+    }
+    m_blocks.swap(merged);
+  }
+
+  bool Breaks(const CFix& fix) const {
+    for (const CEdit& edit : fix.edits)
+      if (Breaks(edit, edit.begin) || Breaks(edit, edit.end)) return true;
+    return false;
+  }
+
+ private:
+  // Whether `edit` breaks the block that starts last at or before `at`.
+  bool Breaks(const CEdit& edit, std::uint64_t at) const {
+    auto it = std::upper_bound(m_blocks.begin(), m_blocks.end(),
+                               std::make_pair(at, ~std::uint64_t{0}));
+    if (it == m_blocks.begin()) return false;
+    const auto [begin, end] = *(it - 1);
+    if (edit.begin == edit.end) return begin < edit.begin && edit.begin < end;
+    const bool apart = edit.end <= begin || edit.begin >= end;
+    const bool whole = edit.begin <= begin && edit.end >= end;
+    return !apart && !whole;
+  }
+
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> m_blocks;
+};
 
 }  // namespace
 
@@ -137,13 +185,19 @@ void ReportFindings(const CRuleSelection& rules, std::vector<CSuppression>& supp
     if (suppression.wholeFile) wholeFile.push_back(&suppression);
     else if (suppression.targetLine > 0) byLine.emplace(suppression.targetLine, &suppression);
   }
+  CSilencedBlocks blocks;
   auto silenced = [&](const CFinding& finding) {
     const std::string_view id = finding.Rule().id;
     bool any = false;
     for (CSuppression* suppression : wholeFile) any = Silences(*suppression, id) || any;
     if (!byLine.empty()) {
       const auto [first, last] = byLine.equal_range(finding.place.line);
-      for (auto it = first; it != last; ++it) any = Silences(*it->second, id) || any;
+      for (auto it = first; it != last; ++it) {
+        if (!Silences(*it->second, id)) continue;
+        any = true;
+        const CPlace& place = finding.place;
+        blocks.Add(it->second->place.lineOffset, place.lineOffset + place.lineText.size());
+      }
     }
     return any;
   };
@@ -161,6 +215,10 @@ void ReportFindings(const CRuleSelection& rules, std::vector<CSuppression>& supp
     if (!rules.Has(finding.kind)) continue;
     if (i >= before || !silenced(finding)) result.reported.push_back(&finding);
   }
+  blocks.Close();
+  for (std::vector<CFinding>* findings : {&result.findings, &result.ruleFindings})
+    for (CFinding& finding : *findings)
+      if (finding.fix && blocks.Breaks(*finding.fix)) finding.fix.reset();
   std::stable_sort(result.reported.begin(), result.reported.end(),
                    [](const CFinding* a, const CFinding* b) {
                      if (a->place.line != b->place.line) return a->place.line < b->place.line;

@@ -28,6 +28,10 @@ struct CSuppression {
   int targetLine = 0;
   CPlace place;                  // the comment line; its text is kept by the result
   std::uint64_t lineEndOffset = 0;  // just after the comment line's end
+  // The comment ends at a lone CR with more of its physical line after it,
+  // which programs that end lines only at LF would read as the start of a
+  // line once the comment is gone: it is never removed whole.
+  bool endsAtLoneCr = false;
   std::vector<Item> items;
 };
 

@@ -47,8 +47,9 @@ TEST(FixCommandTest, FixesDiffsAndRefuses) {
   const CommandCase cases[] = {
       {"safe fixes only: a guess is not one", {"--fix", "a.ins"}, kMisspelt, 1,
        kMisspeltLines + "a.ins: 0 findings fixed, 2 remain\n", "", kMisspelt},
+      // The count is of the findings gone: the list is no longer unused either.
       {"unsafe fixes asked for", {"--fix", "--unsafe-fixes", "a.ins"}, kMisspelt, 0,
-       "a.ins: 1 finding fixed, 0 remain\n", "", kMisspeltFixed},
+       "a.ins: 2 findings fixed, 0 remain\n", "", kMisspeltFixed},
       {"what remains, without notes", {"--fix", "--no-notes", "a.ins"}, kMisspelt, 1,
        "a.ins:2:2: error: Label \"Standard\" not used [VLT1002]\n"
        "a.ins:5:9: error: Label \"Standrd\" not found [VLT1003]\n"
@@ -79,7 +80,7 @@ TEST(FixCommandTest, FixesDiffsAndRefuses) {
       {"CR LF kept, and the last line gets the file's own line end",
        {"--fix", "--unsafe-fixes", "--no-notes", "a.ins"},
        ".Controller Names\r\n[Standard]\r\n.Instrument Definitions\r\n[I]\r\nControl=Standrd", 0,
-       "a.ins: 2 findings fixed, 0 remain\n", "",
+       "a.ins: 3 findings fixed, 0 remain\n", "",
        ".Controller Names\r\n[Standard]\r\n.Instrument Definitions\r\n[I]\r\nControl=Standard\r\n"},
       {"an ignored rule's fix is not applied", {"--fix", "--ignore", "VLT3008,VLT1", "a.ins"},
        "[x]\r\n.Controller Names", 0, "a.ins: 0 findings fixed, 0 remain\n", "", "[x]\r\n.Controller Names"},
@@ -111,7 +112,7 @@ TEST(FixCommandTest, FixesDiffsAndRefuses) {
       {"no protocol file", {"--fix", "--output", "p.txt", "a.ins"}, kMisspelt, 2, "",
        "veltrane-check: --output goes with --format=protocol only" + usage, kMisspelt},
       {"every input, even after one that fails", {"--fix", "--unsafe-fixes", "gone.ins", "a.ins"},
-       kMisspelt, 2, "a.ins: 1 finding fixed, 0 remain\n",
+       kMisspelt, 2, "a.ins: 2 findings fixed, 0 remain\n",
        "veltrane-check: gone.ins: No such file or directory\n", kMisspeltFixed},
       {"a folder", {"--diff", "."}, kMisspelt, 2, "", "veltrane-check: .: Is a directory\n", kMisspelt},
   };

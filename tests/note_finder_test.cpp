@@ -61,7 +61,33 @@ std::optional<CListHint> PlainNote(const CLabelList& definitions, std::string_vi
     const std::tuple<bool, int, int> rank{d.used, distance, j};
     if (!best || rank < *best) best = rank;
   }
-  if (best) return CListHint{NoteKind::closeName, std::get<2>(*best), kind};
+  if (best) {
+    if (std::get<0>(*best)) {
+      // A used list gives way to the one unused list whose folded name
+      // starts with the reference's, or the reference's with its.
+      std::vector<int> extending;
+      for (int j = 0; j < definitions.GetCount(); ++j) {
+        const CLabelEntry& d = definitions.At(j);
+        if (d.kind != kind || d.used || Unreachable(definitions, j)) continue;
+        const std::string a = Folded(d.name);
+        const std::string b = Folded(name);
+        const bool starts = a.size() < b.size() ? b.starts_with(a) : a.starts_with(b);
+        if (!a.empty() && !b.empty() && starts) extending.push_back(j);
+      }
+      if (extending.size() > 1) return std::nullopt;
+      if (extending.size() == 1) return CListHint{NoteKind::closeName, extending[0], kind};
+    }
+    // Another list as close, and as used or unused: no guess.
+    for (int j = 0; j < definitions.GetCount(); ++j) {
+      const CLabelEntry& d = definitions.At(j);
+      if (j == std::get<2>(*best) || d.kind != kind || Unreachable(definitions, j)) continue;
+      const int distance = Folded(d.name) == Folded(name)
+                               ? 0
+                               : BoundedEditDistance(characters(d.name), characters(name), 99);
+      if (d.used == std::get<0>(*best) && distance == std::get<1>(*best)) return std::nullopt;
+    }
+    return CListHint{NoteKind::closeName, std::get<2>(*best), kind};
+  }
   int unused = -1;
   int count = 0;
   for (int j = 0; j < definitions.GetCount(); ++j) {

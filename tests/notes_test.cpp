@@ -108,14 +108,22 @@ const std::vector<NoteCase>& NoteCases() {
        "f.ins:3:2: error: Label \"Bank Alpah\" not used\n"
        "f.ins:7:10: error: Label \"Bank Alphx\" not found\n"
        "f.ins:7:10: note: did you mean \"Bank Alpah\" (line 3)?\n"},
-      {"CloserThenSortedOrder",
+      // Two lists as close, both unused: no guess.
+      {"TwoAsCloseNoGuess",
        ".Patch Names\n[Lead Bz]\n[Lead Ax]\n[Lead Bx12]\n.Instrument Definitions\n[I]\n"
        "Patch[*]=Lead Bx\n",
        "f.ins:3:2: error: Label \"Lead Ax\" not used\n"
        "f.ins:4:2: error: Label \"Lead Bx12\" not used\n"
        "f.ins:2:2: error: Label \"Lead Bz\" not used\n"
-       "f.ins:7:10: error: Label \"Lead Bx\" not found\n"
-       "f.ins:7:10: note: did you mean \"Lead Ax\" (line 3)?\n"},
+       "f.ins:7:10: error: Label \"Lead Bx\" not found\n"},
+      // The close list in use gives way to the one unused list the
+      // reference starts.
+      {"UnusedBeforeUsed",
+       ".Patch Names\n[Bank 0 (GM1)]\n[Bank 1]\n.Instrument Definitions\n[I]\n"
+       "Patch[0]=Bank 0\nPatch[1]=Bank 1\n",
+       "f.ins:2:2: error: Label \"Bank 0 (GM1)\" not used\n"
+       "f.ins:6:10: error: Label \"Bank 0\" not found\n"
+       "f.ins:6:10: note: did you mean \"Bank 0 (GM1)\" (line 2)?\n"},
       {"OnlyUnused",
        ".Controller Names\n[Main]\n[Spare Knobs]\n.Instrument Definitions\n[I]\n"
        "Control=Main\nControl=Faders\n",
