@@ -274,7 +274,7 @@ def generated(files, seed):
     code pages; every other one with some of the tricky lines among its own."""
     rng = random.Random(seed)
     for n in range(files):
-        codepage = [None, None, 932, 936, 949, 950][n % 6]
+        codepage = [None, 65001, 932, 936, 949, 950][n % 6]
         names, _ = ins_model.generator_for(codepage)
         data = rule_files.rule_file(rng, rng.sample(names, 3),
                                     lambda r: ins_model.name_line(r, names))
