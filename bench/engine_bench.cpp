@@ -13,7 +13,7 @@
 #include "bench/ins_generator.h"
 #include "checker/check_run.h"
 #include "checker/line_source.h"
-#include "checker/lint.h"
+#include "checker/rules/lint.h"
 #include "checker/protocol.h"
 #include "checker/resolve.h"
 #include "checker/scanner.h"

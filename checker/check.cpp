@@ -13,12 +13,12 @@
 #include "checker/both_at_once.h"
 #include "checker/finding_text.h"
 #include "checker/line_source.h"
-#include "checker/lint.h"
-#include "checker/note_finder.h"
-#include "checker/reference_fix.h"
+#include "checker/rules/lint.h"
+#include "checker/notes/note_finder.h"
+#include "checker/fix/reference_fix.h"
 #include "checker/resolve.h"
 #include "checker/scanner.h"
-#include "checker/suppression.h"
+#include "checker/rules/suppression.h"
 
 namespace {
 

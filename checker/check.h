@@ -13,7 +13,7 @@
 #include "checker/definition_index.h"
 #include "checker/finding.h"
 #include "checker/label_list.h"
-#include "checker/rule_selection.h"
+#include "checker/rules/rule_selection.h"
 #include "checker/scanner.h"
 #include "platform/code_page.h"
 #include "platform/file.h"

@@ -13,7 +13,7 @@
 #include "checker/input_file.h"
 #include "checker/protocol.h"
 #include "checker/protocol_file.h"
-#include "checker/rule_config.h"
+#include "checker/rules/rule_config.h"
 #include "cli/fix_command.h"
 #include "cli/gnu_format.h"
 #include "cli/sarif_format.h"

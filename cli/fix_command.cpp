@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "checker/check.h"
-#include "checker/fix_apply.h"
-#include "checker/rule_config.h"
+#include "checker/fix/fix_apply.h"
+#include "checker/rules/rule_config.h"
 #include "cli/check_command.h"
 #include "cli/gnu_format.h"
 #include "cli/unified_diff.h"

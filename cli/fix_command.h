@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "checker/rule_selection.h"
+#include "checker/rules/rule_selection.h"
 #include "platform/code_page.h"
 
 // What one input is checked with.

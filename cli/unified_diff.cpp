@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "checker/line_diff.h"
+#include "checker/fix/line_diff.h"
 
 namespace {
 

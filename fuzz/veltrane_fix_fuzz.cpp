@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "checker/fix_apply.h"
+#include "checker/fix/fix_apply.h"
 #include "fuzz/promise.h"
 
 namespace {

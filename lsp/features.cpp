@@ -4,9 +4,9 @@
 #include <optional>
 #include <string_view>
 
-#include "checker/fix_apply.h"
+#include "checker/fix/fix_apply.h"
 #include "checker/finding_text.h"
-#include "checker/line_diff.h"
+#include "checker/fix/line_diff.h"
 #include "checker/scanner.h"
 #include "lsp/protocol_values.h"
 #include "lsp/server_text.h"

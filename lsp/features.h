@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "checker/line_diff.h"
+#include "checker/fix/line_diff.h"
 #include "lsp/analysis.h"
 #include "lsp/document.h"
 #include "lsp/json.h"

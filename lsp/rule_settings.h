@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "checker/rule_config.h"
+#include "checker/rules/rule_config.h"
 #include "lsp/json.h"
 
 // Something the user should be told, as a window/showMessage.

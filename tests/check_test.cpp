@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "checker/lint.h"
-#include "checker/rule_selection.h"
+#include "checker/rules/lint.h"
+#include "checker/rules/rule_selection.h"
 #include "tests/result_digest.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "checker/edit_distance.h"
+#include "checker/notes/edit_distance.h"
 #include "platform/code_page.h"
 
 #include <gtest/gtest.h>

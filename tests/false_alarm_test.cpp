@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "checker/check.h"
-#include "checker/fix_apply.h"
+#include "checker/fix/fix_apply.h"
 
 namespace {
 

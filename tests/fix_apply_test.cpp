@@ -1,7 +1,7 @@
 // Fixes applied to a file's bytes: which fixes of one round go in, the
 // fix of a reference that a note says most likely means another list, and
 // the rounds converging on generated files.
-#include "checker/fix_apply.h"
+#include "checker/fix/fix_apply.h"
 
 #include <gtest/gtest.h>
 

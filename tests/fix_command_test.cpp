@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "checker/line_diff.h"
+#include "checker/fix/line_diff.h"
 #include "cli/unified_diff.h"
 #include "tests/test_util.h"
 

@@ -1,4 +1,4 @@
-#include "checker/note_finder.h"
+#include "checker/notes/note_finder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "checker/resolve.h"
-#include "checker/edit_distance.h"
+#include "checker/notes/edit_distance.h"
 
 namespace {
 

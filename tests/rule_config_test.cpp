@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "checker/rule_config.h"
+#include "checker/rules/rule_config.h"
 
 namespace {
 

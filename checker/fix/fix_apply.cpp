@@ -1,4 +1,4 @@
-#include "checker/fix_apply.h"
+#include "checker/fix/fix_apply.h"
 
 #include <algorithm>
 #include <iterator>

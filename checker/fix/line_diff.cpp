@@ -1,4 +1,4 @@
-#include "checker/line_diff.h"
+#include "checker/fix/line_diff.h"
 
 #include <algorithm>
 #include <cstdint>

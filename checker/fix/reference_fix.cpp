@@ -1,9 +1,9 @@
-#include "checker/reference_fix.h"
+#include "checker/fix/reference_fix.h"
 
 #include "checker/blanks.h"
 
 #include "checker/finding_text.h"
-#include "checker/fix_apply.h"
+#include "checker/fix/fix_apply.h"
 
 std::optional<CFix> ReferenceFix(const CFinding& finding, const CCodePage& codePage) {
   if (finding.kind != FindingKind::notFound || !finding.note) return std::nullopt;

@@ -1,4 +1,4 @@
-#include "checker/close_name_index.h"
+#include "checker/notes/close_name_index.h"
 
 #include <algorithm>
 #include <array>

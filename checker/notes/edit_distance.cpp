@@ -1,4 +1,4 @@
-#include "checker/edit_distance.h"
+#include "checker/notes/edit_distance.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "checker/note_finder.h"
+#include "checker/notes/note_finder.h"
 
 #include <algorithm>
 #include <memory>
@@ -6,8 +6,8 @@
 
 #include "checker/blanks.h"
 #include "checker/both_at_once.h"
-#include "checker/close_name_index.h"
-#include "checker/edit_distance.h"
+#include "checker/notes/close_name_index.h"
+#include "checker/notes/edit_distance.h"
 #include "checker/scanner.h"
 
 namespace {

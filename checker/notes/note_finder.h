@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "checker/close_name_index.h"
+#include "checker/notes/close_name_index.h"
 #include "checker/definition_index.h"
 #include "checker/label_list.h"
 

@@ -9,7 +9,7 @@
 
 #include "checker/check.h"
 #include "checker/label_collector.h"
-#include "checker/suppression.h"
+#include "checker/rules/suppression.h"
 
 // The line end of the file's first line ("\n" or "\r\n"), which fixes
 // that add lines use; a lone "\r" for a file whose lines end in nothing

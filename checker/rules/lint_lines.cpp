@@ -15,12 +15,12 @@
 
 #include "checker/blanks.h"
 #include "checker/both_at_once.h"
-#include "checker/edit_distance.h"
+#include "checker/notes/edit_distance.h"
 #include "checker/finding_text.h"
 #include "checker/label_collector.h"
 #include "checker/line_source.h"
-#include "checker/reference_fix.h"
-#include "checker/lint.h"
+#include "checker/fix/reference_fix.h"
+#include "checker/rules/lint.h"
 #include "checker/scanner.h"
 
 namespace {

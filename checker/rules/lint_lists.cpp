@@ -11,7 +11,7 @@
 
 #include "checker/blanks.h"
 #include "checker/finding_text.h"
-#include "checker/lint.h"
+#include "checker/rules/lint.h"
 #include "checker/scanner.h"
 
 namespace {

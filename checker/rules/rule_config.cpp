@@ -1,4 +1,4 @@
-#include "checker/rule_config.h"
+#include "checker/rules/rule_config.h"
 
 #include <cerrno>
 #include <cstring>

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "checker/rule_selection.h"
+#include "checker/rules/rule_selection.h"
 
 // A configuration that cannot be used; what() is "FILE:LINE: what is wrong".
 class CConfigError : public std::runtime_error {

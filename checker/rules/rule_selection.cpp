@@ -1,4 +1,4 @@
-#include "checker/rule_selection.h"
+#include "checker/rules/rule_selection.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "checker/suppression.h"
+#include "checker/rules/suppression.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -7,7 +7,7 @@
 
 #include "checker/blanks.h"
 #include "checker/finding_text.h"
-#include "checker/lint.h"
+#include "checker/rules/lint.h"
 #include "checker/scanner.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "checker/line_diff.h"
+#include "checker/fix/line_diff.h"
 #include "lsp/features.h"
 
 namespace {
