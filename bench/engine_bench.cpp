@@ -218,11 +218,12 @@ void BM_LintLines(benchmark::State& state) {
   const CRuleSelection rules = SelectRules(std::vector<std::string>{"ALL"}, {});
   for (auto _ : state) {
     CCheckResult result;
+    CRuleSink sink{result.ruleFindings, result.kept, result.codePage, result.lineEnd};
     std::vector<CSuppression> suppressions;
     CLabelList definitions, references;
     std::vector<CSectionHeader> headers;
     CLabelLists labels{definitions, references, headers};
-    LintLines(file, rules, false, state.range(0) % 2 != 0, result, suppressions,
+    LintLines(file, rules, false, state.range(0) % 2 != 0, sink, suppressions,
               state.range(0) >= 2 ? &labels : nullptr);
     benchmark::DoNotOptimize(result.ruleFindings.size() + definitions.GetCount());
   }

@@ -13,10 +13,11 @@
 #include "checker/definition_index.h"
 #include "checker/finding.h"
 #include "checker/label_list.h"
-#include "checker/rules/rule_selection.h"
 #include "checker/scanner.h"
 #include "platform/code_page.h"
 #include "platform/file.h"
+
+struct CRuleSelection;
 
 struct CCheckOptions {
   CCodePage codePage;  // the default reads byte by byte
@@ -81,7 +82,17 @@ struct CCheckResult {
   bool ReportsErrorsOrWarnings() const;
 };
 
+// The cross-references' findings of resolved lists, with their messages,
+// in protocol order: duplicates, definitions not used (with `notes`, a
+// label line without "]" gets a note on why its list has no name) and
+// references not found.
+void AddCrossReferenceFindings(const CLabelList& definitions, const CLabelList& references,
+                               bool notes, const CCodePage& codePage,
+                               std::vector<CFinding>& findings);
+
 // Checks the text file `file` from its start to its end; leaves it open.
+// It runs the rooms above the engine too (notes, fixes, rules), and stands
+// with them: checker/rules/check_file.cpp.
 // Throws CFileException on a read error, or when the file has more lines
 // than an int counts.
 // REQUIRES: `file` is open for reading in text mode.

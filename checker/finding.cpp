@@ -1,5 +1,7 @@
 #include "checker/finding.h"
 
+#include <utility>
+
 namespace {
 
 constexpr FixAvailability kNoFix = FixAvailability::none;
@@ -263,3 +265,13 @@ const FindingRule* FindRule(std::string_view id) {
 }
 const std::array<NoteRule, kNoteKindCount>& NoteRules() { return kNoteRules; }
 const NoteRule& RuleOf(NoteKind kind) { return kNoteRules[static_cast<std::size_t>(kind)]; }
+
+CNote MakeNote(NoteKind kind, const CPlace& place, int section, std::string message) {
+  CNote note;
+  note.kind = kind;
+  note.place = place;
+  note.line = place.line;
+  note.section = section;
+  note.message = std::move(message);
+  return note;
+}

@@ -159,4 +159,7 @@ struct CFinding {
   Severity GetSeverity() const { return Rule().severity; }
 };
 
+// A note at `place` that points there.
+CNote MakeNote(NoteKind kind, const CPlace& place, int section, std::string message);
+
 #endif  // VELTRANE_CHECKER_FINDING_H_

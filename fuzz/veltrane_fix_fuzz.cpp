@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "checker/fix/fix_apply.h"
+#include "checker/rules/rule_selection.h"
 #include "fuzz/promise.h"
 
 namespace {

@@ -25,6 +25,7 @@
 #include "checker/check_run.h"
 #include "checker/protocol.h"
 #include "checker/protocol_file.h"
+#include "checker/rules/rule_selection.h"
 #include "fuzz/promise.h"
 #include "fuzz/scratch_folder.h"
 #include "tests/result_digest.h"

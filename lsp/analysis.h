@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "checker/check.h"
+#include "checker/rules/rule_selection.h"
 #include "lsp/document.h"
 
 // A definition or reference whose name stands on a line.

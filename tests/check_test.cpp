@@ -235,11 +235,12 @@ TEST(CheckTest, TheLineRulesReadTheListsAsTheScanDoes) {
       for (const bool inParts : {false, true}) {
         CCheckResult result;
         result.codePage = codePage;
+        CRuleSink sink{result.ruleFindings, result.kept, result.codePage, result.lineEnd};
         std::vector<CSuppression> suppressions;
         CLabelList readDefinitions, readReferences;
         std::vector<CSectionHeader> readHeaders;
         CLabelLists labels{readDefinitions, readReferences, readHeaders};
-        const bool whole = LintLines(file, all, true, inParts, result, suppressions, &labels);
+        const bool whole = LintLines(file, all, true, inParts, sink, suppressions, &labels);
         ASSERT_EQ(whole, !HasLongLine(bytes)) << bytes;
         if (!whole) continue;
         std::ostringstream read;

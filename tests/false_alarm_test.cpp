@@ -12,6 +12,7 @@
 
 #include "checker/check.h"
 #include "checker/fix/fix_apply.h"
+#include "checker/rules/rule_selection.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 // fix of a reference that a note says most likely means another list, and
 // the rounds converging on generated files.
 #include "checker/fix/fix_apply.h"
+#include "checker/rules/rule_selection.h"
 
 #include <gtest/gtest.h>
 

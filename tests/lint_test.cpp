@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "checker/check.h"
+#include "checker/rules/rule_selection.h"
 #include "checker/scanner.h"
 
 namespace {

@@ -9,6 +9,8 @@
 
 #include "checker/check.h"
 #include "checker/label_collector.h"
+#include "checker/rules/rule_selection.h"
+#include "checker/rules/rule_sink.h"
 #include "checker/rules/suppression.h"
 
 // The line end of the file's first line ("\n" or "\r\n"), which fixes
@@ -18,22 +20,22 @@ std::string_view FirstLineEnd(const CStdioFile& file);
 
 // Reads every line of `file` for the line rules of `rules` (numbers,
 // entries, keys, sections, gaps, line ends and lengths) and for
-// suppression comments, adding findings to result.ruleFindings, their text
-// to result.kept and the comments to `suppressions`. With `notes`,
+// suppression comments, adding findings and their text to `sink` and the
+// comments to `suppressions`. With `notes`,
 // findings that point at an earlier place get a note. With `inParts`, the
 // lines before and after a line start in the middle are read at once,
 // each part on a thread of its own, with the same result.
 //
 // Without `labels`, it reads nothing when no rule of `rules` reads lines
-// and the file holds no suppression comment, and it touches no other
-// member of `result`, so the lists may be checked meanwhile. With
+// and the file holds no suppression comment, and it touches nothing but
+// `sink`, so the lists may be checked meanwhile. With
 // `labels`, it also fills them in the same reading, as ScanLabels would,
 // and returns false when a line longer than a piece means they must be
 // scanned from the pieces instead. Throws CFileException on a read error.
-// REQUIRES: `file` is open whole, for reading by position; result.lineEnd
+// REQUIRES: `file` is open whole, for reading by position; sink.lineEnd
 // is the file's (see FirstLineEnd); `labels`' lists are empty.
 bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, bool inParts,
-               CCheckResult& result, std::vector<CSuppression>& suppressions,
+               CRuleSink& sink, std::vector<CSuppression>& suppressions,
                CLabelLists* labels = nullptr);
 
 // A BasedOn line and the label line it belongs to: the one last before
@@ -68,18 +70,5 @@ struct CReferenceNote {
 void LintLists(const CRuleSelection& rules, bool notes, const CCheckResult& result,
                const std::vector<CBasedOnOwner>& owners, std::vector<CFinding>& findings,
                std::vector<CReferenceNote>* referenceNotes = nullptr);
-
-// Keeps `text` for the life of `result` and returns a view of the copy.
-std::string_view Keep(CCheckResult& result, std::string_view text);
-
-// Adds a finding of a rule beyond cross-references at `place`, whose line
-// text `result` must keep (or keeps already), and returns it.
-CFinding& AddRuleFinding(CCheckResult& result, FindingKind kind, const CPlace& place,
-                         int section, std::string message);
-CFinding& AddRuleFinding(std::vector<CFinding>& findings, FindingKind kind, const CPlace& place,
-                         int section, std::string message);
-
-// A note at `place` that points there.
-CNote MakeNote(NoteKind kind, const CPlace& place, int section, std::string message);
 
 #endif  // VELTRANE_CHECKER_LINT_H_

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <limits>
 #include <optional>
 #include <string>
@@ -225,7 +226,7 @@ struct Remembered {
     end = place.end;
     lineText.assign(place.lineText);
   }
-  CPlace PlaceIn(CCheckResult& result) const {
+  CPlace PlaceIn(CRuleSink& result) const {
     CPlace place;
     place.line = line;
     place.lineOffset = lineOffset;
@@ -302,9 +303,9 @@ class CLineLinter {
  public:
   // Starts in `section`, outside any list or instrument.
   CLineLinter(const CStdioFile& file, const CRuleSelection& rules, bool notes,
-              CCheckResult& result, std::vector<CSuppression>& suppressions,
+              CRuleSink& result, std::vector<CSuppression>& suppressions,
               int section = kNoSection, bool underUnknown = false)
-      : m_file(file), m_rules(rules), m_notes(notes), m_result(result), m_codePage(result.codePage),
+      : m_file(file), m_rules(rules), m_notes(notes), m_out(result), m_codePage(result.codePage),
         m_suppressions(suppressions), m_section(section), m_underUnknown(underUnknown) {
   }
 
@@ -374,7 +375,7 @@ class CLineLinter {
   // line of the file; kept to be made again when the lines are renumbered.
   std::string NamingLine(std::function<std::string(int shift)> make) {
     std::string message = make(0);
-    if (m_remakes) m_remakes->push_back({m_result.ruleFindings.size(), std::move(make)});
+    if (m_remakes) m_remakes->push_back({m_out.findings.size(), std::move(make)});
     return message;
   }
   CNote MakeNote(NoteKind kind, const CPlace& place, std::string message) const;
@@ -390,7 +391,7 @@ class CLineLinter {
   const CRuleSelection& m_rules;
   const bool m_notes;
   std::vector<Remake>* m_remakes = nullptr;
-  CCheckResult& m_result;
+  CRuleSink& m_out;
   const CCodePage& m_codePage;
   std::vector<CSuppression>& m_suppressions;
   const bool m_readsEntries = ReadsEntries(m_rules);
@@ -531,8 +532,8 @@ int CLineLinter::FirstOf(std::uint32_t slot) {
 CFinding& CLineLinter::Add(FindingKind kind, const CSourceLine& line, std::size_t begin,
                            std::size_t end, std::string message) {
   CPlace place = line.PlaceOf(begin, end);
-  place.lineText = Keep(m_result, place.lineText);
-  return AddRuleFinding(m_result, kind, place, m_section, std::move(message));
+  place.lineText = Keep(m_out, place.lineText);
+  return AddRuleFinding(m_out, kind, place, m_section, std::move(message));
 }
 
 CNote CLineLinter::MakeNote(NoteKind kind, const CPlace& place, std::string message) const {
@@ -545,9 +546,9 @@ void CLineLinter::Close() {
     const bool countsFromOne = (m_section == kPatchNames || m_section == kNoteNames) &&
                                !m_has0 && m_has1 && !m_at128.empty();
     if (countsFromOne && m_notes) {
-      const CPlace label = m_label.PlaceIn(m_result);
+      const CPlace label = m_label.PlaceIn(m_out);
       for (const std::size_t index : m_at128) {
-        m_result.ruleFindings[index].note = MakeNote(
+        m_out.findings[index].note = MakeNote(
             NoteKind::countsFromOne, label, CountsFromOneMessage(m_codePage.ToUtf8(m_listName)));
       }
     }
@@ -585,8 +586,8 @@ void CLineLinter::ReportDrumZeros() {
     place.line = zero.line;
     place.lineOffset = zero.lineOffset;
     place.end = zero.end;
-    place.lineText = Keep(m_result, ReadAgain(zero.lineOffset, zero.lineTextSize));
-    AddRuleFinding(m_result, FindingKind::drumZero, place, m_section, DrumZeroMessage());
+    place.lineText = Keep(m_out, ReadAgain(zero.lineOffset, zero.lineTextSize));
+    AddRuleFinding(m_out, FindingKind::drumZero, place, m_section, DrumZeroMessage());
   }
   m_drumZeros.clear();
 }
@@ -603,7 +604,7 @@ void CLineLinter::OpenLabel(const CSourceLine& line) {
   // Only the note on a list that counts from 1 points at its label.
   if (m_notes) m_label.Set(line.PlaceOf(1, close == std::string_view::npos ? 1 : close));
   m_labelOffset = line.offset;
-  m_labelEnding.assign(line.ending.empty() ? m_result.lineEnd : line.ending);
+  m_labelEnding.assign(line.ending.empty() ? m_out.lineEnd : line.ending);
   m_context = m_section == kInstrumentDefinitions ? Context::instrument : Context::list;
   UpdateQuick();
 }
@@ -615,7 +616,7 @@ void CLineLinter::Comment(const CSourceLine& line) {
   const std::string_view own = line.text.substr(0, line.text.find('\r'));
   if (!ParseSuppression(own, suppression)) return;
   suppression.place = line.PlaceOf(0, own.size());
-  suppression.place.lineText = Keep(m_result, suppression.place.lineText);
+  suppression.place.lineText = Keep(m_out, suppression.place.lineText);
   // Removing the comment removes its line as editors show it, up to its
   // line end or the lone CR that ends it.
   suppression.lineEndOffset =
@@ -651,7 +652,7 @@ void CLineLinter::Entry(const CSourceLine& line) {
   if (number == 0u) m_has0 = true;
   if (number == 1u) m_has1 = true;
   if ((!number || *number > largest) && m_rules.Has(FindingKind::numberOutOfRange)) {
-    if (number == 128u) m_at128.push_back(m_result.ruleFindings.size());
+    if (number == 128u) m_at128.push_back(m_out.findings.size());
     Add(FindingKind::numberOutOfRange, line, 0, digits,
         NumberOutOfRangeMessage(numberText, static_cast<int>(largest)));
   }
@@ -716,7 +717,7 @@ void CLineLinter::Entry(const CSourceLine& line) {
     place.line = earlier.line;
     place.lineOffset = earlier.lineOffset;
     place.end = earlier.digits;
-    place.lineText = Keep(m_result, ReadAgain(earlier.lineOffset, earlier.lineTextSize));
+    place.lineText = Keep(m_out, ReadAgain(earlier.lineOffset, earlier.lineTextSize));
     finding.note = MakeNote(NoteKind::firstEntry, place, FirstEntryMessage(numberText));
   }
   // Removing this line changes what no program reads only when the entry
@@ -812,7 +813,7 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
     // line, until that one has moved.
     if (line.length == line.text.size() && m_blockStart == line.offset && !bankSelectBefore) {
       std::string moved(line.text);
-      moved.append(line.ending.empty() ? m_result.lineEnd : line.ending);
+      moved.append(line.ending.empty() ? m_out.lineEnd : line.ending);
       finding.fix = CFix{true, MoveBankSelectTitle(),
                          {{*m_firstPatchOffset, *m_firstPatchOffset, std::move(moved)},
                           {line.offset, line.EndOffset(), ""}}};
@@ -834,7 +835,7 @@ void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
                                 return DuplicateKeyMessage(identity, firstLine + shift);
                               }));
       if (m_notes)
-        finding.note = MakeNote(NoteKind::firstKey, first.PlaceIn(m_result),
+        finding.note = MakeNote(NoteKind::firstKey, first.PlaceIn(m_out),
                                 FirstKeyMessage(identity));
     }
   }
@@ -856,7 +857,7 @@ void CLineLinter::InstrumentLine(const CSourceLine& line, bool blank, bool comme
   if (m_gap) {
     if (m_rules.Has(FindingKind::gapInInstrument)) {
       CFinding& finding = AddRuleFinding(
-          m_result, FindingKind::gapInInstrument, m_gap->place.PlaceIn(m_result), m_section,
+          m_out, FindingKind::gapInInstrument, m_gap->place.PlaceIn(m_out), m_section,
           GapInInstrumentMessage(m_codePage.ToUtf8(m_listName), m_gap->firstComment));
       if (m_gap->blankOnly)
         finding.fix = CFix{true, RemoveBlankLinesTitle(), {{m_gap->begin, m_gap->end, ""}}};
@@ -947,46 +948,14 @@ void CLineLinter::Finish(const CSourceLine& last) {
     CFinding& finding = Add(FindingKind::noFinalLineEnd, last, last.text.size(),
                             last.text.size(), NoFinalLineEndMessage());
     const std::uint64_t end = last.EndOffset();
-    finding.fix = CFix{true, AddLineEndTitle(), {{end, end, std::string(m_result.lineEnd)}}};
+    finding.fix = CFix{true, AddLineEndTitle(), {{end, end, std::string(m_out.lineEnd)}}};
   }
 }
 
 }  // namespace
 
-std::string_view Keep(CCheckResult& result, std::string_view text) {
-  return result.kept.emplace_back(text);
-}
-
-CFinding& AddRuleFinding(CCheckResult& result, FindingKind kind, const CPlace& place,
-                         int section, std::string message) {
-  return AddRuleFinding(result.ruleFindings, kind, place, section, std::move(message));
-}
-
-CFinding& AddRuleFinding(std::vector<CFinding>& findings, FindingKind kind, const CPlace& place,
-                         int section, std::string message) {
-  CFinding& finding = findings.emplace_back();
-  finding.kind = kind;
-  finding.place = place;
-  finding.line = place.line;
-  finding.text = place.lineText;
-  finding.section = section;
-  finding.message = std::move(message);
-  return finding;
-}
-
-CNote MakeNote(NoteKind kind, const CPlace& place, int section, std::string message) {
-  CNote note;
-  note.kind = kind;
-  note.place = place;
-  note.line = place.line;
-  note.section = section;
-  note.message = std::move(message);
-  return note;
-}
-
 namespace {
 
-constexpr std::string_view kSuppressionMarker = "veltrane:";
 
 // Whether the file holds a suppression marker anywhere. A check of the
 // cross-references alone reads every line only when it must, for the
@@ -1107,7 +1076,11 @@ std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std:
 // pieces numbered from 1 at the split: the first part counts the lines
 // before the split on its way, so the second need not count them first.
 struct SecondPart {
-  CCheckResult result;
+  SecondPart(const CCodePage& codePage, std::string_view lineEnd)
+      : result{findings, kept, codePage, lineEnd} {}
+  std::vector<CFinding> findings;
+  std::list<std::string> kept;
+  CRuleSink result;
   std::vector<CSuppression> suppressions;
   std::vector<Remake> remakes;
   CLabelList definitions;
@@ -1156,7 +1129,7 @@ void Renumber(SecondPart& part, int lines) {
   const auto shift = [lines](int& line) {
     if (line > 0) line += lines;
   };
-  for (CFinding& finding : part.result.ruleFindings) {
+  for (CFinding& finding : part.result.findings) {
     shift(finding.line);
     shift(finding.place.line);
     if (finding.note) {
@@ -1165,7 +1138,7 @@ void Renumber(SecondPart& part, int lines) {
     }
   }
   for (const Remake& remake : part.remakes)
-    part.result.ruleFindings[remake.finding].message = remake.make(lines);
+    part.result.findings[remake.finding].message = remake.make(lines);
   for (CSuppression& suppression : part.suppressions) {
     shift(suppression.place.line);
     shift(suppression.targetLine);
@@ -1195,7 +1168,7 @@ std::string_view FirstLineEnd(const CStdioFile& file) {
 }
 
 bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, bool inParts,
-               CCheckResult& result, std::vector<CSuppression>& suppressions,
+               CRuleSink& result, std::vector<CSuppression>& suppressions,
                CLabelLists* labels) {
   if (!labels && !rules.NeedsLinePass() && !MentionsSuppression(file)) return true;
   CLineLinter linter(file, rules, notes, result, suppressions);
@@ -1213,9 +1186,7 @@ bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, 
   // list or instrument at hand, the second starts where the first stops.
   // Of the labels, the first part takes those before the split, the second
   // the rest.
-  SecondPart part;
-  part.result.codePage = result.codePage;
-  part.result.lineEnd = result.lineEnd;
+  SecondPart part(result.codePage, result.lineEnd);
   std::optional<Boundary> boundary;
   AtSplit atSplit;
   RunBothAtOnce(
@@ -1258,9 +1229,9 @@ bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, 
     if (!suppressions[i].wholeFile) suppressions[i].targetLine = boundary->line;
   // Room for exactly both parts: grown by doubling, the findings of a file
   // with very many would take up to twice their room.
-  result.ruleFindings.reserve(result.ruleFindings.size() + part.result.ruleFindings.size());
-  for (CFinding& finding : part.result.ruleFindings)
-    result.ruleFindings.push_back(std::move(finding));
+  result.findings.reserve(result.findings.size() + part.result.findings.size());
+  for (CFinding& finding : part.result.findings)
+    result.findings.push_back(std::move(finding));
   result.kept.splice(result.kept.end(), part.result.kept);
   for (CSuppression& suppression : part.suppressions) suppressions.push_back(std::move(suppression));
   return whole;

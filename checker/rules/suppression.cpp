@@ -7,12 +7,10 @@
 
 #include "checker/blanks.h"
 #include "checker/finding_text.h"
-#include "checker/rules/lint.h"
 #include "checker/scanner.h"
 
 namespace {
 
-constexpr std::string_view kMarker = "veltrane:";
 
 std::size_t SkipBlanks(std::string_view text, std::size_t at) {
   const std::size_t next = text.find_first_not_of(kBlanks, at);
@@ -34,8 +32,8 @@ bool ParseSuppression(std::string_view text, CSuppression& suppression) {
   std::size_t at = SkipBlanks(text, 0);
   if (at == text.size() || text[at] != ';') return false;
   at = SkipBlanks(text, at + 1);
-  if (text.substr(at, kMarker.size()) != kMarker) return false;
-  at = SkipBlanks(text, at + kMarker.size());
+  if (text.substr(at, kSuppressionMarker.size()) != kSuppressionMarker) return false;
+  at = SkipBlanks(text, at + kSuppressionMarker.size());
   std::size_t word = at;
   while (word < text.size() && !IsBlank(text[word])) ++word;
   const std::string_view action = text.substr(at, word - at);
@@ -98,12 +96,12 @@ bool WorthReporting(const CSuppression::Item& item, const CRuleSelection& rules)
 }
 
 void AddUnusedSuppressions(const CRuleSelection& rules, const std::vector<CSuppression>& suppressions,
-                           CCheckResult& result) {
+                           CRuleSink& sink) {
   for (const CSuppression& suppression : suppressions) {
     // A bare "; veltrane: ignore" silences nothing, which its writer may
     // not expect: it is reported as a whole, and its fix removes it.
     if (suppression.items.empty()) {
-      CFinding& finding = AddRuleFinding(result, FindingKind::unusedSuppression, suppression.place,
+      CFinding& finding = AddRuleFinding(sink, FindingKind::unusedSuppression, suppression.place,
                                          kNoSection, BareSuppressionMessage());
       if (!suppression.endsAtLoneCr)
         finding.fix = CFix{true,
@@ -119,8 +117,8 @@ void AddUnusedSuppressions(const CRuleSelection& rules, const std::vector<CSuppr
       place.begin = item.begin;
       place.end = item.end;
       CFinding& finding =
-          AddRuleFinding(result, FindingKind::unusedSuppression, place, kNoSection,
-                         UnusedSuppressionMessage(result.codePage.ToUtf8(item.pattern),
+          AddRuleFinding(sink, FindingKind::unusedSuppression, place, kNoSection,
+                         UnusedSuppressionMessage(sink.codePage.ToUtf8(item.pattern),
                                                   NamesRule(item.pattern)));
       const std::uint64_t line = suppression.place.lineOffset;
       // Of a comment that ends at a lone CR, only the items go.
@@ -178,7 +176,8 @@ class CSilencedBlocks {
 }  // namespace
 
 void ReportFindings(const CRuleSelection& rules, std::vector<CSuppression>& suppressions,
-                    CCheckResult& result) {
+                    std::vector<CFinding>& findings, CRuleSink& sink,
+                    std::vector<const CFinding*>& reported) {
   std::vector<CSuppression*> wholeFile;
   std::unordered_multimap<int, CSuppression*> byLine;
   for (CSuppression& suppression : suppressions) {
@@ -201,25 +200,25 @@ void ReportFindings(const CRuleSelection& rules, std::vector<CSuppression>& supp
     }
     return any;
   };
-  result.reported.clear();
-  for (const CFinding& finding : result.findings)
-    if (rules.Has(finding.kind) && !silenced(finding)) result.reported.push_back(&finding);
-  const std::size_t before = result.ruleFindings.size();
+  reported.clear();
+  for (const CFinding& finding : findings)
+    if (rules.Has(finding.kind) && !silenced(finding)) reported.push_back(&finding);
+  const std::size_t before = sink.findings.size();
   if (rules.Has(FindingKind::unusedSuppression)) {
     // Silencing first, so that every use of a suppression is known.
-    for (const CFinding& finding : result.ruleFindings) silenced(finding);
-    AddUnusedSuppressions(rules, suppressions, result);
+    for (const CFinding& finding : sink.findings) silenced(finding);
+    AddUnusedSuppressions(rules, suppressions, sink);
   }
-  for (std::size_t i = 0; i < result.ruleFindings.size(); ++i) {
-    const CFinding& finding = result.ruleFindings[i];
+  for (std::size_t i = 0; i < sink.findings.size(); ++i) {
+    const CFinding& finding = sink.findings[i];
     if (!rules.Has(finding.kind)) continue;
-    if (i >= before || !silenced(finding)) result.reported.push_back(&finding);
+    if (i >= before || !silenced(finding)) reported.push_back(&finding);
   }
   blocks.Close();
-  for (std::vector<CFinding>* findings : {&result.findings, &result.ruleFindings})
-    for (CFinding& finding : *findings)
+  for (std::vector<CFinding>* list : {&findings, &sink.findings})
+    for (CFinding& finding : *list)
       if (finding.fix && blocks.Breaks(*finding.fix)) finding.fix.reset();
-  std::stable_sort(result.reported.begin(), result.reported.end(),
+  std::stable_sort(reported.begin(), reported.end(),
                    [](const CFinding* a, const CFinding* b) {
                      if (a->place.line != b->place.line) return a->place.line < b->place.line;
                      if (a->place.begin != b->place.begin) return a->place.begin < b->place.begin;

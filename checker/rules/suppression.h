@@ -9,8 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "checker/check.h"
 #include "checker/finding.h"
+#include "checker/rules/rule_selection.h"
+#include "checker/rules/rule_sink.h"
 
 struct CSuppression {
   struct Item {
@@ -46,12 +47,14 @@ bool IsBlankLine(std::string_view text);
 // the comment is no suppression.
 bool ParseSuppression(std::string_view text, CSuppression& suppression);
 
-// Fills result.reported: every finding of a rule in `rules`, of
-// result.findings and result.ruleFindings, that no suppression silences,
-// by place in the file. Adds a finding (VLT0001, when selected) for each
-// id or prefix of a suppression that silenced nothing although it names a
-// rule of the selection, or that names no rule at all.
+// Fills `reported`: every finding of a rule in `rules`, of the
+// cross-references' `findings` and the sink's, that no suppression
+// silences, by place in the file. Adds a finding (VLT0001, when selected)
+// to the sink for each id or prefix of a suppression that silenced nothing
+// although it names a rule of the selection, or that names no rule at all.
+// Drops the fixes that would break a silenced block.
 void ReportFindings(const CRuleSelection& rules, std::vector<CSuppression>& suppressions,
-                    CCheckResult& result);
+                    std::vector<CFinding>& findings, CRuleSink& sink,
+                    std::vector<const CFinding*>& reported);
 
 #endif  // VELTRANE_CHECKER_SUPPRESSION_H_

@@ -1,0 +1,40 @@
+// What the rules report into: their findings and the bytes those findings'
+// views point at. The rules see this and the lists they read, never the
+// whole check's result, which the check's entry point fills from it.
+#ifndef VELTRANE_CHECKER_RULES_RULE_SINK_H_
+#define VELTRANE_CHECKER_RULES_RULE_SINK_H_
+
+#include <list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "checker/finding.h"
+#include "platform/code_page.h"
+
+struct CRuleSink {
+  // Where the findings go ...
+  std::vector<CFinding>& findings;
+  // ... and the text their views point at (a list: the bytes of a part
+  // checked on its own join it without moving).
+  std::list<std::string>& kept;
+  const CCodePage& codePage;
+  // The file's own line end, the first it has: what fixes that add a line
+  // end write.
+  std::string_view lineEnd;
+};
+
+// Keeps `text` as long as the sink's findings and returns a view of the copy.
+std::string_view Keep(CRuleSink& sink, std::string_view text);
+
+// Adds a finding of a rule beyond cross-references at `place`, whose line
+// text the sink must keep (or keeps already), and returns it.
+CFinding& AddRuleFinding(CRuleSink& sink, FindingKind kind, const CPlace& place, int section,
+                         std::string message);
+CFinding& AddRuleFinding(std::vector<CFinding>& findings, FindingKind kind, const CPlace& place,
+                         int section, std::string message);
+
+// The marker that starts a suppression comment after its ";".
+inline constexpr std::string_view kSuppressionMarker = "veltrane:";
+
+#endif  // VELTRANE_CHECKER_RULES_RULE_SINK_H_
