@@ -53,6 +53,19 @@ enum class Severity { error, warning, note };
 // "error", "warning" or "note".
 std::string_view SeverityName(Severity severity);
 
+// Which pass runs a rule, and so what it reads; what a selection of rules
+// reads follows from these (see CRuleSelection::Reads).
+enum class RulePass {
+  crossReferences,  // the engine's resolution of the lists
+  lineEntries,      // the line pass: the entries of name lists
+  lineKeys,         // the line pass: the key lines of instruments
+  lineSections,     // the line pass: section headers
+  lineForm,         // the line pass: every line's form (length, line end)
+  listsBasedOn,     // the list pass: BasedOn lines and the lists they join
+  lists,            // the list pass: the resolved lists
+  suppression,      // last: the suppression comments themselves
+};
+
 // One kind of finding as every format presents it. A kind without its row
 // does not compile (see finding.cpp).
 struct FindingRule {
@@ -66,6 +79,7 @@ struct FindingRule {
   std::string_view example;    // a few lines that show it, "\n" between them
   bool onByDefault;            // reported unless a selection says otherwise
   FixAvailability fix;         // whether its findings come with a fix
+  RulePass pass;               // which pass runs it
 };
 
 // The rules in the order of FindingKind, which is also each rule's index.

@@ -165,16 +165,10 @@ class CLineLinter {
   // Whether any rule reads the entries of name lists, or the lines of
   // instruments: without, their lines cost nothing.
   static bool ReadsEntries(const CRuleSelection& rules) {
-    return rules.Has(FindingKind::numberOutOfRange) || rules.Has(FindingKind::duplicateNumber) ||
-           rules.Has(FindingKind::malformedEntry) || rules.Has(FindingKind::commentInEntryText);
+    return rules.Reads(RulePass::lineEntries);
   }
   static bool ReadsInstruments(const CRuleSelection& rules) {
-    for (const FindingKind kind :
-         {FindingKind::malformedKey, FindingKind::misspelledKey, FindingKind::unknownKey,
-          FindingKind::duplicateKey, FindingKind::commentAfterValue,
-          FindingKind::bankSelectAfterPatch, FindingKind::gapInInstrument, FindingKind::drumZero})
-      if (rules.Has(kind)) return true;
-    return false;
+    return rules.Reads(RulePass::lineKeys);
   }
 
  private:

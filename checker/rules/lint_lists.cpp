@@ -487,7 +487,7 @@ void CListLinter::MissingSectionHeaders(std::vector<CReferenceNote>* notes) {
 }  // namespace
 
 bool ChecksBasedOn(const CRuleSelection& rules) {
-  return rules.Has(FindingKind::basedOnCycle) || rules.Has(FindingKind::basedOnOrder);
+  return rules.Reads(RulePass::listsBasedOn);
 }
 
 std::vector<CBasedOnOwner> FindBasedOnOwners(const CLabelList& definitions,

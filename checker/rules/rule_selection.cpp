@@ -27,6 +27,12 @@ bool CRuleSelection::NeedsLinePass() const {
   return false;
 }
 
+bool CRuleSelection::Reads(RulePass pass) const {
+  for (const FindingRule& rule : FindingRules())
+    if (rule.pass == pass && Has(rule.kind)) return true;
+  return false;
+}
+
 CRuleSelection CRuleSelection::Defaults() {
   CRuleSelection selection;
   for (const FindingRule& rule : FindingRules())

@@ -19,6 +19,9 @@ struct CRuleSelection {
   // Whether any rule beyond the cross-references is on, which takes a pass
   // over every line of the file.
   bool NeedsLinePass() const;
+  // Whether any rule that `pass` runs is on: the rule table's rows say
+  // which, so a rule selected alone is never skipped by its pass.
+  bool Reads(RulePass pass) const;
   // The rules that are on unless a selection says otherwise.
   static CRuleSelection Defaults();
 };
