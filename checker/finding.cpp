@@ -255,6 +255,15 @@ static_assert(CrossReferencesAgree(), "a cross-reference row must come first and
 
 }  // namespace
 
+std::string_view FixAvailabilityName(FixAvailability fix) {
+  switch (fix) {
+    case FixAvailability::none: return "none";
+    case FixAvailability::safe: return "safe";
+    case FixAvailability::unsafe: return "unsafe";
+  }
+  return "none";
+}
+
 std::string_view SeverityName(Severity severity) {
   switch (severity) {
     case Severity::error: return "error";

@@ -53,6 +53,9 @@ enum class Severity { error, warning, note };
 // "error", "warning" or "note".
 std::string_view SeverityName(Severity severity);
 
+// "none", "safe" or "unsafe", as --explain and SARIF name a rule's fix.
+std::string_view FixAvailabilityName(FixAvailability fix);
+
 // Which pass runs a rule, and so what it reads; what a selection of rules
 // reads follows from these (see CRuleSelection::Reads).
 enum class RulePass {

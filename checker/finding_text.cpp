@@ -16,23 +16,20 @@ std::string QuotedAt(std::string_view name, int line) {
 
 }  // namespace
 
-std::string FindingMessage(FindingKind kind, std::string_view name, int firstLine) {
-  std::string text = "Label \"";
-  text.append(Shown(name));
+std::string_view CrossReferenceWords(FindingKind kind) {
   switch (kind) {
-    case FindingKind::duplicate:
-      text.append("\" already in line ");
-      text.append(std::to_string(firstLine));
-      break;
-    case FindingKind::unused:
-      text.append("\" not used");
-      break;
-    case FindingKind::notFound:
-      text.append("\" not found");
-      break;
-    default:
-      break;
+    case FindingKind::duplicate: return "\" already in line ";
+    case FindingKind::unused: return "\" not used";
+    case FindingKind::notFound: return "\" not found";
+    default: return "";
   }
+}
+
+std::string FindingMessage(FindingKind kind, std::string_view name, int firstLine) {
+  std::string text(kLabelQuote);
+  text.append(Shown(name));
+  text.append(CrossReferenceWords(kind));
+  if (kind == FindingKind::duplicate) text.append(std::to_string(firstLine));
   return text;
 }
 

@@ -12,6 +12,12 @@
 
 #include "checker/finding.h"
 
+// The words of a cross-reference's finding, which its message and the
+// protocol's record share: kLabelQuote, the name, then the kind's words
+// (a duplicate's are followed by the line of the first definition).
+inline constexpr std::string_view kLabelQuote = "Label \"";
+std::string_view CrossReferenceWords(FindingKind kind);
+
 // 'Label "NAME" already in line FIRST', 'Label "NAME" not used' or
 // 'Label "NAME" not found'.
 std::string FindingMessage(FindingKind kind, std::string_view name, int firstLine);

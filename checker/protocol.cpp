@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "checker/finding_text.h"
+
 namespace {
 
 // "Line N: TEXT" followed by the finding. A text without its own line end
@@ -14,27 +16,15 @@ void AppendRecord(const CFinding& finding, std::string& buffer) {
   buffer.append(": ");
   buffer.append(finding.text);
   if (!finding.text.ends_with('\n')) buffer.push_back('\n');
-  switch (finding.kind) {
-    case FindingKind::duplicate:
-      buffer.append("Warning: Label \"");
-      buffer.append(finding.name);
-      buffer.append("\" already in line ");
-      buffer.append(std::to_string(finding.firstLine));
-      buffer.append("\n");
-      break;
-    case FindingKind::unused:
-      buffer.append("Error: Label \"");
-      buffer.append(finding.name);
-      buffer.append("\" not used\n\n");
-      break;
-    case FindingKind::notFound:
-      buffer.append("Error: Label \"");
-      buffer.append(finding.name);
-      buffer.append("\" not found\n\n");
-      break;
-    default:  // the protocol holds cross-references only
-      break;
-  }
+  // The protocol holds cross-references only.
+  if (!IsCrossReference(finding.kind)) return;
+  const bool duplicate = finding.kind == FindingKind::duplicate;
+  buffer.append(duplicate ? "Warning: " : "Error: ");
+  buffer.append(kLabelQuote);
+  buffer.append(finding.name);
+  buffer.append(CrossReferenceWords(finding.kind));
+  if (duplicate) buffer.append(std::to_string(finding.firstLine));
+  buffer.append(duplicate ? "\n" : "\n\n");
 }
 
 }  // namespace

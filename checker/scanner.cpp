@@ -31,9 +31,9 @@ constexpr SectionHeader kHeaders[] = {
 
 // Tested in this order.
 constexpr ReferenceKey kKeys[] = {
-    {"BasedOn", kNoSection, false},   {"Control", kControllerNames, false},
-    {"RPN", kRpnNames, false},        {"NRPN", kNrpnNames, false},
-    {"Patch", kPatchNames, true},     {"Key", kNoteNames, true},
+    {kBasedOnKey, kNoSection, false}, {kControlKey, kControllerNames, false},
+    {kRpnKey, kRpnNames, false},      {kNrpnKey, kNrpnNames, false},
+    {kPatchKey, kPatchNames, true},   {kKeyKey, kNoteNames, true},
 };
 
 // Whether a piece that starts with `c` can be a label or key line. Most

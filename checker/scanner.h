@@ -33,6 +33,15 @@ struct CSectionHeader {
   bool operator==(const CSectionHeader&) const = default;
 };
 
+// The names of the keys whose values name lists, as instrument lines
+// write them; the line rules know them by these too.
+inline constexpr std::string_view kPatchKey = "Patch";
+inline constexpr std::string_view kKeyKey = "Key";
+inline constexpr std::string_view kControlKey = "Control";
+inline constexpr std::string_view kRpnKey = "RPN";
+inline constexpr std::string_view kNrpnKey = "NRPN";
+inline constexpr std::string_view kBasedOnKey = "BasedOn";
+
 // A key line whose value names a list: "Patch[0]=GM", "Control=Std", ...
 struct ReferenceKey {
   std::string_view prefix;  // what the line starts with

@@ -487,7 +487,6 @@ int ListRules(std::FILE* out) {
 }
 
 int ExplainRule(const FindingRule& rule, std::FILE* out) {
-  static constexpr std::string_view kFix[] = {"none", "safe", "unsafe"};
   std::string text = std::string(rule.id) + " " + std::string(rule.name) + " (" +
                      std::string(SeverityName(rule.severity)) + ", " +
                      (rule.onByDefault ? "on" : "off") + " by default)\n\n" +
@@ -500,7 +499,7 @@ int ExplainRule(const FindingRule& rule, std::FILE* out) {
     example.remove_prefix(std::min(end + 1, example.size()));
   }
   text += "\nFix: " + std::string(rule.help) + "\nAutomatic fix: " +
-          std::string(kFix[static_cast<int>(rule.fix)]) + "\n";
+          std::string(FixAvailabilityName(rule.fix)) + "\n";
   std::fputs(text.c_str(), out);
   return std::fflush(out) == 0 ? kExitClean : kExitFailure;
 }

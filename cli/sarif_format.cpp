@@ -49,10 +49,7 @@ CSarifLog::CSarifLog() {
                       {{"level", std::string(LevelOf(rule.severity))},
                        {"enabled", rule.onByDefault}}},
                      {"properties",
-                      {{"fix", std::string(rule.fix == FixAvailability::none
-                                               ? "none"
-                                               : rule.fix == FixAvailability::safe ? "safe"
-                                                                                   : "unsafe")}}}});
+                      {{"fix", std::string(FixAvailabilityName(rule.fix))}}}});
   }
   m_log = {
       {"$schema",

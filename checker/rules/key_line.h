@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "checker/finding_text.h"
+#include "checker/scanner.h"
 #include "platform/code_page.h"
 
 namespace line_pass {
@@ -33,13 +34,13 @@ struct KnownKey {
   int bracketParts;  // 0: none; Patch[BANK]: 1; Key[BANK,PROGRAM]: 2
 };
 constexpr std::array<KnownKey, 10> kKnownKeys = {{
-    {"Patch", Key::patch, 1},
-    {"Key", Key::key, 2},
+    {kPatchKey, Key::patch, 1},
+    {kKeyKey, Key::key, 2},
     {"Drum", Key::drum, 2},
-    {"Control", Key::control, 0},
-    {"RPN", Key::rpn, 0},
-    {"NRPN", Key::nrpn, 0},
-    {"BasedOn", Key::basedOn, 0},
+    {kControlKey, Key::control, 0},
+    {kRpnKey, Key::rpn, 0},
+    {kNrpnKey, Key::nrpn, 0},
+    {kBasedOnKey, Key::basedOn, 0},
     {"BankSelMethod", Key::bankSelMethod, 0},
     {"UseNotesAsControllers", Key::useNotesAsControllers, 0},
     {"UsesNotesAsControllers", Key::usesNotesAsControllers, 0},
