@@ -1,6 +1,5 @@
-// The rules beyond cross-references on small files: where each fires, where
-// it must stay quiet, and how suppression comments and selection change
-// what a check reports.
+// The rules beyond cross-references on small files: where each fires,
+// where it must stay quiet, and the notes that point at an earlier place.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,35 +8,11 @@
 #include "checker/check.h"
 #include "checker/rules/rule_selection.h"
 #include "checker/scanner.h"
+#include "tests/rules/reported.h"
 
 namespace {
 
 using namespace std::string_literals;
-
-// "LINE:COLUMN ID" for each reported finding, COLUMN counting bytes from 1.
-std::vector<std::string> Reported(const std::string& file, const CRuleSelection& rules,
-                                  int codePage = 0) {
-  CCheckOptions options;
-  if (codePage != 0) options.codePage = *CCodePage::FromNumber(codePage);
-  options.rules = &rules;
-  const CCheckResult result = CheckBytes(file, options);
-  std::vector<std::string> lines;
-  for (const CFinding* finding : result.reported) {
-    lines.push_back(std::to_string(finding->place.line) + ":" +
-                    std::to_string(finding->place.begin + 1) + " " +
-                    std::string(finding->Rule().id));
-  }
-  return lines;
-}
-
-// `select` "": the rules on by default.
-std::vector<std::string> ReportedOf(const std::string& file, const std::string& select,
-                                    int codePage = 0) {
-  std::vector<std::string> patterns;
-  AddPatterns(select, patterns);
-  if (select.empty()) return Reported(file, CRuleSelection::Defaults(), codePage);
-  return Reported(file, SelectRules(patterns, {}), codePage);
-}
 
 struct RuleCase {
   const char* label;
@@ -47,9 +22,6 @@ struct RuleCase {
   int codePage = 0;
 };
 
-const std::string kPatch = ".Patch Names\n[P]\n";
-const std::string kRpn = ".RPN Names\n[R]\n";
-const std::string kInstrument = ".Instrument Definitions\n[I]\n";
 
 const std::vector<RuleCase>& RuleCases() {
   static const std::vector<RuleCase> cases = {
@@ -269,107 +241,6 @@ TEST(RuleNotesTest, TrimmedReferences) {
   EXPECT_EQ(notes, (std::vector<std::string>{
                        "without the blanks at its end, it names \"Drums\" (line 2)",
                        "without the comment from \";\" on, it names \"Drums\" (line 2)"}));
-}
-
-struct SuppressionCase {
-  const char* label;
-  std::string file;
-  std::vector<std::string> expected;
-  // The list "P" of most cases is used by nothing.
-  std::vector<std::string> ignore = {"VLT1002"};
-};
-
-const std::vector<SuppressionCase>& SuppressionCases() {
-  static const std::vector<SuppressionCase> cases = {
-      {"NextLineOnly", kPatch + "; veltrane: ignore VLT2003\nx\ny\n", {"5:1 VLT2003"}},
-      {"PastBlankAndCommentLines", kPatch + "; veltrane: ignore VLT2003\n\n; other\nx\n", {}},
-      {"ListOfIdsAndPrefixes", kPatch + "; veltrane: ignore VLT2003, VLT20\nx\n", {}},
-      {"UnusedIdIsReported", kPatch + "; veltrane: ignore VLT2003 VLT2002\nx\n",
-       {"3:28 VLT0001"}},
-      {"UnknownIdIsReported", kPatch + ";veltrane: ignore VLT9\nx\n",
-       {"3:19 VLT0001", "4:1 VLT2003"}},
-      {"WholeFile", "; veltrane: ignore-file VLT2\n" + kPatch + "x\ny\n", {}},
-      {"CrossReferencesToo", "; veltrane: ignore VLT1002\n.Patch Names\n[Unused]\n",
-       {"1:20 VLT0001", "3:2 VLT1002"}, {}},
-      {"CrossReferencesOnTheirLine", ".Patch Names\n; veltrane: ignore VLT1002\n[Unused]\n", {},
-       {}},
-      {"SuppressionAtTheEnd", kPatch + "; veltrane: ignore VLT2003\n", {"3:20 VLT0001"}},
-      {"NotASuppression", kPatch + "; veltrane ignore VLT2003\nx\n", {"4:1 VLT2003"}},
-      // Without an id a comment silences nothing, which it says.
-      {"BareIgnoreIsReported", kPatch + "; veltrane: ignore\nx\n", {"3:1 VLT0001", "4:1 VLT2003"}},
-      {"BareIgnoreFileIsReported", kPatch + "x\n  ; veltrane: ignore-file ,\n",
-       {"3:1 VLT2003", "4:1 VLT0001"}},
-  };
-  return cases;
-}
-
-class SuppressionTest : public ::testing::TestWithParam<SuppressionCase> {};
-
-TEST_P(SuppressionTest, SilencesWhatItNames) {
-  EXPECT_EQ(Reported(GetParam().file, SelectRules(std::nullopt, GetParam().ignore)),
-            GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, SuppressionTest, ::testing::ValuesIn(SuppressionCases()),
-                         [](const auto& info) { return std::string(info.param.label); });
-
-// With the cross-references alone the lines are read only for suppressions,
-// which must work all the same.
-TEST(SuppressionTest, CrossReferencesAlone) {
-  const CRuleSelection rules = SelectRules(std::vector<std::string>{"VLT1"}, {});
-  EXPECT_EQ(Reported(".Patch Names\n; veltrane: ignore VLT1002\n[Unused]\n[Other]\n", rules),
-            std::vector<std::string>{"4:2 VLT1002"});
-  EXPECT_EQ(Reported(".Patch Names\n[Unused]\n", rules), std::vector<std::string>{"2:2 VLT1002"});
-}
-
-// A suppression of a rule that is not selected may serve another
-// configuration: it is not reported.
-TEST(SuppressionTest, RulesNotSelectedAreNoUnusedSuppression) {
-  const std::string file = kPatch + "; veltrane: ignore VLT3007\n0=a\n";
-  EXPECT_EQ(Reported(file, SelectRules(std::nullopt, {"VLT1002"})), std::vector<std::string>{});
-}
-
-TEST(SelectionTest, SpecificPatternsWin) {
-  struct Case {
-    std::vector<std::string> select;
-    std::vector<std::string> ignore;
-    std::vector<std::string> on;  // of VLT3001, VLT3002, VLT2001
-  } cases[] = {
-      {{"VLT3"}, {"VLT3001"}, {"VLT3002"}},
-      {{"VLT3001"}, {"VLT3"}, {"VLT3001"}},
-      {{"ALL"}, {"VLT3"}, {"VLT2001"}},
-      {{"VLT3001"}, {"VLT3001"}, {}},
-  };
-  for (const Case& c : cases) {
-    const CRuleSelection selection = SelectRules(c.select, c.ignore);
-    std::vector<std::string> on;
-    for (const char* id : {"VLT3001", "VLT3002", "VLT2001"})
-      if (selection.Has(FindRule(id)->kind)) on.push_back(id);
-    EXPECT_EQ(on, c.on) << ::testing::PrintToString(c.select) << " "
-                        << ::testing::PrintToString(c.ignore);
-  }
-  const CRuleSelection defaults = SelectRules(std::nullopt, {"VLT3"});
-  EXPECT_TRUE(defaults.Has(FindingKind::numberOutOfRange));
-  EXPECT_FALSE(defaults.Has(FindingKind::commentAfterValue));
-  EXPECT_FALSE(CRuleSelection::Defaults().Has(FindingKind::commentInEntryText));
-}
-
-TEST(SelectionTest, PatternsThatNameNoRule) {
-  std::vector<std::string> patterns;
-  EXPECT_EQ(AddPatterns(" VLT3 , ,VLT2001", patterns), std::nullopt);
-  EXPECT_EQ(patterns, (std::vector<std::string>{"VLT3", "VLT2001"}));
-  EXPECT_EQ(AddPatterns("VLT3,VLT4,vlt3", patterns), std::optional<std::string>("VLT4"));
-  EXPECT_FALSE(NamesRule("vlt3"));
-  EXPECT_FALSE(NamesRule(""));
-  EXPECT_TRUE(NamesRule("V"));
-}
-
-// The protocol's check is as it always was: no rules, nothing reported.
-TEST(SelectionTest, WithoutRulesTheCheckReadsNoMore) {
-  const CCheckResult result = CheckBytes(kPatch + "x\n128=a\n", CCheckOptions());
-  EXPECT_TRUE(result.ruleFindings.empty());
-  EXPECT_TRUE(result.reported.empty());
-  EXPECT_EQ(result.ErrorCount(), 1);
 }
 
 }  // namespace
