@@ -29,3 +29,20 @@ std::vector<int> ResolveReferences(CLabelList& definitions, CLabelList& referenc
     if (match >= 0) definitions.MarkUsed(match);
   return resolution;
 }
+
+CUses IndexUses(const std::vector<int>& resolution, int definitions) {
+  CUses index;
+  index.starts.assign(static_cast<std::size_t>(definitions) + 1, 0);
+  for (const int target : resolution)
+    if (target >= 0 && target < definitions) ++index.starts[static_cast<std::size_t>(target) + 1];
+  for (int d = 0; d < definitions; ++d)
+    index.starts[static_cast<std::size_t>(d) + 1] += index.starts[static_cast<std::size_t>(d)];
+  index.uses.resize(static_cast<std::size_t>(index.starts.back()));
+  std::vector<int> next(index.starts.begin(), index.starts.end() - 1);
+  for (int r = 0; r < static_cast<int>(resolution.size()); ++r) {
+    const int target = resolution[static_cast<std::size_t>(r)];
+    if (target >= 0 && target < definitions)
+      index.uses[static_cast<std::size_t>(next[static_cast<std::size_t>(target)]++)] = r;
+  }
+  return index;
+}

@@ -15,4 +15,15 @@
 std::vector<int> ResolveReferences(CLabelList& definitions, CLabelList& references,
                                    const CDefinitionIndex& index);
 
+// The references that resolve to each definition, in file order: those of
+// definition d are uses[starts[d]] up to uses[starts[d + 1]].
+struct CUses {
+  std::vector<int> starts;  // one more than the definitions
+  std::vector<int> uses;    // indexes in the references
+};
+
+// The uses of `definitions` definitions by a `resolution` as
+// ResolveReferences returns it.
+CUses IndexUses(const std::vector<int>& resolution, int definitions);
+
 #endif  // VELTRANE_CHECKER_RESOLVE_H_

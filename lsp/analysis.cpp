@@ -1,7 +1,9 @@
 #include "lsp/analysis.h"
 
 #include <algorithm>
+#include <utility>
 
+#include "checker/resolve.h"
 #include "checker/scanner.h"
 
 namespace {
@@ -72,18 +74,10 @@ std::optional<CNameHit> CAnalysis::NameAt(std::size_t line, std::size_t byte) co
 void CAnalysis::IndexUses() const {
   if (m_usesIndexed) return;
   m_usesIndexed = true;
-  const int definitions = m_result.definitions->GetCount();
-  m_useStarts.assign(static_cast<std::size_t>(definitions) + 1, 0);
-  for (int target : m_result.resolution) {
-    if (target >= 0 && target < definitions) ++m_useStarts[target + 1];
-  }
-  for (int d = 0; d < definitions; ++d) m_useStarts[d + 1] += m_useStarts[d];
-  m_uses.resize(static_cast<std::size_t>(m_useStarts[definitions]));
-  std::vector<int> next(m_useStarts.begin(), m_useStarts.end() - 1);
-  for (int r = 0; r < static_cast<int>(m_result.resolution.size()); ++r) {
-    const int target = m_result.resolution[r];
-    if (target >= 0 && target < definitions) m_uses[next[target]++] = r;
-  }
+  // The engine's index, as the list rules use it.
+  CUses index = ::IndexUses(m_result.resolution, m_result.definitions->GetCount());
+  m_useStarts = std::move(index.starts);
+  m_uses = std::move(index.uses);
 }
 
 std::span<const int> CAnalysis::UsesOf(int definition) const {

@@ -11,6 +11,7 @@
 
 #include "checker/blanks.h"
 #include "checker/finding_text.h"
+#include "checker/resolve.h"
 #include "checker/rules/lint.h"
 #include "checker/scanner.h"
 
@@ -318,15 +319,9 @@ void CListLinter::BlanksAroundNames() {
     if (HasBlanksAround(m_definitions.At(d).name)) blankLabels.push_back(d);
   if (blankLabels.empty()) return;
   // The references to each list, for the fix that trims them all.
-  const int count = m_definitions.GetCount();
-  std::vector<int> usesStart(static_cast<std::size_t>(count) + 1, 0);
-  for (const int to : m_result.resolution)
-    if (to >= 0) ++usesStart[to + 1];
-  std::partial_sum(usesStart.begin(), usesStart.end(), usesStart.begin());
-  std::vector<int> uses(static_cast<std::size_t>(usesStart[count]));
-  std::vector<int> next(usesStart.begin(), usesStart.end() - 1);
-  for (int r = 0; r < static_cast<int>(m_result.resolution.size()); ++r)
-    if (const int to = m_result.resolution[r]; to >= 0) uses[static_cast<std::size_t>(next[to]++)] = r;
+  const CUses index = IndexUses(m_result.resolution, m_definitions.GetCount());
+  const std::vector<int>& usesStart = index.starts;
+  const std::vector<int>& uses = index.uses;
 
   std::unordered_map<int, std::optional<CFix>> fixes;
   const std::unordered_set<std::string> cutNames = CutNames();
