@@ -1,3 +1,5 @@
+// The lines two texts differ in, as the unified diff and the editor's
+// edits show them.
 #include "checker/fix/line_diff.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The fixes of references: the name a reference likely means put in, a
+// comment taken from a value onto a line of its own.
 #include "checker/fix/reference_fix.h"
 
 #include "checker/blanks.h"

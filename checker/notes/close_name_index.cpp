@@ -1,3 +1,4 @@
+// The close-name index: the lists whose names are a few edits from a name.
 #include "checker/notes/close_name_index.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// How many edits apart two names are, bounded, in characters of the code page.
 #include "checker/notes/edit_distance.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The list a reference not found most likely means, for its note.
 #include "checker/notes/note_finder.h"
 
 #include <algorithm>

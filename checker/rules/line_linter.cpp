@@ -4,27 +4,11 @@
 #include "checker/rules/line_linter.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <array>
-#include <charconv>
-#include <cstring>
 #include <cstdint>
-#include <functional>
-#include <list>
-#include <limits>
-#include <optional>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 
 #include "checker/blanks.h"
-#include "checker/both_at_once.h"
-#include "checker/notes/edit_distance.h"
 #include "checker/finding_text.h"
-#include "checker/label_collector.h"
-#include "checker/line_source.h"
-#include "checker/fix/reference_fix.h"
-#include "checker/rules/lint.h"
 #include "checker/scanner.h"
 
 namespace line_pass {

@@ -1,26 +1,16 @@
 // The line pass: the linter run over every line of a file, in one part or
 // two at once, with the labels taken from the same reading.
-#include <algorithm>
 #include <cerrno>
-#include <array>
-#include <charconv>
 #include <cstring>
 #include <cstdint>
-#include <functional>
 #include <list>
 #include <limits>
 #include <optional>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 
-#include "checker/blanks.h"
 #include "checker/both_at_once.h"
-#include "checker/notes/edit_distance.h"
-#include "checker/finding_text.h"
 #include "checker/label_collector.h"
 #include "checker/line_source.h"
-#include "checker/fix/reference_fix.h"
 #include "checker/rules/lint.h"
 #include "checker/scanner.h"
 #include "checker/rules/line_linter.h"
@@ -29,7 +19,6 @@ using line_pass::CLineLinter;
 using line_pass::Remake;
 
 namespace {
-
 
 // Whether the file holds a suppression marker anywhere. A check of the
 // cross-references alone reads every line only when it must, for the

@@ -1,3 +1,4 @@
+// Reading veltrane.toml into a selection of rules, and finding the file.
 #include "checker/rules/rule_config.h"
 
 #include <cerrno>

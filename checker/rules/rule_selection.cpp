@@ -1,3 +1,4 @@
+// Which rules a check reports: the defaults, patterns, --select and --ignore.
 #include "checker/rules/rule_selection.h"
 
 #include <algorithm>

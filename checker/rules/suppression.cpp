@@ -1,3 +1,5 @@
+// Suppression comments: reading them, what they silence, and those that
+// silence nothing (VLT0001).
 #include "checker/rules/suppression.h"
 
 #include <algorithm>
