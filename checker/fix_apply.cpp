@@ -342,7 +342,9 @@ std::size_t MostGrowth(const CTakenEdits& taken) {
 }
 
 // Room for the first round's growth and some more, so that later rounds
-// seldom need the string to move (and double) to grow.
+// seldom need the string to move (and double) to grow. It also keeps even
+// a short text on the heap, where a move of the outcome leaves it: the
+// last check's views into it stay good.
 constexpr std::size_t kSpareRoom = std::size_t{1} << 20;
 
 // A fix copied out of the check that reported it, with what it is known
