@@ -216,31 +216,18 @@ std::vector<CEdit> EditsTo(const CDocumentView& view, std::string_view fixed) {
   return edits;
 }
 
-// The document with every safe fix applied, in the rounds of the command
-// line's --fix (FixBytes), or nullopt when no fix applies. The first round takes the document's own check,
-// which the diagnostics came from, and each check is let go before the next
-// is made (the document's own too, where the view allows): a large
-// document's fix-all holds one check at a time, not three.
+// The document with every safe fix applied, by the command line's --fix
+// (FixBytes), or nullopt when no fix applies. The rounds start from the
+// document's own check, which the diagnostics came from, and let it go
+// (where the view allows) before they make another: a large document's
+// fix-all holds one check at a time, not three.
 std::optional<std::string> SafelyFixed(const CDocumentView& view) {
   const CRuleSelection rules = view.analysis.Rules();
-  std::optional<std::string> fixed;   // once a round changed the text
-  std::optional<CCheckResult> check;  // of `fixed`
-  for (int round = 0;; ++round) {
-    const std::string_view text = fixed ? std::string_view(*fixed) : view.document.Text();
-    const std::vector<const CFinding*>& reported =
-        check ? check->reported : view.analysis.Result().reported;
-    const bool anyWanted = std::any_of(reported.begin(), reported.end(), [](const CFinding* f) {
-      return f->fix && FixWanted(*f->fix, false);
-    });
-    if (!anyWanted || round == kMaxFixRounds) break;
-    CFixRound applied = ApplyFixes(text, reported, false);
-    if (applied.edits.empty() || applied.text == text) break;
-    if (!check && view.releaseAnalysis) view.releaseAnalysis();
-    check.reset();
-    fixed = std::move(applied.text);
-    check = CAnalysis::Check(*fixed, rules);
-  }
-  return fixed;
+  CFixOutcome outcome = FixBytes(
+      view.document.Text(), view.analysis.Result(), view.releaseAnalysis,
+      [&rules](std::string_view text) { return CAnalysis::Check(text, rules); }, false);
+  if (!outcome.changed) return std::nullopt;
+  return std::move(outcome.text);
 }
 
 // The fix-all action, or null when there is nothing to fix. The same

@@ -1,6 +1,8 @@
 #include "checker/fix/fix_apply.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <map>
 #include <set>
@@ -42,7 +44,8 @@ bool WellFormed(const CFix& fix, std::size_t size) {
 }
 
 // The edits taken so far in this round, by where they begin. They never
-// collide, so their ends grow with their beginnings.
+// collide, so their ends grow with their beginnings. Only their addresses
+// are held: the edits stay in the fixes they belong to.
 class CTakenEdits {
  public:
   // Whether `edit` collides with a taken edit; `same` tells whether that
@@ -52,7 +55,7 @@ class CTakenEdits {
     auto it = m_edits.upper_bound(edit.end);
     while (it != m_edits.begin()) {
       --it;
-      const CEdit& taken = it->second;
+      const CEdit& taken = *it->second;
       if (taken.end < edit.begin) break;
       if (Collide(taken, edit)) {
         same = SameEdit(taken, edit);
@@ -61,12 +64,179 @@ class CTakenEdits {
     }
     return false;
   }
-  void Take(const CEdit& edit) { m_edits.emplace(edit.begin, edit); }
-  const std::multimap<std::uint64_t, CEdit>& Edits() const { return m_edits; }
+  void Take(const CEdit& edit) { m_edits.emplace(edit.begin, &edit); }
+  const std::multimap<std::uint64_t, const CEdit*>& Edits() const { return m_edits; }
 
  private:
-  std::multimap<std::uint64_t, CEdit> m_edits;
+  std::multimap<std::uint64_t, const CEdit*> m_edits;
 };
+
+// One round's choice among fixes: the edits taken, and which fixes went in
+// whole (their indices in the list chosen from, in the order taken).
+struct CChoice {
+  CTakenEdits taken;
+  std::vector<std::size_t> whole;
+  int fixed = 0;
+  int deferred = 0;
+};
+
+// Chooses among `fixes` (null for a finding without one) those that one
+// round over `size` bytes can apply. Fixes are taken in the order of their
+// first edit.
+CChoice ChooseFixes(std::size_t size, const std::vector<const CFix*>& fixes, bool unsafe) {
+  std::vector<std::size_t> order;
+  for (std::size_t i = 0; i < fixes.size(); ++i) {
+    if (fixes[i] && FixWanted(*fixes[i], unsafe) && WellFormed(*fixes[i], size)) order.push_back(i);
+  }
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return fixes[a]->edits.front().begin < fixes[b]->edits.front().begin;
+  });
+
+  CChoice choice;
+  for (const std::size_t i : order) {
+    const CFix& fix = *fixes[i];
+    bool collides = false;
+    bool allSame = true;
+    for (const CEdit& edit : fix.edits) {
+      bool same = false;
+      if (choice.taken.Collides(edit, same)) {
+        collides = true;
+        allSame = allSame && same;
+      } else {
+        allSame = false;
+      }
+    }
+    if (!collides) {
+      for (const CEdit& edit : fix.edits) choice.taken.Take(edit);
+      choice.whole.push_back(i);
+      ++choice.fixed;
+    } else if (allSame) {
+      ++choice.fixed;
+    } else {
+      ++choice.deferred;
+    }
+  }
+  return choice;
+}
+
+std::vector<const CFix*> FixesOf(const std::vector<const CFinding*>& findings) {
+  std::vector<const CFix*> fixes;
+  fixes.reserve(findings.size());
+  for (const CFinding* finding : findings) fixes.push_back(finding->fix ? &*finding->fix : nullptr);
+  return fixes;
+}
+
+// A replacement of the bytes [begin, end) by `text`, which lives elsewhere.
+struct CSplice {
+  std::uint64_t begin = 0;
+  std::uint64_t end = 0;
+  std::string_view text;
+};
+
+// Applies `splices`, in order and apart, to `text` where it stands. All
+// bytes first move right by the most any prefix of the splices grows the
+// text, so that the bytes written, from left to right, never overtake those
+// still to read: the text needs no second copy, only that much room.
+void SpliceInPlace(std::string& text, const std::vector<CSplice>& splices) {
+  std::int64_t growth = 0;
+  std::int64_t most = 0;
+  for (const CSplice& splice : splices) {
+    growth += static_cast<std::int64_t>(splice.text.size()) -
+              static_cast<std::int64_t>(splice.end - splice.begin);
+    most = std::max(most, growth);
+  }
+  const std::size_t size = text.size();
+  const auto shift = static_cast<std::size_t>(most);
+  if (shift > 0) {
+    text.resize(size + shift);
+    std::memmove(text.data() + shift, text.data(), size);
+  }
+  std::size_t write = 0;
+  std::uint64_t copied = 0;
+  for (const CSplice& splice : splices) {
+    std::memmove(text.data() + write, text.data() + shift + copied, splice.begin - copied);
+    write += splice.begin - copied;
+    if (!splice.text.empty()) std::memcpy(text.data() + write, splice.text.data(), splice.text.size());
+    write += splice.text.size();
+    copied = splice.end;
+  }
+  std::memmove(text.data() + write, text.data() + shift + copied, size - copied);
+  text.resize(write + (size - copied));
+}
+
+// What an edit in place replaced, to put it back exactly: where each
+// edit's text now stands, and the bytes it replaced, one after another in
+// `replaced`.
+struct CUndo {
+  struct CPlace {
+    std::uint64_t begin = 0;
+    std::uint64_t end = 0;
+    std::size_t length = 0;  // of what it replaced
+  };
+  std::string replaced;
+  std::vector<CPlace> places;
+};
+
+// Applies the taken edits to `text` where it stands, and tells how to take
+// them back.
+CUndo ApplyInPlace(std::string& text, const CTakenEdits& taken) {
+  CUndo undo;
+  std::vector<CSplice> splices;
+  splices.reserve(taken.Edits().size());
+  undo.places.reserve(taken.Edits().size());
+  std::int64_t growth = 0;
+  for (const auto& [begin, edit] : taken.Edits()) {
+    const std::uint64_t length = edit->end - edit->begin;
+    undo.replaced.append(text, edit->begin, length);
+    const auto at = static_cast<std::uint64_t>(static_cast<std::int64_t>(edit->begin) + growth);
+    undo.places.push_back({at, at + edit->text.size(), length});
+    splices.push_back({edit->begin, edit->end, edit->text});
+    growth += static_cast<std::int64_t>(edit->text.size()) - static_cast<std::int64_t>(length);
+  }
+  SpliceInPlace(text, splices);
+  return undo;
+}
+
+// Puts back what ApplyInPlace replaced: `text` is again as it was before.
+void TakeBack(std::string& text, const CUndo& undo) {
+  std::vector<CSplice> splices;
+  splices.reserve(undo.places.size());
+  std::size_t from = 0;
+  for (const CUndo::CPlace& place : undo.places) {
+    splices.push_back({place.begin, place.end,
+                       std::string_view(undo.replaced).substr(from, place.length)});
+    from += place.length;
+  }
+  SpliceInPlace(text, splices);
+}
+
+// Whether the taken edits change `bytes` at all, without making the
+// changed bytes: the edits may replace bytes by the same ones.
+bool Changes(std::string_view bytes, const CTakenEdits& taken) {
+  std::int64_t total = 0;
+  for (const auto& [begin, edit] : taken.Edits())
+    total += static_cast<std::int64_t>(edit->text.size()) -
+             static_cast<std::int64_t>(edit->end - edit->begin);
+  if (total != 0) return true;
+  // As long as the old: each piece of the new bytes is compared with the
+  // old bytes where it would stand.
+  std::int64_t growth = 0;
+  std::uint64_t copied = 0;
+  const auto differs = [&](std::uint64_t at, std::string_view piece) {
+    return bytes.substr(static_cast<std::size_t>(at), piece.size()) != piece;
+  };
+  for (const auto& [begin, edit] : taken.Edits()) {
+    const std::string_view kept = bytes.substr(copied, begin - copied);
+    if (growth != 0 && differs(static_cast<std::uint64_t>(static_cast<std::int64_t>(copied) + growth), kept))
+      return true;
+    if (differs(static_cast<std::uint64_t>(static_cast<std::int64_t>(begin) + growth), edit->text))
+      return true;
+    growth += static_cast<std::int64_t>(edit->text.size()) -
+              static_cast<std::int64_t>(edit->end - edit->begin);
+    copied = edit->end;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -78,47 +248,17 @@ bool LineStaysWhole(std::size_t oldLength, std::size_t newLength) {
 
 CFixRound ApplyFixes(std::string_view bytes, const std::vector<const CFinding*>& findings,
                      bool unsafe) {
-  std::vector<const CFinding*> fixes;
-  for (const CFinding* finding : findings) {
-    if (finding->fix && FixWanted(*finding->fix, unsafe) && WellFormed(*finding->fix, bytes.size()))
-      fixes.push_back(finding);
-  }
-  std::stable_sort(fixes.begin(), fixes.end(), [](const CFinding* a, const CFinding* b) {
-    return a->fix->edits.front().begin < b->fix->edits.front().begin;
-  });
-
+  const CChoice choice = ChooseFixes(bytes.size(), FixesOf(findings), unsafe);
   CFixRound round;
-  CTakenEdits taken;
-  for (const CFinding* finding : fixes) {
-    const CFix* fix = &*finding->fix;
-    bool collides = false;
-    bool allSame = true;
-    for (const CEdit& edit : fix->edits) {
-      bool same = false;
-      if (taken.Collides(edit, same)) {
-        collides = true;
-        allSame = allSame && same;
-      } else {
-        allSame = false;
-      }
-    }
-    if (!collides) {
-      for (const CEdit& edit : fix->edits) taken.Take(edit);
-      round.taken.push_back(finding);
-      ++round.fixed;
-    } else if (allSame) {
-      ++round.fixed;
-    } else {
-      ++round.deferred;
-    }
-  }
-
+  round.fixed = choice.fixed;
+  round.deferred = choice.deferred;
+  for (const std::size_t i : choice.whole) round.taken.push_back(findings[i]);
   std::uint64_t copied = 0;
-  for (const auto& [begin, edit] : taken.Edits()) {
+  for (const auto& [begin, edit] : choice.taken.Edits()) {
     round.text.append(bytes.substr(copied, begin - copied));
-    round.text.append(edit.text);
-    copied = edit.end;
-    round.edits.push_back(edit);
+    round.text.append(edit->text);
+    copied = edit->end;
+    round.edits.push_back(*edit);
   }
   round.text.append(bytes.substr(copied));
   return round;
@@ -186,20 +326,77 @@ constexpr std::size_t kMostGroupsTried = 16;
 
 }  // namespace
 
-CFixOutcome FixBytes(std::string_view bytes, const CheckBytesFn& check, bool unsafe,
-                     int maxRounds) {
+namespace {
+
+// The most any prefix of the taken edits grows the text by: the room an
+// edit in place needs.
+std::size_t MostGrowth(const CTakenEdits& taken) {
+  std::int64_t growth = 0;
+  std::int64_t most = 0;
+  for (const auto& [begin, edit] : taken.Edits()) {
+    growth += static_cast<std::int64_t>(edit->text.size()) -
+              static_cast<std::int64_t>(edit->end - edit->begin);
+    most = std::max(most, growth);
+  }
+  return static_cast<std::size_t>(most);
+}
+
+// Room for the first round's growth and some more, so that later rounds
+// seldom need the string to move (and double) to grow. It also keeps even
+// a short text on the heap, where a move of the outcome leaves it: the
+// last check's views into it stay good.
+constexpr std::size_t kSpareRoom = std::size_t{1} << 20;
+
+// A fix copied out of the check that reported it, with what it is known
+// by, for the checks after that one is gone.
+struct CHeldFix {
+  std::string key;
+  CFix fix;
+};
+
+}  // namespace
+
+CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
+                     const std::function<void()>& releaseFirst, const CheckBytesFn& check,
+                     bool unsafe, int maxRounds) {
+  // One copy of the bytes, made when a round first changes them and edited
+  // where it stands from then on, and one check at a time: a large file,
+  // or one with very many fixes, costs its size once more and no more. A
+  // round taken back is spliced back from what its edits replaced, and
+  // what the rounds need of a check that is gone is made again from the
+  // same bytes, which give the same findings.
   CFixOutcome outcome;
-  outcome.text = std::string(bytes);
-  outcome.remaining = check(outcome.text);
-  const std::map<FindingKind, int> first = CountByRule(outcome.remaining);
-  const std::multiset<std::string> idle = IdleSuppressions(outcome.remaining);
+  const CCheckResult* current = &first;  // the check of the text as it stands
+  const std::map<FindingKind, int> counted = CountByRule(first);
+  const std::multiset<std::string> idle = IdleSuppressions(first);
   std::set<std::string> leftOut;
+  const auto text = [&] {
+    return outcome.changed ? std::string_view(outcome.text) : bytes;
+  };
+  // The findings' views point into the text as it was: the check goes
+  // before the text is checked again.
+  const auto release = [&] {
+    if (current == &first) {
+      if (releaseFirst) releaseFirst();
+    } else {
+      outcome.remaining = CCheckResult();
+    }
+    current = nullptr;
+  };
+  const auto recheck = [&] {
+    outcome.remaining = check(text());
+    current = &outcome.remaining;
+  };
+  const auto applyInPlace = [&](const std::vector<const CFix*>& fixes) {
+    const CChoice choice = ChooseFixes(text().size(), fixes, unsafe);
+    return ApplyInPlace(outcome.text, choice.taken);
+  };
   const auto done = [&](bool converged) {
     // The findings that are gone, rule by rule; no rule has more than
     // before, as rounds that raised one were taken back.
-    const std::map<FindingKind, int> last = CountByRule(outcome.remaining);
+    const std::map<FindingKind, int> last = CountByRule(*current);
     outcome.fixed = 0;
-    for (const auto& [kind, count] : first) {
+    for (const auto& [kind, count] : counted) {
       const auto it = last.find(kind);
       outcome.fixed += std::max(0, count - (it == last.end() ? 0 : it->second));
     }
@@ -207,42 +404,88 @@ CFixOutcome FixBytes(std::string_view bytes, const CheckBytesFn& check, bool uns
     return std::move(outcome);
   };
   for (int round = 0;; ++round) {
-    std::vector<const CFinding*> fixable = Fixable(outcome.remaining, unsafe, idle, leftOut);
+    std::vector<const CFinding*> fixable = Fixable(*current, unsafe, idle, leftOut);
     if (fixable.empty()) return done(true);
     if (round == maxRounds) break;
-    const std::map<FindingKind, int> before = CountByRule(outcome.remaining);
-    CFixRound applied = ApplyFixes(outcome.text, fixable, unsafe);
-    // Fixes that change nothing, or only fixes that cannot be applied:
-    // another round would do the same.
-    if (applied.edits.empty() || applied.text == outcome.text) break;
-    CCheckResult after = check(applied.text);
-    if (!RaisesNothing(before, after)) {
-      // Some fix of the round raised a finding: the fixes are tried again
-      // in groups, each alone, and those of a group that raises one are
-      // left out from now on.
-      const std::size_t size = (applied.taken.size() + kMostGroupsTried - 1) / kMostGroupsTried;
-      std::vector<const CFinding*> kept;
-      for (std::size_t from = 0; from < applied.taken.size(); from += size) {
-        const std::vector<const CFinding*> group(
-            applied.taken.begin() + static_cast<std::ptrdiff_t>(from),
-            applied.taken.begin() +
-                static_cast<std::ptrdiff_t>(std::min(from + size, applied.taken.size())));
-        if (RaisesNothing(before, check(ApplyFixes(outcome.text, group, unsafe).text))) {
-          kept.insert(kept.end(), group.begin(), group.end());
+    const std::map<FindingKind, int> before = CountByRule(*current);
+    CUndo undo;
+    {
+      const CChoice choice = ChooseFixes(text().size(), FixesOf(fixable), unsafe);
+      // Fixes that change nothing, or only fixes that cannot be applied:
+      // another round would do the same.
+      if (choice.taken.Edits().empty() || !Changes(text(), choice.taken)) break;
+      if (!outcome.changed) {
+        outcome.text.reserve(bytes.size() + MostGrowth(choice.taken) + kSpareRoom);
+        outcome.text.assign(bytes);
+        outcome.changed = true;
+      }
+      undo = ApplyInPlace(outcome.text, choice.taken);
+    }
+    fixable.clear();
+    release();
+    recheck();
+    if (RaisesNothing(before, *current)) continue;
+
+    // Some fix of the round raised a finding: the round is taken back, and
+    // its fixes are tried again in groups, each alone, and those of a
+    // group that raises one are left out from now on.
+    release();
+    TakeBack(outcome.text, undo);
+    undo = CUndo();
+    recheck();
+    std::vector<CHeldFix> taken;
+    {
+      const std::vector<const CFinding*> again = Fixable(*current, unsafe, idle, leftOut);
+      const CChoice choice = ChooseFixes(text().size(), FixesOf(again), unsafe);
+      taken.reserve(choice.whole.size());
+      for (const std::size_t i : choice.whole) taken.push_back({FixKey(*again[i]), *again[i]->fix});
+    }
+    release();
+    const std::size_t size = (taken.size() + kMostGroupsTried - 1) / kMostGroupsTried;
+    std::vector<const CHeldFix*> kept;
+    for (std::size_t from = 0; from < taken.size(); from += size) {
+      const std::size_t to = std::min(from + size, taken.size());
+      std::vector<const CFix*> group;
+      for (std::size_t i = from; i < to; ++i) group.push_back(&taken[i].fix);
+      const CUndo tried = applyInPlace(group);
+      recheck();
+      const bool raises = !RaisesNothing(before, *current);
+      release();
+      TakeBack(outcome.text, tried);
+      for (std::size_t i = from; i < to; ++i) {
+        if (raises) {
+          leftOut.insert(taken[i].key);
         } else {
-          for (const CFinding* finding : group) leftOut.insert(FixKey(*finding));
+          kept.push_back(&taken[i]);
         }
       }
-      if (kept.empty()) continue;
-      applied = ApplyFixes(outcome.text, kept, unsafe);
-      after = check(applied.text);
-      if (!RaisesNothing(before, after)) {
-        for (const CFinding* finding : kept) leftOut.insert(FixKey(*finding));
-        continue;
-      }
     }
-    outcome.text = std::move(applied.text);
-    outcome.remaining = std::move(after);
+    if (!kept.empty()) {
+      std::vector<const CFix*> fixes;
+      for (const CHeldFix* held : kept) fixes.push_back(&held->fix);
+      undo = applyInPlace(fixes);
+      recheck();
+      if (RaisesNothing(before, *current)) continue;
+      release();
+      TakeBack(outcome.text, undo);
+      undo = CUndo();
+      for (const CHeldFix* held : kept) leftOut.insert(held->key);
+    }
+    // The next round reads the findings of the text as it was again.
+    recheck();
   }
   return done(false);
+}
+
+CFixOutcome FixBytes(std::string_view bytes, const CheckBytesFn& check, bool unsafe,
+                     int maxRounds) {
+  CCheckResult first = check(bytes);
+  CFixOutcome outcome = FixBytes(
+      bytes, first, [&first] { first = CCheckResult(); }, check, unsafe, maxRounds);
+  if (!outcome.changed) {
+    // No round changed the bytes: the first check is the last.
+    outcome.text.assign(bytes);
+    outcome.remaining = std::move(first);
+  }
+  return outcome;
 }

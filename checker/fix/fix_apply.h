@@ -45,6 +45,7 @@ struct CFixOutcome {
   std::string text;          // the fixed bytes
   int fixed = 0;             // findings gone, rule by rule, over all rounds
   bool converged = true;     // a check of `text` reports no fix a round would apply
+  bool changed = false;      // some round edited the bytes
   CCheckResult remaining;    // the check of `text`
 };
 
@@ -62,6 +63,17 @@ inline constexpr int kMaxFixRounds = 8;
 // run's fixes leave idle stays.
 CFixOutcome FixBytes(std::string_view bytes, const CheckBytesFn& check, bool unsafe,
                      int maxRounds = kMaxFixRounds);
+
+// The same rounds, starting from `first`, a check of `bytes` that the
+// caller made and holds (an editor's check of its document). Once the
+// first round has edited the bytes, `releaseFirst` (when given) is called
+// before any other check is made, and `first` is not read again: the
+// caller may let it go, so that only one check is held at a time. When no
+// round edits the bytes, `changed` is false, and `text` and `remaining`
+// are left empty: the bytes and `first` are the outcome.
+CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
+                     const std::function<void()>& releaseFirst, const CheckBytesFn& check,
+                     bool unsafe, int maxRounds = kMaxFixRounds);
 
 // Whether a line of `oldLength` bytes may become `newLength` bytes long
 // without being read differently: a line longer than one piece is read as

@@ -10,7 +10,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -40,34 +39,44 @@ class CLabelLineStarts {
 };
 
 // The lists by their names without the blanks around them, as programs
-// that trim blanks read labels: how many have each, and the first.
+// that trim blanks read labels: how many have each, and the first. Only
+// the lists' indices are held, in the order of those names: it is built
+// beside the check's largest tables, for every list of the file.
 class CTrimmedLabels {
  public:
-  explicit CTrimmedLabels(const CLabelList& definitions) {
-    for (int j = 0; j < definitions.GetCount(); ++j) {
-      const CLabelEntry& entry = definitions.At(j);
-      Named& named = m_named[Key(entry.kind, TrimBlanks(entry.name))];
-      if (named.count++ == 0) named.first = j;
-    }
+  explicit CTrimmedLabels(const CLabelList& definitions) : m_definitions(definitions) {
+    m_order.resize(static_cast<std::size_t>(definitions.GetCount()));
+    for (std::size_t j = 0; j < m_order.size(); ++j) m_order[j] = static_cast<int>(j);
+    // Stable: of one name, the first list comes first.
+    std::stable_sort(m_order.begin(), m_order.end(),
+                     [this](int a, int b) { return KeyOf(a) < KeyOf(b); });
   }
   int Count(int kind, std::string_view trimmed) const {
-    const auto it = m_named.find(Key(kind, trimmed));
-    return it == m_named.end() ? 0 : it->second.count;
+    const auto [from, to] = Named(kind, trimmed);
+    return static_cast<int>(to - from);
   }
   int First(int kind, std::string_view trimmed) const {
-    const auto it = m_named.find(Key(kind, trimmed));
-    return it == m_named.end() ? -1 : it->second.first;
+    const auto [from, to] = Named(kind, trimmed);
+    return from == to ? -1 : *from;
   }
 
  private:
-  struct Named {
-    int count = 0;
-    int first = -1;
-  };
-  static std::string Key(int kind, std::string_view name) {
-    return std::to_string(kind) + ':' + std::string(name);
+  using Key = std::pair<int, std::string_view>;
+  Key KeyOf(int j) const {
+    const CLabelEntry& entry = m_definitions.At(j);
+    return {entry.kind, TrimBlanks(entry.name)};
   }
-  std::unordered_map<std::string, Named> m_named;
+  std::pair<std::vector<int>::const_iterator, std::vector<int>::const_iterator> Named(
+      int kind, std::string_view trimmed) const {
+    const Key key{kind, trimmed};
+    const auto from = std::partition_point(m_order.begin(), m_order.end(),
+                                           [&](int j) { return KeyOf(j) < key; });
+    const auto to = std::partition_point(from, m_order.end(),
+                                         [&](int j) { return !(key < KeyOf(j)); });
+    return {from, to};
+  }
+  const CLabelList& m_definitions;
+  std::vector<int> m_order;
 };
 
 // A reference not found that names a list once the blanks around it, or

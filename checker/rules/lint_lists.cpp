@@ -403,8 +403,22 @@ void CListLinter::MissingSectionHeaders(std::vector<CReferenceNote>* notes) {
   if (uses.empty()) return;
   std::vector<bool> ownUse(static_cast<std::size_t>(m_definitions.GetCount()), false);
   for (int r = 0; r < m_references.GetCount(); ++r) {
+    const CLabelEntry& reference = m_references.At(r);
+    if (IsBasedOn(reference)) continue;
     const int d = m_result.resolution[static_cast<std::size_t>(r)];
-    if (d >= 0 && !IsBasedOn(m_references.At(r))) ownUse[static_cast<std::size_t>(d)] = true;
+    if (d >= 0) {
+      ownUse[static_cast<std::size_t>(d)] = true;
+      continue;
+    }
+    // A key that programs cutting its comment, or trimming its blanks, read
+    // as a list of its own section uses that list too: a header that moved
+    // it would take it from them.
+    const std::string_view cut =
+        reference.name.substr(0, m_result.codePage.Find(reference.name, ';'));
+    for (const std::string_view reading : {cut, TrimEndBlanks(cut), TrimBlanks(cut)}) {
+      const int loose = m_result.FirstDefinition(reading, reference.kind);
+      if (loose >= 0) ownUse[static_cast<std::size_t>(loose)] = true;
+    }
   }
   std::unordered_map<int, std::vector<const OtherUse*>> usesOf;
   for (const OtherUse& use : uses) usesOf[use.definition].push_back(&use);

@@ -461,6 +461,112 @@ TEST(FixBytesTest, ConvergesRaisesNothingAndCountsWhatIsGone) {
   EXPECT_LT(suppressionsLeft, 10);
 }
 
+// A fake check: each marker "<d>" is a finding whose fix is its digit's
+// edits (placed from the marker's first byte), and each "BAD" one without
+// a fix, so that a fix that makes a "BAD" raises a finding.
+struct MarkFix {
+  char digit;
+  std::vector<CEdit> edits;
+};
+
+CCheckResult CheckMarks(std::string_view text, const std::vector<MarkFix>& marks) {
+  CCheckResult result;
+  for (std::size_t at = 0; (at = text.find('<', at)) != std::string_view::npos; ++at) {
+    if (at + 2 >= text.size() || text[at + 2] != '>') continue;
+    for (const MarkFix& mark : marks) {
+      if (mark.digit != text[at + 1]) continue;
+      std::vector<CEdit> edits = mark.edits;
+      for (CEdit& edit : edits) {
+        edit.begin += at;
+        edit.end += at;
+      }
+      CFinding finding;
+      finding.kind = FindingKind::numberOutOfRange;
+      finding.fix = Fix(std::move(edits));
+      finding.fix->title = "mark "s + mark.digit;
+      result.ruleFindings.push_back(std::move(finding));
+    }
+  }
+  for (std::size_t at = 0; (at = text.find("BAD", at)) != std::string_view::npos; ++at) {
+    CFinding finding;
+    finding.kind = FindingKind::duplicate;
+    result.ruleFindings.push_back(std::move(finding));
+  }
+  for (CFinding& finding : result.ruleFindings) result.reported.push_back(&finding);
+  return result;
+}
+
+TEST(FixBytesTest, ARoundTakenBackLeavesTheBytesAsTheyWere) {
+  const struct {
+    const char* label;
+    std::string bytes;
+    std::vector<MarkFix> marks;
+    std::string fixed;
+    int count;
+  } cases[] = {
+      {"growing, deleting and inserting",
+       "a<1>b<2>c<3>de\n",
+       {{'1', {{0, 3, "LONGER THAN IT WAS"}}}, {'2', {{0, 3, ""}}}, {'3', {{0, 3, ""}, {4, 4, "+"}}}},
+       "aLONGER THAN IT WASbcd+e\n", 3},
+      {"the fix that joins a BAD stays out, the others go in",
+       "a<1>BA<2>D<3>z",
+       {{'1', {{0, 3, "1111"}}}, {'2', {{0, 3, ""}}}, {'3', {{0, 3, ""}, {4, 4, "!"}}}},
+       "a1111BA<2>Dz!", 2},
+      {"the fix left out grew the text before the others",
+       "<1>xx<2>yy<3>",
+       {{'1', {{0, 3, "BAD and much longer"}}}, {'2', {{0, 3, ""}}}, {'3', {{0, 2, ""}, {3, 3, ">>"}}}},
+       "<1>xxyy>>>", 2},
+      {"every fix raises one: the bytes as given",
+       "<1>-<2>\r\n",
+       {{'1', {{0, 3, "BAD"}}}, {'2', {{0, 0, "BAD"}}}},
+       "<1>-<2>\r\n", 0},
+      {"each alone raises none, together they do: both left out",
+       "B<1><2>D",
+       {{'1', {{0, 3, "A"}}}, {'2', {{0, 3, ""}}}},
+       "B<1><2>D", 0},
+      {"a fix that makes another marker: fixed in the next round, in place",
+       "x<1>y",
+       {{'1', {{0, 3, "<<2>>"}}}, {'2', {{0, 3, "ZZZZ"}}}},
+       "x<ZZZZ>y", 1},
+  };
+  for (const auto& c : cases) {
+    const auto check = [&](std::string_view text) { return CheckMarks(text, c.marks); };
+    const CFixOutcome outcome = FixBytes(c.bytes, check, false);
+    EXPECT_EQ(outcome.text, c.fixed) << c.label;
+    EXPECT_EQ(outcome.fixed, c.count) << c.label;
+    EXPECT_TRUE(outcome.converged) << c.label;
+
+    // From a check the caller holds: let go once, before any other check.
+    CCheckResult first = check(c.bytes);
+    int released = 0;
+    int checks = 0;
+    const CFixOutcome held = FixBytes(
+        c.bytes, first, [&] { ++released, first = CCheckResult(); },
+        [&](std::string_view text) {
+          EXPECT_EQ(released, 1) << c.label << ": a check before the first was let go";
+          ++checks;
+          return check(text);
+        },
+        false);
+    EXPECT_TRUE(held.changed) << c.label;
+    EXPECT_EQ(released, 1) << c.label;
+    EXPECT_GT(checks, 0) << c.label;
+    EXPECT_EQ(held.text, c.fixed) << c.label;
+    EXPECT_EQ(held.fixed, c.count) << c.label;
+  }
+  // Nothing to fix: the caller's check stays the outcome, never let go.
+  const std::vector<MarkFix> none;
+  CCheckResult first = CheckMarks("<1>BAD", none);
+  bool released = false;
+  const CFixOutcome outcome = FixBytes(
+      "<1>BAD", first, [&] { released = true; },
+      [&](std::string_view text) { return CheckMarks(text, none); }, false);
+  EXPECT_FALSE(outcome.changed);
+  EXPECT_FALSE(released);
+  EXPECT_TRUE(outcome.text.empty());
+  EXPECT_EQ(first.reported.size(), 1u);
+}
+
 TEST(LineStaysWholeTest, ALineIsReadAsTwoPastOnePiece) {
   const struct {
     std::size_t before, after;

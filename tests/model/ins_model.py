@@ -304,15 +304,23 @@ def blanks_around(name):
     return name[:1] in (b" ", b"\t") or name[-1:] in (b" ", b"\t")
 
 
-def missing_headers(data, labels, refs, people, line_of):
+def missing_headers(data, labels, refs, people, line_of, leads):
     """VLT2010 over the scanner's lists: which name lists keys of their own
-    section use (BasedOn lines aside), and which sections the keys not found
-    that name a list of another section want."""
+    section use (BasedOn lines aside, and keys that name one only once their
+    comment is cut or their blanks trimmed count too), and which sections
+    the keys not found that name a list of another section want."""
     name_lists = [d for d in labels if d[KIND] <= 5]
     own = {id(r[TARGET]) for r in refs if len(r) > TARGET and not r[TEXT].startswith(b"BasedOn")}
     first = {}
     for n, d in enumerate(name_lists):
         first.setdefault((d[NAME], d[KIND]), n)
+    for r in refs:
+        if len(r) > TARGET or r[TEXT].startswith(b"BasedOn"):
+            continue
+        cut = r[NAME][:rules_model.first_of(r[NAME], b";", leads)]
+        for reading in (cut, cut.rstrip(rules_model.BLANKS), cut.strip(rules_model.BLANKS)):
+            if (reading, r[KIND]) in first:
+                own.add(id(name_lists[first[(reading, r[KIND])]]))
     uses = {}
     for r in refs:
         if len(r) > TARGET or r[TEXT].startswith(b"BasedOn") or not 1 <= r[KIND] <= 5 or not r[NAME]:
@@ -355,7 +363,7 @@ def gnu(path, data, codepage, *selections):
     blank_refs = [(r[BEGIN], r[NAME]) for r in refs if len(r) > TARGET and blanks_around(r[TARGET][NAME])]
     found += rules_model.list_rules([(d[BEGIN], d[NAME], d[KIND]) for d in labels], based_on, blank_refs,
                                     people, line_of)
-    found += missing_headers(data, labels, refs, people, line_of)
+    found += missing_headers(data, labels, refs, people, line_of, leads)
     runs = []
     for selected in selections:
         out = []

@@ -146,6 +146,13 @@ const std::vector<AlarmCase>& AlarmCases() {
        ".Patch Names\n[GM]\n0=Piano\n[Kit A]\n36=Kick\n[Kit B]\nBasedOn=Kit A\n" + kInstrument +
            "Patch[*]=GM\nKey[0,0]=Kit A\nKey[0,1]=Kit B\n",
        {"4 VLT2010: Lists \"Kit A\" to \"Kit B\" (2 lists)"}, {}, {}},
+      // A key that names a list once its comment is cut, or its blanks
+      // trimmed, uses it for programs that read it so: the header would
+      // take it from them.
+      {"KitUsedByAPatchKeyWithAComment",
+       ".Patch Names\n[GM]\n0=Piano\n[Kit A]\n36=Kick\n[Kit B]\n36=Kick\n" + kInstrument +
+           "Patch[*]=GM\nKey[0,0]=Kit A\nKey[0,1]=Kit B\nPatch[1]=Kit B ; for bank 1\n",
+       {"11 VLT1003", "12 VLT1003", "13 VLT1003"}, {"VLT2010"}, {}},
       // Found, but left as it is where the header would change more.
       {"KitBasedOnAListThatStays",
        ".Patch Names\n[GM]\n0=Piano\n[Kit A]\nBasedOn=GM\n[Kit B]\n36=Kick\n" + kInstrument +

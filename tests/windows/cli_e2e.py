@@ -337,7 +337,7 @@ def status_cases(suite, hold_open):
          ONE_LINE_NAMING % r"nowhere\\p.txt", None),
         # Fixing replaces the file with MoveFileEx; every other byte stays.
         ("--fix", fresh("fix.ins", MISSPELT), ["--fix", "--unsafe-fixes", "fix.ins"], 0,
-         b"fix.ins: 2 findings fixed, 0 remain\r\n", b"", file_is("fix.ins", MISSPELT_FIXED)),
+         b"fix.ins: 3 findings fixed, 0 remain\r\n", b"", file_is("fix.ins", MISSPELT_FIXED)),
         ("--fix again changes nothing", None, ["--fix", "--unsafe-fixes", "fix.ins"], 0,
          b"fix.ins: 0 findings fixed, 0 remain\r\n", b"", file_is("fix.ins", MISSPELT_FIXED)),
         ("--diff writes nothing", fresh("fix.ins", MISSPELT), ["--diff", "--unsafe-fixes", "fix.ins"], 1,
@@ -350,6 +350,12 @@ def status_cases(suite, hold_open):
         if before:
             before()
         got = suite.windows(args)
+        if not got.stdout and not got.stderr and (out or err) and not before and not after:
+            # Wine now and then loses a run's output (see same_protocol); a
+            # case without side effects is run once more to tell that from
+            # a program that says nothing.
+            print("note: %s: no output under Wine; run again" % title)
+            got = suite.windows(args)
         problems = []
         if got.returncode != status:
             problems.append("exit status %d, expected %d" % (got.returncode, status))
