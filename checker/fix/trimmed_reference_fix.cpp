@@ -11,8 +11,7 @@ void KeepNamingValues(CCheckResult& result) {
     if (!label || label->definition) continue;
     // The value as programs read it that keep the comment, or cut it and
     // keep the blanks before it: the fix leaves neither.
-    const std::size_t semicolon = result.codePage.Find(label->name, ';');
-    const std::string_view cut = label->name.substr(0, semicolon);
+    const std::string_view cut = CutComment(label->name, result.codePage);
     const bool cutNames = cut != TrimEndBlanks(cut) && result.FirstDefinition(cut, label->kind) >= 0;
     if (cutNames || result.FirstDefinition(label->name, label->kind) >= 0 ||
         result.FirstDefinition(TrimBlanks(label->name), label->kind) >= 0) {
@@ -33,7 +32,7 @@ void KeepNamingValues(CCheckResult& result) {
 bool NamesOtherList(const CCheckResult& result, const CTrimmedLabels& labels,
                     const CFinding& finding, int guess) {
   const std::string_view name = finding.name;
-  const std::string_view cut = name.substr(0, result.codePage.Find(name, ';'));
+  const std::string_view cut = CutComment(name, result.codePage);
   for (const std::string_view reading : {cut, TrimEndBlanks(cut)}) {
     const int found = result.FirstDefinition(reading, finding.section);
     if (found >= 0 && found != guess) return true;

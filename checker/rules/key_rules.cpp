@@ -56,7 +56,7 @@ void CLineLinter::ValueComment(const CSourceLine& line, const KeyLine& key) {
 }
 
 void CLineLinter::KnownKeyLine(const CSourceLine& line, const KeyLine& key) {
-  const std::string_view value = TrimEndBlanks(key.value.substr(0, m_codePage.Find(key.value, ';')));
+  const std::string_view value = TrimEndBlanks(CutComment(key.value, m_codePage));
   const std::size_t valueBegin = key.equals ? *key.equals + 1 : line.text.size();
   std::optional<MalformedKeyReason> malformed = key.malformed;
   const Key which = key.known->key;

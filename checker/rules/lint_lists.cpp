@@ -413,8 +413,7 @@ void CListLinter::MissingSectionHeaders(std::vector<CReferenceNote>* notes) {
     // A key that programs cutting its comment, or trimming its blanks, read
     // as a list of its own section uses that list too: a header that moved
     // it would take it from them.
-    const std::string_view cut =
-        reference.name.substr(0, m_result.codePage.Find(reference.name, ';'));
+    const std::string_view cut = CutComment(reference.name, m_result.codePage);
     for (const std::string_view reading : {cut, TrimEndBlanks(cut), TrimBlanks(cut)}) {
       const int loose = m_result.FirstDefinition(reading, reference.kind);
       if (loose >= 0) ownUse[static_cast<std::size_t>(loose)] = true;
