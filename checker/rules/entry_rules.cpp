@@ -11,6 +11,38 @@
 
 namespace line_pass {
 
+namespace {
+
+// The words of this pass's findings, fixes and notes.
+std::string NumberOutOfRangeMessage(std::string_view number, int largest) {
+  return "Number " + std::string(number) + " is outside 0.." + std::to_string(largest);
+}
+
+std::string DuplicateNumberMessage(std::string_view number, int firstLine, bool sameText,
+                                   std::string_view firstText) {
+  std::string text = "Number " + std::string(number) + " already has an entry in line " +
+                     std::to_string(firstLine);
+  if (sameText) return text + ", with the same text";
+  return text + ", with another text: " + Quoted(firstText);
+}
+
+std::string FirstEntryMessage(std::string_view number) {
+  return "number " + std::string(number) + " is first given here";
+}
+
+std::string MalformedEntryMessage() {
+  return "Not an entry: a line of a name list is NUMBER=NAME, a comment or blank";
+}
+
+std::string CommentInEntryTextMessage(std::string_view number) {
+  return "\";\" in the name of entry " + std::string(number) +
+         ": some programs cut the name there";
+}
+
+std::string DeleteLineTitle() { return "Remove the repeated line"; }
+
+}  // namespace
+
 int CLineLinter::FirstOf(std::uint32_t slot) {
   const std::uint64_t first = m_numbers[slot].first;
   if (first >> 32 != m_list) return -1;

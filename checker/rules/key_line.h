@@ -11,7 +11,6 @@
 #include <string>
 #include <string_view>
 
-#include "checker/finding_text.h"
 #include "checker/scanner.h"
 #include "platform/code_page.h"
 
@@ -22,6 +21,20 @@ constexpr std::uint64_t kLargestProgram = 127;
 // Numbers of more digits than this are out of every range; reading them
 // stops here so that they never overflow.
 constexpr std::size_t kMostDigits = 9;
+
+// What is wrong with a key line of an instrument (VLT2004). The reasons
+// about the value come last.
+enum class MalformedKeyReason {
+  brackets,            // Patch[..], Key[..,..] or a key without brackets has the wrong shape
+  noEquals,            // no "=" at all
+  bank,                // the bank is neither * nor 0..16383
+  program,             // the program is neither * nor 0..127
+  bankBlank,           // the bank would be one but for a blank inside the brackets
+  programBlank,        // the program would be one but for a blank inside the brackets
+  drumValue,           // Drum is neither 0 nor 1
+  bankSelMethodValue,  // BankSelMethod is not 0..3
+  switchValue,         // UseNotesAsControllers is neither 0 nor 1
+};
 
 // The keys of an instrument that programs know.
 enum class Key {

@@ -14,6 +14,86 @@
 
 namespace line_pass {
 
+namespace {
+
+// The words of this pass's findings, fixes and notes.
+std::string MalformedKeyMessage(MalformedKeyReason reason, std::string_view key,
+                                std::string_view value) {
+  switch (reason) {
+    case MalformedKeyReason::brackets:
+      if (key == "Patch") return "Malformed key: Patch takes one bank, Patch[BANK]=";
+      if (key == "Key" || key == "Drum")
+        return "Malformed key: " + std::string(key) + " takes a bank and a program, " +
+               std::string(key) + "[BANK,PROGRAM]=";
+      return "Malformed key: " + std::string(key) + " takes no brackets, " + std::string(key) + "=";
+    case MalformedKeyReason::noEquals:
+      return "Malformed key: " + Quoted(key) + " has no \"=\"";
+    case MalformedKeyReason::bank:
+      return "Malformed key: the bank of " + std::string(key) + " is neither * nor 0..16383";
+    case MalformedKeyReason::program:
+      return "Malformed key: the program of " + std::string(key) + " is neither * nor 0..127";
+    case MalformedKeyReason::bankBlank:
+    case MalformedKeyReason::programBlank:
+      return "Malformed key: a blank inside the brackets of " + std::string(key) +
+             " makes its " + (reason == MalformedKeyReason::bankBlank ? "bank" : "program") +
+             " no number for programs; remove the blank";
+    case MalformedKeyReason::drumValue:
+      return "Drum is set to " + Quoted(value) + ", neither 0 nor 1";
+    case MalformedKeyReason::bankSelMethodValue:
+      return "BankSelMethod is set to " + Quoted(value) + ", not 0..3";
+    case MalformedKeyReason::switchValue:
+      return std::string(key) + " is set to " + Quoted(value) + ", neither 0 nor 1";
+  }
+  return {};
+}
+
+std::string MisspelledKeyMessage(std::string_view key, std::string_view likely) {
+  return "Unknown key " + Quoted(key) + ": most likely " + Quoted(likely) +
+         ", which the instrument lacks in every program";
+}
+
+std::string UnknownKeyMessage(std::string_view key) {
+  return "Unknown key " + Quoted(key) + ": most programs ignore it";
+}
+
+std::string DuplicateKeyMessage(std::string_view key, int firstLine) {
+  return "Key " + std::string(key) + " already set in line " + std::to_string(firstLine) +
+         ": programs disagree which one wins";
+}
+
+std::string FirstKeyMessage(std::string_view key) {
+  return "key " + std::string(key) + " is first set here";
+}
+
+std::string CommentAfterValueMessage(std::string_view key) {
+  return "Comment after the value of " + std::string(key) +
+         ": some programs keep it as part of the value";
+}
+
+std::string BankSelectAfterPatchMessage(int firstPatchLine) {
+  return "BankSelMethod after the instrument's Patch lines (the first in line " +
+         std::to_string(firstPatchLine) + "): one program applies it only to later ones";
+}
+
+// `comment`: the gap's first line, where the finding stands, is a comment
+// line rather than a blank one.
+std::string GapInInstrumentMessage(std::string_view instrument, bool comment) {
+  return std::string(comment ? "Comment line" : "Blank line") + " inside instrument " +
+         Quoted(instrument) + ": one program stops reading the instrument here";
+}
+
+std::string DrumZeroMessage() {
+  return "Drum[...]=0: one program counts every Drum line as a drum";
+}
+
+std::string MoveBankSelectTitle() { return "Move BankSelMethod above the first Patch line"; }
+
+std::string RemoveBlankLinesTitle() { return "Remove the blank lines"; }
+
+std::string RenameKeyTitle(std::string_view key) { return "Change the key to " + Quoted(key); }
+
+}  // namespace
+
 void CLineLinter::ReportDrumZeros() {
   const auto setByWider = [this](std::uint32_t drum) {
     const std::uint32_t bank = drum >> 8;

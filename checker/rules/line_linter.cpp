@@ -13,6 +13,32 @@
 
 namespace line_pass {
 
+namespace {
+
+// The words of this pass's findings, fixes and notes.
+std::string CountsFromOneMessage(std::string_view list) {
+  return "the list " + Quoted(list) +
+         " counts from 1 to 128, not from 0: every name lands one number too high";
+}
+
+std::string UnknownSectionMessage(std::string_view header) {
+  return "Unknown section header " + Quoted(header) +
+         ": programs read the lists after it differently";
+}
+
+std::string NoFinalLineEndMessage() {
+  return "The last line has no line end: one program loses its last character";
+}
+
+std::string LongLineMessage(std::uint64_t length) {
+  return "Line of " + std::to_string(length) +
+         " bytes: programs read a line of more than 253 bytes as several";
+}
+
+std::string AddLineEndTitle() { return "End the last line"; }
+
+}  // namespace
+
 std::string CLineLinter::ReadAgain(std::uint64_t offset, std::size_t size) const {
   std::string bytes(size, '\0');
   std::size_t got = 0;

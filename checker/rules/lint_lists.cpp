@@ -17,6 +17,92 @@
 
 namespace {
 
+// The words of this pass's findings, fixes and notes.
+std::string BasedOnCycleMessage(std::string_view list, std::string_view basedOn) {
+  if (list == basedOn) return "List " + Quoted(list) + " is based on itself";
+  return "List " + Quoted(list) + " is based on " + Quoted(basedOn) +
+         ", which leads back to it";
+}
+
+// '"A" (line 3) -> "B" (line 9) -> "A"': each list with the line of its
+// BasedOn, back to `last`.
+std::string BasedOnChainMessage(const std::vector<std::pair<std::string, int>>& links,
+                                std::string_view last) {
+  std::string text = "the chain: ";
+  for (const auto& [name, line] : links) text += QuotedAt(name, line) + " -> ";
+  return text + Quoted(last);
+}
+
+std::string BasedOnLaterMessage(std::string_view list, int line) {
+  return "BasedOn names " + Quoted(list) + ", which is defined only later, in line " +
+         std::to_string(line);
+}
+
+std::string BasedOnDeepMessage(std::string_view list, std::string_view basedOn) {
+  return "BasedOn names " + Quoted(list) + ", which is itself based on " + Quoted(basedOn) +
+         ": a chain more than one level deep";
+}
+
+std::string ListDefinedHereMessage(std::string_view list) {
+  return "list " + Quoted(list) + " is defined here";
+}
+
+std::string BlanksAroundLabelMessage(std::string_view name) {
+  return "Label " + Quoted(name) + " has blanks around its name";
+}
+
+std::string BlanksAroundReferenceMessage(std::string_view name) {
+  return "Reference " + Quoted(name) + " matches its list only with the blanks around it";
+}
+
+std::string TrimNameTitle() { return "Remove the blanks from the name and its references"; }
+
+// "note lists", "patch lists", ...: the lists that keys of section `kind` name.
+std::string ListsOf(int kind) {
+  switch (kind) {
+    case kPatchNames: return "patch lists";
+    case kNoteNames: return "note lists";
+    case kControllerNames: return "controller lists";
+    case kRpnNames: return "RPN lists";
+    case kNrpnNames: return "NRPN lists";
+    default: return "lists";
+  }
+}
+
+// A run of lists (`first` to `last`, `count` of them) under section `section`
+// that keys of section `wanted` use: a header is probably missing above
+// line `line`. The note on each such reference points at its list.
+std::string MissingSectionHeaderMessage(std::string_view first, std::string_view last, int count,
+                                        int section, int wanted, int line) {
+  const std::string lists = ListsOf(wanted);
+  std::string text =
+      count == 1
+          ? "List " + Quoted(first) + " is used as " +
+                (wanted == kRpnNames || wanted == kNrpnNames ? "an " : "a ") +
+                lists.substr(0, lists.size() - 1) + " but stands under "
+          : "Lists " + Quoted(first) + " to " + Quoted(last) + " (" + std::to_string(count) +
+                " lists) are used as " + lists + " but stand under ";
+  text.append(SectionHeaderText(section));
+  text.append(": a \"");
+  text.append(SectionHeaderText(wanted));
+  text.append("\" line is probably missing above line ");
+  text.append(std::to_string(line));
+  return text;
+}
+
+std::string MissingHeaderNoteMessage(std::string_view list, int listLine, int section, int wanted,
+                                     int line) {
+  return "the list " + QuotedAt(list, listLine) + " stands under " +
+         std::string(SectionHeaderText(section)) +
+         ": a \"" + std::string(SectionHeaderText(wanted)) +
+         "\" line is probably missing above line " + std::to_string(line);
+}
+
+std::string InsertHeaderTitle(int section) {
+  return "Insert the header " + Quoted(SectionHeaderText(section));
+}
+
+
 bool HasBlanksAround(std::string_view name) {
   return !name.empty() && (IsBlank(name.front()) || IsBlank(name.back()));
 }

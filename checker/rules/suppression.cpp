@@ -13,6 +13,20 @@
 
 namespace {
 
+// The words of this pass's findings, fixes and notes.
+std::string BareSuppressionMessage() {
+  return "Suppression without a rule id silences nothing: name the rules, as in "
+         "\"; veltrane: ignore VLT2002\"";
+}
+
+// On an id or prefix of a suppression comment that silences nothing, and
+// on a suppression comment without any.
+std::string UnusedSuppressionMessage(std::string_view pattern, bool namesRule) {
+  if (!namesRule) return "Suppression of " + Quoted(pattern) + ", which names no rule";
+  return "Suppression of " + Quoted(pattern) + " silences nothing";
+}
+
+std::string RemoveSuppressionTitle() { return "Remove the unused suppression"; }
 
 std::size_t SkipBlanks(std::string_view text, std::size_t at) {
   const std::size_t next = text.find_first_not_of(kBlanks, at);
