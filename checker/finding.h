@@ -1,6 +1,5 @@
-// What a check finds, as values: the kinds of findings and of notes with
-// the words, ids and severities that every format shows them with, and
-// where in the file each one stands.
+// What a check finds, as values: the rules (their table is rule_table.h),
+// the kinds of notes, and where in the file each finding and note stands.
 #ifndef VELTRANE_CHECKER_FINDING_H_
 #define VELTRANE_CHECKER_FINDING_H_
 
@@ -12,78 +11,13 @@
 #include <string_view>
 
 #include "checker/fix.h"
-
-enum class FindingKind {
-  // The cross-references, which the protocol shows too.
-  duplicate,  // a definition whose name and kind an earlier one has
-  unused,     // a definition that no reference matched
-  notFound,   // a reference that matched no definition
-  // The suppression comments themselves.
-  unusedSuppression,
-  // Values that are wrong for every program.
-  numberOutOfRange,
-  duplicateNumber,
-  malformedEntry,
-  malformedKey,
-  misspelledKey,
-  unknownKey,
-  basedOnCycle,
-  duplicateKey,
-  unknownSection,
-  missingSectionHeader,
-  // What loaders read differently.
-  commentAfterValue,
-  blanksAroundName,
-  basedOnOrder,
-  bankSelectAfterPatch,
-  gapInInstrument,
-  drumZero,
-  commentInEntryText,
-  noFinalLineEnd,
-  longLine,
-};
-inline constexpr std::size_t kFindingKindCount = 23;
-
-// The kinds the protocol counts; every other kind is found only for the
-// formats that show rules.
-constexpr bool IsCrossReference(FindingKind kind) { return kind <= FindingKind::notFound; }
-
-enum class Severity { error, warning, note };
+#include "checker/rule_table.h"
 
 // "error", "warning" or "note".
 std::string_view SeverityName(Severity severity);
 
 // "none", "safe" or "unsafe", as --explain and SARIF name a rule's fix.
 std::string_view FixAvailabilityName(FixAvailability fix);
-
-// Which pass runs a rule, and so what it reads; what a selection of rules
-// reads follows from these (see CRuleSelection::Reads).
-enum class RulePass {
-  crossReferences,  // the engine's resolution of the lists
-  lineEntries,      // the line pass: the entries of name lists
-  lineKeys,         // the line pass: the key lines of instruments
-  lineSections,     // the line pass: section headers
-  lineForm,         // the line pass: every line's form (length, line end)
-  listsBasedOn,     // the list pass: BasedOn lines and the lists they join
-  lists,            // the list pass: the resolved lists
-  suppression,      // last: the suppression comments themselves
-};
-
-// One kind of finding as every format presents it. A kind without its row
-// does not compile (see finding.cpp).
-struct FindingRule {
-  FindingKind kind;
-  std::string_view id;         // "VLT1001", stable across versions
-  std::string_view name;       // "DuplicateLabel"
-  Severity severity;
-  std::string_view shortText;  // one sentence
-  std::string_view fullText;   // what it means
-  std::string_view help;       // how to fix it
-  std::string_view example;    // a few lines that show it, "\n" between them
-  bool onByDefault;            // reported unless a selection says otherwise
-  FixAvailability fix;         // whether its findings come with a fix
-  RulePass pass;               // which pass runs it
-};
 
 // The rules in the order of FindingKind, which is also each rule's index.
 const std::array<FindingRule, kFindingKindCount>& FindingRules();
