@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <deque>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -329,10 +328,9 @@ class ConfigCache {
     if (m_options.noConfig) return m_none;
     const std::string path = m_options.config ? *m_options.config : FindRuleConfig(input);
     if (path.empty()) return m_none;
-    for (const CRuleConfig& config : m_read)
-      if (config.path == path) return config;
-    m_read.push_back(LoadRuleConfig(path));
-    return m_read.back();
+    const CRuleConfigFiles::CFile& file = m_files.Read(path, false).file;
+    if (!file.problem.empty()) throw CConfigError(file.problem);
+    return file.config;
   }
 
   // The rules and the code page for `input`: the command line's, else its
@@ -348,7 +346,7 @@ class ConfigCache {
  private:
   const Options& m_options;
   const CRuleConfig m_none;
-  std::deque<CRuleConfig> m_read;
+  CRuleConfigFiles m_files;
 };
 
 int CheckToProtocol(const Options& options, std::FILE* out, std::FILE* err) {

@@ -2,21 +2,7 @@
 
 #include <cctype>
 
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
-#include <system_error>
-
 namespace {
-
-// A hash of the bytes of the file `path` (0 when it cannot be read): a
-// file written again with other bytes but the same problem is told again.
-std::size_t ContentHash(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  return file.bad() ? 0 : std::hash<std::string>()(bytes);
-}
 
 // How many patterns naming no rule a notice lists; the rest are counted.
 constexpr std::size_t kListedUnknown = 10;
@@ -120,39 +106,21 @@ CRuleSelection CRuleSettings::For(const std::string& uri) {
   if (configPath.empty()) return SelectRules(m_select, m_ignore);
   // Read again whenever the file looks different: an editor need not tell
   // that it was saved, and another program may have written it.
-  std::error_code sizeError;
-  std::error_code timeError;
-  const std::uintmax_t size = std::filesystem::file_size(configPath, sizeError);
-  const auto time = std::filesystem::last_write_time(configPath, timeError);
-  const std::int64_t stamp =
-      sizeError || timeError ? -1 : static_cast<std::int64_t>(time.time_since_epoch().count());
-  auto it = m_configs.find(configPath);
-  if (it == m_configs.end() || it->second.size != size || it->second.time != stamp || stamp == -1) {
-    CachedConfig cached;
-    cached.size = size;
-    cached.time = stamp;
-    cached.content = ContentHash(configPath);
-    try {
-      cached.config = LoadRuleConfig(configPath);
-    } catch (const CConfigError& failure) {
-      cached.problem = failure.what();
-    }
+  const CRuleConfigFiles::CLookup lookup = m_configs.Read(configPath, true);
+  const CRuleConfigFiles::CFile& now = lookup.file;
+  if (lookup.read) {
     // Documents checked with what the file said before are out of date.
-    if (it != m_configs.end() &&
-        (it->second.content != cached.content || it->second.problem != cached.problem))
-      ++m_generation;
-    it = m_configs.insert_or_assign(configPath, std::move(cached)).first;
+    if (lookup.changed) ++m_generation;
     // Each broken content is told once; a repaired file that was told
     // broken is told used again.
     CTold& told = m_told[configPath];
-    const CachedConfig& now = it->second;
     if (!now.problem.empty() && (told.problem.empty() || told.content != now.content))
       m_notices.push_back({2, now.problem});
     else if (now.problem.empty() && !told.problem.empty())
       m_notices.push_back({3, "veltrane: " + configPath + " is read again and used"});
     told = {now.problem, now.content};
   }
-  return SelectRulesFor(it->second.config, path, m_select, m_ignore);
+  return SelectRulesFor(now.config, path, m_select, m_ignore);
 }
 
 std::string PathOfFileUri(const std::string& uri) {

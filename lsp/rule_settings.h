@@ -42,7 +42,7 @@ class CRuleSettings {
 
   // Forgets the configuration files read so far, so that the next look-up
   // reads them again.
-  void Forget() { m_configs.clear(); }
+  void Forget() { m_configs.Forget(); }
 
   // The notices since the last call.
   std::vector<CRuleNotice> TakeNotices() { return std::exchange(m_notices, {}); }
@@ -56,14 +56,7 @@ class CRuleSettings {
   std::vector<std::string> m_ignore;
   std::string m_settingsProblem;  // the last one told
   std::string m_settingsKinds;    // the settings wrong in it, and how
-  struct CachedConfig {
-    CRuleConfig config;
-    std::string problem;
-    std::uintmax_t size = 0;
-    std::int64_t time = 0;
-    std::size_t content = 0;  // a hash of the file's bytes
-  };
-  std::map<std::string, CachedConfig> m_configs;  // by the file's path
+  CRuleConfigFiles m_configs;
   struct CTold {
     std::string problem;
     std::size_t content = 0;

@@ -5,7 +5,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <system_error>
+#include <utility>
 
 #include <toml++/toml.h>
 
@@ -112,13 +115,49 @@ CRuleConfig ParseRuleConfig(std::string_view text, const std::string& path) {
   return config;
 }
 
-CRuleConfig LoadRuleConfig(const std::string& path) {
+namespace {
+
+// The bytes of the file `path`; throws CConfigError when it cannot be read.
+std::string ConfigBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   if (in) text << in.rdbuf();
   if (!in || in.bad())
     throw CConfigError(path + ": cannot be read: " + std::strerror(errno));
-  return ParseRuleConfig(text.str(), path);
+  return std::move(text).str();
+}
+
+}  // namespace
+
+CRuleConfig LoadRuleConfig(const std::string& path) {
+  return ParseRuleConfig(ConfigBytes(path), path);
+}
+
+CRuleConfigFiles::CLookup CRuleConfigFiles::Read(const std::string& path, bool again) {
+  auto it = m_files.find(path);
+  if (it != m_files.end() && !again) return {it->second};
+  std::error_code sizeError;
+  std::error_code timeError;
+  const std::uintmax_t size = fs::file_size(path, sizeError);
+  const auto time = fs::last_write_time(path, timeError);
+  const std::int64_t stamp =
+      sizeError || timeError ? -1 : static_cast<std::int64_t>(time.time_since_epoch().count());
+  if (it != m_files.end() && it->second.size == size && it->second.time == stamp && stamp != -1)
+    return {it->second};
+  CFile file;
+  file.size = size;
+  file.time = stamp;
+  try {
+    const std::string bytes = ConfigBytes(path);
+    file.content = std::hash<std::string>()(bytes);
+    file.config = ParseRuleConfig(bytes, path);
+  } catch (const CConfigError& failure) {
+    file.problem = failure.what();
+  }
+  const bool changed = it != m_files.end() &&
+                       (it->second.content != file.content || it->second.problem != file.problem);
+  it = m_files.insert_or_assign(path, std::move(file)).first;
+  return {it->second, true, changed};
 }
 
 std::string FindRuleConfig(const std::string& input) {

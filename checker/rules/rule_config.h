@@ -10,6 +10,9 @@
 #ifndef VELTRANE_CHECKER_RULE_CONFIG_H_
 #define VELTRANE_CHECKER_RULE_CONFIG_H_
 
+#include <cstddef>
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -52,6 +55,36 @@ CRuleConfig LoadRuleConfig(const std::string& path);
 // The first veltrane.toml in the folder of `input` or a folder above it, or
 // an empty string when there is none.
 std::string FindRuleConfig(const std::string& input);
+
+// The configuration files of one run of the command line, or of one
+// language server: each read once by its path and kept, a broken one with
+// what is wrong with it; with `again`, read anew whenever its size or time
+// differ from when it was read (or cannot be had), as an editor's user
+// saves it while the server runs.
+class CRuleConfigFiles {
+ public:
+  struct CFile {
+    CRuleConfig config;   // empty when broken
+    std::string problem;  // what CConfigError says is wrong, or ""
+    std::size_t content = 0;  // a hash of its bytes; 0 when they cannot be read
+    std::uintmax_t size = 0;
+    std::int64_t time = 0;  // -1: the size or time could not be had
+  };
+  struct CLookup {
+    const CFile& file;
+    bool read = false;     // read now, for the first time or again
+    bool changed = false;  // read again, and its bytes or its problem differ
+  };
+
+  // The file `path` as last read.
+  CLookup Read(const std::string& path, bool again);
+
+  // Forgets the files read so far, so that the next look-up reads them again.
+  void Forget() { m_files.clear(); }
+
+ private:
+  std::map<std::string, CFile> m_files;  // by path
+};
 
 // What `config` reports for the file `input`: its select and ignore, the
 // per-file ignores whose glob matches `input`, and `extraSelect` and

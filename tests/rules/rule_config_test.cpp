@@ -1,10 +1,14 @@
 // veltrane.toml: what it may say, and the messages for what it may not.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "checker/rules/rule_config.h"
+#include "tests/test_util.h"
 
 namespace {
 
@@ -83,6 +87,60 @@ TEST(RuleConfigTest, Globs) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(GlobMatches(c.glob, c.path), c.matches) << c.glob << " " << c.path;
+}
+
+// The files of a run are read once; a server's are read again when they
+// look changed, and only other bytes or another problem count as a change.
+TEST(RuleConfigTest, FilesReadOnceOrWhenChanged) {
+  ScratchDir dir;
+  const std::string path = dir.File("veltrane.toml");
+  const auto later = [&](const std::string& bytes) {
+    const auto before = std::filesystem::last_write_time(path);
+    WriteBytes(path, bytes);
+    std::filesystem::last_write_time(path, before + std::chrono::seconds(2));
+  };
+  WriteBytes(path, "[check]\nselect = [\"VLT2\"]\n");
+  CRuleConfigFiles files;
+  struct Step {
+    const char* label;
+    std::string bytes;  // written before the look-up with a later time; "-": removed; "": left
+    bool again;
+    bool read;
+    bool changed;
+    std::string problem;  // the start of what is wrong; "" for nothing
+    std::optional<std::vector<std::string>> select;
+  };
+  const std::vector<Step> steps = {
+      {"First", "", false, true, false, "", std::vector<std::string>{"VLT2"}},
+      {"RunReadsOnce", "[check]\nselect = [\"VLT3\"]\n", false, false, false, "",
+       std::vector<std::string>{"VLT2"}},
+      {"ServerReadsAgain", "", true, true, true, "", std::vector<std::string>{"VLT3"}},
+      {"Unchanged", "", true, false, false, "", std::vector<std::string>{"VLT3"}},
+      {"SameBytesLater", "[check]\nselect = [\"VLT3\"]\n", true, true, false, "",
+       std::vector<std::string>{"VLT3"}},
+      {"Broken", "[check]\nselect = [\"VLT9\"]\n", true, true, true, path + ":2: ", std::nullopt},
+      {"StillBroken", "", true, false, false, path + ":2: ", std::nullopt},
+      {"Repaired", "[check]\n", true, true, true, "", std::nullopt},
+      {"Removed", "-", true, true, true, path + ": cannot be read", std::nullopt},
+      {"GoneIsAskedAgain", "", true, true, false, path + ": cannot be read", std::nullopt},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.label);
+    if (step.bytes == "-") std::filesystem::remove(path);
+    else if (!step.bytes.empty()) later(step.bytes);
+    const CRuleConfigFiles::CLookup lookup = files.Read(path, step.again);
+    EXPECT_EQ(lookup.read, step.read);
+    EXPECT_EQ(lookup.changed, step.changed);
+    EXPECT_EQ(lookup.file.problem.substr(0, step.problem.size()), step.problem);
+    EXPECT_EQ(lookup.file.problem.empty(), step.problem.empty()) << lookup.file.problem;
+    EXPECT_EQ(lookup.file.config.select, step.select);
+  }
+  // Forgotten files are read afresh, which is no change.
+  WriteBytes(path, "[check]\n");
+  files.Forget();
+  const CRuleConfigFiles::CLookup fresh = files.Read(path, false);
+  EXPECT_TRUE(fresh.read);
+  EXPECT_FALSE(fresh.changed);
 }
 
 }  // namespace
