@@ -4,8 +4,8 @@
 #include <optional>
 #include <string_view>
 
-#include "checker/fix/fix_apply.h"
 #include "checker/finding_text.h"
+#include "checker/fix/fix_apply.h"
 #include "checker/fix/line_diff.h"
 #include "checker/scanner.h"
 #include "lsp/protocol_values.h"
@@ -495,9 +495,10 @@ Json Rename(const CDocumentView& view, const CPosition& at, const std::string& n
   for (const CLabelEntry* entry : Occurrences(view, hit, true)) {
     const CPlace place = PlaceOf(view, *entry);
     // A line longer than one piece would be read as two, and the name
-    // would no longer be what the file has in that line.
+    // would no longer be what the file has in that line: the guard every
+    // fix keeps to.
     const std::size_t length = place.lineText.size() - (place.end - place.begin) + newName.size();
-    if (length > kLongestWholeLine && length != place.lineText.size()) {
+    if (!LineStaysWhole(place.lineText.size(), length)) {
       Refuse(LineTooLongAfterRename(place.line, length, kLongestWholeLine));
     }
     ranges.push_back(RangeIn(place, view.encoding));

@@ -82,7 +82,7 @@ class CUnusedListNotes {
     CLineSource source(file);
     source.ForEach([&](const CSourceLine& line) {
       const std::string_view text = line.text;
-      if (!text.starts_with("Patch") && !text.starts_with("Key")) return true;
+      if (!text.starts_with(kPatchKey) && !text.starts_with(kKeyKey)) return true;
       const ReferenceKey* key = FindReferenceKey(text);
       const std::size_t equals = m_result.codePage.Find(text, '=');
       if (!key || equals == std::string_view::npos) return true;

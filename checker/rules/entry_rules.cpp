@@ -8,6 +8,7 @@
 #include <string>
 
 #include "checker/finding_text.h"
+#include "checker/scanner.h"
 
 namespace line_pass {
 
@@ -77,7 +78,7 @@ void CLineLinter::Entry(const CSourceLine& line) {
     if (significant <= kMostDigits) value = value * 10 + static_cast<unsigned>(text[digits] - '0');
   }
   if (digits == 0 || digits == text.size() || text[digits] != '=') {
-    if (text.starts_with("BasedOn")) return;  // inherits from another list
+    if (text.starts_with(kBasedOnKey)) return;  // inherits from another list
     if (m_rules.Has(FindingKind::malformedEntry))
       Add(FindingKind::malformedEntry, line, 0, text.size(), MalformedEntryMessage());
     return;

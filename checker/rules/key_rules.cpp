@@ -11,6 +11,7 @@
 #include "checker/blanks.h"
 #include "checker/finding_text.h"
 #include "checker/fix/reference_fix.h"
+#include "checker/scanner.h"
 
 namespace line_pass {
 
@@ -21,8 +22,8 @@ std::string MalformedKeyMessage(MalformedKeyReason reason, std::string_view key,
                                 std::string_view value) {
   switch (reason) {
     case MalformedKeyReason::brackets:
-      if (key == "Patch") return "Malformed key: Patch takes one bank, Patch[BANK]=";
-      if (key == "Key" || key == "Drum")
+      if (key == kPatchKey) return "Malformed key: Patch takes one bank, Patch[BANK]=";
+      if (key == kKeyKey || key == "Drum")
         return "Malformed key: " + std::string(key) + " takes a bank and a program, " +
                std::string(key) + "[BANK,PROGRAM]=";
       return "Malformed key: " + std::string(key) + " takes no brackets, " + std::string(key) + "=";

@@ -430,7 +430,7 @@ void CListLinter::BlanksAroundNames() {
   }
 }
 
-bool IsBasedOn(const CLabelEntry& reference) { return reference.Text().starts_with("BasedOn"); }
+bool IsBasedOn(const CLabelEntry& reference) { return reference.Text().starts_with(kBasedOnKey); }
 
 // A reference not found whose name is that of a list of another section.
 struct OtherUse {
