@@ -1,8 +1,9 @@
+// Running a check (checker/check_run.cpp) on an input file or on bytes:
+// the lists it gives, the file it lets go, the protocol it writes.
 #include "checker/check_run.h"
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -10,72 +11,6 @@
 #include "tests/check_fixture.h"
 
 namespace {
-
-// Used flags as "D" (definitions, sorted order) and "R" (references, file
-// order) strings of 1 and 0, e.g. {"10", "1"}.
-struct Flags {
-  std::string definitions;
-  std::string references;
-  bool operator==(const Flags&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const Flags& f) {
-  return os << "D=" << f.definitions << " R=" << f.references;
-}
-
-Flags UsedFlags(const CCheckResult& result) {
-  Flags flags;
-  for (int i = 0; i < result.definitions->GetCount(); ++i)
-    flags.definitions += result.definitions->IsUsed(i) ? '1' : '0';
-  for (int i = 0; i < result.references->GetCount(); ++i)
-    flags.references += result.references->IsUsed(i) ? '1' : '0';
-  return flags;
-}
-
-struct ResolveCase {
-  const char* label;
-  std::string file;
-  Flags flags;
-};
-
-// The case's label, so that test names and failure reports stay short.
-void PrintTo(const ResolveCase& c, std::ostream* os) { *os << c.label; }
-
-class ResolveTest : public ::testing::TestWithParam<ResolveCase> {};
-
-TEST_P(ResolveTest, MarksMatchesByNameAndKind) {
-  ScratchDir dir;
-  EXPECT_EQ(UsedFlags(CheckContent(dir, GetParam().file).result), GetParam().flags);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ResolveTest,
-    ::testing::Values(
-        ResolveCase{"NoReferences", ".Patch Names\n[A]\n[B]\n", {"00", ""}},
-        ResolveCase{"SameKindResolves",
-                    ".Controller Names\n[Standard]\nControl=Standard\n", {"1", "1"}},
-        ResolveCase{"OtherKindDoesNot",
-                    ".Note Names\n[Standard]\nControl=Standard\n", {"0", "0"}},
-        ResolveCase{"TwoReferencesOneDefinition",
-                    ".Patch Names\n[GM]\n.Instrument Definitions\n[I]\n"
-                    "Patch[*]=GM\nPatch[0]=GM\n",
-                    {"11", "11"}},
-        ResolveCase{"FirstOfTwoEqualDefinitions",
-                    ".Controller Names\n[Standard]\n[Standard]\nControl=Standard\n",
-                    {"10", "1"}},
-        ResolveCase{"InstrumentsArePreMarked",
-                    ".Instrument Definitions\n[My Synth]\n", {"1", ""}},
-        ResolveCase{"CaseMatters", ".Controller Names\n[std]\nControl=Std\n",
-                    {"0", "0"}},
-        ResolveCase{"EmptyNameMatchesEmptyName", ".RPN Names\n[]\n[X\nRPN=\n",
-                    {"10", "1"}},
-        ResolveCase{"KindZeroOnlyByBasedOnBeforeHeaders",
-                    "[Base]\nBasedOn=Base\n.Note Names\nBasedOn=Base\n",
-                    {"1", "10"}},
-        ResolveCase{"SameNameDifferentKinds",
-                    ".Controller Names\n[S]\n.RPN Names\n[S]\nRPN=S\n",
-                    {"01", "1"}}),
-    [](const auto& info) { return std::string(info.param.label); });
 
 TEST(RunCheckTest, EmptyFileGivesEmptyLists) {
   ScratchDir dir;
