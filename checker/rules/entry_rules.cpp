@@ -1,5 +1,6 @@
 // The line rules that read the entries of name lists: numbers out of range,
-// numbers given twice, malformed entries, comments in an entry's text.
+// numbers given twice, malformed entries, comments in an entry's text, and
+// at a list's end the note on one that counts from 1.
 #include "checker/rules/line_linter.h"
 
 #include <algorithm>
@@ -42,7 +43,32 @@ std::string CommentInEntryTextMessage(std::string_view number) {
 
 std::string DeleteLineTitle() { return "Remove the repeated line"; }
 
+std::string CountsFromOneMessage(std::string_view list) {
+  return "the list " + Quoted(list) +
+         " counts from 1 to 128, not from 0: every name lands one number too high";
+}
+
 }  // namespace
+
+void CLineLinter::CloseList() {
+  // A patch or note list numbered 1 to 128 counts from 1.
+  const bool countsFromOne = (m_section == kPatchNames || m_section == kNoteNames) &&
+                             !m_has0 && m_has1 && !m_at128.empty();
+  if (countsFromOne && m_notes) {
+    const CPlace label = m_label.PlaceIn(m_out);
+    for (const std::size_t index : m_at128) {
+      m_out.findings[index].note = MakeNote(
+          NoteKind::countsFromOne, label, CountsFromOneMessage(m_codePage.ToUtf8(m_listName)));
+    }
+  }
+  ++m_list;
+  m_entries.clear();
+  // Clearing an empty map still clears its buckets.
+  if (!m_largeNumbers.empty()) m_largeNumbers.clear();
+  if (!m_largeLast.empty()) m_largeLast.clear();
+  m_has0 = m_has1 = false;
+  m_at128.clear();
+}
 
 int CLineLinter::FirstOf(std::uint32_t slot) {
   const std::uint64_t first = m_numbers[slot].first;

@@ -95,6 +95,16 @@ std::string RenameKeyTitle(std::string_view key) { return "Change the key to " +
 
 }  // namespace
 
+void CLineLinter::CloseInstrument() {
+  if (!m_drumZeros.empty()) ReportDrumZeros();
+  // Clearing an empty set still clears its buckets.
+  if (!m_drumOnes.empty()) m_drumOnes.clear();
+  m_keys.Clear();
+  m_firstPatchOffset.reset();
+  m_bankSelectAfterPatch = false;
+  m_gap.reset();
+}
+
 void CLineLinter::ReportDrumZeros() {
   const auto setByWider = [this](std::uint32_t drum) {
     const std::uint32_t bank = drum >> 8;

@@ -16,11 +16,6 @@ namespace line_pass {
 namespace {
 
 // The words of this pass's findings, fixes and notes.
-std::string CountsFromOneMessage(std::string_view list) {
-  return "the list " + Quoted(list) +
-         " counts from 1 to 128, not from 0: every name lands one number too high";
-}
-
 std::string UnknownSectionMessage(std::string_view header) {
   return "Unknown section header " + Quoted(header) +
          ": programs read the lists after it differently";
@@ -63,32 +58,8 @@ CNote CLineLinter::MakeNote(NoteKind kind, const CPlace& place, std::string mess
 }
 
 void CLineLinter::Close() {
-  if (m_context == Context::list) {
-    // A patch or note list numbered 1 to 128 counts from 1.
-    const bool countsFromOne = (m_section == kPatchNames || m_section == kNoteNames) &&
-                               !m_has0 && m_has1 && !m_at128.empty();
-    if (countsFromOne && m_notes) {
-      const CPlace label = m_label.PlaceIn(m_out);
-      for (const std::size_t index : m_at128) {
-        m_out.findings[index].note = MakeNote(
-            NoteKind::countsFromOne, label, CountsFromOneMessage(m_codePage.ToUtf8(m_listName)));
-      }
-    }
-    ++m_list;
-    m_entries.clear();
-    // Clearing an empty map still clears its buckets.
-    if (!m_largeNumbers.empty()) m_largeNumbers.clear();
-    if (!m_largeLast.empty()) m_largeLast.clear();
-    m_has0 = m_has1 = false;
-    m_at128.clear();
-  }
-  if (!m_drumZeros.empty()) ReportDrumZeros();
-  // Clearing an empty set still clears its buckets.
-  if (!m_drumOnes.empty()) m_drumOnes.clear();
-  m_keys.Clear();
-  m_firstPatchOffset.reset();
-  m_bankSelectAfterPatch = false;
-  m_gap.reset();
+  if (m_context == Context::list) CloseList();
+  CloseInstrument();
   m_context = Context::none;
   UpdateQuick();
 }

@@ -185,6 +185,11 @@ class CLineLinter {
   }
   CNote MakeNote(NoteKind kind, const CPlace& place, std::string message) const;
   void OpenLabel(const CSourceLine& line);
+  // The ends of a list and of an instrument, as Close meets them: the
+  // rules that can only tell there, and the state of the one at hand let
+  // go (entry_rules.cpp, key_rules.cpp).
+  void CloseList();
+  void CloseInstrument();
   void Comment(const CSourceLine& line);
   void Entry(const CSourceLine& line);
   void InstrumentLine(const CSourceLine& line, bool blank, bool comment);
