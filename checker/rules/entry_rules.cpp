@@ -50,6 +50,29 @@ std::string CountsFromOneMessage(std::string_view list) {
 
 }  // namespace
 
+bool CLineLinter::QuickEntryKnows(const CRuleSelection& rules) {
+  for (const FindingRule& rule : FindingRules()) {
+    if ((rule.pass != RulePass::lineEntries && rule.pass != RulePass::lineForm) ||
+        !rules.Has(rule.kind))
+      continue;
+    switch (rule.kind) {
+      // QuickEntry takes only numbers in range, new to their list, on
+      // lines of a piece; a ";" only while VLT3007 is off. The line's end
+      // and a list's counting from 1 are told later, whoever took the line.
+      case FindingKind::numberOutOfRange:
+      case FindingKind::duplicateNumber:
+      case FindingKind::malformedEntry:
+      case FindingKind::commentInEntryText:
+      case FindingKind::noFinalLineEnd:
+      case FindingKind::longLine:
+        break;
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
 void CLineLinter::CloseList() {
   // A patch or note list numbered 1 to 128 counts from 1.
   const bool countsFromOne = (m_section == kPatchNames || m_section == kNoteNames) &&

@@ -170,6 +170,11 @@ class CLineLinter {
   static bool ReadsInstruments(const CRuleSelection& rules) {
     return rules.Reads(RulePass::lineKeys);
   }
+  // Whether every rule of `rules` that reads entries or every line's form
+  // is one that stays quiet on the lines QuickEntry takes, so that it may
+  // take them (entry_rules.cpp). With any other such rule on, every line
+  // takes the long way through Line, where that rule sees it.
+  static bool QuickEntryKnows(const CRuleSelection& rules);
 
  private:
   enum class Context { none, list, instrument };
@@ -208,12 +213,14 @@ class CLineLinter {
   const bool m_readsInstruments = ReadsInstruments(m_rules);
   const bool m_readsEntrySemicolons = m_rules.Has(FindingKind::commentInEntryText);
   const bool m_readsDuplicates = m_rules.Has(FindingKind::duplicateNumber);
+  const bool m_quickKnows = QuickEntryKnows(m_rules);
   std::size_t m_firstPending = 0;  // suppressions from here on wait for their line
   // Whether QuickEntry may take lines: in a name list whose entries a rule
-  // reads, with no suppression waiting for its line.
+  // reads, with no rule on that QuickEntry does not know and no
+  // suppression waiting for its line.
   bool m_quick = false;
   void UpdateQuick() {
-    m_quick = m_context == Context::list && m_readsEntries &&
+    m_quick = m_context == Context::list && m_readsEntries && m_quickKnows &&
               m_firstPending == m_suppressions.size();
   }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "checker/check.h"
+#include "checker/rules/line_linter.h"
 #include "checker/rules/rule_selection.h"
 #include "checker/scanner.h"
 #include "tests/rules/reported.h"
@@ -58,6 +59,17 @@ class EntryRuleTest : public ::testing::TestWithParam<RuleCase> {};
 TEST_P(EntryRuleTest, FiresWhereItShouldAndOnlyThere) { ExpectRuleCase(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Cases, EntryRuleTest, ::testing::ValuesIn(EntryRuleCases()), RuleCaseName);
+
+// The usual entry takes the quick way past every rule of the entries and
+// of the lines' form that is quiet on it, whatever else is on.
+TEST(QuickEntryTest, KnowsTheRulesQuietOnTheUsualEntry) {
+  for (const char* select : {"VLT2001,VLT2002,VLT2003,VLT3007,VLT3008,VLT3009", "VLT2001",
+                             "VLT3008,VLT3009", "VLT1,VLT2004,VLT2009,VLT3005,VLT0001"}) {
+    std::vector<std::string> patterns;
+    AddPatterns(select, patterns);
+    EXPECT_TRUE(line_pass::CLineLinter::QuickEntryKnows(SelectRules(patterns, {}))) << select;
+  }
+}
 
 // The count-from-1 note goes on the entry numbered 128.
 TEST(RuleNotesTest, ListCountedFromOne) {
