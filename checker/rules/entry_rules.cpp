@@ -15,7 +15,8 @@ namespace line_pass {
 
 namespace {
 
-// The words of this pass's findings, fixes and notes.
+// The words of this pass's findings, of their fixes and of their notes.
+
 std::string NumberOutOfRangeMessage(std::string_view number, int largest) {
   return "Number " + std::string(number) + " is outside 0.." + std::to_string(largest);
 }

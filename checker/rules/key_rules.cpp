@@ -17,7 +17,8 @@ namespace line_pass {
 
 namespace {
 
-// The words of this pass's findings, fixes and notes.
+// The words of this pass's findings, of their fixes and of their notes.
+
 std::string MalformedKeyMessage(MalformedKeyReason reason, std::string_view key,
                                 std::string_view value) {
   switch (reason) {

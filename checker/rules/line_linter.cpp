@@ -15,7 +15,8 @@ namespace line_pass {
 
 namespace {
 
-// The words of this pass's findings, fixes and notes.
+// The words of this pass's findings, of their fixes and of their notes.
+
 std::string UnknownSectionMessage(std::string_view header) {
   return "Unknown section header " + Quoted(header) +
          ": programs read the lists after it differently";

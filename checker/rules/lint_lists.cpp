@@ -17,7 +17,8 @@
 
 namespace {
 
-// The words of this pass's findings, fixes and notes.
+// The words of this pass's findings, of their fixes and of their notes.
+
 std::string BasedOnCycleMessage(std::string_view list, std::string_view basedOn) {
   if (list == basedOn) return "List " + Quoted(list) + " is based on itself";
   return "List " + Quoted(list) + " is based on " + Quoted(basedOn) +
@@ -101,7 +102,6 @@ std::string MissingHeaderNoteMessage(std::string_view list, int listLine, int se
 std::string InsertHeaderTitle(int section) {
   return "Insert the header " + Quoted(SectionHeaderText(section));
 }
-
 
 bool HasBlanksAround(std::string_view name) {
   return !name.empty() && (IsBlank(name.front()) || IsBlank(name.back()));

@@ -13,7 +13,8 @@
 
 namespace {
 
-// The words of this pass's findings, fixes and notes.
+// The words of this pass's findings, of their fixes and of their notes.
+
 std::string BareSuppressionMessage() {
   return "Suppression without a rule id silences nothing: name the rules, as in "
          "\"; veltrane: ignore VLT2002\"";
