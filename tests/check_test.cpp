@@ -4,18 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <ostream>
-#include <sstream>
 #include <string_view>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "checker/rules/lint.h"
 #include "checker/rules/rule_selection.h"
+#include "tests/mixed_file.h"
 #include "tests/result_digest.h"
 
 namespace {
@@ -149,35 +147,6 @@ TEST(CheckTest, SectionHeadersAreThoseTheScannerRead) {
   }
 }
 
-// Files made of the lines the scanner treats differently, in every kind of
-// line end, with a section header or none near the middle.
-// A file of the lines below in random order with random line ends; with
-// `shortLines`, none longer than a piece.
-std::string MixedFile(std::mt19937& random, bool shortLines = false) {
-  static const std::string kLines[] = {
-      ".Patch Names", ".Note Names", ".Controller Names", ".Instrument Definitions", ".Other",
-      "[Kit]", "[Bank A]", "[Bank A", "[]", "[\x83\x5d]", "[\x83]]", "BasedOn=Kit",
-      "BasedOn=Bank A", "Patch[*]=Bank A", "Patch[0]=1..128", "Key[0,*]=Kit", "Control=Std",
-      "Controller=Std", "RPN=R", "NRPN=N", "0=Piano", "; comment", "", "[Kit]\rPatch[0]=Kit",
-      "Key[1,*]=Kit\r\r", "[" + std::string(300, 'L') + "]", "Control=" + std::string(260, 'c'),
-      std::string(253, 'x') + "[Kit]", "0=" + std::string(251, 'p'),
-      // What the line rules look at.
-      "1=Harp", "0=Piano ; soft", "128=Last", "x=Broken", "; veltrane: ignore VLT2002",
-      "; veltrane: ignore", "Patch[0]=Kit ; main", "Drum[0,0]=0", "BankSelMethod=1", "Ptach[1]=Kit",
-      "Colour=Red", ".RPN Names", "  ", "NRPN\r=N"};
-  static const std::string kEnds[] = {"\n", "\r\n", "\r", "\n", "\r\n"};
-  std::string file;
-  const int count = std::uniform_int_distribution<int>(0, 60)(random);
-  for (int i = 0; i < count; ++i) {
-    const std::string& line = kLines[random() % std::size(kLines)];
-    if (shortLines && line.size() > kLongestWholeLine) continue;
-    file += line;
-    file += kEnds[random() % std::size(kEnds)];
-  }
-  if (random() % 4 == 0) file += "[Tail]";  // no line end at the end
-  return file;
-}
-
 // A large file is scanned, and its lines linted, in two halves at once;
 // the result must be the one a single reading gives, to the last place and
 // flag.
@@ -195,89 +164,6 @@ TEST(CheckTest, ScanningInHalvesGivesWhatOneReadingGives) {
       halves.splitFrom = 1;
       ASSERT_EQ(DigestOf(CheckBytes(file, halves)), DigestOf(CheckBytes(file, whole)))
           << "file " << n << " code page " << page << ":\n" << file;
-    }
-  }
-}
-
-// Whether a line of `file`, as loaders read lines, is longer than a piece.
-bool HasLongLine(std::string_view file) {
-  for (std::size_t begin = 0; begin < file.size();) {
-    const std::size_t lf = std::min(file.find('\n', begin), file.size());
-    std::size_t length = lf - begin;
-    if (lf < file.size() && length > 0 && file[lf - 1] == '\r') --length;
-    if (length > kLongestWholeLine) return true;
-    begin = lf + 1;
-  }
-  return false;
-}
-
-// A check with the line rules takes the lists from the lines it reads for
-// them: entry for entry, place for place, what the scan of the pieces
-// gives, in one part or two, unless a line longer than a piece makes the
-// pieces differ from the lines, which it must then say.
-TEST(CheckTest, TheLineRulesReadTheListsAsTheScanDoes) {
-  const CRuleSelection all = SelectRules(std::vector<std::string>{"ALL"}, {});
-  std::mt19937 random(21);
-  for (int n = 0; n < 800; ++n) {
-    const std::string bytes = MixedFile(random, n % 4 != 0);
-    for (const int page : {0, 932}) {
-      const CCodePage codePage = CCodePage::FromNumber(page).value_or(CCodePage());
-      CStdioFile file;
-      file.OpenMemory(bytes, "memory");
-      CLabelList definitions, references;
-      std::vector<CSectionHeader> headers;
-      ScanLabels(file, definitions, references, codePage, std::numeric_limits<std::uint64_t>::max(),
-                 &headers);
-      std::ostringstream scanned;
-      DigestList(scanned, definitions);
-      DigestList(scanned, references);
-      for (const CSectionHeader& header : headers) scanned << header.kind << "@" << header.line << " ";
-      for (const bool inParts : {false, true}) {
-        CCheckResult result;
-        result.codePage = codePage;
-        CRuleSink sink{result.ruleFindings, result.kept, result.codePage, result.lineEnd};
-        std::vector<CSuppression> suppressions;
-        CLabelList readDefinitions, readReferences;
-        std::vector<CSectionHeader> readHeaders;
-        CLabelLists labels{readDefinitions, readReferences, readHeaders};
-        const bool whole = LintLines(file, all, true, inParts, sink, suppressions, &labels);
-        ASSERT_EQ(whole, !HasLongLine(bytes)) << bytes;
-        if (!whole) continue;
-        std::ostringstream read;
-        DigestList(read, readDefinitions);
-        DigestList(read, readReferences);
-        for (const CSectionHeader& header : readHeaders) read << header.kind << "@" << header.line << " ";
-        ASSERT_EQ(read.str(), scanned.str())
-            << "file " << n << " code page " << page << " in parts " << inParts << ":\n" << bytes;
-      }
-    }
-  }
-}
-
-// The line rules split where a list or an instrument begins, with what
-// stands just before it: padding at the end moves the middle over every
-// line of these files.
-TEST(CheckTest, LintingInHalvesSplitsAtEveryLineAsOneReadingDoes) {
-  const CRuleSelection all = SelectRules(std::vector<std::string>{"ALL"}, {});
-  const std::string files[] = {
-      ".Patch Names\n[A]\n0=x\n0=y\n; veltrane: ignore\n[A]\n1=z\n1=z\n",
-      ".RPN Names\n[R]\n16383=x\r\n.Instrument Definitions\r\n[I]\r\nRPN=R\r\n\r\n"
-      "; veltrane: ignore VLT1001\r\n[I]\r\nPatch[0]=1..128\r\nBankSelMethod=1\r\n",
-      ".Note Names\r[K]\r\n128=x\r\n0=y\rz\n[K]\n1=a\n.Other\n[L]\n99999=b\n",
-      ".Instrument Definitions\n[I]\nPatch[0]=A\nPatch[0]=B\n"
-      ".Patch Names\n[A]\n0=x\n[B]\n0=x\n; veltrane: ignore VLT2002\n0=y\n",
-  };
-  for (const std::string& file : files) {
-    for (int padding = 0; padding < 40; ++padding) {
-      std::string padded = file;
-      for (int i = 0; i < padding; ++i) padded += "; pad\n";
-      CCheckOptions whole{CCodePage(), true};
-      whole.splitFrom = std::numeric_limits<std::uint64_t>::max();
-      whole.rules = &all;
-      CCheckOptions halves = whole;
-      halves.splitFrom = 1;
-      ASSERT_EQ(DigestOf(CheckBytes(padded, halves)), DigestOf(CheckBytes(padded, whole)))
-          << padded;
     }
   }
 }
