@@ -14,6 +14,7 @@ const DECODE_CASES = [
   ['auto: well-formed UTF-8 beyond ASCII reads as UTF-8', 'c3 a9 0d 0a', 'auto', '\u00e9\r\n', 65001],
   ['auto: anything else as 1252', 'e9 0a c3 a9', 'auto', '\u00e9\n\u00c3\u00a9', 1252],
   ['auto: plain ASCII as 1252', '5b 41 5d', 'auto', '[A]', 1252],
+  ['auto: a byte-order mark stays in the text', 'ef bb bf 5b c3 a9 5d', 'auto', '\ufeff[\u00e9]', 65001],
   ['65001: a byte that starts no sequence is kept as its escape', 'c3 28 ff', 65001, '\udcc3(\udcff', 65001],
   ['65001: a character beyond the BMP is two units', 'f0 9f 8e b9', 65001, '\ud83c\udfb9', 65001],
   ['65001: an encoded surrogate is three escapes', 'ed a0 80', 65001, '\udced\udca0\udc80', 65001],

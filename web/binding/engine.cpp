@@ -41,6 +41,7 @@ struct COutputs {
   std::string json;
   std::vector<std::string> bytes;
   std::vector<std::u16string> texts;
+  std::vector<bool> escaped;  // whether each text holds a lone surrogate
 };
 COutputs g_outputs;
 
@@ -276,7 +277,13 @@ void RunCheck(std::string_view bytes, const json& request) {
   }
   const std::string protocol = ProtocolBytes(settings, result);
   g_outputs.bytes = {GnuLines(settings, result), std::move(sarif), protocol};
-  g_outputs.texts = {codec.Decode(bytes), codec.Decode(protocol)};
+  g_outputs.texts.resize(2);
+  g_outputs.escaped.resize(2);
+  bool escaped = false;
+  g_outputs.texts[0] = codec.Decode(bytes, &escaped);
+  g_outputs.escaped[0] = escaped;
+  g_outputs.texts[1] = codec.Decode(protocol, &escaped);
+  g_outputs.escaped[1] = escaped;
 }
 
 void RunFix(std::string_view bytes, const json& request) {
@@ -306,7 +313,9 @@ void RunFix(std::string_view bytes, const json& request) {
   const json out = {{"ok", true}, {"fixed", fixed}, {"codePage", codec.Number()}};
   g_outputs.json = out.dump(-1, ' ', false, json::error_handler_t::replace);
   g_outputs.bytes = {fixedBytes, diff};
-  g_outputs.texts = {codec.Decode(diff)};
+  bool escaped = false;
+  g_outputs.texts = {codec.Decode(diff, &escaped)};
+  g_outputs.escaped = {escaped};
 }
 
 json RulesJson() {
@@ -374,6 +383,7 @@ EMSCRIPTEN_KEEPALIVE const char* vlt_bytes(int i) { return g_outputs.bytes.at(i)
 EMSCRIPTEN_KEEPALIVE std::size_t vlt_bytes_size(int i) { return g_outputs.bytes.at(i).size(); }
 EMSCRIPTEN_KEEPALIVE const char16_t* vlt_text(int i) { return g_outputs.texts.at(i).data(); }
 EMSCRIPTEN_KEEPALIVE std::size_t vlt_text_size(int i) { return g_outputs.texts.at(i).size(); }
+EMSCRIPTEN_KEEPALIVE int vlt_text_escaped(int i) { return g_outputs.escaped.at(i) ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE void vlt_release() { g_outputs = {}; }
 
 EMSCRIPTEN_KEEPALIVE int vlt_rules() {
