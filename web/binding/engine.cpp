@@ -60,7 +60,11 @@ struct CSettings {
   int textCodePage = 1252;  // what the text is shown and encoded in
   bool unsafe = false;
   std::optional<std::vector<int>> only;
+  // The outputs of a check besides its findings that the request wants:
+  // a page checking again as the user types has the text already.
   bool sarif = true;
+  bool text = true;
+  bool protocol = true;
 };
 
 std::vector<std::string> Patterns(const json& request, const char* key) {
@@ -124,6 +128,8 @@ CSettings ReadSettings(const json& request, std::string_view bytes) {
   }
   settings.unsafe = request.value("unsafe", false);
   settings.sarif = request.value("sarif", true);
+  settings.text = request.value("text", true);
+  settings.protocol = request.value("protocol", true);
   if (request.contains("only") && request["only"].is_array())
     settings.only = request["only"].get<std::vector<int>>();
   return settings;
@@ -275,12 +281,12 @@ void RunCheck(std::string_view bytes, const json& request) {
     log.AddResults(settings.name, result);
     sarif = log.Text();
   }
-  const std::string protocol = ProtocolBytes(settings, result);
+  const std::string protocol = settings.protocol ? ProtocolBytes(settings, result) : "";
   g_outputs.bytes = {GnuLines(settings, result), std::move(sarif), protocol};
   g_outputs.texts.resize(2);
   g_outputs.escaped.resize(2);
   bool escaped = false;
-  g_outputs.texts[0] = codec.Decode(bytes, &escaped);
+  if (settings.text) g_outputs.texts[0] = codec.Decode(bytes, &escaped);
   g_outputs.escaped[0] = escaped;
   g_outputs.texts[1] = codec.Decode(protocol, &escaped);
   g_outputs.escaped[1] = escaped;

@@ -106,11 +106,12 @@ Module['check'] = function(bytes, request) {
   var result = veltraneJson();
   if (result.ok) {
     result.gnu = veltraneUtf8Output(0);
-    // Made only when asked for (request.sarif, true unless false).
+    // The SARIF log, the protocol and the text are made unless the request
+    // says false for them.
     result.sarif = request.sarif === false ? null : veltraneUtf8Output(1);
-    result.protocolBytes = veltraneBytes(2);
-    result.text = veltraneText(0);
-    result.protocol = veltraneText(1);
+    result.protocolBytes = request.protocol === false ? null : veltraneBytes(2);
+    result.protocol = request.protocol === false ? null : veltraneText(1);
+    result.text = request.text === false ? null : veltraneText(0);
   }
   Module['_vlt_release']();
   veltraneProgress(request, 1, 'done');
