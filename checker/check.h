@@ -71,9 +71,9 @@ struct CCheckResult {
   // Only when the check was given rules: the findings of the rules beyond
   // cross-references, which the protocol never counts, ...
   std::vector<CFinding> ruleFindings;
-  // ... the bytes their views point at (a list: the bytes of a part
-  // checked on its own join it without moving) ...
-  std::list<std::string> kept;
+  // ... the bytes their views point at (in blocks: the bytes of a part
+  // checked on its own join them without moving) ...
+  CTextArena kept;
   // ... and every finding of either list that the selection reports and no
   // suppression comment silences, by place in the file.
   std::vector<const CFinding*> reported;

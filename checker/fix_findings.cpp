@@ -15,7 +15,6 @@ constexpr std::size_t kEditBlock = 4096;
 }  // namespace
 
 std::string_view CTextArena::Keep(std::string_view text) {
-  if (text.empty()) return {};
   if (m_blocks.empty() || m_blocks.back().capacity() - m_blocks.back().size() < text.size()) {
     // A block is never grown past what it reserved, so its bytes never move.
     m_blocks.emplace_back().reserve(std::max(kArenaBlock, text.size()));
@@ -44,8 +43,7 @@ bool CFixFindings::Add(const CFinding& finding) {
   entry.lineText = finding.place.lineText;
   if (finding.fix) {
     const CFix& fix = *finding.fix;
-    entry.hasFix = true;
-    entry.safe = fix.safe;
+    entry.safe = fix.safe ? 1 : 0;
     entry.title = &*m_titles.insert(fix.title).first;
     entry.editCount = static_cast<std::uint32_t>(fix.edits.size());
     // A fix's edits stand together in one block.

@@ -30,6 +30,7 @@ struct CEditView {
 // more are kept, and each piece costs its bytes alone.
 class CTextArena {
  public:
+  // Keeps a copy of `text` and returns a view of it.
   std::string_view Keep(std::string_view text);
   // Takes over the blocks of `other`, whose views stay good.
   void Splice(CTextArena& other);
@@ -42,15 +43,16 @@ class CFixFindings {
  public:
   struct CEntry {
     FindingKind kind = FindingKind::unused;
-    bool hasFix = false;
-    bool safe = true;
     // Where the finding stands, for the order of the findings.
     int line = 0;
     std::uint32_t begin = 0;
-    std::uint32_t editCount = 0;
+    std::uint32_t editCount : 31 = 0;
+    std::uint32_t safe : 1 = 1;
     std::string_view lineText;        // held by the check's result
     const std::string* title = nullptr;  // held here; null without a fix
     const CEditView* edits = nullptr;    // held here, one after another
+
+    bool HasFix() const { return title != nullptr; }
   };
 
   // Keeps a reported finding that a check let go of before it knew the

@@ -356,8 +356,8 @@ std::string FixKey(const CEntry& entry) {
 }
 
 CFixRef FixOf(const CEntry& entry) {
-  if (!entry.hasFix) return {};
-  return {entry.safe, entry.edits, entry.editCount};
+  if (!entry.HasFix()) return {};
+  return {entry.safe != 0, entry.edits, entry.editCount};
 }
 
 // The suppressions that silence nothing before any fix, as FixKey knows
@@ -377,9 +377,10 @@ std::vector<const CEntry*> Fixable(const CFixFindings& check, bool unsafe,
                                    const std::multiset<std::string>& idle,
                                    const std::set<std::string>& leftOut) {
   std::vector<const CEntry*> fixable;
+  fixable.reserve(check.Size());
   for (std::size_t i = 0; i < check.Size(); ++i) {
     const CEntry& entry = check[i];
-    if (!entry.hasFix || !(entry.safe || unsafe)) continue;
+    if (!entry.HasFix() || !(entry.safe != 0 || unsafe)) continue;
     if (entry.kind == FindingKind::unusedSuppression && !idle.count(FixKey(entry))) continue;
     if (!leftOut.empty() && leftOut.count(FixKey(entry))) continue;
     fixable.push_back(&entry);
@@ -510,7 +511,7 @@ CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
       for (const std::size_t i : choice.whole) {
         CHeldFix& held = taken.emplace_back();
         held.key = FixKey(*again[i]);
-        held.safe = again[i]->safe;
+        held.safe = again[i]->safe != 0;
         for (const CEditView& edit : FixOf(*again[i]))
           held.edits.push_back({edit.begin, edit.end, heldTexts.Keep(edit.text)});
       }

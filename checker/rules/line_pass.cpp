@@ -140,7 +140,7 @@ struct SecondPart {
       : result{findings, kept, first.codePage, first.lineEnd, first.folding ? &folded : nullptr,
                first.rules, 0} {}
   std::vector<CFinding> findings;
-  std::list<std::string> kept;
+  CTextArena kept;
   CFixFindings folded;
   CRuleSink result;
   std::vector<CSuppression> suppressions;
@@ -299,7 +299,7 @@ bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, 
   result.findings.reserve(result.findings.size() + part.result.findings.size());
   for (CFinding& finding : part.result.findings)
     result.findings.push_back(std::move(finding));
-  result.kept.splice(result.kept.end(), part.result.kept);
+  result.kept.Splice(part.result.kept);
   if (result.folding) result.folding->Append(std::move(part.folded));
   for (CSuppression& suppression : part.suppressions) suppressions.push_back(std::move(suppression));
   return whole;

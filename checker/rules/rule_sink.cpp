@@ -26,7 +26,7 @@ bool Foldable(const CFinding& finding) {
 }  // namespace
 
 std::string_view Keep(CRuleSink& sink, std::string_view text) {
-  return sink.kept.emplace_back(text);
+  return sink.kept.Keep(text);
 }
 
 void FoldFindings(CRuleSink& sink) {

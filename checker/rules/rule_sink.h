@@ -18,9 +18,9 @@ struct CRuleSelection;
 struct CRuleSink {
   // Where the findings go ...
   std::vector<CFinding>& findings;
-  // ... and the text their views point at (a list: the bytes of a part
-  // checked on its own join it without moving).
-  std::list<std::string>& kept;
+  // ... and the text their views point at (in blocks: the bytes of a part
+  // checked on its own join them without moving).
+  CTextArena& kept;
   const CCodePage& codePage;
   // The file's own line end, the first it has: what fixes that add a line
   // end write.
