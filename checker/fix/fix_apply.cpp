@@ -205,6 +205,9 @@ CUndo ApplyInPlace(std::string& text, const CTakenEdits& taken) {
   CUndo undo;
   const std::vector<const CEditView*>& edits = taken.Edits();
   undo.places.reserve(edits.size());
+  std::size_t replaced = 0;
+  for (const CEditView* edit : edits) replaced += static_cast<std::size_t>(edit->end - edit->begin);
+  undo.replaced.reserve(replaced);
   std::int64_t growth = 0;
   for (const CEditView* edit : edits) {
     const std::uint64_t length = edit->end - edit->begin;
@@ -477,8 +480,11 @@ CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
     const CCounts before = CountByRule(**view);
     CUndo undo;
     {
-      const CChoice choice = ChooseFixes(
+      CChoice choice = ChooseFixes(
           text().size(), fixable.size(), [&fixable](std::size_t i) { return FixOf(*fixable[i]); }, unsafe);
+      // The taken edits are all this round reads from here on.
+      std::vector<const CEntry*>().swap(fixable);
+      std::vector<std::uint32_t>().swap(choice.whole);
       // Fixes that change nothing, or only fixes that cannot be applied:
       // another round would do the same.
       if (choice.taken.Edits().empty() || !Changes(text(), choice.taken)) break;
@@ -489,7 +495,6 @@ CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
       }
       undo = ApplyInPlace(outcome.text, choice.taken);
     }
-    std::vector<const CEntry*>().swap(fixable);
     release();
     recheck();
     if (RaisesNothing(before, **view)) continue;
