@@ -197,13 +197,22 @@ struct CUndo {
   };
   std::string replaced;
   std::vector<CPlace> places;
+  // The text before the edits was the bytes as given, which then put it
+  // back: no record of what the edits replaced is needed.
+  bool fromBytes = false;
 };
 
 // Applies the taken edits to `text` where it stands, and tells how to take
 // them back.
-CUndo ApplyInPlace(std::string& text, const CTakenEdits& taken) {
+CUndo ApplyInPlace(std::string& text, const CTakenEdits& taken, bool fromBytes) {
   CUndo undo;
   const std::vector<const CEditView*>& edits = taken.Edits();
+  const auto splice = [&edits](std::size_t i) -> const CEditView& { return *edits[i]; };
+  if (fromBytes) {
+    undo.fromBytes = true;
+    SpliceInPlace(text, edits.size(), splice);
+    return undo;
+  }
   undo.places.reserve(edits.size());
   std::size_t replaced = 0;
   for (const CEditView* edit : edits) replaced += static_cast<std::size_t>(edit->end - edit->begin);
@@ -216,12 +225,17 @@ CUndo ApplyInPlace(std::string& text, const CTakenEdits& taken) {
     undo.places.push_back({at, at + edit->text.size(), length});
     growth += static_cast<std::int64_t>(edit->text.size()) - static_cast<std::int64_t>(length);
   }
-  SpliceInPlace(text, edits.size(), [&edits](std::size_t i) -> const CEditView& { return *edits[i]; });
+  SpliceInPlace(text, edits.size(), splice);
   return undo;
 }
 
-// Puts back what ApplyInPlace replaced: `text` is again as it was before.
-void TakeBack(std::string& text, const CUndo& undo) {
+// Puts back what ApplyInPlace replaced: `text` is again as it was before,
+// `bytes` when the edits were made on those.
+void TakeBack(std::string& text, const CUndo& undo, std::string_view bytes) {
+  if (undo.fromBytes) {
+    text.assign(bytes);
+    return;
+  }
   std::vector<CEditView> splices;
   splices.reserve(undo.places.size());
   std::size_t from = 0;
@@ -440,6 +454,11 @@ CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
   const CCounts counted = CountByRule(**view);
   const std::multiset<std::string> idle = IdleSuppressions(**view);
   std::set<std::string> leftOut;
+  // Whether the text before the edits at hand is the bytes as given, until
+  // a round's edits stay: taking them back is then a copy of the bytes,
+  // and the first round, the one with the most fixes, keeps no record of
+  // what they replaced.
+  bool asGiven = true;
   const auto text = [&] {
     return outcome.changed ? std::string_view(outcome.text) : bytes;
   };
@@ -461,7 +480,7 @@ CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
   };
   const auto applyInPlace = [&](const std::vector<CFixRef>& fixes) {
     const CChoice choice = ChooseFixes(text().size(), fixes, unsafe);
-    return ApplyInPlace(outcome.text, choice.taken);
+    return ApplyInPlace(outcome.text, choice.taken, asGiven);
   };
   const auto done = [&](bool converged) {
     // The findings that are gone, rule by rule; no rule has more than
@@ -493,17 +512,20 @@ CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
         outcome.text.assign(bytes);
         outcome.changed = true;
       }
-      undo = ApplyInPlace(outcome.text, choice.taken);
+      undo = ApplyInPlace(outcome.text, choice.taken, asGiven);
     }
     release();
     recheck();
-    if (RaisesNothing(before, **view)) continue;
+    if (RaisesNothing(before, **view)) {
+      asGiven = false;
+      continue;
+    }
 
     // Some fix of the round raised a finding: the round is taken back, and
     // its fixes are tried again in groups, each alone, and those of a
     // group that raises one are left out from now on.
     release();
-    TakeBack(outcome.text, undo);
+    TakeBack(outcome.text, undo, bytes);
     undo = CUndo();
     recheck();
     std::vector<CHeldFix> taken;
@@ -535,7 +557,7 @@ CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
       recheck();
       const bool raises = !RaisesNothing(before, **view);
       release();
-      TakeBack(outcome.text, tried);
+      TakeBack(outcome.text, tried, bytes);
       for (std::size_t i = from; i < to; ++i) {
         if (raises) {
           leftOut.insert(taken[i].key);
@@ -549,9 +571,12 @@ CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
       for (const CHeldFix* held : kept) fixes.push_back(fixOf(*held));
       undo = applyInPlace(fixes);
       recheck();
-      if (RaisesNothing(before, **view)) continue;
+      if (RaisesNothing(before, **view)) {
+        asGiven = false;
+        continue;
+      }
       release();
-      TakeBack(outcome.text, undo);
+      TakeBack(outcome.text, undo, bytes);
       undo = CUndo();
       for (const CHeldFix* held : kept) leftOut.insert(held->key);
     }
