@@ -12,6 +12,7 @@
 
 #include "checker/definition_index.h"
 #include "checker/finding.h"
+#include "checker/fix_findings.h"
 #include "checker/label_list.h"
 #include "checker/scanner.h"
 #include "platform/code_page.h"
@@ -30,6 +31,10 @@ struct CCheckOptions {
   // for suppression comments, and fills `reported`. The protocol leaves it
   // null and gets what it always got.
   const CRuleSelection* rules = nullptr;
+  // A check for fixing (with rules): it fills `fixFindings`, and may keep
+  // of its line rules' findings nothing else, not even a message. Its
+  // `reported` then holds only the findings it kept whole.
+  bool forFixing = false;
 };
 
 // Everything a check found. The lists own every byte the findings' views
@@ -66,15 +71,18 @@ struct CCheckResult {
   // Only when the check was given rules: the findings of the rules beyond
   // cross-references, which the protocol never counts, ...
   std::vector<CFinding> ruleFindings;
-  // ... the bytes their views point at (a list: the bytes of a part
-  // checked on its own join it without moving) ...
-  std::list<std::string> kept;
+  // ... the bytes their views point at (in blocks: the bytes of a part
+  // checked on its own join them without moving) ...
+  CTextArena kept;
   // ... and every finding of either list that the selection reports and no
   // suppression comment silences, by place in the file.
   std::vector<const CFinding*> reported;
   // The file's own line end, the first it has: what fixes that add a line
   // end write.
   std::string_view lineEnd = "\r\n";
+  // Only when the check was made for fixing: what fixing reads of every
+  // reported finding.
+  std::unique_ptr<CFixFindings> fixFindings;
 
   // The number the protocol counts: every finding, warnings included.
   int ErrorCount() const { return static_cast<int>(findings.size()); }

@@ -11,9 +11,10 @@
 #include "platform/code_page.h"
 
 // Fixes `bytes`, the content of the input `name` (named in exceptions
-// only), checked in `codePage` with notes (the fixes of references not
-// found come from them) and `rules`, whose reported findings' fixes apply:
-// the safe ones, and with `unsafe` the unsafe ones too. Throws
+// only), checked in `codePage` with `rules`, whose reported findings' fixes
+// apply: the safe ones, and with `unsafe` the unsafe ones too. The rounds'
+// checks keep only what fixing reads, so the outcome's `remaining` has no
+// messages or notes to show: a check of the fixed text gives them. Throws
 // CFileException as CheckBytes does.
 CFixOutcome FixInputBytes(std::string_view bytes, const std::string& name,
                           const CRuleSelection& rules, const CCodePage& codePage, bool unsafe);

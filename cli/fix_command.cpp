@@ -66,11 +66,13 @@ InputOutcome FixInput(const std::string& input, const CFixRequest& request, std:
     Complain(err, e.what());
     return InputOutcome::failed;
   }
+  fixed.remaining = CCheckResult();
   const bool changed = fixed.text != bytes;
   if (request.diffOnly) {
     // The diff holds the file's own line ends: a Windows console's text
     // mode would add a CR to each LF and spoil it for patch.
-    WriteBytesAsIs(out, UnifiedDiff(input, bytes, fixed.text));
+    WriteUnifiedDiff(input, bytes, fixed.text,
+                     [out](std::string_view piece) { WriteBytesAsIs(out, piece); });
     return changed ? InputOutcome::changes : InputOutcome::clean;
   }
   if (changed) {
@@ -85,14 +87,30 @@ InputOutcome FixInput(const std::string& input, const CFixRequest& request, std:
         return InputOutcome::failed;
     }
   }
-  const std::size_t remaining = fixed.remaining.reported.size();
-  WriteRemainingLines(out, input, fixed.remaining, request.notes);
+  // What remains is shown as --format=gnu shows it: a check of the fixed
+  // text with its messages and notes, once the bytes as they were are let
+  // go. The rounds' last check made the same findings, so it cannot fail
+  // where they did not.
+  std::string().swap(bytes);
+  CCheckOptions options;
+  options.codePage = rules.codePage ? *rules.codePage : SystemCodePage();
+  options.rules = &rules.rules;
+  options.notes = true;
+  CCheckResult remains;
+  try {
+    remains = CheckBytes(fixed.text, options, input);
+  } catch (const CFileException& e) {
+    Complain(err, e.what());
+    return InputOutcome::failed;
+  }
+  const std::size_t remaining = remains.reported.size();
+  WriteRemainingLines(out, input, remains, request.notes);
   const std::string count = input + ": " + Counted(fixed.fixed, "finding", "findings") +
                             " fixed, " + std::to_string(remaining) +
                             (remaining == 1 ? " remains" : " remain") + "\n";
   std::fwrite(count.data(), 1, count.size(), out);
   // As --format=gnu: notes alone do not fail a build.
-  return fixed.remaining.ReportsErrorsOrWarnings() ? InputOutcome::changes : InputOutcome::clean;
+  return remains.ReportsErrorsOrWarnings() ? InputOutcome::changes : InputOutcome::clean;
 }
 
 }  // namespace

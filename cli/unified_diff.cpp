@@ -103,12 +103,21 @@ std::string HeaderName(std::string_view name) {
 }  // namespace
 
 std::string UnifiedDiff(std::string_view name, std::string_view before, std::string_view after) {
-  if (before == after) return {};
+  std::string out;
+  WriteUnifiedDiff(name, before, after, [&out](std::string_view piece) { out.append(piece); });
+  return out;
+}
+
+void WriteUnifiedDiff(std::string_view name, std::string_view before, std::string_view after,
+                      const std::function<void(std::string_view)>& write) {
+  // Handed on in pieces of about this size.
+  constexpr std::size_t kPiece = 64 * 1024;
+  if (before == after) return;
   const CWindow window = WindowOfChanges(before, after);
   const std::vector<std::string_view> a = SplitLines(window.before);
   const std::vector<std::string_view> b = SplitLines(window.after);
   const std::vector<CLineChange> changes = DiffLines(a, b);
-  if (changes.empty()) return {};
+  if (changes.empty()) return;
   // As diff -u: the name, a tab, and a time stamp, here left out, so that
   // patch reads a name with blanks whole.
   const std::string header = HeaderName(name);
@@ -132,9 +141,19 @@ std::string UnifiedDiff(std::string_view name, std::string_view before, std::str
       for (std::size_t i = changes[c].oldBegin; i < changes[c].oldEnd; ++i) AddLine(out, '-', a[i]);
       for (std::size_t i = changes[c].newBegin; i < changes[c].newEnd; ++i) AddLine(out, '+', b[i]);
       line = changes[c].oldEnd;
+      // A hunk's header counts its lines before them: its lines may go on
+      // in pieces.
+      if (out.size() >= kPiece) {
+        write(out);
+        out.clear();
+      }
     }
     for (; line < oldEnd; ++line) AddLine(out, ' ', a[line]);
     first = last + 1;
+    if (out.size() >= kPiece) {
+      write(out);
+      out.clear();
+    }
   }
-  return out;
+  if (!out.empty()) write(out);
 }

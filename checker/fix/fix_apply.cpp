@@ -1,10 +1,10 @@
 #include "checker/fix/fix_apply.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
-#include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -19,7 +19,7 @@ namespace {
 // are fine, and so are two different insertions at one place, which go in
 // the order their fixes are taken (the order of the findings): the
 // comments that fixes move above one label line.
-bool Collide(const CEdit& a, const CEdit& b) {
+bool Collide(const CEditView& a, const CEditView& b) {
   const bool insertA = a.begin == a.end;
   const bool insertB = b.begin == b.end;
   if (insertA && insertB) return a.begin == b.begin && a.text == b.text;
@@ -27,15 +27,26 @@ bool Collide(const CEdit& a, const CEdit& b) {
   return a.begin < b.end && b.begin < a.end;
 }
 
-bool SameEdit(const CEdit& a, const CEdit& b) {
+bool SameEdit(const CEditView& a, const CEditView& b) {
   return a.begin == b.begin && a.end == b.end && a.text == b.text;
 }
 
+// A fix as the rounds read it: whether it is safe, and its edits, whose
+// texts live in the check or the fixes held.
+struct CFixRef {
+  bool safe = true;
+  const CEditView* edits = nullptr;
+  std::size_t count = 0;  // 0: no fix
+
+  const CEditView* begin() const { return edits; }
+  const CEditView* end() const { return edits + count; }
+};
+
 // In file order, without overlaps, inside the bytes.
-bool WellFormed(const CFix& fix, std::size_t size) {
-  if (fix.edits.empty()) return false;
-  for (std::size_t i = 0; i < fix.edits.size(); ++i) {
-    const CEdit& edit = fix.edits[i];
+bool WellFormed(const CFixRef& fix, std::size_t size) {
+  if (fix.count == 0) return false;
+  for (std::size_t i = 0; i < fix.count; ++i) {
+    const CEditView& edit = fix.edits[i];
     if (edit.begin > edit.end || edit.end > size) return false;
     if (i > 0 && (Collide(fix.edits[i - 1], edit) || fix.edits[i - 1].begin > edit.begin))
       return false;
@@ -44,18 +55,19 @@ bool WellFormed(const CFix& fix, std::size_t size) {
 }
 
 // The edits taken so far in this round, by where they begin. They never
-// collide, so their ends grow with their beginnings. Only their addresses
-// are held: the edits stay in the fixes they belong to.
+// collide, so their ends grow with their beginnings. They are taken in
+// the order of their fixes' first edits, so nearly always at the end: a
+// sorted array holds them in a few bytes each.
 class CTakenEdits {
  public:
   // Whether `edit` collides with a taken edit; `same` tells whether that
   // edit is `edit` itself.
-  bool Collides(const CEdit& edit, bool& same) const {
+  bool Collides(const CEditView& edit, bool& same) const {
     same = false;
-    auto it = m_edits.upper_bound(edit.end);
+    auto it = UpperBound(edit.end);
     while (it != m_edits.begin()) {
       --it;
-      const CEdit& taken = *it->second;
+      const CEditView& taken = **it;
       if (taken.end < edit.begin) break;
       if (Collide(taken, edit)) {
         same = SameEdit(taken, edit);
@@ -64,40 +76,56 @@ class CTakenEdits {
     }
     return false;
   }
-  void Take(const CEdit& edit) { m_edits.emplace(edit.begin, &edit); }
-  const std::multimap<std::uint64_t, const CEdit*>& Edits() const { return m_edits; }
+  // After those that begin where it begins, as they came. `edit` must
+  // outlive this.
+  void Take(const CEditView& edit) { m_edits.insert(UpperBound(edit.begin), &edit); }
+  void Reserve(std::size_t count) { m_edits.reserve(count); }
+  const std::vector<const CEditView*>& Edits() const { return m_edits; }
 
  private:
-  std::multimap<std::uint64_t, const CEdit*> m_edits;
+  std::vector<const CEditView*>::const_iterator UpperBound(std::uint64_t at) const {
+    if (m_edits.empty() || m_edits.back()->begin <= at) return m_edits.end();
+    return std::upper_bound(m_edits.begin(), m_edits.end(), at,
+                            [](std::uint64_t value, const CEditView* edit) { return value < edit->begin; });
+  }
+
+  std::vector<const CEditView*> m_edits;
 };
 
 // One round's choice among fixes: the edits taken, and which fixes went in
 // whole (their indices in the list chosen from, in the order taken).
 struct CChoice {
   CTakenEdits taken;
-  std::vector<std::size_t> whole;
+  std::vector<std::uint32_t> whole;
   int fixed = 0;
   int deferred = 0;
 };
 
-// Chooses among `fixes` (null for a finding without one) those that one
-// round over `size` bytes can apply. Fixes are taken in the order of their
-// first edit.
-CChoice ChooseFixes(std::size_t size, const std::vector<const CFix*>& fixes, bool unsafe) {
-  std::vector<std::size_t> order;
-  for (std::size_t i = 0; i < fixes.size(); ++i) {
-    if (fixes[i] && FixWanted(*fixes[i], unsafe) && WellFormed(*fixes[i], size)) order.push_back(i);
+// Chooses among `count` fixes, the fix at `i` being fixAt(i) (empty for a
+// finding without one), those that one round over `size` bytes can apply.
+// Fixes are taken in the order of their first edit.
+template <class FixAt>
+CChoice ChooseFixes(std::size_t size, std::size_t count, const FixAt& fixAt, bool unsafe) {
+  std::vector<std::uint32_t> order;
+  std::size_t edits = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const CFixRef fix = fixAt(i);
+    if ((fix.safe || unsafe) && WellFormed(fix, size)) {
+      order.push_back(static_cast<std::uint32_t>(i));
+      edits += fix.count;
+    }
   }
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return fixes[a]->edits.front().begin < fixes[b]->edits.front().begin;
+  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return fixAt(a).edits[0].begin < fixAt(b).edits[0].begin;
   });
 
   CChoice choice;
-  for (const std::size_t i : order) {
-    const CFix& fix = *fixes[i];
+  choice.taken.Reserve(edits);
+  for (const std::uint32_t i : order) {
+    const CFixRef fix = fixAt(i);
     bool collides = false;
     bool allSame = true;
-    for (const CEdit& edit : fix.edits) {
+    for (const CEditView& edit : fix) {
       bool same = false;
       if (choice.taken.Collides(edit, same)) {
         collides = true;
@@ -107,7 +135,7 @@ CChoice ChooseFixes(std::size_t size, const std::vector<const CFix*>& fixes, boo
       }
     }
     if (!collides) {
-      for (const CEdit& edit : fix.edits) choice.taken.Take(edit);
+      for (const CEditView& edit : fix) choice.taken.Take(edit);
       choice.whole.push_back(i);
       ++choice.fixed;
     } else if (allSame) {
@@ -119,28 +147,21 @@ CChoice ChooseFixes(std::size_t size, const std::vector<const CFix*>& fixes, boo
   return choice;
 }
 
-std::vector<const CFix*> FixesOf(const std::vector<const CFinding*>& findings) {
-  std::vector<const CFix*> fixes;
-  fixes.reserve(findings.size());
-  for (const CFinding* finding : findings) fixes.push_back(finding->fix ? &*finding->fix : nullptr);
-  return fixes;
+CChoice ChooseFixes(std::size_t size, const std::vector<CFixRef>& fixes, bool unsafe) {
+  return ChooseFixes(size, fixes.size(), [&fixes](std::size_t i) { return fixes[i]; }, unsafe);
 }
 
-// A replacement of the bytes [begin, end) by `text`, which lives elsewhere.
-struct CSplice {
-  std::uint64_t begin = 0;
-  std::uint64_t end = 0;
-  std::string_view text;
-};
-
-// Applies `splices`, in order and apart, to `text` where it stands. All
-// bytes first move right by the most any prefix of the splices grows the
-// text, so that the bytes written, from left to right, never overtake those
-// still to read: the text needs no second copy, only that much room.
-void SpliceInPlace(std::string& text, const std::vector<CSplice>& splices) {
+// Applies `count` replacements, spliceAt(i) being one (a CEditView),
+// in order and apart, to `text` where it stands. All bytes first move
+// right by the most any prefix of the replacements grows the text, so that
+// the bytes written, from left to right, never overtake those still to
+// read: the text needs no second copy, only that much room.
+template <class SpliceAt>
+void SpliceInPlace(std::string& text, std::size_t count, const SpliceAt& spliceAt) {
   std::int64_t growth = 0;
   std::int64_t most = 0;
-  for (const CSplice& splice : splices) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const CEditView& splice = spliceAt(i);
     growth += static_cast<std::int64_t>(splice.text.size()) -
               static_cast<std::int64_t>(splice.end - splice.begin);
     most = std::max(most, growth);
@@ -153,7 +174,8 @@ void SpliceInPlace(std::string& text, const std::vector<CSplice>& splices) {
   }
   std::size_t write = 0;
   std::uint64_t copied = 0;
-  for (const CSplice& splice : splices) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const CEditView& splice = spliceAt(i);
     std::memmove(text.data() + write, text.data() + shift + copied, splice.begin - copied);
     write += splice.begin - copied;
     if (!splice.text.empty()) std::memcpy(text.data() + write, splice.text.data(), splice.text.size());
@@ -175,31 +197,46 @@ struct CUndo {
   };
   std::string replaced;
   std::vector<CPlace> places;
+  // The text before the edits was the bytes as given, which then put it
+  // back: no record of what the edits replaced is needed.
+  bool fromBytes = false;
 };
 
 // Applies the taken edits to `text` where it stands, and tells how to take
 // them back.
-CUndo ApplyInPlace(std::string& text, const CTakenEdits& taken) {
+CUndo ApplyInPlace(std::string& text, const CTakenEdits& taken, bool fromBytes) {
   CUndo undo;
-  std::vector<CSplice> splices;
-  splices.reserve(taken.Edits().size());
-  undo.places.reserve(taken.Edits().size());
+  const std::vector<const CEditView*>& edits = taken.Edits();
+  const auto splice = [&edits](std::size_t i) -> const CEditView& { return *edits[i]; };
+  if (fromBytes) {
+    undo.fromBytes = true;
+    SpliceInPlace(text, edits.size(), splice);
+    return undo;
+  }
+  undo.places.reserve(edits.size());
+  std::size_t replaced = 0;
+  for (const CEditView* edit : edits) replaced += static_cast<std::size_t>(edit->end - edit->begin);
+  undo.replaced.reserve(replaced);
   std::int64_t growth = 0;
-  for (const auto& [begin, edit] : taken.Edits()) {
+  for (const CEditView* edit : edits) {
     const std::uint64_t length = edit->end - edit->begin;
     undo.replaced.append(text, edit->begin, length);
     const auto at = static_cast<std::uint64_t>(static_cast<std::int64_t>(edit->begin) + growth);
     undo.places.push_back({at, at + edit->text.size(), static_cast<std::size_t>(length)});
-    splices.push_back({edit->begin, edit->end, edit->text});
     growth += static_cast<std::int64_t>(edit->text.size()) - static_cast<std::int64_t>(length);
   }
-  SpliceInPlace(text, splices);
+  SpliceInPlace(text, edits.size(), splice);
   return undo;
 }
 
-// Puts back what ApplyInPlace replaced: `text` is again as it was before.
-void TakeBack(std::string& text, const CUndo& undo) {
-  std::vector<CSplice> splices;
+// Puts back what ApplyInPlace replaced: `text` is again as it was before,
+// `bytes` when the edits were made on those.
+void TakeBack(std::string& text, const CUndo& undo, std::string_view bytes) {
+  if (undo.fromBytes) {
+    text.assign(bytes);
+    return;
+  }
+  std::vector<CEditView> splices;
   splices.reserve(undo.places.size());
   std::size_t from = 0;
   for (const CUndo::CPlace& place : undo.places) {
@@ -207,14 +244,14 @@ void TakeBack(std::string& text, const CUndo& undo) {
                        std::string_view(undo.replaced).substr(from, place.length)});
     from += place.length;
   }
-  SpliceInPlace(text, splices);
+  SpliceInPlace(text, splices.size(), [&splices](std::size_t i) -> const CEditView& { return splices[i]; });
 }
 
 // Whether the taken edits change `bytes` at all, without making the
 // changed bytes: the edits may replace bytes by the same ones.
 bool Changes(std::string_view bytes, const CTakenEdits& taken) {
   std::int64_t total = 0;
-  for (const auto& [begin, edit] : taken.Edits())
+  for (const CEditView* edit : taken.Edits())
     total += static_cast<std::int64_t>(edit->text.size()) -
              static_cast<std::int64_t>(edit->end - edit->begin);
   if (total != 0) return true;
@@ -225,11 +262,11 @@ bool Changes(std::string_view bytes, const CTakenEdits& taken) {
   const auto differs = [&](std::uint64_t at, std::string_view piece) {
     return bytes.substr(static_cast<std::size_t>(at), piece.size()) != piece;
   };
-  for (const auto& [begin, edit] : taken.Edits()) {
-    const std::string_view kept = bytes.substr(copied, begin - copied);
+  for (const CEditView* edit : taken.Edits()) {
+    const std::string_view kept = bytes.substr(copied, edit->begin - copied);
     if (growth != 0 && differs(static_cast<std::uint64_t>(static_cast<std::int64_t>(copied) + growth), kept))
       return true;
-    if (differs(static_cast<std::uint64_t>(static_cast<std::int64_t>(begin) + growth), edit->text))
+    if (differs(static_cast<std::uint64_t>(static_cast<std::int64_t>(edit->begin) + growth), edit->text))
       return true;
     growth += static_cast<std::int64_t>(edit->text.size()) -
               static_cast<std::int64_t>(edit->end - edit->begin);
@@ -248,17 +285,33 @@ bool LineStaysWhole(std::size_t oldLength, std::size_t newLength) {
 
 CFixRound ApplyFixes(std::string_view bytes, const std::vector<const CFinding*>& findings,
                      bool unsafe) {
-  const CChoice choice = ChooseFixes(bytes.size(), FixesOf(findings), unsafe);
+  std::vector<CEditView> views;
+  for (const CFinding* finding : findings)
+    if (finding->fix)
+      for (const CEdit& edit : finding->fix->edits) views.push_back({edit.begin, edit.end, edit.text});
+  std::vector<CFixRef> fixes;
+  fixes.reserve(findings.size());
+  std::size_t next = 0;
+  for (const CFinding* finding : findings) {
+    if (!finding->fix) {
+      fixes.emplace_back();
+      continue;
+    }
+    const std::size_t count = finding->fix->edits.size();
+    fixes.push_back({finding->fix->safe, views.data() + next, count});
+    next += count;
+  }
+  const CChoice choice = ChooseFixes(bytes.size(), fixes, unsafe);
   CFixRound round;
   round.fixed = choice.fixed;
   round.deferred = choice.deferred;
   for (const std::size_t i : choice.whole) round.taken.push_back(findings[i]);
   std::uint64_t copied = 0;
-  for (const auto& [begin, edit] : choice.taken.Edits()) {
-    round.text.append(bytes.substr(copied, begin - copied));
+  for (const CEditView* edit : choice.taken.Edits()) {
+    round.text.append(bytes.substr(copied, edit->begin - copied));
     round.text.append(edit->text);
     copied = edit->end;
-    round.edits.push_back(*edit);
+    round.edits.push_back({edit->begin, edit->end, std::string(edit->text)});
   }
   round.text.append(bytes.substr(copied));
   return round;
@@ -266,40 +319,70 @@ CFixRound ApplyFixes(std::string_view bytes, const std::vector<const CFinding*>&
 
 namespace {
 
+using CEntry = CFixFindings::CEntry;
+using CCounts = std::array<int, kFindingKindCount>;
+
+// What the rounds read of the check at hand: the findings it made for
+// fixing, or, of a check made otherwise, the same made from its reported
+// findings (which it must outlive).
+class CFixView {
+ public:
+  explicit CFixView(const CCheckResult& check) {
+    if (check.fixFindings) {
+      m_findings = check.fixFindings.get();
+    } else {
+      m_own.Merge(check.reported);
+      m_findings = &m_own;
+    }
+  }
+  CFixView(const CFixView&) = delete;
+  CFixView& operator=(const CFixView&) = delete;
+
+  const CFixFindings& operator*() const { return *m_findings; }
+  const CFixFindings* operator->() const { return m_findings; }
+
+ private:
+  CFixFindings m_own;
+  const CFixFindings* m_findings;
+};
+
 // How many findings of each rule a check reports.
-std::map<FindingKind, int> CountByRule(const CCheckResult& result) {
-  std::map<FindingKind, int> counts;
-  for (const CFinding* finding : result.reported) ++counts[finding->kind];
+CCounts CountByRule(const CFixFindings& findings) {
+  CCounts counts{};
+  for (std::size_t i = 0; i < kFindingKindCount; ++i) counts[i] = findings.Count(static_cast<FindingKind>(i));
   return counts;
 }
 
 // Whether a check after fixes reports no rule more often than the check
 // before them: a fix must never raise a finding.
-bool RaisesNothing(const std::map<FindingKind, int>& before, const CCheckResult& after) {
-  for (const auto& [kind, count] : CountByRule(after)) {
-    const auto it = before.find(kind);
-    if (count > (it == before.end() ? 0 : it->second)) return false;
-  }
+bool RaisesNothing(const CCounts& before, const CFixFindings& after) {
+  for (std::size_t i = 0; i < kFindingKindCount; ++i)
+    if (after.Count(static_cast<FindingKind>(i)) > before[i]) return false;
   return true;
 }
 
 // What a fix is known by from one round to the next, to leave out one that
 // raised a finding: its rule and the line it stands in.
-std::string FixKey(const CFinding& finding) {
-  std::string key(finding.Rule().id);
+std::string FixKey(const CEntry& entry) {
+  std::string key(RuleOf(entry.kind).id);
   key += '\n';
-  key += finding.place.lineText;
+  key += entry.lineText;
   key += '\n';
-  key += finding.fix ? finding.fix->title : std::string();
+  if (entry.title) key += *entry.title;
   return key;
+}
+
+CFixRef FixOf(const CEntry& entry) {
+  if (!entry.HasFix()) return {};
+  return {entry.safe != 0, entry.edits, entry.editCount};
 }
 
 // The suppressions that silence nothing before any fix, as FixKey knows
 // them.
-std::multiset<std::string> IdleSuppressions(const CCheckResult& check) {
+std::multiset<std::string> IdleSuppressions(const CFixFindings& check) {
   std::multiset<std::string> idle;
-  for (const CFinding* finding : check.reported)
-    if (finding->kind == FindingKind::unusedSuppression) idle.insert(FixKey(*finding));
+  for (std::size_t i = 0; i < check.Size(); ++i)
+    if (check[i].kind == FindingKind::unusedSuppression) idle.insert(FixKey(check[i]));
   return idle;
 }
 
@@ -307,15 +390,17 @@ std::multiset<std::string> IdleSuppressions(const CCheckResult& check) {
 // VLT0001 only those that silenced nothing before any fix. A suppression
 // that silences nothing only once this run's fixes are in stays: the
 // author put it there.
-std::vector<const CFinding*> Fixable(const CCheckResult& check, bool unsafe,
-                                     const std::multiset<std::string>& idle,
-                                     const std::set<std::string>& leftOut) {
-  std::vector<const CFinding*> fixable;
-  for (const CFinding* finding : check.reported) {
-    if (!finding->fix || !FixWanted(*finding->fix, unsafe)) continue;
-    if (finding->kind == FindingKind::unusedSuppression && !idle.count(FixKey(*finding))) continue;
-    if (!leftOut.empty() && leftOut.count(FixKey(*finding))) continue;
-    fixable.push_back(finding);
+std::vector<const CEntry*> Fixable(const CFixFindings& check, bool unsafe,
+                                   const std::multiset<std::string>& idle,
+                                   const std::set<std::string>& leftOut) {
+  std::vector<const CEntry*> fixable;
+  fixable.reserve(check.Size());
+  for (std::size_t i = 0; i < check.Size(); ++i) {
+    const CEntry& entry = check[i];
+    if (!entry.HasFix() || !(entry.safe != 0 || unsafe)) continue;
+    if (entry.kind == FindingKind::unusedSuppression && !idle.count(FixKey(entry))) continue;
+    if (!leftOut.empty() && leftOut.count(FixKey(entry))) continue;
+    fixable.push_back(&entry);
   }
   return fixable;
 }
@@ -324,16 +409,12 @@ std::vector<const CFinding*> Fixable(const CCheckResult& check, bool unsafe,
 // in groups, to find those that did.
 constexpr std::size_t kMostGroupsTried = 16;
 
-}  // namespace
-
-namespace {
-
 // The most any prefix of the taken edits grows the text by: the room an
 // edit in place needs.
 std::size_t MostGrowth(const CTakenEdits& taken) {
   std::int64_t growth = 0;
   std::int64_t most = 0;
-  for (const auto& [begin, edit] : taken.Edits()) {
+  for (const CEditView* edit : taken.Edits()) {
     growth += static_cast<std::int64_t>(edit->text.size()) -
               static_cast<std::int64_t>(edit->end - edit->begin);
     most = std::max(most, growth);
@@ -348,10 +429,12 @@ std::size_t MostGrowth(const CTakenEdits& taken) {
 constexpr std::size_t kSpareRoom = std::size_t{1} << 20;
 
 // A fix copied out of the check that reported it, with what it is known
-// by, for the checks after that one is gone.
+// by, for the checks after that one is gone. Its edits' texts are kept
+// with all the fixes held.
 struct CHeldFix {
   std::string key;
-  CFix fix;
+  bool safe = true;
+  std::vector<CEditView> edits;
 };
 
 }  // namespace
@@ -367,15 +450,22 @@ CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
   // same bytes, which give the same findings.
   CFixOutcome outcome;
   const CCheckResult* current = &first;  // the check of the text as it stands
-  const std::map<FindingKind, int> counted = CountByRule(first);
-  const std::multiset<std::string> idle = IdleSuppressions(first);
+  std::optional<CFixView> view(std::in_place, first);  // what the rounds read of it
+  const CCounts counted = CountByRule(**view);
+  const std::multiset<std::string> idle = IdleSuppressions(**view);
   std::set<std::string> leftOut;
+  // Whether the text before the edits at hand is the bytes as given, until
+  // a round's edits stay: taking them back is then a copy of the bytes,
+  // and the first round, the one with the most fixes, keeps no record of
+  // what they replaced.
+  bool asGiven = true;
   const auto text = [&] {
     return outcome.changed ? std::string_view(outcome.text) : bytes;
   };
   // The findings' views point into the text as it was: the check goes
   // before the text is checked again.
   const auto release = [&] {
+    view.reset();
     if (current == &first) {
       if (releaseFirst) releaseFirst();
     } else {
@@ -386,31 +476,34 @@ CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
   const auto recheck = [&] {
     outcome.remaining = check(text());
     current = &outcome.remaining;
+    view.emplace(*current);
   };
-  const auto applyInPlace = [&](const std::vector<const CFix*>& fixes) {
+  const auto applyInPlace = [&](const std::vector<CFixRef>& fixes) {
     const CChoice choice = ChooseFixes(text().size(), fixes, unsafe);
-    return ApplyInPlace(outcome.text, choice.taken);
+    return ApplyInPlace(outcome.text, choice.taken, asGiven);
   };
   const auto done = [&](bool converged) {
     // The findings that are gone, rule by rule; no rule has more than
     // before, as rounds that raised one were taken back.
-    const std::map<FindingKind, int> last = CountByRule(*current);
     outcome.fixed = 0;
-    for (const auto& [kind, count] : counted) {
-      const auto it = last.find(kind);
-      outcome.fixed += std::max(0, count - (it == last.end() ? 0 : it->second));
-    }
+    for (std::size_t i = 0; i < kFindingKindCount; ++i)
+      outcome.fixed += std::max(0, counted[i] - (*view)->Count(static_cast<FindingKind>(i)));
     outcome.converged = converged;
+    view.reset();
     return std::move(outcome);
   };
   for (int round = 0;; ++round) {
-    std::vector<const CFinding*> fixable = Fixable(*current, unsafe, idle, leftOut);
+    std::vector<const CEntry*> fixable = Fixable(**view, unsafe, idle, leftOut);
     if (fixable.empty()) return done(true);
     if (round == maxRounds) break;
-    const std::map<FindingKind, int> before = CountByRule(*current);
+    const CCounts before = CountByRule(**view);
     CUndo undo;
     {
-      const CChoice choice = ChooseFixes(text().size(), FixesOf(fixable), unsafe);
+      CChoice choice = ChooseFixes(
+          text().size(), fixable.size(), [&fixable](std::size_t i) { return FixOf(*fixable[i]); }, unsafe);
+      // The taken edits are all this round reads from here on.
+      std::vector<const CEntry*>().swap(fixable);
+      std::vector<std::uint32_t>().swap(choice.whole);
       // Fixes that change nothing, or only fixes that cannot be applied:
       // another round would do the same.
       if (choice.taken.Edits().empty() || !Changes(text(), choice.taken)) break;
@@ -419,39 +512,52 @@ CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
         outcome.text.assign(bytes);
         outcome.changed = true;
       }
-      undo = ApplyInPlace(outcome.text, choice.taken);
+      undo = ApplyInPlace(outcome.text, choice.taken, asGiven);
     }
-    fixable.clear();
     release();
     recheck();
-    if (RaisesNothing(before, *current)) continue;
+    if (RaisesNothing(before, **view)) {
+      asGiven = false;
+      continue;
+    }
 
     // Some fix of the round raised a finding: the round is taken back, and
     // its fixes are tried again in groups, each alone, and those of a
     // group that raises one are left out from now on.
     release();
-    TakeBack(outcome.text, undo);
+    TakeBack(outcome.text, undo, bytes);
     undo = CUndo();
     recheck();
     std::vector<CHeldFix> taken;
+    CTextArena heldTexts;
     {
-      const std::vector<const CFinding*> again = Fixable(*current, unsafe, idle, leftOut);
-      const CChoice choice = ChooseFixes(text().size(), FixesOf(again), unsafe);
+      const std::vector<const CEntry*> again = Fixable(**view, unsafe, idle, leftOut);
+      const CChoice choice = ChooseFixes(
+          text().size(), again.size(), [&again](std::size_t i) { return FixOf(*again[i]); }, unsafe);
       taken.reserve(choice.whole.size());
-      for (const std::size_t i : choice.whole) taken.push_back({FixKey(*again[i]), *again[i]->fix});
+      for (const std::size_t i : choice.whole) {
+        CHeldFix& held = taken.emplace_back();
+        held.key = FixKey(*again[i]);
+        held.safe = again[i]->safe != 0;
+        for (const CEditView& edit : FixOf(*again[i]))
+          held.edits.push_back({edit.begin, edit.end, heldTexts.Keep(edit.text)});
+      }
     }
     release();
+    const auto fixOf = [](const CHeldFix& held) {
+      return CFixRef{held.safe, held.edits.data(), held.edits.size()};
+    };
     const std::size_t size = (taken.size() + kMostGroupsTried - 1) / kMostGroupsTried;
     std::vector<const CHeldFix*> kept;
     for (std::size_t from = 0; from < taken.size(); from += size) {
       const std::size_t to = std::min(from + size, taken.size());
-      std::vector<const CFix*> group;
-      for (std::size_t i = from; i < to; ++i) group.push_back(&taken[i].fix);
+      std::vector<CFixRef> group;
+      for (std::size_t i = from; i < to; ++i) group.push_back(fixOf(taken[i]));
       const CUndo tried = applyInPlace(group);
       recheck();
-      const bool raises = !RaisesNothing(before, *current);
+      const bool raises = !RaisesNothing(before, **view);
       release();
-      TakeBack(outcome.text, tried);
+      TakeBack(outcome.text, tried, bytes);
       for (std::size_t i = from; i < to; ++i) {
         if (raises) {
           leftOut.insert(taken[i].key);
@@ -461,13 +567,16 @@ CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
       }
     }
     if (!kept.empty()) {
-      std::vector<const CFix*> fixes;
-      for (const CHeldFix* held : kept) fixes.push_back(&held->fix);
+      std::vector<CFixRef> fixes;
+      for (const CHeldFix* held : kept) fixes.push_back(fixOf(*held));
       undo = applyInPlace(fixes);
       recheck();
-      if (RaisesNothing(before, *current)) continue;
+      if (RaisesNothing(before, **view)) {
+        asGiven = false;
+        continue;
+      }
       release();
-      TakeBack(outcome.text, undo);
+      TakeBack(outcome.text, undo, bytes);
       undo = CUndo();
       for (const CHeldFix* held : kept) leftOut.insert(held->key);
     }

@@ -23,11 +23,13 @@ class CShortestScript {
   bool Find(std::size_t oldBase, std::size_t newBase, std::vector<CLineChange>& changes) {
     const long n = static_cast<long>(m_a.size());
     const long m = static_cast<long>(m_b.size());
-    std::vector<std::vector<long>> trace;
+    // Kept in four bytes an entry: x counts lines of a check's file, which
+    // an int counts.
+    std::vector<std::vector<std::int32_t>> trace;
     std::size_t kept = 0;
-    std::vector<long> previous;
+    std::vector<std::int32_t> previous;
     for (long d = 0;; ++d) {
-      std::vector<long> v(static_cast<std::size_t>(2 * d + 1));
+      std::vector<std::int32_t> v(static_cast<std::size_t>(2 * d + 1));
       for (long k = -d; k <= d; k += 2) {
         long x;
         if (k == -d || (k != d && At(previous, d - 1, k - 1) < At(previous, d - 1, k + 1)))
@@ -39,7 +41,7 @@ class CShortestScript {
           ++x;
           ++y;
         }
-        v[static_cast<std::size_t>(k + d)] = x;
+        v[static_cast<std::size_t>(k + d)] = static_cast<std::int32_t>(x);
         if (x >= n && y >= m) {
           trace.push_back(std::move(v));
           WalkBack(trace, n, m, oldBase, newBase, changes);
@@ -48,19 +50,19 @@ class CShortestScript {
       }
       kept += v.size();
       if (kept > m_maxTrace) return false;
-      trace.push_back(v);
-      previous = std::move(v);
+      previous = v;
+      trace.push_back(std::move(v));
     }
   }
 
  private:
   // x on diagonal k after d differences; d < 0 is the start.
-  static long At(const std::vector<long>& v, long d, long k) {
+  static long At(const std::vector<std::int32_t>& v, long d, long k) {
     if (d < 0) return 0;
     return v[static_cast<std::size_t>(k + d)];
   }
 
-  void WalkBack(const std::vector<std::vector<long>>& trace, long x, long y, std::size_t oldBase,
+  void WalkBack(const std::vector<std::vector<std::int32_t>>& trace, long x, long y, std::size_t oldBase,
                 std::size_t newBase, std::vector<CLineChange>& changes) const {
     // Each step back is one line deleted or inserted; runs of them are one
     // change. Collected from the end, then turned round.
@@ -83,7 +85,7 @@ class CShortestScript {
       backwards.push_back(deleted ? CLineChange{o, o + 1, nw, nw} : CLineChange{o, o, nw, nw + 1});
     };
     for (long d = static_cast<long>(trace.size()) - 1; d > 0; --d) {
-      const std::vector<long>& v = trace[static_cast<std::size_t>(d - 1)];
+      const std::vector<std::int32_t>& v = trace[static_cast<std::size_t>(d - 1)];
       const long k = x - y;
       const bool down = k == -d || (k != d && At(v, d - 1, k - 1) < At(v, d - 1, k + 1));
       const long previousK = down ? k + 1 : k - 1;
@@ -184,6 +186,8 @@ void AnchoredDiff(const std::vector<int>& a, const std::vector<int>& b, std::siz
 
 std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
+  // As many as there are, without the room a growing vector keeps spare.
+  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   while (!text.empty()) {
     const std::size_t lf = text.find('\n');
     const std::size_t length = lf == std::string_view::npos ? text.size() : lf + 1;

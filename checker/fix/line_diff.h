@@ -21,8 +21,8 @@ struct CLineChange {
   std::size_t newEnd = 0;
 };
 
-// How many entries (eight bytes each) the search for a shortest script may
-// keep: 32 MB.
+// How many entries (four bytes each) the search for a shortest script may
+// keep: 16 MB.
 inline constexpr std::size_t kMaxDiffTrace = std::size_t{4} << 20;
 
 // The changes that turn `before` into `after`, in order, separated by

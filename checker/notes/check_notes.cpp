@@ -91,7 +91,7 @@ class CUnusedListNotes {
       auto& first = m_numberedKeys[{key->kind, std::string(value)}];
       if (first.line == 0) {
         first = line.PlaceOf(equals + 1, text.size());
-        first.lineText = m_result.kept.emplace_back(first.lineText);
+        first.lineText = m_result.kept.Keep(first.lineText);
       }
       return true;
     });
@@ -153,7 +153,7 @@ class CUnusedListNotes {
       place.line = lines[i];
       place.lineOffset = named[i];
       place.end = static_cast<std::uint32_t>(text.size());
-      place.lineText = m_result.kept.emplace_back(text);
+      place.lineText = m_result.kept.Keep(text);
       m_headers[named[i]] = place;
     }
     for (const std::uint64_t header : headers)

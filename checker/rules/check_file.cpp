@@ -98,8 +98,14 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
   std::vector<CFinding> listFindings;
   std::vector<CBasedOnOwner> basedOnOwners;
   if (options.rules) result.lineEnd = FirstLineEnd(file);
+  // A check for fixing keeps of the line rules' findings what fixing reads,
+  // as long as no suppression comment may yet silence them.
+  if (options.rules && options.forFixing) result.fixFindings = std::make_unique<CFixFindings>();
+  CFixFindings* const folding =
+      result.fixFindings && !MentionsSuppression(file) ? result.fixFindings.get() : nullptr;
   // The rules see their findings and kept text alone, never the result.
-  CRuleSink sink{result.ruleFindings, result.kept, result.codePage, result.lineEnd};
+  CRuleSink sink{result.ruleFindings, result.kept, result.codePage, result.lineEnd,
+                 folding, options.rules, 0};
   const std::uint64_t split = SplitPoint(file, options.splitFrom);
   const auto scan = [&] {
     ScanLabelsSplitAt(file, split, *result.definitions, *result.references, options.codePage,
@@ -197,7 +203,10 @@ CCheckResult CheckFile(CStdioFile& file, const CCheckOptions& options) {
     for (CFinding& finding : listFindings) result.ruleFindings.push_back(std::move(finding));
     KeepNamingValues(result);
     KeepOddLinesWhole(file, result);
+    // The findings still held are reported by pointer from here on.
+    sink.folding = nullptr;
     ReportFindings(*options.rules, suppressions, result.findings, sink, result.reported);
+    if (result.fixFindings) result.fixFindings->Merge(result.reported);
   }
   return result;
 }

@@ -18,11 +18,6 @@
 using line_pass::CLineLinter;
 using line_pass::Remake;
 
-namespace {
-
-// Whether the file holds a suppression marker anywhere. A check of the
-// cross-references alone reads every line only when it must, for the
-// suppressions: most files have none.
 bool MentionsSuppression(const CStdioFile& file) {
   constexpr std::size_t kBlock = 1 << 18;
   const std::size_t overlap = kSuppressionMarker.size() - 1;
@@ -38,6 +33,8 @@ bool MentionsSuppression(const CStdioFile& file) {
     std::memmove(buffer.data(), block.data() + block.size() - kept, kept);
   }
 }
+
+namespace {
 
 // Whether the last line `line` ends in the DOS end-of-file mark.
 bool HasEndOfFileMark(const CSourceLine& line) {
@@ -139,10 +136,12 @@ std::optional<Boundary> LintUntil(CLineSource& source, CLineLinter& linter, std:
 // pieces numbered from 1 at the split: the first part counts the lines
 // before the split on its way, so the second need not count them first.
 struct SecondPart {
-  SecondPart(const CCodePage& codePage, std::string_view lineEnd)
-      : result{findings, kept, codePage, lineEnd} {}
+  explicit SecondPart(const CRuleSink& first)
+      : result{findings, kept, first.codePage, first.lineEnd, first.folding ? &folded : nullptr,
+               first.rules, 0} {}
   std::vector<CFinding> findings;
-  std::list<std::string> kept;
+  CTextArena kept;
+  CFixFindings folded;
   CRuleSink result;
   std::vector<CSuppression> suppressions;
   std::vector<Remake> remakes;
@@ -173,7 +172,8 @@ void LintFrom(const CStdioFile& file, std::uint64_t split, const CRuleSelection&
     }
     CLineSource source(file, line.offset, line.physicalLine);
     CLineLinter linter(file, rules, notes, part.result, part.suppressions, section, underUnknown);
-    linter.KeepRemakes(part.remakes);
+    // A sink that folds keeps no message the rules could make again.
+    if (!part.result.folding) linter.KeepRemakes(part.remakes);
     LintUntil(source, linter, std::numeric_limits<std::uint64_t>::max(),
               collector ? &*collector : nullptr);
     part.lines = source.NextLine() - 1;
@@ -200,6 +200,7 @@ void Renumber(SecondPart& part, int lines) {
       shift(finding.note->place.line);
     }
   }
+  part.folded.ShiftLines(lines);
   for (const Remake& remake : part.remakes)
     part.result.findings[remake.finding].message = remake.make(lines);
   for (CSuppression& suppression : part.suppressions) {
@@ -234,6 +235,9 @@ bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, 
                CRuleSink& result, std::vector<CSuppression>& suppressions,
                CLabelLists* labels) {
   if (!labels && !rules.NeedsLinePass() && !MentionsSuppression(file)) return true;
+  // Notes point at the findings they belong to by index, which folding
+  // moves: a check for fixing has no use for them.
+  if (result.folding) notes = false;
   CLineLinter linter(file, rules, notes, result, suppressions);
   CLineSource source(file);
   std::optional<CLabelCollector> collector;
@@ -249,7 +253,7 @@ bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, 
   // list or instrument at hand, the second starts where the first stops.
   // Of the labels, the first part takes those before the split, the second
   // the rest.
-  SecondPart part(result.codePage, result.lineEnd);
+  SecondPart part(result);
   std::optional<Boundary> boundary;
   AtSplit atSplit;
   RunBothAtOnce(
@@ -295,7 +299,8 @@ bool LintLines(const CStdioFile& file, const CRuleSelection& rules, bool notes, 
   result.findings.reserve(result.findings.size() + part.result.findings.size());
   for (CFinding& finding : part.result.findings)
     result.findings.push_back(std::move(finding));
-  result.kept.splice(result.kept.end(), part.result.kept);
+  result.kept.Splice(part.result.kept);
+  if (result.folding) result.folding->Append(std::move(part.folded));
   for (CSuppression& suppression : part.suppressions) suppressions.push_back(std::move(suppression));
   return whole;
 }

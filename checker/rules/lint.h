@@ -18,6 +18,11 @@
 // else, and "\r\n" for a file without any.
 std::string_view FirstLineEnd(const CStdioFile& file);
 
+// Whether the file holds a suppression marker anywhere. A check of the
+// cross-references alone reads every line only when it must, for the
+// suppressions: most files have none.
+bool MentionsSuppression(const CStdioFile& file);
+
 // Reads every line of `file` for the line rules of `rules` (numbers,
 // entries, keys, sections, gaps, line ends and lengths) and for
 // suppression comments, adding findings and their text to `sink` and the

@@ -461,6 +461,117 @@ TEST(FixBytesTest, ConvergesRaisesNothingAndCountsWhatIsGone) {
   EXPECT_LT(suppressionsLeft, 10);
 }
 
+// What fixing reads of a check made for fixing, against a full check of
+// the same bytes: every count, and each fix in the order reported.
+void ExpectSameFixFindings(const std::string& file, const CCheckOptions& options,
+                           const std::string& label) {
+  CCheckOptions full = options;
+  full.forFixing = false;
+  full.notes = true;
+  const CCheckResult whole = CheckBytes(file, full);
+  const CCheckResult folded = CheckBytes(file, options);
+  ASSERT_TRUE(folded.fixFindings) << label;
+  const CFixFindings& fixing = *folded.fixFindings;
+  std::map<FindingKind, int> counts;
+  std::vector<const CFinding*> fixed;
+  for (const CFinding* finding : whole.reported) {
+    ++counts[finding->kind];
+    if (finding->fix || finding->kind == FindingKind::unusedSuppression) fixed.push_back(finding);
+  }
+  for (std::size_t kind = 0; kind < kFindingKindCount; ++kind)
+    EXPECT_EQ(fixing.Count(static_cast<FindingKind>(kind)), counts[static_cast<FindingKind>(kind)])
+        << label << ": " << RuleOf(static_cast<FindingKind>(kind)).id;
+  ASSERT_EQ(fixing.Size(), fixed.size()) << label;
+  for (std::size_t i = 0; i < fixed.size(); ++i) {
+    const CFixFindings::CEntry& entry = fixing[i];
+    const CFinding& finding = *fixed[i];
+    ASSERT_EQ(entry.kind, finding.kind) << label << " #" << i;
+    ASSERT_EQ(entry.line, finding.place.line) << label << " #" << i;
+    ASSERT_EQ(entry.lineText, finding.place.lineText) << label << " #" << i;
+    ASSERT_EQ(entry.HasFix(), finding.fix.has_value()) << label << " #" << i;
+    if (!finding.fix) continue;
+    ASSERT_EQ(*entry.title, finding.fix->title) << label << " #" << i;
+    ASSERT_EQ(entry.editCount, finding.fix->edits.size()) << label << " #" << i;
+    for (std::size_t e = 0; e < entry.editCount; ++e) {
+      EXPECT_EQ(entry.edits[e].begin, finding.fix->edits[e].begin) << label << " #" << i;
+      EXPECT_EQ(entry.edits[e].end, finding.fix->edits[e].end) << label << " #" << i;
+      EXPECT_EQ(entry.edits[e].text, finding.fix->edits[e].text) << label << " #" << i;
+    }
+  }
+}
+
+TEST(FixBytesTest, ACheckForFixingFixesAsAFullCheck) {
+  std::mt19937 random(5);
+  const CRuleSelection all = SelectRules(std::vector<std::string>{"ALL"}, {});
+  // Generated files joined, with and without their suppression comments,
+  // and a list of more entries given twice than a check holds before it
+  // folds them; read in one part and in two.
+  std::string joined;
+  for (int n = 0; n < 60; ++n) joined += GeneratedFile(random, false) + "\r\n";
+  std::string plain;
+  for (std::size_t from = 0; from < joined.size();) {
+    std::size_t end = joined.find('\n', from);
+    end = end == std::string::npos ? joined.size() : end + 1;
+    const std::string_view line = std::string_view(joined).substr(from, end - from);
+    if (line.find("veltrane:") == std::string_view::npos) plain += line;
+    from = end;
+  }
+  std::string twice = ".Patch Names\n";
+  for (int list = 0; list < 3; ++list) {
+    twice += "[Twice " + std::to_string(list) + "]\n";
+    for (int i = 0; i < 1400; ++i) twice += std::to_string(i) + "=N\n" + std::to_string(i) + "=N\n";
+  }
+  const struct {
+    const char* label;
+    std::string file;
+  } cases[] = {
+      {"generated, with suppressions", joined + twice},
+      {"generated, without suppressions", plain + twice},
+      {"entries given twice, then generated lines", twice + plain},
+      {"entries given twice and a suppression", twice + "; veltrane: ignore VLT2002\n0=N\n"},
+  };
+  for (const auto& c : cases) {
+    for (const std::uint64_t splitFrom : {kScanSplitFrom, std::uint64_t{1}}) {
+      for (const bool unsafe : {false, true}) {
+        const std::string label = c.label + (splitFrom == 1 ? " in two parts"s : ""s) +
+                                  (unsafe ? ", unsafe" : "");
+        CCheckOptions options;
+        options.rules = &all;
+        options.splitFrom = splitFrom;
+        options.forFixing = true;
+        options.notes = unsafe;
+        ExpectSameFixFindings(c.file, options, label);
+        CCheckOptions full = options;
+        full.forFixing = false;
+        full.notes = true;
+        const CFixOutcome folded = FixBytes(
+            c.file, [&](std::string_view text) { return CheckBytes(text, options); }, unsafe);
+        const CFixOutcome whole = FixBytes(
+            c.file, [&](std::string_view text) { return CheckBytes(text, full); }, unsafe);
+        EXPECT_TRUE(folded.changed) << label;
+        EXPECT_EQ(folded.text, whole.text) << label;
+        EXPECT_EQ(folded.fixed, whole.fixed) << label;
+        EXPECT_EQ(folded.converged, whole.converged) << label;
+      }
+    }
+  }
+  // Small generated files, where nothing is folded.
+  for (int n = 0; n < 100; ++n) {
+    const std::string file = GeneratedFile(random, n % 2 == 1);
+    CCheckOptions options;
+    options.rules = &all;
+    if (n % 2 == 1) options.codePage = *CCodePage::FromNumber(932);
+    options.forFixing = true;
+    options.notes = true;
+    ExpectSameFixFindings(file, options, file);
+    CCheckOptions full = options;
+    full.forFixing = false;
+    EXPECT_EQ(FixBytes(file, [&](std::string_view text) { return CheckBytes(text, options); }, true).text,
+              FixBytes(file, [&](std::string_view text) { return CheckBytes(text, full); }, true).text)
+        << file;
+  }
+}
+
 // A fake check: each marker "<d>" is a finding whose fix is its digit's
 // edits (placed from the marker's first byte), and each "BAD" one without
 // a fix, so that a fix that makes a "BAD" raises a finding.

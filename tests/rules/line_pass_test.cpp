@@ -55,7 +55,13 @@ TEST(LinePassTest, TheLineRulesReadTheListsAsTheScanDoes) {
       for (const bool inParts : {false, true}) {
         CCheckResult result;
         result.codePage = codePage;
-        CRuleSink sink{result.ruleFindings, result.kept, result.codePage, result.lineEnd};
+        CRuleSink sink{result.ruleFindings,
+                       result.kept,
+                       result.codePage,
+                       result.lineEnd,
+                       nullptr,
+                       nullptr,
+                       0};
         std::vector<CSuppression> suppressions;
         CLabelList readDefinitions, readReferences;
         std::vector<CSectionHeader> readHeaders;
