@@ -100,3 +100,25 @@ veltrane_install_vscode_packages() {
     cp "$dir/package-lock.json" "$dir/node_modules/.veltrane-package-lock.json"
   fi
 }
+
+# The page's npm packages (CodeMirror, esbuild, puppeteer-core) at the exact
+# versions of web/package-lock.json, into web/node_modules (git ignores it),
+# and Chromium, which the page's tests and `scripts/bench --web` drive. As
+# for the extension, `npm ci` runs again only when the lock file changed and
+# no install scripts run.
+veltrane_install_web_packages() {
+  local dir="$PWD/web"
+  veltrane_install_node
+  veltrane_install_missing chromium
+  if ! cmp -s "$dir/package-lock.json" "$dir/node_modules/.veltrane-package-lock.json"; then
+    echo "Installing the page's npm packages into $dir/node_modules"
+    (cd "$dir" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
+    cp "$dir/package-lock.json" "$dir/node_modules/.veltrane-package-lock.json"
+  fi
+}
+
+# Builds the page into OUT (build/web) with the engine of the emscripten
+# build (build-web/web/veltrane-engine.js).
+veltrane_build_web_page() {
+  node web/build.mjs --engine "${2:-build-web/web/veltrane-engine.js}" --out "${1:-build/web}"
+}

@@ -45,6 +45,7 @@ const state = {
   lineEnd: '\r\n',
   haveFile: false,
   checked: false, // the findings belong to the text as it is
+  checks: 0, // how many checks the page has shown, for whoever waits for the next
 };
 
 // ---------------------------------------------------------------- messages
@@ -106,6 +107,8 @@ function startWorker() {
     workerFailed(event.message || 'unknown error');
     readyReject(new Error(event.message));
   };
+  document.documentElement.dataset.ready = 'false';
+  ready.then(() => { document.documentElement.dataset.ready = 'true'; }, () => {});
   worker.postMessage({ type: 'init' });
 }
 
@@ -295,6 +298,7 @@ function show(reply) {
   if (typeof reply.text === 'string') setEditorText(reply.text);
   state.findings = inPlaceOrder(reply.findings);
   state.checked = true;
+  state.checks++;
   state.shown = PAGE_SIZE;
   updateRuleFilter();
   renderFindings();
@@ -359,6 +363,8 @@ function hoverContent(f) {
   }
   const explanation = explanationOf(f.rule);
   if (explanation) box.append(el('div', { class: 'vlt-explanation', text: explanation }));
+  box.append(el('a', { href: `rules.html#${encodeURIComponent(f.rule)}`, target: '_blank',
+    text: `About ${f.rule}` }));
   return box;
 }
 
@@ -407,7 +413,10 @@ function findingItem(f) {
       onclick: () => fix([f.index]),
     }));
   }
-  const item = el('li', { class: `finding sev-${sev}`, 'data-index': String(f.index) }, head);
+  const item = el('li', {
+    class: `finding sev-${sev}`, 'data-index': String(f.index), 'data-line': String(f.line + 1),
+    'data-rule': f.rule,
+  }, head);
   if (typeof f.lineText === 'string') item.append(el('code', { class: 'line-text', text: f.lineText }));
   if (f.notes && f.notes.length) {
     item.append(el('ul', { class: 'notes' }, ...f.notes.map((n) => {
@@ -460,11 +469,11 @@ async function fix(only) {
 function confirmDiff(reply) {
   const dialog = $('diff-dialog');
   const pre = $('diff-text');
-  pre.replaceChildren(...reply.diff.split('\n').map((line) => {
+  pre.replaceChildren(...reply.diff.replace(/\n$/, '').split('\n').map((line) => {
     const cls = line.startsWith('+') && !line.startsWith('+++') ? 'add'
       : line.startsWith('-') && !line.startsWith('---') ? 'del'
         : line.startsWith('@@') ? 'hunk' : '';
-    return cls ? el('span', { class: cls, text: line }) : `${line}\n`;
+    return cls ? el('span', { class: cls, text: `${line}\n` }) : `${line}\n`;
   }));
   const n = reply.fixed;
   $('diff-summary').textContent = `${n === 1 ? '1 finding goes' : `${n} findings go`} away.`;
@@ -701,8 +710,5 @@ function wire() {
 
 wire();
 startWorker();
-ready.then(() => {
-  document.documentElement.dataset.ready = 'true';
-}, () => {});
 // Exposed for the page's tests and for whoever wants to look under the hood.
 self.veltranePage = { view, state };
