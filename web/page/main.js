@@ -38,12 +38,14 @@ const state = {
   choices: {},
   name: 'untitled.ins',
   findings: [],
+  fileNotes: [], // notes on the file as a whole, at the top of the panel
   shown: PAGE_SIZE,
   large: false,
   largeBytes: null, // a large file's bytes, kept to check it again after a Cancel
   codePage: null, // the code page the last check used
   lineEnd: '\r\n',
   haveFile: false,
+  dirty: false, // the user typed since the file was opened
   checked: false, // the findings belong to the text as it is
   checks: 0, // how many checks the page has shown, for whoever waits for the next
 };
@@ -221,6 +223,7 @@ let editAgain = false;
 
 function edited() {
   state.checked = false;
+  state.dirty = true;
   state.haveFile = true;
   enableFileButtons();
   clearTimeout(editTimer);
@@ -297,6 +300,7 @@ function show(reply) {
   state.lineEnd = reply.lineEnd;
   if (typeof reply.text === 'string') setEditorText(reply.text);
   state.findings = inPlaceOrder(reply.findings);
+  state.fileNotes = reply.fileNotes || [];
   state.checked = true;
   state.checks++;
   state.shown = PAGE_SIZE;
@@ -389,7 +393,11 @@ function renderFindings() {
   });
   const n = state.findings.length;
   $('findings-count').textContent = filtered.length === n ? `(${n})` : `(${filtered.length} of ${n})`;
-  list.replaceChildren(...filtered.slice(0, state.shown).map(findingItem));
+  const notes = $('filter-severity').value === 'error' || $('filter-severity').value === 'warning'
+    ? [] : state.fileNotes;
+  list.replaceChildren(...notes.map((n) => el('li', { class: 'finding file-note sev-note' },
+    el('span', { class: 'sev', text: 'note' }), ' ', el('span', { text: n.message }))),
+  ...filtered.slice(0, state.shown).map(findingItem));
   $('more').hidden = filtered.length <= state.shown;
   $('more').textContent = `Show more (${filtered.length - state.shown} left)`;
 }
@@ -508,6 +516,7 @@ function setLarge(large, size) {
 
 async function openBytes(name, bytes) {
   clearMessages();
+  state.dirty = false;
   state.name = name;
   state.haveFile = true;
   const large = bytes.length > EDITOR_LIMIT;
@@ -544,6 +553,7 @@ async function openFile(file) {
 
 async function openText(text, name) {
   clearMessages();
+  state.dirty = text.length > 0;
   state.name = name;
   state.haveFile = true;
   state.largeBytes = null;
@@ -704,7 +714,8 @@ function wire() {
     }
   });
   window.addEventListener('beforeunload', (event) => {
-    if (state.haveFile && !state.large && view.state.doc.length > 0) event.preventDefault();
+    // Typed text lives only in the page: ask before it goes.
+    if (state.dirty) event.preventDefault();
   });
 }
 

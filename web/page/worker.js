@@ -40,11 +40,11 @@ function request(extra) {
 
 function progress(id, phase) {
   let last = -1;
-  return (fraction) => {
+  return (fraction, stage) => {
     const step = Math.floor(fraction * 100);
     if (step === last) return;
     last = step;
-    post({ type: 'progress', id, phase, fraction });
+    post({ type: 'progress', id, phase: stage || phase, fraction });
   };
 }
 
@@ -65,6 +65,7 @@ function check(id, large) {
     codePage: result.codePage,
     lineEnd: file.lineEnd,
     findings: result.findings,
+    fileNotes: result.fileNotes || [],
     size: file.bytes.length,
   };
   if (large) {
@@ -143,7 +144,8 @@ const handlers = {
       return { ok: true, bytes: copy, transfer: [copy.buffer] };
     }
     if (!file.last) return { ok: false, error: 'There is no check to download yet.' };
-    return { ok: true, text: msg.what === 'sarif' ? file.last.sarif : file.last.protocol };
+    if (msg.what === 'sarif') return { ok: true, text: file.last.sarif };
+    return { ok: true, text: file.last.protocolBytes || file.last.protocol };
   },
 };
 
