@@ -110,7 +110,12 @@ function startWorker() {
     readyReject(new Error(event.message));
   };
   document.documentElement.dataset.ready = 'false';
-  ready.then(() => { document.documentElement.dataset.ready = 'true'; }, () => {});
+  ready.then(() => {
+    // How long the page took from the start of its navigation to a checker
+    // that answers: scripts/bench --web reads it.
+    self.veltranePage.readyAt ??= performance.now();
+    document.documentElement.dataset.ready = 'true';
+  }, () => {});
   worker.postMessage({ type: 'init' });
 }
 
@@ -416,7 +421,7 @@ function findingItem(f) {
   const head = el('div', { class: 'finding-head' }, link);
   if (f.fix) {
     head.append(el('button', {
-      type: 'button', class: 'fix-button', text: 'Fix…',
+      type: 'button', class: 'fix-button', text: f.fix.safe ? 'Fix…' : 'Fix (unsafe)…',
       'aria-label': `Fix line ${f.line + 1}: ${f.fix.title || f.message}`,
       onclick: () => fix([f.index]),
     }));
@@ -719,7 +724,9 @@ function wire() {
   });
 }
 
+// Exposed for the page's tests and for whoever wants to look under the hood.
+self.veltranePage = {
+  view, state, readyAt: undefined, get worker() { return worker; },
+};
 wire();
 startWorker();
-// Exposed for the page's tests and for whoever wants to look under the hood.
-self.veltranePage = { view, state };

@@ -396,6 +396,51 @@ await test('drop and paste open files', async () => {
   assert.deepEqual((await panel(page)).sort(), dropped.sort());
 });
 
+await test('a file too large or unreadable, a checker that fails: messages, and the text stays', async () => {
+  await open(page, files[0]);
+  const before = await checks(page);
+  await page.evaluate(() => {
+    const { view } = self.veltranePage;
+    view.dispatch({ changes: { from: view.state.doc.length, insert: '\n; typed here' } });
+  });
+  await nextCheck(page, before);
+  const text = await page.evaluate(() => self.veltranePage.view.state.doc.toString());
+  const cases = [
+    // [what goes wrong, words the message must hold]
+    ['size', 'too large for this browser'],
+    ['read', 'could not be read'],
+    ['worker', 'The checker stopped'],
+  ];
+  for (const [what, words] of cases) {
+    await page.evaluate((spoil) => {
+      document.querySelector('#messages').replaceChildren();
+      if (spoil === 'worker') {
+        // A message the worker knows nothing of fails it as an abort would.
+        self.veltranePage.worker.postMessage({ type: 'no such thing', id: 0 });
+        return;
+      }
+      const file = new File(['[A]'], 'spoilt.ins');
+      if (spoil === 'size') Object.defineProperty(file, 'size', { value: 900 * 1024 * 1024 });
+      else file.arrayBuffer = () => Promise.reject(new DOMException('gone', 'NotReadableError'));
+      const dt = new DataTransfer();
+      dt.items.add(file);
+      document.body.dispatchEvent(new DragEvent('drop', { dataTransfer: dt, bubbles: true, cancelable: true }));
+    }, what);
+    await page.waitForFunction((w) => document.querySelector('#messages').textContent.includes(w),
+      { timeout: 10000 }, words);
+    assert.equal(await page.evaluate(() => self.veltranePage.view.state.doc.toString()), text, what);
+  }
+  // A new worker takes over: the text is checked again as the user types.
+  await page.waitForSelector('html[data-ready="true"]');
+  const again = await checks(page);
+  await page.evaluate(() => {
+    const { view } = self.veltranePage;
+    view.dispatch({ changes: { from: view.state.doc.length, insert: '\nControl=After Restart' } });
+  });
+  await nextCheck(page, again);
+  assert.ok((await panel(page)).some((f) => f.includes('After Restart')));
+});
+
 await test('keyboard alone: Tab to a finding, Enter jumps to it', async () => {
   await open(page, files[0]);
   await page.evaluate(() => document.activeElement?.blur());
