@@ -23,10 +23,17 @@ function ruleSection(rule) {
       `${rule.defaultOn ? 'on by default' : 'off by default'} · ${escapeHtml(FIX_WORDS[rule.fix] || FIX_WORDS.none)}</p>`,
     `<p><strong>${escapeHtml(rule.summary)}</strong></p>`,
   ];
-  if (rule.explanation) parts.push(`<pre class="explanation">${escapeHtml(rule.explanation)}</pre>`);
+  // The table's parts where it has them; otherwise the whole explanation,
+  // which holds them all.
+  if (rule.description) {
+    parts.push(`<p>${escapeHtml(rule.description)}</p>`);
+  } else if (rule.explanation) {
+    parts.push(`<pre class="explanation">${escapeHtml(rule.explanation)}</pre>`);
+  }
   if (rule.example) {
     parts.push('<h3>Example</h3>', `<pre class="example">${escapeHtml(rule.example)}</pre>`);
   }
+  if (rule.help) parts.push('<h3>Fix</h3>', `<p>${escapeHtml(rule.help)}</p>`);
   parts.push('</section>');
   return parts.join('\n');
 }

@@ -164,11 +164,15 @@ test('lineTokens', () => {
 test('rulesPage escapes every text', () => {
   const hostile = '<img src=x onerror=alert(1)>';
   const html = rulesPage([{ id: 'VLT1001', name: hostile, severity: 'warning', defaultOn: true,
-    fix: 'safe', summary: `"${hostile}'`, explanation: `a & ${hostile}`, example: `[${hostile}]` }]);
+    fix: 'safe', summary: `"${hostile}'`, description: `a & ${hostile}`, example: `[${hostile}]`,
+    help: hostile }, { id: 'VLT1002', name: 'N', severity: 'error', defaultOn: false, fix: 'none',
+    summary: 's', explanation: `only an explanation ${hostile}` }]);
   assert.ok(!html.includes('<img'), 'no markup from the rule table');
   assert.ok(html.includes('id="VLT1001"'), 'the rule is linkable by its id');
   assert.ok(html.includes('&lt;img src=x onerror=alert(1)&gt;'));
   assert.ok(!/<script/i.test(html), 'the rules page runs no script');
+  assert.ok(html.includes('only an explanation &lt;img'), 'a rule with only an explanation shows it');
+  assert.ok(html.includes('<h3>Fix</h3>'), 'the fix has its heading');
   assert.equal(escapeHtml(`<&>"'`), '&lt;&amp;&gt;&quot;&#39;');
 });
 
