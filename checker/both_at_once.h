@@ -3,6 +3,7 @@
 #ifndef VELTRANE_CHECKER_BOTH_AT_ONCE_H_
 #define VELTRANE_CHECKER_BOTH_AT_ONCE_H_
 
+#include <atomic>
 #include <cstddef>
 #include <exception>
 #include <optional>
@@ -44,10 +45,40 @@ void RunBothAtOnce(First&& first, Second&& second, Start&& start) {
   if (secondError) std::rethrow_exception(secondError);
 }
 
-// The above on a thread of the standard library.
+// Whether the work meant for two threads runs on this one, `first` and then
+// `second`, with the same result. A build without threads (the engine in a
+// web page, built with VELTRANE_ONE_THREAD) always does so; other builds do
+// so while a test asks for it through SetRunInTurn, to compare both ways.
+#ifdef VELTRANE_ONE_THREAD
+inline constexpr bool kOneThreadBuild = true;
+#else
+inline constexpr bool kOneThreadBuild = false;
+#endif
+
+inline std::atomic<bool>& RunInTurnFlag() {
+  static std::atomic<bool> inTurn{kOneThreadBuild};
+  return inTurn;
+}
+
+inline bool RunsInTurn() { return kOneThreadBuild || RunInTurnFlag().load(std::memory_order_relaxed); }
+
+// Makes the checks that start from now on run in turn (or not, unless the
+// build has no threads); returns what was set before.
+inline bool SetRunInTurn(bool inTurn) { return RunInTurnFlag().exchange(inTurn || kOneThreadBuild); }
+
+// The above on a thread of the standard library, or in turn: as a single
+// thread doing `first` and then `second`, an exception of `first` leaves
+// `second` undone.
 template <typename First, typename Second>
 void RunBothAtOnce(First&& first, Second&& second) {
+  if (RunsInTurn()) {
+    first();
+    second();
+    return;
+  }
+#ifndef VELTRANE_ONE_THREAD
   RunBothAtOnce(first, second, [](auto& run) { return std::thread(run); });
+#endif
 }
 
 // The above with `atOnce`; one after the other without, where a second

@@ -85,7 +85,8 @@ std::string_view CLabelList::StoreText(std::string_view bytes) {
     const std::size_t doublings = std::min<std::size_t>(m_textBlocks.size(), 8);
     const std::size_t size =
         std::max(std::min(kMaxTextBlock, kFirstTextBlock << doublings), bytes.size());
-    m_textBlocks.push_back(std::make_unique_for_overwrite<char[]>(size));
+    // Left uninitialized, as every byte is written before it is read.
+    m_textBlocks.push_back(std::unique_ptr<char[]>(new char[size]));
     m_textFree = m_textBlocks.back().get();
     m_textRoom = size;
   }

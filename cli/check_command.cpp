@@ -16,6 +16,7 @@
 #include "checker/rules/rule_config.h"
 #include "cli/fix_command.h"
 #include "cli/gnu_format.h"
+#include "cli/rule_text.h"
 #include "cli/sarif_format.h"
 #include "platform/code_page.h"
 
@@ -487,20 +488,7 @@ int ListRules(std::FILE* out) {
 }
 
 int ExplainRule(const FindingRule& rule, std::FILE* out) {
-  std::string text = std::string(rule.id) + " " + std::string(rule.name) + " (" +
-                     std::string(SeverityName(rule.severity)) + ", " +
-                     (rule.onByDefault ? "on" : "off") + " by default)\n\n" +
-                     std::string(rule.shortText) + "\n\n" + std::string(rule.fullText) +
-                     "\n\nExample:\n";
-  std::string_view example = rule.example;
-  while (!example.empty()) {
-    const std::size_t end = std::min(example.find('\n'), example.size());
-    text += "    " + std::string(example.substr(0, end)) + "\n";
-    example.remove_prefix(std::min(end + 1, example.size()));
-  }
-  text += "\nFix: " + std::string(rule.help) + "\nAutomatic fix: " +
-          std::string(FixAvailabilityName(rule.fix)) + "\n";
-  std::fputs(text.c_str(), out);
+  std::fputs(ExplainText(rule).c_str(), out);
   return std::fflush(out) == 0 ? kExitClean : kExitFailure;
 }
 

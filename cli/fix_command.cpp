@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "checker/check.h"
-#include "checker/fix/fix_apply.h"
 #include "checker/rules/rule_config.h"
 #include "cli/check_command.h"
+#include "cli/fix_bytes.h"
 #include "cli/gnu_format.h"
 #include "cli/unified_diff.h"
 #include "platform/binary_output.h"
@@ -58,16 +58,10 @@ InputOutcome FixInput(const std::string& input, const CFixRequest& request, std:
     Complain(err, error.what());
     return InputOutcome::failed;
   }
-  CCheckOptions options;
-  options.codePage = rules.codePage ? *rules.codePage : SystemCodePage();
-  // The fixes of references not found come from their notes.
-  options.notes = true;
-  options.rules = &rules.rules;
   CFixOutcome fixed;
   try {
-    fixed = FixBytes(bytes, [&](std::string_view text) {
-      return CheckBytes(text, options, input);
-    }, request.unsafe);
+    fixed = FixInputBytes(bytes, input, rules.rules,
+                          rules.codePage ? *rules.codePage : SystemCodePage(), request.unsafe);
   } catch (const CFileException& e) {
     Complain(err, e.what());
     return InputOutcome::failed;

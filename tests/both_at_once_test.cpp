@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -96,6 +97,44 @@ TEST(RunInHalvesTest, CoversEveryItemOnce) {
     for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(seen[i], 1) << count << " " << i;
     EXPECT_EQ(calls, count < 8 ? 1 : 2) << count;
   }
+}
+
+// In turn, as a build without threads runs: both parts on this thread, in
+// order, the halves still two, and an exception of the first part leaves
+// the second undone.
+TEST(RunBothAtOnceTest, InTurnRunsBothPartsOnThisThreadInOrder) {
+  const bool before = SetRunInTurn(true);
+  struct Case {
+    bool firstThrows;
+    std::string order;
+  };
+  for (const Case& c : {Case{false, "12"}, Case{true, "1"}}) {
+    std::string order;
+    std::thread::id second;
+    try {
+      RunBothAtOnce(
+          [&] {
+            order += "1";
+            if (c.firstThrows) throw std::runtime_error("first");
+          },
+          [&] {
+            order += "2";
+            second = std::this_thread::get_id();
+          });
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(order, c.order);
+    if (!c.firstThrows) {
+      EXPECT_EQ(second, std::this_thread::get_id());
+    }
+  }
+  std::vector<std::pair<std::size_t, std::size_t>> halves;
+  EXPECT_TRUE(RunInHalves(10, 8, [&](std::size_t begin, std::size_t end) {
+    halves.emplace_back(begin, end);
+  }));
+  EXPECT_EQ(halves, (std::vector<std::pair<std::size_t, std::size_t>>{{0, 5}, {5, 10}}));
+  SetRunInTurn(before);
+  EXPECT_EQ(RunsInTurn(), kOneThreadBuild || before);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "checker/both_at_once.h"
 #include "checker/rules/lint.h"
 #include "checker/rules/rule_selection.h"
 #include "tests/result_digest.h"
@@ -280,6 +281,56 @@ TEST(CheckTest, LintingInHalvesSplitsAtEveryLineAsOneReadingDoes) {
           << padded;
     }
   }
+}
+
+// A file large enough that stages of the engine split their work: `lists`
+// lists (sorting, resolving, the index, the notes' tables from 16384 on)
+// and `references` references, every other one to a name close to a
+// list's (the notes, in two from 256 on), in every kind of line end.
+std::string ManyListsFile(int lists, int references) {
+  std::string file = ".Patch Names\n";
+  const char* ends[] = {"\n", "\r\n", "\r"};
+  for (int i = 0; i < lists; ++i) {
+    // A few names twice, for duplicates.
+    file += "[Bank " + std::to_string(i % (lists - 100)) + "]" + ends[i % 3];
+    file += std::to_string(i % 130) + "=Piano\n";
+  }
+  file += ".Instrument Definitions\r\n[Synth]\r\n";
+  for (int i = 0; i < references; ++i)
+    file += "Patch[" + std::to_string(i) + "]=Bank " + std::to_string(i * 7) + (i % 2 ? "" : "x") +
+            "\n";
+  return file;
+}
+
+// The engine built for one thread (VELTRANE_ONE_THREAD) runs the halves of
+// each stage in turn: the result must be the very one two threads give.
+TEST(CheckTest, RunningInTurnGivesWhatTwoThreadsGive) {
+  const CRuleSelection all = SelectRules(std::vector<std::string>{"ALL"}, {});
+  struct Case {
+    std::string file;
+    const CRuleSelection* rules;
+    bool notes;
+  };
+  // Notes on tens of thousands of unused lists take long: the largest
+  // file goes without them.
+  const std::string many = ManyListsFile(70000, 3000);
+  std::vector<Case> cases = {{many, &all, false},
+                             {many, nullptr, false},
+                             {ManyListsFile(17000, 600), &all, true}};
+  std::mt19937 random(31);
+  for (int n = 0; n < 100; ++n) cases.push_back({MixedFile(random), &all, n % 2 == 0});
+  const bool before = SetRunInTurn(false);
+  for (std::size_t n = 0; n < cases.size(); ++n) {
+    CCheckOptions options{CCodePage(), cases[n].notes};
+    options.splitFrom = 1;
+    options.rules = cases[n].rules;
+    SetRunInTurn(false);
+    const std::string atOnce = DigestOf(CheckBytes(cases[n].file, options));
+    SetRunInTurn(true);
+    const std::string inTurn = DigestOf(CheckBytes(cases[n].file, options));
+    ASSERT_EQ(inTurn, atOnce) << "case " << n;
+  }
+  SetRunInTurn(before);
 }
 
 }  // namespace

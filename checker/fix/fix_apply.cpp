@@ -189,7 +189,7 @@ CUndo ApplyInPlace(std::string& text, const CTakenEdits& taken) {
     const std::uint64_t length = edit->end - edit->begin;
     undo.replaced.append(text, edit->begin, length);
     const auto at = static_cast<std::uint64_t>(static_cast<std::int64_t>(edit->begin) + growth);
-    undo.places.push_back({at, at + edit->text.size(), length});
+    undo.places.push_back({at, at + edit->text.size(), static_cast<std::size_t>(length)});
     splices.push_back({edit->begin, edit->end, edit->text});
     growth += static_cast<std::int64_t>(edit->text.size()) - static_cast<std::int64_t>(length);
   }

@@ -23,6 +23,7 @@ ALLOWED = {
     "res": {"res", "platform"},
     "cli": {"cli", "checker", "platform"},
     "lsp": {"lsp", "checker", "platform"},
+    "web": {"web", "cli", "checker", "platform"},
 }
 
 # System headers that belong to one place each.

@@ -1,0 +1,378 @@
+// The engine for web pages: C functions that the JavaScript in
+// engine_api.js wraps as rules(), check(), fix() and encode(). Each call
+// leaves its outputs in one place until the next call: a JSON text of the
+// findings and plain values, and pieces of bytes or UTF-16 text that are
+// too large to go through JSON.
+#include <emscripten/emscripten.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "checker/check.h"
+#include "checker/finding_text.h"
+#include "checker/fix/fix_apply.h"
+#include "checker/input_file.h"
+#include "checker/protocol.h"
+#include "checker/rules/rule_config.h"
+#include "checker/rules/rule_selection.h"
+#include "cli/fix_bytes.h"
+#include "cli/gnu_format.h"
+#include "cli/rule_text.h"
+#include "cli/sarif_format.h"
+#include "cli/unified_diff.h"
+#include "platform/code_page.h"
+#include "platform/file.h"
+#include "web/binding/text_codec.h"
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// What the last call left for the JavaScript side to read.
+struct COutputs {
+  std::string json;
+  std::vector<std::string> bytes;
+  std::vector<std::u16string> texts;
+};
+COutputs g_outputs;
+
+// A request that cannot be served; its message is the page's to show.
+class CRequestError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// What a request asks to check a file with: as the command line would
+// take it from the same options and veltrane.toml.
+struct CSettings {
+  std::string name;
+  CCodePage codePage;
+  CRuleSelection rules;
+  int textCodePage = 1252;  // what the text is shown and encoded in
+  bool unsafe = false;
+  std::optional<std::vector<int>> only;
+};
+
+std::vector<std::string> Patterns(const json& request, const char* key) {
+  std::vector<std::string> patterns;
+  if (!request.contains(key) || request[key].is_null()) return patterns;
+  if (!request[key].is_array()) throw CRequestError(std::string(key) + " must be a list of rule ids");
+  for (const json& item : request[key]) {
+    if (!item.is_string()) throw CRequestError(std::string(key) + " must be a list of rule ids");
+    const std::string id = item.get<std::string>();
+    if (id.find_first_not_of(" \t,") == std::string::npos)
+      throw CRequestError(std::string(key) + " has an empty rule id");
+    if (const std::optional<std::string> unknown = AddPatterns(id, patterns))
+      throw CRequestError("'" + *unknown + "' in " + key + " names no rule");
+  }
+  return patterns;
+}
+
+CCodePage PageOf(int number) {
+  const std::optional<CCodePage> page = CCodePage::FromNumber(number);
+  if (!page) throw CRequestError("unknown code page " + std::to_string(number));
+  return *page;
+}
+
+CSettings ReadSettings(const json& request, std::string_view bytes) {
+  CSettings settings;
+  settings.name = request.value("name", std::string("untitled.ins"));
+  if (settings.name.empty()) settings.name = "untitled.ins";
+  CRuleConfig config;
+  if (request.contains("toml") && request["toml"].is_string()) {
+    try {
+      config = ParseRuleConfig(request["toml"].get<std::string>(), std::string(kConfigFileName));
+    } catch (const CConfigError& e) {
+      throw CRequestError(e.what());
+    }
+  }
+  const std::vector<std::string> select = Patterns(request, "select");
+  const std::vector<std::string> ignore = Patterns(request, "ignore");
+  settings.rules =
+      SelectRulesFor(config, settings.name,
+                     select.empty() ? std::nullopt : std::optional(select), ignore);
+  // "auto": the command line's choice where no system code page exists,
+  // unless veltrane.toml names one.
+  std::optional<int> number;
+  const json page = request.value("codePage", json("auto"));
+  if (page.is_number_integer()) {
+    number = page.get<int>();
+  } else if (page.is_string() && page.get<std::string>() != "auto") {
+    try {
+      number = std::stoi(page.get<std::string>());
+    } catch (const std::exception&) {
+      throw CRequestError("unknown code page '" + page.get<std::string>() + "'");
+    }
+  }
+  if (!number && config.codePage) number = *config.codePage;
+  if (number) {
+    settings.codePage = PageOf(*number);
+    settings.textCodePage = *number;
+  } else {
+    settings.codePage = SystemCodePage();
+    settings.textCodePage = GuessTextCodePage(bytes);
+  }
+  settings.unsafe = request.value("unsafe", false);
+  if (request.contains("only") && request["only"].is_array())
+    settings.only = request["only"].get<std::vector<int>>();
+  return settings;
+}
+
+CCheckResult Check(std::string_view bytes, const CSettings& settings) {
+  CCheckOptions options;
+  options.codePage = settings.codePage;
+  options.notes = true;
+  options.rules = &settings.rules;
+  return CheckBytes(bytes, options, settings.name);
+}
+
+// A place as the editor counts it: 0-based line, UTF-16 columns.
+void PutPlace(json& item, const CPlace& place, std::string_view bytes, const CTextCodec& codec) {
+  if (place.line <= 0 || place.lineOffset > bytes.size()) return;
+  // The line as the editor splits lines; a name that runs on past its end
+  // (a lead byte before CR reads as one character) ends with it.
+  std::string_view line = bytes.substr(place.lineOffset);
+  line = line.substr(0, std::min(line.find_first_of("\r\n"), line.size()));
+  const std::size_t end = std::min<std::size_t>(place.end, line.size());
+  const auto [start, stop] = codec.Columns(line, std::min<std::size_t>(place.begin, end), end);
+  item["line"] = place.line - 1;
+  item["start"] = start;
+  item["end"] = stop;
+}
+
+json NoteJson(std::string_view message, const CPlace* place, std::string_view bytes,
+              const CTextCodec& codec) {
+  json note = {{"message", std::string(message)}};
+  if (place) PutPlace(note, *place, bytes, codec);
+  return note;
+}
+
+json FindingsJson(const CCheckResult& result, std::string_view bytes, const CTextCodec& codec) {
+  json findings = json::array();
+  int index = 0;
+  for (const CFinding* reported : result.reported) {
+    const CFinding& finding = *reported;
+    const FindingRule& rule = finding.Rule();
+    json item = {{"index", index++},
+                 {"rule", std::string(rule.id)},
+                 {"severity", std::string(SeverityName(rule.severity))},
+                 {"message", finding.message}};
+    PutPlace(item, finding.place, bytes, codec);
+    json notes = json::array();
+    if (finding.kind == FindingKind::duplicate)
+      notes.push_back(NoteJson(FirstDefinedMessage(result.codePage.ToUtf8(finding.name)),
+                               &finding.firstPlace, bytes, codec));
+    if (finding.note) notes.push_back(NoteJson(finding.note->message, &finding.note->place, bytes, codec));
+    item["notes"] = std::move(notes);
+    if (finding.fix)
+      item["fix"] = {{"safe", finding.fix->safe}, {"title", finding.fix->title}};
+    else
+      item["fix"] = nullptr;
+    findings.push_back(std::move(item));
+  }
+  return findings;
+}
+
+std::string GnuLines(const CSettings& settings, const CCheckResult& result) {
+  std::string lines;
+  for (const CNote& note : result.fileNotes)
+    lines += FormatGnuFileNote(settings.name, note, result.codePage);
+  for (const CFinding* finding : result.reported)
+    lines += FormatGnuFinding(settings.name, *finding, result.codePage);
+  return lines;
+}
+
+std::string ProtocolBytes(const CSettings& settings, const CCheckResult& result) {
+  std::string protocol;
+  EmitProtocol(result, MakeDisplayName(settings.name),
+               [&](std::string_view piece) { protocol.append(piece); });
+  return protocol;
+}
+
+std::string LineEndName(std::string_view lineEnd) { return std::string(lineEnd); }
+
+void RunCheck(std::string_view bytes, const json& request) {
+  const CSettings settings = ReadSettings(request, bytes);
+  const CTextCodec codec(settings.textCodePage);
+  const CCheckResult result = Check(bytes, settings);
+  CSarifLog log;
+  log.AddResults(settings.name, result);
+  json fileNotes = json::array();
+  for (const CNote& note : result.fileNotes)
+    fileNotes.push_back(NoteJson(note.message, &note.place, bytes, codec));
+  const json out = {{"ok", true},
+                    {"codePage", codec.Number()},
+                    {"lineEnd", LineEndName(result.lineEnd)},
+                    {"findings", FindingsJson(result, bytes, codec)},
+                    {"fileNotes", std::move(fileNotes)},
+                    {"errors", result.ErrorCount()}};
+  g_outputs.json = out.dump(-1, ' ', false, json::error_handler_t::replace);
+  const std::string protocol = ProtocolBytes(settings, result);
+  g_outputs.bytes = {GnuLines(settings, result), log.Text(), protocol};
+  g_outputs.texts = {codec.Decode(bytes), codec.Decode(protocol)};
+}
+
+void RunFix(std::string_view bytes, const json& request) {
+  const CSettings settings = ReadSettings(request, bytes);
+  const CTextCodec codec(settings.textCodePage);
+  std::string fixedBytes;
+  int fixed = 0;
+  if (settings.only) {
+    // A quick fix: the fixes of the findings asked for, as one round.
+    const CCheckResult result = Check(bytes, settings);
+    std::vector<const CFinding*> chosen;
+    for (const int index : *settings.only) {
+      if (index < 0 || static_cast<std::size_t>(index) >= result.reported.size())
+        throw CRequestError("no finding " + std::to_string(index) + " to fix");
+      chosen.push_back(result.reported[index]);
+    }
+    CFixRound round = ApplyFixes(bytes, chosen, settings.unsafe);
+    fixedBytes = std::move(round.text);
+    fixed = round.fixed;
+  } else {
+    CFixOutcome outcome =
+        FixInputBytes(bytes, settings.name, settings.rules, settings.codePage, settings.unsafe);
+    fixedBytes = std::move(outcome.text);
+    fixed = outcome.fixed;
+  }
+  const std::string diff = UnifiedDiff(settings.name, bytes, fixedBytes);
+  const json out = {{"ok", true}, {"fixed", fixed}, {"codePage", codec.Number()}};
+  g_outputs.json = out.dump(-1, ' ', false, json::error_handler_t::replace);
+  g_outputs.bytes = {fixedBytes, diff};
+  g_outputs.texts = {codec.Decode(diff)};
+}
+
+json RulesJson() {
+  static constexpr const char* kPasses[] = {"crossReferences", "lineEntries", "lineKeys",
+                                            "lineSections",    "lineForm",    "listsBasedOn",
+                                            "lists",           "suppression"};
+  std::vector<const FindingRule*> rules;
+  for (const FindingRule& rule : FindingRules()) rules.push_back(&rule);
+  std::sort(rules.begin(), rules.end(),
+            [](const FindingRule* a, const FindingRule* b) { return a->id < b->id; });
+  json list = json::array();
+  for (const FindingRule* rule : rules) {
+    list.push_back({{"id", std::string(rule->id)},
+                    {"name", std::string(rule->name)},
+                    {"severity", std::string(SeverityName(rule->severity))},
+                    {"defaultOn", rule->onByDefault},
+                    {"fix", std::string(FixAvailabilityName(rule->fix))},
+                    {"summary", std::string(rule->shortText)},
+                    {"description", std::string(rule->fullText)},
+                    {"help", std::string(rule->help)},
+                    {"explanation", ExplainText(*rule)},
+                    {"example", std::string(rule->example)},
+                    {"pass", kPasses[static_cast<int>(rule->pass)]}});
+  }
+  return list;
+}
+
+void Fail(const std::string& message) {
+  g_outputs = {};
+  g_outputs.json = json({{"ok", false}, {"error", message}})
+                       .dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// Runs `call`, turning whatever it throws into the page's message.
+template <typename Call>
+int Guarded(Call&& call) {
+  g_outputs = {};
+  try {
+    call();
+    return 1;
+  } catch (const CRequestError& e) {
+    Fail(e.what());
+  } catch (const json::exception& e) {
+    Fail(std::string("bad request: ") + e.what());
+  } catch (const CFileException& e) {
+    Fail(e.what());
+  } catch (const std::bad_alloc&) {
+    Fail("the file is too large for the memory this browser gives the page");
+  } catch (const std::length_error&) {
+    Fail("the file is too large for the memory this browser gives the page");
+  } catch (const std::exception& e) {
+    Fail(e.what());
+  }
+  return 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+// The outputs of the last call.
+EMSCRIPTEN_KEEPALIVE const char* vlt_json() { return g_outputs.json.c_str(); }
+EMSCRIPTEN_KEEPALIVE std::size_t vlt_json_size() { return g_outputs.json.size(); }
+EMSCRIPTEN_KEEPALIVE const char* vlt_bytes(int i) { return g_outputs.bytes.at(i).data(); }
+EMSCRIPTEN_KEEPALIVE std::size_t vlt_bytes_size(int i) { return g_outputs.bytes.at(i).size(); }
+EMSCRIPTEN_KEEPALIVE const char16_t* vlt_text(int i) { return g_outputs.texts.at(i).data(); }
+EMSCRIPTEN_KEEPALIVE std::size_t vlt_text_size(int i) { return g_outputs.texts.at(i).size(); }
+EMSCRIPTEN_KEEPALIVE void vlt_release() { g_outputs = {}; }
+
+EMSCRIPTEN_KEEPALIVE int vlt_rules() {
+  return Guarded([] { g_outputs.json = RulesJson().dump(); });
+}
+
+// `request` is the JSON of the request's options, `bytes` the file.
+EMSCRIPTEN_KEEPALIVE int vlt_check(const char* bytes, std::size_t size, const char* request) {
+  return Guarded([&] { RunCheck(std::string_view(bytes, size), json::parse(request)); });
+}
+
+EMSCRIPTEN_KEEPALIVE int vlt_fix(const char* bytes, std::size_t size, const char* request) {
+  return Guarded([&] { RunFix(std::string_view(bytes, size), json::parse(request)); });
+}
+
+// `text` of `length` UTF-16 units in code page `page`, line breaks as
+// `lineEnd` ("" keeps them). The bytes, or where the first character the
+// code page lacks stands.
+EMSCRIPTEN_KEEPALIVE int vlt_encode(const char16_t* text, std::size_t length, int page,
+                                    const char* lineEnd) {
+  return Guarded([&] {
+    const std::u16string_view units(text, length);
+    if (page != 0) PageOf(page);
+    const CTextCodec codec(page);
+    std::string bytes;
+    std::size_t bad = 0;
+    if (codec.Encode(units, lineEnd, bytes, bad)) {
+      g_outputs.json = json({{"ok", true}}).dump();
+      g_outputs.bytes = {std::move(bytes)};
+      return;
+    }
+    const std::size_t line =
+        1 + std::count(units.begin(), units.begin() + bad, u'\n') +
+        std::count(units.begin(), units.begin() + bad, u'\r') -
+        [&] {
+          // CR LF is one line break.
+          std::size_t pairs = 0;
+          for (std::size_t i = 0; i + 1 < bad; ++i)
+            if (units[i] == u'\r' && units[i + 1] == u'\n') ++pairs;
+          return pairs;
+        }();
+    std::uint32_t code = units[bad];
+    if (code >= 0xD800 && code <= 0xDBFF && bad + 1 < length && units[bad + 1] >= 0xDC00 &&
+        units[bad + 1] <= 0xDFFF)
+      code = 0x10000 + ((code - 0xD800) << 10) + (units[bad + 1] - 0xDC00);
+    std::string shown;
+    if (code < 0xD800 || code > 0xDFFF) AppendUtf8(shown, code);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(code));
+    g_outputs.json = json({{"ok", false},
+                           {"error", (shown.empty() ? std::string() : "'" + shown + "' (") + hex +
+                                         (shown.empty() ? "" : ")") + " on line " +
+                                         std::to_string(line) + " cannot be written in code page " +
+                                         std::to_string(codec.Number())},
+                           {"line", line},
+                           {"offset", bad}})
+                         .dump(-1, ' ', false, json::error_handler_t::replace);
+  });
+}
+
+}  // extern "C"

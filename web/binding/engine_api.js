@@ -1,0 +1,154 @@
+// The engine's calls as the page and the worker use them: rules(), check(),
+// fix() and encode() on the module object. Joined to the module's own code
+// at build time (--post-js), inside the factory createVeltraneEngine().
+
+var veltraneUtf8 = typeof TextDecoder !== 'undefined' ? new TextDecoder('utf-8') : null;
+
+// `length` bytes at `pointer` in the module's memory, copied out.
+function veltraneCopyBytes(pointer, length) {
+  return HEAPU8.slice(pointer, pointer + length);
+}
+
+function veltraneUtf8Text(pointer, length) {
+  var view = HEAPU8.subarray(pointer, pointer + length);
+  if (veltraneUtf8) return veltraneUtf8.decode(view);
+  return UTF8ArrayToString(HEAPU8, pointer, length);
+}
+
+// UTF-16 units at `pointer` as a string; lone surrogates, which stand for
+// bytes that are no character, are kept as they are.
+function veltraneUtf16Text(pointer, length) {
+  var units = HEAPU16.subarray(pointer >> 1, (pointer >> 1) + length);
+  var parts = [];
+  for (var i = 0; i < units.length; i += 8192)
+    parts.push(String.fromCharCode.apply(null, units.subarray(i, i + 8192)));
+  return parts.join('');
+}
+
+function veltraneJson() {
+  return JSON.parse(veltraneUtf8Text(Module['_vlt_json'](), Module['_vlt_json_size']()));
+}
+
+function veltraneBytes(i) {
+  return veltraneCopyBytes(Module['_vlt_bytes'](i), Module['_vlt_bytes_size'](i));
+}
+
+function veltraneUtf8Output(i) {
+  return veltraneUtf8Text(Module['_vlt_bytes'](i), Module['_vlt_bytes_size'](i));
+}
+
+function veltraneText(i) {
+  return veltraneUtf16Text(Module['_vlt_text'](i), Module['_vlt_text_size'](i));
+}
+
+// Copies a string into the module's memory as UTF-8 with a final NUL.
+function veltraneCString(text) {
+  var size = lengthBytesUTF8(text) + 1;
+  var pointer = _malloc(size);
+  stringToUTF8(text, pointer, size);
+  return pointer;
+}
+
+// Runs `call(bytesPointer, size, requestPointer)` on `bytes` and `request`.
+function veltraneWithInput(bytes, request, call) {
+  if (!(bytes instanceof Uint8Array)) throw new TypeError('bytes must be a Uint8Array');
+  var options = {};
+  for (var key in request) {
+    if (key !== 'onProgress') options[key] = request[key];
+  }
+  var pointer = _malloc(Math.max(1, bytes.length));
+  if (!pointer) return false;
+  HEAPU8.set(bytes, pointer);
+  var requestPointer = veltraneCString(JSON.stringify(options));
+  try {
+    return call(pointer, bytes.length, requestPointer);
+  } finally {
+    _free(requestPointer);
+    _free(pointer);
+  }
+}
+
+function veltraneProgress(request, fraction, phase) {
+  if (request && typeof request.onProgress === 'function') request.onProgress(fraction, phase);
+}
+
+function veltraneTooLarge() {
+  return {ok: false, error: 'the file is too large for the memory this browser gives the page'};
+}
+
+Module['rules'] = function() {
+  Module['_vlt_rules']();
+  var rules = veltraneJson();
+  Module['_vlt_release']();
+  return rules;
+};
+
+Module['check'] = function(bytes, request) {
+  request = request || {};
+  veltraneProgress(request, 0, 'reading');
+  var done;
+  try {
+    done = veltraneWithInput(bytes, request, function(data, size, options) {
+      veltraneProgress(request, 0.1, 'checking');
+      return Module['_vlt_check'](data, size, options);
+    });
+  } catch (e) {
+    if (e instanceof RangeError) return veltraneTooLarge();
+    throw e;
+  }
+  if (done === false) return veltraneTooLarge();
+  veltraneProgress(request, 0.8, 'formatting');
+  var result = veltraneJson();
+  if (result.ok) {
+    result.gnu = veltraneUtf8Output(0);
+    result.sarif = veltraneUtf8Output(1);
+    result.protocolBytes = veltraneBytes(2);
+    result.text = veltraneText(0);
+    result.protocol = veltraneText(1);
+  }
+  Module['_vlt_release']();
+  veltraneProgress(request, 1, 'done');
+  return result;
+};
+
+Module['fix'] = function(bytes, request) {
+  request = request || {};
+  var done;
+  try {
+    done = veltraneWithInput(bytes, request, function(data, size, options) {
+      return Module['_vlt_fix'](data, size, options);
+    });
+  } catch (e) {
+    if (e instanceof RangeError) return veltraneTooLarge();
+    throw e;
+  }
+  if (done === false) return veltraneTooLarge();
+  var result = veltraneJson();
+  if (result.ok) {
+    result.bytes = veltraneBytes(0);
+    result.diffBytes = veltraneBytes(1);
+    result.diff = veltraneText(0);
+  }
+  Module['_vlt_release']();
+  return result;
+};
+
+Module['encode'] = function(text, codePage, lineEnd) {
+  text = String(text);
+  var page = codePage === 'auto' || codePage === undefined || codePage === null ? 0 : Number(codePage);
+  var pointer = _malloc(Math.max(2, text.length * 2));
+  if (!pointer) return veltraneTooLarge();
+  var lineEndPointer = veltraneCString(lineEnd ? String(lineEnd) : '');
+  try {
+    var base = pointer >> 1;
+    for (var i = 0; i < text.length; ++i) HEAPU16[base + i] = text.charCodeAt(i);
+    Module['_vlt_encode'](pointer, text.length, page, lineEndPointer);
+  } finally {
+    _free(lineEndPointer);
+    _free(pointer);
+  }
+  var result = veltraneJson();
+  if (result.ok) result.bytes = veltraneBytes(0);
+  Module['_vlt_release']();
+  return result;
+};
