@@ -46,6 +46,7 @@ const state = {
   lineEnd: '\r\n',
   haveFile: false,
   dirty: false, // the user typed since the file was opened
+  workerHasFile: false, // the worker holds the file's bytes (a new one holds none)
   checked: false, // the findings belong to the text as it is
   checks: 0, // how many checks the page has shown, for whoever waits for the next
 };
@@ -109,6 +110,7 @@ function startWorker() {
     workerFailed(event.message || 'unknown error');
     readyReject(new Error(event.message));
   };
+  state.workerHasFile = false;
   document.documentElement.dataset.ready = 'false';
   ready.then(() => {
     // How long the page took from the start of its navigation to a checker
@@ -268,6 +270,14 @@ async function settled() {
   return state.checked;
 }
 
+// As settled(), and a worker that holds no file (after a Cancel or a
+// failure) gets it again first.
+async function ensureChecked() {
+  await settled();
+  if (!state.checked || !state.workerHasFile) await recheck();
+  return state.checked;
+}
+
 function context() {
   return {
     name: state.name,
@@ -281,7 +291,10 @@ function context() {
 
 async function recheck() {
   try {
-    if (state.large && state.largeBytes) {
+    if (state.large && state.workerHasFile) {
+      show(await call('recheck', context()));
+    } else if (state.large && state.largeBytes) {
+      // A new worker after a Cancel or a failure: it gets the bytes again.
       show(await call('open', { ...context(), bytes: state.largeBytes.slice() }));
     } else if (state.haveFile) {
       show(await call('edit', { text: view.state.doc.toString(), ...context() }));
@@ -303,6 +316,7 @@ function show(reply) {
   }
   state.codePage = reply.codePage;
   state.lineEnd = reply.lineEnd;
+  state.workerHasFile = true;
   if (typeof reply.text === 'string') setEditorText(reply.text);
   state.findings = inPlaceOrder(reply.findings);
   state.fileNotes = reply.fileNotes || [];
@@ -457,8 +471,8 @@ function jump(place) {
 
 async function fix(only) {
   try {
-    if (!(await settled())) {
-      say('The text has not been checked yet; fix it once the check is done.');
+    if (!(await ensureChecked())) {
+      say('The text could not be checked, so it cannot be fixed yet.');
       return;
     }
     const reply = await call('fix', { ...context(), only, unsafe: only ? true : $('unsafe').checked });
@@ -473,7 +487,12 @@ async function fix(only) {
       return;
     }
     if (!(await confirmDiff(reply))) return;
-    show(await call('apply', context()));
+    if (show(await call('apply', context())) && state.large) {
+      // A large file's bytes stay here too, for a worker started after a
+      // Cancel: they must be the fixed ones.
+      const bytes = await call('download', { what: 'file' });
+      if (bytes.ok) state.largeBytes = bytes.bytes;
+    }
   } catch (err) {
     if (!err.cancelled) say(`The fix failed: ${err.message}`);
   }
@@ -585,7 +604,11 @@ function save(name, data, type) {
 
 async function download(what) {
   try {
-    if (!state.large) await settled();
+    if (!(await ensureChecked())) {
+      // The last bytes the checker holds are not the text as it stands.
+      say('Nothing was downloaded: the text must be checked first (see the message above).');
+      return;
+    }
     const reply = await call('download', { what });
     if (!reply.ok) {
       say(reply.error);
@@ -661,8 +684,11 @@ function wire() {
   $('code-page').addEventListener('change', async () => {
     // The same bytes read in another code page: the editor shows them anew.
     try {
+      if (!state.haveFile) return;
       if (state.large) return recheck();
-      if (!(await settled()) && !state.haveFile) return;
+      await settled();
+      // A worker started after a Cancel holds no bytes yet: the text first.
+      if (!state.workerHasFile) await recheck();
       show(await call('recheck', context()));
     } catch (err) {
       if (!err.cancelled) say(`The check failed: ${err.message}`);
