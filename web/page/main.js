@@ -545,6 +545,7 @@ async function openBytes(name, bytes) {
   state.haveFile = true;
   const large = bytes.length > EDITOR_LIMIT;
   setLarge(large, bytes.length);
+  $('file-status').textContent = `${name} · ${formatBytes(bytes.length)} · being checked…`;
   state.largeBytes = large ? bytes : null;
   if (large) {
     view.dispatch({ changes: { from: 0, to: view.state.doc.length, insert: '' },
