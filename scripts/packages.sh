@@ -118,7 +118,13 @@ veltrane_install_web_packages() {
 }
 
 # Builds the page into OUT (build/web) with the engine of the emscripten
-# build (build-web/web/veltrane-engine.js).
+# build (build-web/web/veltrane-engine.js). Without that engine it says so
+# and builds nothing, so that the rest of a set-up goes on.
 veltrane_build_web_page() {
-  node web/build.mjs --engine "${2:-build-web/web/veltrane-engine.js}" --out "${1:-build/web}"
+  local engine="${2:-build-web/web/veltrane-engine.js}"
+  if [ ! -f "$engine" ]; then
+    echo "The page is not built: the engine $engine is missing (the emscripten build)" >&2
+    return 0
+  fi
+  node web/build.mjs --engine "$engine" --out "${1:-build/web}"
 }

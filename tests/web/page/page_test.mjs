@@ -279,6 +279,13 @@ for (const file of files) {
     const before = await panel(page);
     const button = await page.$('#findings-list .fix-button');
     if (!button) return;
+    // Escape closes the diff and changes nothing.
+    await button.click();
+    await page.waitForSelector('#diff-dialog[open]');
+    await page.keyboard.press('Escape');
+    await page.waitForSelector('#diff-dialog:not([open])');
+    const kept = (await download(page, '#download-file')).bytes;
+    sameBytes(kept, original, 'the file after a fix not applied');
     const diff = await applyFix(page, '#findings-list .fix-button');
     assert.ok(/^@@/m.test(diff), 'the diff is shown before the fix');
     const after = await panel(page);
@@ -312,6 +319,19 @@ await test('every rule on, kept in local storage, back to the defaults', async (
   await nextCheck(page, before);
   assert.deepEqual((await panel(page)).sort(), gnuFindings(file));
   await page.click('#rules-toggle');
+});
+
+await test('the code page chooser reads the same bytes anew', async () => {
+  await open(page, files[0]);
+  const cases = [['65001', 'code page 65001'], ['932', 'code page 932'], ['auto', 'code page 1252']];
+  for (const [value, words] of cases) {
+    const before = await checks(page);
+    await page.select('#code-page', value);
+    await nextCheck(page, before);
+    const status = await page.$eval('#file-status', (p) => p.textContent);
+    assert.ok(status.includes(words), `${value}: ${status}`);
+  }
+  sameBytes((await download(page, '#download-file')).bytes, readFileSync(files[0]), 'the bytes after the changes');
 });
 
 await test('filters by severity and rule', async () => {
