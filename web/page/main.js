@@ -423,7 +423,9 @@ function renderFindings() {
 
 function findingItem(f) {
   const sev = severityClass(f.severity);
-  const link = el('a', { href: `#line-${f.line + 1}`, class: 'jump' },
+  // Without the editor there is no place to jump to: the finding is text.
+  const link = el(state.large ? 'span' : 'a',
+    state.large ? { class: 'place-text' } : { href: `#line-${f.line + 1}`, class: 'jump' },
     el('span', { class: 'place', text: `${f.line + 1}:${f.start + 1}` }), ' ',
     el('span', { class: 'sev', text: f.severity }), ' ',
     el('span', { class: 'rule', text: f.rule }), ' ',
@@ -529,6 +531,7 @@ function confirmDiff(reply) {
 
 function setLarge(large, size) {
   state.large = large;
+  document.querySelector('.work').classList.toggle('large-mode', large);
   $('editor').hidden = large;
   $('large').hidden = !large;
   if (large) {
