@@ -4,6 +4,7 @@
 import { EditorState, Annotation } from '@codemirror/state';
 import {
   EditorView, keymap, lineNumbers, highlightActiveLine, highlightActiveLineGutter, drawSelection,
+  highlightSpecialChars,
 } from '@codemirror/view';
 import { defaultKeymap, history, historyKeymap } from '@codemirror/commands';
 import { searchKeymap, highlightSelectionMatches } from '@codemirror/search';
@@ -12,7 +13,7 @@ import { insHighlighting } from './ins-language.js';
 import {
   EDITOR_LIMIT, MEMORY_LIMIT, CODE_PAGES, codePageValue, inPlaceOrder, filterFindings,
   severityClass, rulesIn, lineStarts, placeRange, selection, cleanChoices, smallestChange,
-  downloadName, formatBytes, protocolBytes,
+  downloadName, formatBytes, protocolBytes, editorText,
 } from './model.js';
 
 const $ = (id) => document.getElementById(id);
@@ -46,6 +47,7 @@ const state = {
   lineEnd: '\r\n',
   haveFile: false,
   dirty: false, // the user typed since the file was opened
+  fromText: false, // the file was typed or pasted, not opened
   workerHasFile: false, // the worker holds the file's bytes (a new one holds none)
   checked: false, // the findings belong to the text as it is
   checks: 0, // how many checks the page has shown, for whoever waits for the next
@@ -196,6 +198,9 @@ const view = new EditorView({
   state: EditorState.create({
     doc: '',
     extensions: [
+      // Lines end at "\n" only, as the checker counts them (see editorText).
+      EditorState.lineSeparator.of('\n'),
+      highlightSpecialChars(),
       lineNumbers(),
       highlightActiveLineGutter(),
       highlightActiveLine(),
@@ -279,10 +284,15 @@ async function ensureChecked() {
 }
 
 function context() {
+  // Typed or pasted text has no bytes of its own: with the automatic choice
+  // it is kept as UTF-8, which holds every character (the automatic choice
+  // for bytes reads them single-byte, as the command line does).
+  const chosen = codePageValue($('code-page').value);
+  const textCodePage = state.fromText && chosen === 'auto' ? 65001 : null;
   return {
     name: state.name,
-    codePage: codePageValue($('code-page').value),
-    encodeCodePage: state.codePage,
+    codePage: textCodePage ?? chosen,
+    encodeCodePage: textCodePage ?? state.codePage,
     lineEnd: state.lineEnd,
     large: state.large,
     ...selection(state.rules, state.choices),
@@ -317,7 +327,7 @@ function show(reply) {
   state.codePage = reply.codePage;
   state.lineEnd = reply.lineEnd;
   state.workerHasFile = true;
-  if (typeof reply.text === 'string') setEditorText(reply.text);
+  if (typeof reply.text === 'string') setEditorText(editorText(reply.text, reply.lineEnd));
   state.findings = inPlaceOrder(reply.findings);
   state.fileNotes = reply.fileNotes || [];
   state.checked = true;
@@ -544,6 +554,7 @@ function setLarge(large, size) {
 async function openBytes(name, bytes) {
   clearMessages();
   state.dirty = false;
+  state.fromText = false;
   state.name = name;
   state.haveFile = true;
   const large = bytes.length > EDITOR_LIMIT;
@@ -582,6 +593,7 @@ async function openFile(file) {
 async function openText(text, name) {
   clearMessages();
   state.dirty = text.length > 0;
+  state.fromText = true;
   state.name = name;
   state.haveFile = true;
   state.largeBytes = null;

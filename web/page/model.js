@@ -102,6 +102,14 @@ export function cleanChoices(rules, stored) {
   return out;
 }
 
+// The checker's text as the editor holds it. The editor splits lines at
+// "\n" alone, as the checker counts them; the file's own CR LF line ends
+// become "\n" there and come back on the way to bytes. A CR that is no part
+// of a CR LF stays a character of its line, as the checker reads it.
+export function editorText(text, lineEnd) {
+  return lineEnd === '\r\n' ? text.replaceAll('\r\n', '\n') : text;
+}
+
 // The smallest single replacement turning a into b, so that applying a fix
 // keeps the editor's scroll position, cursor and undo history sensible.
 export function smallestChange(a, b) {

@@ -75,7 +75,8 @@ function check(id, large) {
       if (k >= LINE_TEXT_LIMIT) return f;
       const from = starts[Math.min(f.line, starts.length - 1)];
       const next = f.line + 1 < starts.length ? starts[f.line + 1] - 1 : result.text.length;
-      return { ...f, lineText: result.text.slice(from, Math.min(next, from + 2000)) };
+      const line = result.text.slice(from, Math.min(next, from + 2000));
+      return { ...f, lineText: line.endsWith('\r') ? line.slice(0, -1) : line };
     });
   } else {
     reply.text = result.text;

@@ -106,6 +106,23 @@ test('smallestChange', () => {
   assert.deepEqual(model.smallestChange('[A]\n0=x', '[A]\n0=x\n'), { from: 7, to: 7, insert: '\n' });
 });
 
+test('editorText', () => {
+  const cases = [
+    // [what it guards, text, line end, the editor's text]
+    ['CR LF ends become the editor\'s line breaks', 'a\r\nb\r\n', '\r\n', 'a\nb\n'],
+    ['no final line end stays so', 'a\r\nb', '\r\n', 'a\nb'],
+    ['a lone CR stays a character of its line', 'a\rb\r\nc', '\r\n', 'a\rb\nc'],
+    ['CR CR LF keeps the first CR', 'a\r\r\nb', '\r\n', 'a\r\nb'],
+    ['LF files pass unchanged', 'a\r\nb\n', '\n', 'a\r\nb\n'],
+    ['an empty file', '', '\r\n', ''],
+  ];
+  for (const [what, text, lineEnd, expected] of cases) {
+    assert.equal(model.editorText(text, lineEnd), expected, what);
+    // The checker's lines and the editor's agree.
+    assert.equal(model.lineStarts(model.editorText(text, lineEnd)).length, text.split('\n').length, what);
+  }
+});
+
 test('downloadName', () => {
   const cases = [
     ['studio.ins', undefined, 'studio.ins'],

@@ -394,6 +394,29 @@ await test('typing re-checks; a character the code page cannot hold keeps the te
   assert.equal(after, `${text}\u6f22`, 'the typed text stays');
 });
 
+await test('typing in a CR LF file keeps its line ends and its bytes', async () => {
+  const file = join(work, 'crlf.ins');
+  const text = '.Patch Names\r\n[Bank \u00e9]\r\n0=Piano\r\n.Instrument Definitions\r\n[Synth]\r\nPatch[*]=Bank \u00e9\r\n';
+  writeFileSync(file, Buffer.from(text, 'latin1'));
+  await open(page, file);
+  assert.equal(await page.evaluate(() => self.veltranePage.view.state.doc.lines), 7, 'one editor line a line');
+  const cases = [
+    // [where, what is typed, the bytes after it]
+    ['end', '; added\n', `${text}; added\r\n`],
+    ['line 3', '1=Organ\n', text.replace('0=Piano\r\n', '0=Piano\r\n1=Organ\r\n') + '; added\r\n'],
+  ];
+  for (const [where, typed, expected] of cases) {
+    const before = await checks(page);
+    await page.evaluate((at, insert) => {
+      const { view } = self.veltranePage;
+      const from = at === 'end' ? view.state.doc.length : view.state.doc.line(4).from;
+      view.dispatch({ changes: { from, insert } });
+    }, where, typed);
+    await nextCheck(page, before);
+    sameBytes((await download(page, '#download-file')).bytes, Buffer.from(expected, 'latin1'), where);
+  }
+});
+
 await test('drop and paste open files', async () => {
   const content = readFileSync(files[0], 'latin1');
   let before = await checks(page);
@@ -414,6 +437,27 @@ await test('drop and paste open files', async () => {
   await nextCheck(page, before);
   assert.ok((await page.$eval('#file-status', (p) => p.textContent)).startsWith('pasted.ins'));
   assert.deepEqual((await panel(page)).sort(), dropped.sort());
+  // Pasted text beyond one code page stays as it was pasted, kept as UTF-8.
+  const wide = '.Patch Names\n[\u00dcbung \u6f22\u5b57]\n0=Caf\u00e9\n';
+  before = await checks(page);
+  await page.evaluate((text) => {
+    const dt = new DataTransfer();
+    dt.setData('text/plain', text);
+    document.querySelector('#findings-title').dispatchEvent(new ClipboardEvent('paste', { clipboardData: dt, bubbles: true, cancelable: true }));
+  }, wide);
+  await nextCheck(page, before);
+  assert.equal(await page.evaluate(() => self.veltranePage.view.state.doc.toString()), wide);
+  assert.ok((await panel(page)).some((f) => f.includes('\u00dcbung \u6f22\u5b57')), 'the label as pasted');
+  assert.ok((await page.$eval('#file-status', (p) => p.textContent)).includes('code page 65001'));
+  before = await checks(page);
+  await page.evaluate(() => {
+    const { view } = self.veltranePage;
+    view.dispatch({ changes: { from: view.state.doc.length, insert: '1=\u00c5ngstr\u00f6m \u97f3\n' } });
+  });
+  await nextCheck(page, before);
+  assert.equal(await page.$eval('#messages', (m) => m.textContent), '', 'typing more of them is no fault');
+  const saved = (await download(page, '#download-file')).bytes;
+  assert.equal(Buffer.from(saved).toString('utf8'), `${wide}1=\u00c5ngstr\u00f6m \u97f3\n`.replace(/\n/g, '\r\n'));
 });
 
 await test('a file too large or unreadable, a checker that fails: messages, and the text stays', async () => {
