@@ -468,6 +468,18 @@ function findingItem(f) {
       return el('li', { class: 'note' }, a);
     })));
   }
+  // The rule's explanation, as the hover gives it, for the keyboard and
+  // screen readers; filled when opened, as most never are.
+  if (state.rulesById.has(f.rule)) {
+    const about = el('details', { class: 'about' }, el('summary', { text: `About ${f.rule}` }));
+    about.addEventListener('toggle', () => {
+      if (!about.open || about.childElementCount > 1) return;
+      about.append(el('div', { class: 'vlt-explanation', text: explanationOf(f.rule) }),
+        el('a', { href: `rules.html#${encodeURIComponent(f.rule)}`, target: '_blank',
+          text: `${f.rule} on the rules page` }));
+    });
+    item.append(about);
+  }
   return item;
 }
 

@@ -515,6 +515,17 @@ await test('keyboard alone: Tab to a finding, Enter jumps to it', async () => {
   }
   assert.ok(reached, 'a finding is reachable by Tab');
   const line = await page.evaluate(() => Number(document.activeElement.closest('li').dataset.line));
+  // Its rule's explanation opens from the keyboard too.
+  const link = await page.evaluateHandle(() => document.activeElement);
+  // Past its fix and its notes, if it has them.
+  for (let i = 0; i < 6 && await page.evaluate(() => document.activeElement.tagName !== 'SUMMARY'); i++) {
+    await page.keyboard.press('Tab');
+  }
+  assert.equal(await page.evaluate(() => document.activeElement.tagName), 'SUMMARY');
+  await page.keyboard.press('Enter');
+  const about = await page.evaluate(() => document.activeElement.parentElement.textContent);
+  assert.ok(about.length > 100 && /VLT\d{4}/.test(about), about);
+  await link.focus();
   await page.keyboard.press('Enter');
   const at = await page.evaluate(() => {
     const { view } = self.veltranePage;
