@@ -132,6 +132,14 @@ function workerFailed(error) {
   failAll(new Error(error));
   worker.terminate();
   hideProgress();
+  if (document.documentElement.dataset.ready !== 'true') {
+    // It never started (a browser without WebAssembly, or too little
+    // memory): another worker would fail the same way.
+    say(`The checker cannot start in this browser (${error}). Your text is kept; reload the ` +
+      'page to try again.');
+    document.documentElement.dataset.ready = 'failed';
+    return;
+  }
   say(`The checker stopped (${error}). Your text is kept; it is checked again when you type` +
     ' or press "Check again".');
   offerRecheck();

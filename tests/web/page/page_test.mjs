@@ -95,7 +95,7 @@ async function test(name, fn) {
   }
 }
 
-async function newPage({ width = 1280, height = 900, scheme = 'light' } = {}) {
+async function newPage({ width = 1280, height = 900, scheme = 'light', spoilEngine = false } = {}) {
   const page = await browser.newPage();
   await page.setViewport({ width, height });
   await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: scheme }]);
@@ -131,9 +131,21 @@ async function newPage({ width = 1280, height = 900, scheme = 'light' } = {}) {
   pages.push(page);
   const cdp = await page.createCDPSession();
   await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+  if (spoilEngine) {
+    // The engine refuses to start, as it would without WebAssembly.
+    await page.evaluateOnNewDocument(() => {
+      Object.defineProperty(self, 'veltraneWorkerSource', {
+        configurable: true,
+        get() { return this.spoilt; },
+        set(source) {
+          this.spoilt = `${source}\ncreateVeltraneEngine = () => Promise.reject(new Error('refused for the test'));`;
+        },
+      });
+    });
+  }
   const started = Date.now();
   await page.goto(pathToFileURL(join(pageDir, 'index.html')).href);
-  await page.waitForSelector('html[data-ready="true"]', { timeout: 20000 });
+  await page.waitForSelector(`html[data-ready="${spoilEngine ? 'failed' : 'true'}"]`, { timeout: 20000 });
   page.readyMs = Date.now() - started;
   return page;
 }
@@ -578,6 +590,15 @@ await test('50 MB: progress, Cancel, the page stays responsive and keeps working
   await page.waitForSelector('html[data-ready="true"]', { timeout: 20000 });
   await open(page, files[0]);
   assert.deepEqual((await panel(page)).sort(), gnuFindings(files[0]));
+});
+
+await test('an engine that cannot start: one message, no endless restarts', async () => {
+  const spoilt = await newPage({ spoilEngine: true });
+  await new Promise((r) => setTimeout(r, 1000));
+  const messages = await spoilt.$$eval('#messages .message', (l) => l.map((m) => m.textContent));
+  assert.equal(messages.length, 1, messages.join('\n'));
+  assert.ok(messages[0].includes('cannot start') && messages[0].includes('refused for the test'), messages[0]);
+  await spoilt.close();
 });
 
 for (const scheme of ['light', 'dark']) {
