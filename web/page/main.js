@@ -195,6 +195,11 @@ function offerRecheck() {
     recheck();
   });
   $('messages').lastChild?.append(again);
+  // The Cancel that had the focus is gone: a keyboard user lands here.
+  if (!document.activeElement || document.activeElement === document.body ||
+      document.activeElement.closest('[hidden]')) {
+    again.focus();
+  }
 }
 
 // ---------------------------------------------------------------- the editor
