@@ -22,6 +22,9 @@ VELTRANE_PACKAGES=(
   # --diff is compared with diff -u and applied with patch; a read-only
   # folder is tried as another user (setpriv) when the tests run as root
   diffutils patch util-linux
+  # the engine for the web page (build-web/), its tests under node, and
+  # the page's archive
+  emscripten zip
 )
 
 # The Windows build (scripts/build-windows): the cross compiler, Wine to run
@@ -64,6 +67,21 @@ veltrane_install_node() {
   if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
     veltrane_install_missing nodejs npm
   fi
+}
+
+# The engine for the web page: emscripten's build of the engine and its
+# binding into build-web/web/veltrane-engine.js, small and on one thread.
+# Emscripten's JavaScript optimizer finds node's acorn only through
+# NODE_PATH; ccache, when there, serves the compiler as for the other builds.
+veltrane_build_web_engine() {
+  local launcher=()
+  if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  local node_path="/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}"
+  NODE_PATH="$node_path" emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=MinSizeRel \
+    "${launcher[@]}" >/dev/null
+  NODE_PATH="$node_path" cmake --build build-web -j"$(nproc)" --target veltrane-engine
 }
 
 # Microsoft's SARIF multitool, which the tests validate SARIF logs with,

@@ -117,6 +117,14 @@ function run(engine, {expect, expectBytes, runCheck, examples}) {
   const outOfRange = engine.fix(hex('5b 41 5d'), {name: 'x.ins', only: [5]});
   expect('quick fix of a finding that is not there', !outOfRange.ok, JSON.stringify(outOfRange));
 
+  // Without the SARIF log, the rest is the same.
+  const file = fs.readFileSync(path.join(examples, 'studio_rack.ins'));
+  const withLog = engine.check(file, {name: 'studio_rack.ins'});
+  const withoutLog = engine.check(file, {name: 'studio_rack.ins', sarif: false});
+  expect('check without SARIF', withoutLog.sarif === null && withLog.sarif.startsWith('{') &&
+         withoutLog.gnu === withLog.gnu && JSON.stringify(withoutLog.findings) === JSON.stringify(withLog.findings),
+         'the check without its SARIF log differs');
+
   // Progress rises by phase to 1.
   const seen = [];
   engine.check(hex('5b 41 5d'), {name: 'x.ins', onProgress: (fraction) => seen.push(fraction)});

@@ -59,6 +59,7 @@ struct CSettings {
   int textCodePage = 1252;  // what the text is shown and encoded in
   bool unsafe = false;
   std::optional<std::vector<int>> only;
+  bool sarif = true;
 };
 
 std::vector<std::string> Patterns(const json& request, const char* key) {
@@ -121,6 +122,7 @@ CSettings ReadSettings(const json& request, std::string_view bytes) {
     settings.textCodePage = GuessTextCodePage(bytes);
   }
   settings.unsafe = request.value("unsafe", false);
+  settings.sarif = request.value("sarif", true);
   if (request.contains("only") && request["only"].is_array())
     settings.only = request["only"].get<std::vector<int>>();
   return settings;
@@ -134,8 +136,47 @@ CCheckResult Check(std::string_view bytes, const CSettings& settings) {
   return CheckBytes(bytes, options, settings.name);
 }
 
-// A place as the editor counts it: 0-based line, UTF-16 columns.
-void PutPlace(json& item, const CPlace& place, std::string_view bytes, const CTextCodec& codec) {
+// JSON text is written straight into a string: the findings of a large
+// file are tens of thousands of objects, which a document tree would build
+// and then walk again for nothing.
+
+// Appends `text` as a JSON string. Bytes that start no well-formed UTF-8
+// sequence become U+FFFD, as the SARIF log's writer makes them.
+void AppendQuoted(std::string& out, std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out.push_back('"');
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      const std::size_t length = Utf8SequenceLength(text.substr(i));
+      out.append(length ? text.substr(i, length) : std::string_view("\xEF\xBF\xBD"));
+      i += length ? length : 1;
+      continue;
+    }
+    if (c == '"' || c == '\\') {
+      out.push_back('\\');
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x20) {
+      out.append("\\u00");
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 15]);
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+    ++i;
+  }
+  out.push_back('"');
+}
+
+// `,"KEY":` and the number.
+void AppendNumber(std::string& out, const char* key, std::size_t number) {
+  out.append(",\"").append(key).append("\":").append(std::to_string(number));
+}
+
+// A place as the editor counts it: 0-based line, UTF-16 columns; nothing
+// for a place that is none.
+void AppendPlace(std::string& out, const CPlace& place, std::string_view bytes,
+                 const CTextCodec& codec) {
   if (place.line <= 0 || place.lineOffset > bytes.size()) return;
   // The line as the editor splits lines; a name that runs on past its end
   // (a lead byte before CR reads as one character) ends with it.
@@ -143,42 +184,52 @@ void PutPlace(json& item, const CPlace& place, std::string_view bytes, const CTe
   line = line.substr(0, std::min(line.find_first_of("\r\n"), line.size()));
   const std::size_t end = std::min<std::size_t>(place.end, line.size());
   const auto [start, stop] = codec.Columns(line, std::min<std::size_t>(place.begin, end), end);
-  item["line"] = place.line - 1;
-  item["start"] = start;
-  item["end"] = stop;
+  AppendNumber(out, "line", place.line - 1);
+  AppendNumber(out, "start", start);
+  AppendNumber(out, "end", stop);
 }
 
-json NoteJson(std::string_view message, const CPlace* place, std::string_view bytes,
-              const CTextCodec& codec) {
-  json note = {{"message", std::string(message)}};
-  if (place) PutPlace(note, *place, bytes, codec);
-  return note;
+void AppendNote(std::string& out, std::string_view message, const CPlace& place,
+                std::string_view bytes, const CTextCodec& codec) {
+  out.append("{\"message\":");
+  AppendQuoted(out, message);
+  AppendPlace(out, place, bytes, codec);
+  out.push_back('}');
 }
 
-json FindingsJson(const CCheckResult& result, std::string_view bytes, const CTextCodec& codec) {
-  json findings = json::array();
-  int index = 0;
-  for (const CFinding* reported : result.reported) {
-    const CFinding& finding = *reported;
+void AppendFindings(std::string& out, const CCheckResult& result, std::string_view bytes,
+                    const CTextCodec& codec) {
+  out.push_back('[');
+  for (std::size_t index = 0; index < result.reported.size(); ++index) {
+    const CFinding& finding = *result.reported[index];
     const FindingRule& rule = finding.Rule();
-    json item = {{"index", index++},
-                 {"rule", std::string(rule.id)},
-                 {"severity", std::string(SeverityName(rule.severity))},
-                 {"message", finding.message}};
-    PutPlace(item, finding.place, bytes, codec);
-    json notes = json::array();
+    if (index > 0) out.push_back(',');
+    out.append("{\"index\":").append(std::to_string(index)).append(",\"rule\":");
+    AppendQuoted(out, rule.id);
+    out.append(",\"severity\":");
+    AppendQuoted(out, SeverityName(rule.severity));
+    out.append(",\"message\":");
+    AppendQuoted(out, finding.message);
+    AppendPlace(out, finding.place, bytes, codec);
+    out.append(",\"notes\":[");
     if (finding.kind == FindingKind::duplicate)
-      notes.push_back(NoteJson(FirstDefinedMessage(result.codePage.ToUtf8(finding.name)),
-                               &finding.firstPlace, bytes, codec));
-    if (finding.note) notes.push_back(NoteJson(finding.note->message, &finding.note->place, bytes, codec));
-    item["notes"] = std::move(notes);
-    if (finding.fix)
-      item["fix"] = {{"safe", finding.fix->safe}, {"title", finding.fix->title}};
-    else
-      item["fix"] = nullptr;
-    findings.push_back(std::move(item));
+      AppendNote(out, FirstDefinedMessage(result.codePage.ToUtf8(finding.name)), finding.firstPlace,
+                 bytes, codec);
+    if (finding.note) {
+      if (finding.kind == FindingKind::duplicate) out.push_back(',');
+      AppendNote(out, finding.note->message, finding.note->place, bytes, codec);
+    }
+    out.append("],\"fix\":");
+    if (finding.fix) {
+      out.append(finding.fix->safe ? "{\"safe\":true,\"title\":" : "{\"safe\":false,\"title\":");
+      AppendQuoted(out, finding.fix->title);
+      out.push_back('}');
+    } else {
+      out.append("null");
+    }
+    out.push_back('}');
   }
-  return findings;
+  out.push_back(']');
 }
 
 std::string GnuLines(const CSettings& settings, const CCheckResult& result) {
@@ -197,26 +248,34 @@ std::string ProtocolBytes(const CSettings& settings, const CCheckResult& result)
   return protocol;
 }
 
-std::string LineEndName(std::string_view lineEnd) { return std::string(lineEnd); }
-
 void RunCheck(std::string_view bytes, const json& request) {
   const CSettings settings = ReadSettings(request, bytes);
   const CTextCodec codec(settings.textCodePage);
   const CCheckResult result = Check(bytes, settings);
-  CSarifLog log;
-  log.AddResults(settings.name, result);
-  json fileNotes = json::array();
-  for (const CNote& note : result.fileNotes)
-    fileNotes.push_back(NoteJson(note.message, &note.place, bytes, codec));
-  const json out = {{"ok", true},
-                    {"codePage", codec.Number()},
-                    {"lineEnd", LineEndName(result.lineEnd)},
-                    {"findings", FindingsJson(result, bytes, codec)},
-                    {"fileNotes", std::move(fileNotes)},
-                    {"errors", result.ErrorCount()}};
-  g_outputs.json = out.dump(-1, ' ', false, json::error_handler_t::replace);
+  std::string& out = g_outputs.json;
+  out.append("{\"ok\":true");
+  AppendNumber(out, "codePage", static_cast<std::size_t>(codec.Number()));
+  out.append(",\"lineEnd\":");
+  AppendQuoted(out, result.lineEnd);
+  AppendNumber(out, "errors", static_cast<std::size_t>(result.ErrorCount()));
+  out.append(",\"fileNotes\":[");
+  for (const CNote& note : result.fileNotes) {
+    if (&note != &result.fileNotes.front()) out.push_back(',');
+    AppendNote(out, note.message, note.place, bytes, codec);
+  }
+  out.append("],\"findings\":");
+  AppendFindings(out, result, bytes, codec);
+  out.push_back('}');
+  // The SARIF log takes longer than the check of a large file: only when
+  // asked for (as by default).
+  std::string sarif;
+  if (settings.sarif) {
+    CSarifLog log;
+    log.AddResults(settings.name, result);
+    sarif = log.Text();
+  }
   const std::string protocol = ProtocolBytes(settings, result);
-  g_outputs.bytes = {GnuLines(settings, result), log.Text(), protocol};
+  g_outputs.bytes = {GnuLines(settings, result), std::move(sarif), protocol};
   g_outputs.texts = {codec.Decode(bytes), codec.Decode(protocol)};
 }
 

@@ -101,7 +101,8 @@ Module['check'] = function(bytes, request) {
   var result = veltraneJson();
   if (result.ok) {
     result.gnu = veltraneUtf8Output(0);
-    result.sarif = veltraneUtf8Output(1);
+    // Made only when asked for (request.sarif, true unless false).
+    result.sarif = request.sarif === false ? null : veltraneUtf8Output(1);
     result.protocolBytes = veltraneBytes(2);
     result.text = veltraneText(0);
     result.protocol = veltraneText(1);
