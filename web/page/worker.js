@@ -27,6 +27,8 @@ function post(message, transfer) {
   self.postMessage(message, transfer || []);
 }
 
+// The SARIF log costs more than the check on a large file, and is wanted
+// only when downloaded: checks leave it out, the download makes it.
 function request(extra) {
   return {
     name: file.name,
@@ -34,6 +36,7 @@ function request(extra) {
     select: file.select,
     ignore: file.ignore,
     toml: null,
+    sarif: false,
     ...extra,
   };
 }
@@ -87,11 +90,12 @@ function check(id, large) {
 // Each message brings the page's view of the file (name, code pages, line
 // end, rules), so that a worker started after a Cancel or a failure knows
 // as much as the one before it.
+// A message without them (a download) leaves them as they are.
 function take(msg) {
-  file.name = msg.name;
-  file.choice = msg.codePage;
-  file.select = msg.select || [];
-  file.ignore = msg.ignore || [];
+  if (msg.name !== undefined) file.name = msg.name;
+  if (msg.codePage !== undefined) file.choice = msg.codePage;
+  if (msg.select !== undefined) file.select = msg.select;
+  if (msg.ignore !== undefined) file.ignore = msg.ignore;
   if (msg.encodeCodePage) file.codePage = msg.encodeCodePage;
   if (msg.lineEnd) file.lineEnd = msg.lineEnd;
 }
@@ -145,7 +149,15 @@ const handlers = {
       return { ok: true, bytes: copy, transfer: [copy.buffer] };
     }
     if (!file.last) return { ok: false, error: 'There is no check to download yet.' };
-    if (msg.what === 'sarif') return { ok: true, text: file.last.sarif };
+    if (msg.what === 'sarif') {
+      if (typeof file.last.sarif !== 'string') {
+        post({ type: 'progress', id: msg.id, phase: 'formatting', fraction: null });
+        const result = engine.check(file.bytes, request({ sarif: true }));
+        if (!result.ok) return { ok: false, error: result.error };
+        file.last.sarif = result.sarif;
+      }
+      return { ok: true, text: file.last.sarif };
+    }
     return { ok: true, text: file.last.protocolBytes || file.last.protocol };
   },
 };
