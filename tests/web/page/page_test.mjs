@@ -619,6 +619,30 @@ for (const scheme of ['light', 'dark']) {
   }
 }
 
+await test('the Content-Security-Policy is in force: no connection, no inline script', async () => {
+  const probe = await newPage();
+  const errorsBefore = errors.length;
+  const outcome = await probe.evaluate(async () => {
+    let fetched = 'no';
+    try {
+      await fetch('https://example.com/');
+      fetched = 'yes';
+    } catch {
+      // refused, as it must be
+    }
+    const script = document.createElement('script');
+    script.textContent = 'self.inlineRan = true';
+    document.body.append(script);
+    await new Promise((r) => setTimeout(r, 100));
+    const found = self.cspViolations.splice(0);
+    return { fetched, inline: Boolean(self.inlineRan), violations: found.map((v) => v.split(' ')[0]).sort() };
+  });
+  await probe.close();
+  // What the policy refused here is reported on the console: expected.
+  errors.splice(errorsBefore);
+  assert.deepEqual(outcome, { fetched: 'no', inline: false, violations: ['connect-src', 'script-src-elem'] });
+});
+
 await test('nothing left the computer, no script ran from a file, no error', async () => {
   assert.deepEqual(refused, []);
   for (const p of pages) {
