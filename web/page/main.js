@@ -56,6 +56,10 @@ const state = {
 // ---------------------------------------------------------------- messages
 
 function say(text, kind = 'error') {
+  // The same message again (a character the code page cannot hold, typed
+  // on) stays one message.
+  const last = $('messages').lastElementChild;
+  if (last && last.firstChild.textContent === text) return;
   const close = el('button', { type: 'button', 'aria-label': 'Dismiss', text: '×' });
   const box = el('div', { class: `message ${kind}` }, el('span', { text }), close);
   close.addEventListener('click', () => box.remove());
@@ -576,7 +580,15 @@ function setLarge(large, size) {
   }
 }
 
+// A check of typed text still waiting would check the old text in place of
+// the new file.
+function dropPendingEdit() {
+  clearTimeout(editTimer);
+  editTimer = null;
+}
+
 async function openBytes(name, bytes) {
+  dropPendingEdit();
   clearMessages();
   state.dirty = false;
   state.fromText = false;
@@ -616,6 +628,7 @@ async function openFile(file) {
 }
 
 async function openText(text, name) {
+  dropPendingEdit();
   clearMessages();
   state.dirty = text.length > 0;
   state.fromText = true;

@@ -568,7 +568,13 @@ function bigFile(name, mb) {
 
 await test('a file too large for the editor', async () => {
   const file = bigFile('large.ins', 6);
+  // Typed just before: that check must not stand in for the new file.
+  await page.evaluate(() => {
+    const { view } = self.veltranePage;
+    view.dispatch({ changes: { from: 0, insert: '; typed\n' } });
+  });
   await open(page, file);
+  await new Promise((r) => setTimeout(r, 400));
   assert.ok(await page.$eval('#large', (d) => !d.hidden));
   assert.ok(await page.$eval('#editor', (d) => d.hidden));
   const lineText = await page.$eval('#findings-list .line-text', (c) => c.textContent);
