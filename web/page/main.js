@@ -585,6 +585,7 @@ function setLarge(large, size) {
 function dropPendingEdit() {
   clearTimeout(editTimer);
   editTimer = null;
+  editAgain = false;
 }
 
 async function openBytes(name, bytes) {
