@@ -110,10 +110,16 @@ veltrane_install_sarif_multitool() {
 # lock file changed. No install scripts run: none of the packages needs one
 # for what the project does with it.
 veltrane_install_vscode_packages() {
-  local dir="$PWD/editors/vscode"
   veltrane_install_node
+  veltrane_npm_ci "$PWD/editors/vscode" "the VS Code extension's npm packages"
+}
+
+# `npm ci` in DIR unless DIR/node_modules holds a copy of the lock file it
+# was installed from; WHAT names the packages in the message.
+veltrane_npm_ci() {
+  local dir="$1" what="$2"
   if ! cmp -s "$dir/package-lock.json" "$dir/node_modules/.veltrane-package-lock.json"; then
-    echo "Installing the VS Code extension's npm packages into $dir/node_modules"
+    echo "Installing $what into $dir/node_modules"
     (cd "$dir" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
     cp "$dir/package-lock.json" "$dir/node_modules/.veltrane-package-lock.json"
   fi
@@ -125,14 +131,9 @@ veltrane_install_vscode_packages() {
 # for the extension, `npm ci` runs again only when the lock file changed and
 # no install scripts run.
 veltrane_install_web_packages() {
-  local dir="$PWD/web"
   veltrane_install_node
   veltrane_install_missing chromium
-  if ! cmp -s "$dir/package-lock.json" "$dir/node_modules/.veltrane-package-lock.json"; then
-    echo "Installing the page's npm packages into $dir/node_modules"
-    (cd "$dir" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
-    cp "$dir/package-lock.json" "$dir/node_modules/.veltrane-package-lock.json"
-  fi
+  veltrane_npm_ci "$PWD/web" "the page's npm packages"
 }
 
 # Builds the page into OUT (build/web) with the engine of the emscripten
