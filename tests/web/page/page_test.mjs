@@ -82,6 +82,11 @@ const browser = await puppeteer.launch({
   args: ['--no-sandbox', '--disable-gpu', '--no-first-run'],
 });
 
+// Downloads go to the test's folder, set for the whole browser: set through
+// a page's session, it would end when that page closes.
+const browserSession = await browser.target().createCDPSession();
+await browserSession.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+
 let failures = 0;
 const pages = [];
 async function test(name, fn) {
@@ -129,8 +134,6 @@ async function newPage({ width = 1280, height = 900, scheme = 'light', spoilEngi
     });
   });
   pages.push(page);
-  const cdp = await page.createCDPSession();
-  await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
   if (spoilEngine) {
     // The engine refuses to start, as it would without WebAssembly.
     await page.evaluateOnNewDocument(() => {
@@ -171,7 +174,7 @@ async function panel(page) {
 async function download(page, button) {
   for (const f of readdirSync(downloads)) rmSync(join(downloads, f));
   await page.click(button);
-  const deadline = Date.now() + 30000;
+  const deadline = Date.now() + 120000;
   while (Date.now() < deadline) {
     const files = readdirSync(downloads).filter((f) => !f.endsWith('.crdownload'));
     if (files.length === 1) {
@@ -180,7 +183,8 @@ async function download(page, button) {
     }
     await new Promise((r) => setTimeout(r, 50));
   }
-  throw new Error(`no download from ${button}`);
+  const said = await page.$eval('#messages', (m) => m.textContent);
+  throw new Error(`no download from ${button} (${readdirSync(downloads).join(', ')}; the page says: ${said})`);
 }
 
 // Opens the diff of a fix, checks it is shown, applies it.
@@ -610,6 +614,22 @@ await test('an engine that cannot start: one message, no endless restarts', asyn
   assert.equal(messages.length, 1, messages.join('\n'));
   assert.ok(messages[0].includes('cannot start') && messages[0].includes('refused for the test'), messages[0]);
   await spoilt.close();
+});
+
+await test('50 MB checked to the end: progress, its findings, its bytes', async () => {
+  // A real file with 50 MB of comment lines after it: big, yet quick to check.
+  const file = join(work, 'long.ins');
+  const filler = Buffer.from(`; ${'filler '.repeat(30)}\r\n`);
+  const parts = [readFileSync(files[0])];
+  for (let size = 0; size < 50 * 1024 * 1024; size += filler.length) parts.push(filler);
+  writeFileSync(file, Buffer.concat(parts));
+  const before = await checks(page);
+  await (await page.$('#file-input')).uploadFile(file);
+  await page.waitForSelector('#progress:not([hidden])', { timeout: 20000 });
+  await nextCheck(page, before, 300000);
+  assert.deepEqual((await panel(page)).sort(), gnuFindings(file));
+  sameBytes((await download(page, '#download-file')).bytes, readFileSync(file), 'the 50 MB file');
+  rmSync(file);
 });
 
 for (const scheme of ['light', 'dark']) {
