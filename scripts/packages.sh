@@ -79,7 +79,7 @@ veltrane_build_web_engine() {
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   fi
   local node_path="/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}"
-  NODE_PATH="$node_path" emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=MinSizeRel \
+  NODE_PATH="$node_path" emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release \
     "${launcher[@]}" >/dev/null
   NODE_PATH="$node_path" cmake --build build-web -j"$(nproc)" --target veltrane-engine
 }

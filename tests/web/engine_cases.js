@@ -14,6 +14,7 @@ const DECODE_CASES = [
   ['auto: well-formed UTF-8 beyond ASCII reads as UTF-8', 'c3 a9 0d 0a', 'auto', '\u00e9\r\n', 65001],
   ['auto: anything else as 1252', 'e9 0a c3 a9', 'auto', '\u00e9\n\u00c3\u00a9', 1252],
   ['auto: plain ASCII as 1252', '5b 41 5d', 'auto', '[A]', 1252],
+  ['auto: a byte-order mark stays in the text', 'ef bb bf 5b c3 a9 5d', 'auto', '\ufeff[\u00e9]', 65001],
   ['65001: a byte that starts no sequence is kept as its escape', 'c3 28 ff', 65001, '\udcc3(\udcff', 65001],
   ['65001: a character beyond the BMP is two units', 'f0 9f 8e b9', 65001, '\ud83c\udfb9', 65001],
   ['65001: an encoded surrogate is three escapes', 'ed a0 80', 65001, '\udced\udca0\udc80', 65001],
@@ -117,13 +118,16 @@ function run(engine, {expect, expectBytes, runCheck, examples}) {
   const outOfRange = engine.fix(hex('5b 41 5d'), {name: 'x.ins', only: [5]});
   expect('quick fix of a finding that is not there', !outOfRange.ok, JSON.stringify(outOfRange));
 
-  // Without the SARIF log, the rest is the same.
+  // Without the outputs a request may go without, the rest is the same.
   const file = fs.readFileSync(path.join(examples, 'studio_rack.ins'));
-  const withLog = engine.check(file, {name: 'studio_rack.ins'});
-  const withoutLog = engine.check(file, {name: 'studio_rack.ins', sarif: false});
-  expect('check without SARIF', withoutLog.sarif === null && withLog.sarif.startsWith('{') &&
-         withoutLog.gnu === withLog.gnu && JSON.stringify(withoutLog.findings) === JSON.stringify(withLog.findings),
-         'the check without its SARIF log differs');
+  const whole = engine.check(file, {name: 'studio_rack.ins'});
+  for (const left of ['sarif', 'text', 'protocol']) {
+    const some = engine.check(file, {name: 'studio_rack.ins', [left]: false});
+    const kept = ['sarif', 'text', 'protocol', 'gnu'].filter((k) => k !== left);
+    expect(`check without ${left}`, some[left] === null && typeof whole[left] === 'string' &&
+           kept.every((k) => some[k] === whole[k]) && JSON.stringify(some.findings) === JSON.stringify(whole.findings),
+           `the check without ${left} differs`);
+  }
 
   // Progress rises by phase to 1.
   const seen = [];

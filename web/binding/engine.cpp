@@ -41,6 +41,7 @@ struct COutputs {
   std::string json;
   std::vector<std::string> bytes;
   std::vector<std::u16string> texts;
+  std::vector<bool> escaped;  // whether each text holds a lone surrogate
 };
 COutputs g_outputs;
 
@@ -59,7 +60,11 @@ struct CSettings {
   int textCodePage = 1252;  // what the text is shown and encoded in
   bool unsafe = false;
   std::optional<std::vector<int>> only;
+  // The outputs of a check besides its findings that the request wants:
+  // a page checking again as the user types has the text already.
   bool sarif = true;
+  bool text = true;
+  bool protocol = true;
 };
 
 std::vector<std::string> Patterns(const json& request, const char* key) {
@@ -123,6 +128,8 @@ CSettings ReadSettings(const json& request, std::string_view bytes) {
   }
   settings.unsafe = request.value("unsafe", false);
   settings.sarif = request.value("sarif", true);
+  settings.text = request.value("text", true);
+  settings.protocol = request.value("protocol", true);
   if (request.contains("only") && request["only"].is_array())
     settings.only = request["only"].get<std::vector<int>>();
   return settings;
@@ -274,9 +281,15 @@ void RunCheck(std::string_view bytes, const json& request) {
     log.AddResults(settings.name, result);
     sarif = log.Text();
   }
-  const std::string protocol = ProtocolBytes(settings, result);
+  const std::string protocol = settings.protocol ? ProtocolBytes(settings, result) : "";
   g_outputs.bytes = {GnuLines(settings, result), std::move(sarif), protocol};
-  g_outputs.texts = {codec.Decode(bytes), codec.Decode(protocol)};
+  g_outputs.texts.resize(2);
+  g_outputs.escaped.resize(2);
+  bool escaped = false;
+  if (settings.text) g_outputs.texts[0] = codec.Decode(bytes, &escaped);
+  g_outputs.escaped[0] = escaped;
+  g_outputs.texts[1] = codec.Decode(protocol, &escaped);
+  g_outputs.escaped[1] = escaped;
 }
 
 void RunFix(std::string_view bytes, const json& request) {
@@ -306,7 +319,9 @@ void RunFix(std::string_view bytes, const json& request) {
   const json out = {{"ok", true}, {"fixed", fixed}, {"codePage", codec.Number()}};
   g_outputs.json = out.dump(-1, ' ', false, json::error_handler_t::replace);
   g_outputs.bytes = {fixedBytes, diff};
-  g_outputs.texts = {codec.Decode(diff)};
+  bool escaped = false;
+  g_outputs.texts = {codec.Decode(diff, &escaped)};
+  g_outputs.escaped = {escaped};
 }
 
 json RulesJson() {
@@ -374,6 +389,7 @@ EMSCRIPTEN_KEEPALIVE const char* vlt_bytes(int i) { return g_outputs.bytes.at(i)
 EMSCRIPTEN_KEEPALIVE std::size_t vlt_bytes_size(int i) { return g_outputs.bytes.at(i).size(); }
 EMSCRIPTEN_KEEPALIVE const char16_t* vlt_text(int i) { return g_outputs.texts.at(i).data(); }
 EMSCRIPTEN_KEEPALIVE std::size_t vlt_text_size(int i) { return g_outputs.texts.at(i).size(); }
+EMSCRIPTEN_KEEPALIVE int vlt_text_escaped(int i) { return g_outputs.escaped.at(i) ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE void vlt_release() { g_outputs = {}; }
 
 EMSCRIPTEN_KEEPALIVE int vlt_rules() {

@@ -2,7 +2,7 @@
 // fix() and encode() on the module object. Joined to the module's own code
 // at build time (--post-js), inside the factory createVeltraneEngine().
 
-var veltraneUtf8 = typeof TextDecoder !== 'undefined' ? new TextDecoder('utf-8') : null;
+var veltraneUtf8 = typeof TextDecoder !== 'undefined' ? new TextDecoder('utf-8', {ignoreBOM: true}) : null;
 
 // `length` bytes at `pointer` in the module's memory, copied out.
 function veltraneCopyBytes(pointer, length) {
@@ -15,9 +15,13 @@ function veltraneUtf8Text(pointer, length) {
   return UTF8ArrayToString(HEAPU8, pointer, length);
 }
 
-// UTF-16 units at `pointer` as a string; lone surrogates, which stand for
-// bytes that are no character, are kept as they are.
-function veltraneUtf16Text(pointer, length) {
+var veltraneUtf16 = typeof TextDecoder !== 'undefined' ? new TextDecoder('utf-16le', {ignoreBOM: true}) : null;
+
+// UTF-16 units at `pointer` as a string. Lone surrogates, which stand for
+// bytes that are no character, must stay as they are, which the decoder
+// (much the faster) would not do: with `escaped`, char codes.
+function veltraneUtf16Text(pointer, length, escaped) {
+  if (!escaped && veltraneUtf16) return veltraneUtf16.decode(HEAPU8.subarray(pointer, pointer + 2 * length));
   var units = HEAPU16.subarray(pointer >> 1, (pointer >> 1) + length);
   var parts = [];
   for (var i = 0; i < units.length; i += 8192)
@@ -38,7 +42,8 @@ function veltraneUtf8Output(i) {
 }
 
 function veltraneText(i) {
-  return veltraneUtf16Text(Module['_vlt_text'](i), Module['_vlt_text_size'](i));
+  return veltraneUtf16Text(Module['_vlt_text'](i), Module['_vlt_text_size'](i),
+                           Module['_vlt_text_escaped'](i));
 }
 
 // Copies a string into the module's memory as UTF-8 with a final NUL.
@@ -101,11 +106,12 @@ Module['check'] = function(bytes, request) {
   var result = veltraneJson();
   if (result.ok) {
     result.gnu = veltraneUtf8Output(0);
-    // Made only when asked for (request.sarif, true unless false).
+    // The SARIF log, the protocol and the text are made unless the request
+    // says false for them.
     result.sarif = request.sarif === false ? null : veltraneUtf8Output(1);
-    result.protocolBytes = veltraneBytes(2);
-    result.text = veltraneText(0);
-    result.protocol = veltraneText(1);
+    result.protocolBytes = request.protocol === false ? null : veltraneBytes(2);
+    result.protocol = request.protocol === false ? null : veltraneText(1);
+    result.text = request.text === false ? null : veltraneText(0);
   }
   Module['_vlt_release']();
   veltraneProgress(request, 1, 'done');

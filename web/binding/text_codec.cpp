@@ -13,16 +13,6 @@ std::size_t PairIndex(unsigned char lead, unsigned char trail) {
   return static_cast<std::size_t>(lead - 0x81) * 192 + (trail - 0x40);
 }
 
-void AppendUtf16(std::u16string& out, std::uint32_t code) {
-  if (code < 0x10000) {
-    out.push_back(static_cast<char16_t>(code));
-  } else {
-    code -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-  }
-}
-
 std::uint32_t Utf8Code(std::string_view sequence) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(sequence[i]); };
   switch (sequence.size()) {
@@ -104,21 +94,34 @@ CTextCodec::CDecoded CTextCodec::DecodeOne(std::string_view bytes) const {
   return {kEscapeBase + c, 1};
 }
 
-std::u16string CTextCodec::Decode(std::string_view bytes) const {
-  std::u16string text;
-  text.reserve(bytes.size());
+std::u16string CTextCodec::Decode(std::string_view bytes, bool* escaped) const {
+  // No character takes fewer bytes than UTF-16 units: room for the text
+  // at once, written through a pointer, then cut to its length.
+  std::u16string text(bytes.size(), u'\0');
+  char16_t* out = text.data();
+  bool anyEscape = false;
   for (std::size_t i = 0; i < bytes.size();) {
     const auto c = static_cast<unsigned char>(bytes[i]);
     if (c < 0x80) {
-      text.push_back(c);
+      *out++ = c;
       ++i;
       continue;
     }
     const CDecoded decoded = DecodeOne(bytes.substr(i));
-    AppendUtf16(text, decoded.code);
-    if (decoded.second) AppendUtf16(text, decoded.second);
+    for (const std::uint32_t code : {decoded.code, decoded.second}) {
+      if (code == 0) continue;
+      if (code >= 0x10000) {
+        *out++ = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+        *out++ = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+      } else {
+        anyEscape = anyEscape || (code >= kEscapeBase && code < kEscapeBase + 0x100);
+        *out++ = static_cast<char16_t>(code);
+      }
+    }
     i += decoded.length;
   }
+  text.resize(static_cast<std::size_t>(out - text.data()));
+  if (escaped) *escaped = anyEscape;
   return text;
 }
 

@@ -26,8 +26,9 @@ class CTextCodec {
 
   int Number() const { return m_number; }
 
-  // `bytes` as UTF-16 text.
-  std::u16string Decode(std::string_view bytes) const;
+  // `bytes` as UTF-16 text; `escaped`, when given, says whether it holds
+  // the escape of a byte (a lone surrogate).
+  std::u16string Decode(std::string_view bytes, bool* escaped = nullptr) const;
   // The UTF-16 columns of bytes [begin, end) of `line` in the text that
   // Decode gives for the whole line: each offset counts the characters
   // that start before it, as the command line counts columns.
