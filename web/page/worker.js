@@ -27,8 +27,9 @@ function post(message, transfer) {
   self.postMessage(message, transfer || []);
 }
 
-// The SARIF log costs more than the check on a large file, and is wanted
-// only when downloaded: checks leave it out, the download makes it.
+// The SARIF log and the protocol are wanted only when downloaded (the log
+// costs more than the check on a large file): checks leave them out, a
+// download makes them.
 function request(extra) {
   return {
     name: file.name,
@@ -37,6 +38,7 @@ function request(extra) {
     ignore: file.ignore,
     toml: null,
     sarif: false,
+    protocol: false,
     ...extra,
   };
 }
@@ -53,9 +55,14 @@ function progress(id, phase) {
 
 // A check of the current bytes; the page gets the findings and, for files
 // it shows in the editor, the text; for large ones each finding's line.
-function check(id, large) {
+// A check of typed text needs no text back: the editor has it (withText
+// false).
+function check(id, large, withText = true) {
   post({ type: 'progress', id, phase: 'checking', fraction: null });
-  const result = engine.check(file.bytes, request({ onProgress: progress(id, 'checking') }));
+  const result = engine.check(file.bytes, request({
+    onProgress: progress(id, 'checking'),
+    text: withText || large,
+  }));
   if (!result.ok) {
     file.last = null;
     return { ok: false, error: result.error };
@@ -71,7 +78,7 @@ function check(id, large) {
     fileNotes: result.fileNotes || [],
     size: file.bytes.length,
   };
-  if (large) {
+  if (large && typeof result.text === 'string') {
     const starts = lineStarts(result.text);
     reply.lines = starts.length;
     reply.findings = result.findings.map((f, k) => {
@@ -81,7 +88,7 @@ function check(id, large) {
       const line = result.text.slice(from, Math.min(next, from + 2000));
       return { ...f, lineText: line.endsWith('\r') ? line.slice(0, -1) : line };
     });
-  } else {
+  } else if (typeof result.text === 'string') {
     reply.text = result.text;
   }
   return reply;
@@ -121,7 +128,7 @@ const handlers = {
     if (!encoded.ok) return { ok: false, error: encoded.error, encode: true };
     file.bytes = encoded.bytes;
     file.pending = null;
-    return check(msg.id, false);
+    return check(msg.id, false, false);
   },
   // The same bytes with other rules or another code page.
   recheck(msg) {
@@ -149,15 +156,17 @@ const handlers = {
       return { ok: true, bytes: copy, transfer: [copy.buffer] };
     }
     if (!file.last) return { ok: false, error: 'There is no check to download yet.' };
-    if (msg.what === 'sarif') {
-      if (typeof file.last.sarif !== 'string') {
-        post({ type: 'progress', id: msg.id, phase: 'formatting', fraction: null });
-        const result = engine.check(file.bytes, request({ sarif: true }));
-        if (!result.ok) return { ok: false, error: result.error };
-        file.last.sarif = result.sarif;
-      }
-      return { ok: true, text: file.last.sarif };
+    const sarif = msg.what === 'sarif';
+    const have = sarif ? typeof file.last.sarif === 'string'
+      : file.last.protocolBytes instanceof Uint8Array || typeof file.last.protocol === 'string';
+    if (!have) {
+      post({ type: 'progress', id: msg.id, phase: 'formatting', fraction: null });
+      const result = engine.check(file.bytes, request({ sarif, protocol: !sarif, text: false }));
+      if (!result.ok) return { ok: false, error: result.error };
+      if (sarif) file.last.sarif = result.sarif;
+      else Object.assign(file.last, { protocol: result.protocol, protocolBytes: result.protocolBytes });
     }
+    if (sarif) return { ok: true, text: file.last.sarif };
     return { ok: true, text: file.last.protocolBytes || file.last.protocol };
   },
 };
