@@ -110,11 +110,40 @@ veltrane_install_sarif_multitool() {
 # lock file changed. No install scripts run: none of the packages needs one
 # for what the project does with it.
 veltrane_install_vscode_packages() {
-  local dir="$PWD/editors/vscode"
   veltrane_install_node
+  veltrane_npm_ci "$PWD/editors/vscode" "the VS Code extension's npm packages"
+}
+
+# `npm ci` in DIR unless DIR/node_modules holds a copy of the lock file it
+# was installed from; WHAT names the packages in the message.
+veltrane_npm_ci() {
+  local dir="$1" what="$2"
   if ! cmp -s "$dir/package-lock.json" "$dir/node_modules/.veltrane-package-lock.json"; then
-    echo "Installing the VS Code extension's npm packages into $dir/node_modules"
+    echo "Installing $what into $dir/node_modules"
     (cd "$dir" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
     cp "$dir/package-lock.json" "$dir/node_modules/.veltrane-package-lock.json"
   fi
+}
+
+# The page's npm packages (CodeMirror, esbuild, puppeteer-core) at the exact
+# versions of web/package-lock.json, into web/node_modules (git ignores it),
+# and Chromium, which the page's tests and `scripts/bench --web` drive. As
+# for the extension, `npm ci` runs again only when the lock file changed and
+# no install scripts run.
+veltrane_install_web_packages() {
+  veltrane_install_node
+  veltrane_install_missing chromium
+  veltrane_npm_ci "$PWD/web" "the page's npm packages"
+}
+
+# Builds the page into OUT (build/web) with the engine of the emscripten
+# build (build-web/web/veltrane-engine.js). Without that engine it says so
+# and builds nothing, so that the rest of a set-up goes on.
+veltrane_build_web_page() {
+  local engine="${2:-build-web/web/veltrane-engine.js}"
+  if [ ! -f "$engine" ]; then
+    echo "The page is not built: the engine $engine is missing (the emscripten build)" >&2
+    return 0
+  fi
+  node web/build.mjs --engine "$engine" --out "${1:-build/web}"
 }
