@@ -98,7 +98,10 @@ uninstall() {
 }
 
 echo "== install and uninstall on a clean system"
-win_setup=$(winepath -w "$setup")
+# Wine's drive Z: is the root folder. Spelt here rather than asked of
+# winepath, which, itself a Wine program, now and then prints an error
+# message in place of the path on a loaded machine.
+win_setup="Z:${setup//\//\\}"
 run_silent "$win_setup" || fail "installer exit status $?"
 check_installed
 # The install does not make Veltrane the default program of .ins files.

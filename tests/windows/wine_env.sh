@@ -88,13 +88,17 @@ wine_server_kill() {
 # Prints the data of value $2 of registry key $1 ("" for the key's default
 # value). Returns non-zero when the key or the value does not exist.
 reg_get() {
-  local key=$1 name=$2 out
-  if [ -z "$name" ]; then
-    out=$(wine reg query "$key" /ve 2>/dev/null) || return 1
-  else
-    out=$(wine reg query "$key" /v "$name" 2>/dev/null) || return 1
-  fi
-  out=$(printf '%s\n' "$out" | tr -d '\r' | grep -m1 '^    .*    REG_') || return 1
+  local key=$1 name=$2 out line attempt
+  local which=(/v "$name")
+  [ -z "$name" ] && which=(/ve)
+  # A query that found the value but whose output Wine lost on a loaded
+  # machine is asked again: only a failed query means the value is absent.
+  for attempt in 1 2 3; do
+    out=$(wine reg query "$key" "${which[@]}" 2>/dev/null) || return 1
+    line=$(printf '%s\n' "$out" | tr -d '\r' | grep -m1 '^    .*    REG_') && break
+  done
+  [ -n "$line" ] || return 1
+  out=$line
   out=$(printf '%s\n' "$out" | sed 's/^    .*    REG_[A-Z_]*    \{0,1\}//')
   # An unset default value is listed, with this text for its data.
   [ -z "$name" ] && [ "$out" = "(value not set)" ] && return 1
