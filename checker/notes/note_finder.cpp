@@ -137,9 +137,15 @@ int CNoteFinder::KindSlot(int kind) const {
 }
 
 std::optional<CListHint> CNoteFinder::NoteFor(std::string_view name, int kind) const {
+  CScratch scratch;
+  return NoteFor(name, kind, scratch);
+}
+
+std::optional<CListHint> CNoteFinder::NoteFor(std::string_view name, int kind,
+                                              CScratch& scratch) const {
   if (auto note = OtherSection(name, kind)) return note;
   bool undecided = false;
-  if (auto note = CloseName(name, kind, undecided)) return note;
+  if (auto note = CloseName(name, kind, undecided, scratch)) return note;
   if (undecided) return std::nullopt;
   return OnlyUnused(kind);
 }
@@ -177,36 +183,43 @@ void CNoteFinder::Lookup(const std::vector<Posting>& postings, std::uint64_t key
 }
 
 std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind,
-                                                bool& undecided) const {
+                                                bool& undecided, CScratch& scratch) const {
   if (name.empty() || !m_closeNames) return std::nullopt;
   const bool wide = HasWideCharacters(m_codePage);
   const std::string oneByte = wide ? OneBytePerCharacter(name, m_codePage) : std::string();
   const std::string_view indexed = wide ? std::string_view(oneByte) : name;
   const int limit = DistanceLimit(indexed.size());
 
-  std::vector<int> candidates;
-  Lookup(m_folded, FoldedKey(name, kind), candidates);
-  const std::size_t foldedCount = candidates.size();
-  m_closeNames->Candidates(CCloseNameQuery{indexed, kind, limit}, candidates);
-
   // The best is the smallest (used, distance, sorted position); a name that
   // differs only in case and blanks is as close as a name can be. Two
   // lists as close and both used, or both unused, leave the choice open.
+  // So the order of the candidates does not matter, and once there is a
+  // best, a candidate that cannot come as close, or is used where the best
+  // is not, changes nothing: the distance is worked out only as far as it
+  // may still matter, and names longer or shorter by more than that are
+  // not looked up at all, which on many near names spares most of the work.
   std::optional<std::tuple<bool, int, int>> best;
   bool tied = false;
-  for (std::size_t c = 0; c < candidates.size(); ++c) {
-    const int j = candidates[c];
+  // How close a candidate must come to matter, -1 when it cannot.
+  const auto reachOf = [&](bool used) {
+    if (!best) return limit;
+    if (used != std::get<0>(*best)) return used ? -1 : limit;
+    return std::get<1>(*best);
+  };
+  const auto consider = [&](int j, bool folded) {
     const CLabelEntry& entry = m_definitions.At(j);
     // Another section's short name, a hash collision, or a list no
     // reference can reach.
-    if (entry.kind != kind || !Matchable(entry)) continue;
-    int distance = limit + 1;
-    if (c < foldedCount) {
+    if (entry.kind != kind || !Matchable(entry)) return;
+    const int reach = reachOf(entry.used);
+    if (reach < 0) return;
+    int distance = reach + 1;
+    if (folded) {
       if (FoldedEqual(entry.name, name)) distance = 0;
     } else {
-      distance = Distance(entry.name, name, limit);
+      distance = Distance(entry.name, name, reach);
     }
-    if (distance > limit) continue;
+    if (distance > reach) return;
     const std::tuple<bool, int, int> rank{entry.used, distance, j};
     if (best && std::get<0>(rank) == std::get<0>(*best) && std::get<1>(rank) == std::get<1>(*best) &&
         j != std::get<2>(*best)) {
@@ -215,6 +228,20 @@ std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind,
     } else if (!best || rank < *best) {
       best = rank;
       tied = false;
+    }
+  };
+  std::vector<int> candidates;
+  Lookup(m_folded, FoldedKey(name, kind), candidates);
+  for (const int j : candidates) consider(j, true);
+  // The lengths nearest the name's first: a distance is at least the
+  // difference of the lengths in characters, which the index counts.
+  const CCloseNameQuery query{indexed, kind, limit};
+  for (int gap = 0; gap <= limit && gap <= std::max(reachOf(false), reachOf(true)); ++gap) {
+    for (const int grow : {-gap, gap}) {
+      if (gap == 0 && grow < 0) continue;
+      candidates.clear();
+      m_closeNames->Candidates(query, candidates, scratch, grow);
+      for (const int j : candidates) consider(j, false);
     }
   }
   if (!best) return std::nullopt;

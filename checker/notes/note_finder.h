@@ -49,13 +49,18 @@ class CNoteFinder {
   // REQUIRES: a reference of `references` with that name and kind matched
   // no definition.
   std::optional<CListHint> NoteFor(std::string_view name, int kind) const;
+  // The same, counting in `scratch`, which serves one thread at a time and
+  // is best kept from one reference to the next.
+  using CScratch = CCloseNameIndex::CScratch;
+  std::optional<CListHint> NoteFor(std::string_view name, int kind, CScratch& scratch) const;
 
  private:
   using Posting = std::pair<std::uint64_t, int>;  // (key, definition index)
 
   std::optional<CListHint> OtherSection(std::string_view name, int kind) const;
   // Nothing, with `undecided` set, when two lists are equally likely.
-  std::optional<CListHint> CloseName(std::string_view name, int kind, bool& undecided) const;
+  std::optional<CListHint> CloseName(std::string_view name, int kind, bool& undecided,
+                                     CScratch& scratch) const;
   // Whether, with case and blanks left out, one name starts the other.
   static bool Extends(std::string_view name, std::string_view other);
   std::optional<CListHint> OnlyUnused(int kind) const;
