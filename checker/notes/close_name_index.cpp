@@ -89,6 +89,19 @@ CCloseNameIndex::CCloseNameIndex(const CLabelList& definitions,
     m_indexed.push_back(query);
     if (KindSlot(query.kind) < 0) m_kinds.push_back(query.kind);
   }
+  // With the room left, each name looked up within 2 may be looked up
+  // within 1 as well: of names that share a long start, far fewer hold
+  // enough of its grams to be within 1, and a name found that close spares
+  // looking further.
+  const std::size_t within = m_indexed.size();
+  for (std::size_t i = 0; i < within; ++i) {
+    const CCloseNameQuery nearer{m_indexed[i].name, m_indexed[i].kind, 1};
+    if (m_indexed[i].limit < 2) continue;
+    const std::size_t more = nearer.name.size() * 9;
+    if (keys + more > kMaxKeys) break;
+    keys += more;
+    m_indexed.push_back(nearer);
+  }
   std::sort(m_indexed.begin(), m_indexed.end(), QueryLess);
   std::size_t size = 16;
   while (size < 2 * keys) size *= 2;
@@ -277,11 +290,11 @@ CCloseNameIndex::Plan CCloseNameIndex::PlanFor(const CCloseNameQuery& query, int
   return plan;
 }
 
-void CCloseNameIndex::Candidates(const CCloseNameQuery& query, std::vector<int>& found,
+bool CCloseNameIndex::Candidates(const CCloseNameQuery& query, std::vector<int>& found,
                                  CScratch& scratch, int grow) const {
   const int slot = KindSlot(query.kind);
   if (slot < 0 || !std::binary_search(m_indexed.begin(), m_indexed.end(), query, QueryLess))
-    return;
+    return false;
   if (scratch.m_planKind != query.kind || scratch.m_planLimit != query.limit ||
       scratch.m_planName != query.name) {
     scratch.m_plan = PlanFor(query, slot);
@@ -296,7 +309,7 @@ void CCloseNameIndex::Candidates(const CCloseNameQuery& query, std::vector<int>&
       if (m_definitions.At(j).kind != query.kind) continue;
       if (NameOf(j).size() == query.name.size() + static_cast<std::size_t>(grow)) found.push_back(j);
     }
-    return;
+    return true;
   }
   // A definition for each place whose gram it holds, then only those held
   // at enough places. One that holds a gram twice within reach of a place
@@ -327,4 +340,5 @@ void CCloseNameIndex::Candidates(const CCloseNameQuery& query, std::vector<int>&
     if (n >= plan.minHits) found.push_back(j);
     n = 0;
   }
+  return true;
 }

@@ -66,9 +66,11 @@ class CCloseNameIndex {
   // as close need not look at the lengths further off. The queries past a
   // budget of about two million gram keys (thousands of broken references)
   // get none, so that memory stays bounded on hostile files.
-  // REQUIRES: `query` is one of those the index was built for; `scratch`
-  // serves one thread at a time.
-  void Candidates(const CCloseNameQuery& query, std::vector<int>& found, CScratch& scratch,
+  // A name looked up within 2 may be looked up within 1 as well, which
+  // finds fewer candidates, unless the index ran out of room for that;
+  // false, with none appended, when the index holds no such query.
+  // REQUIRES: `scratch` serves one thread at a time.
+  bool Candidates(const CCloseNameQuery& query, std::vector<int>& found, CScratch& scratch,
                   int grow) const;
 
  private:

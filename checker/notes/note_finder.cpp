@@ -233,17 +233,25 @@ std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind,
   std::vector<int> candidates;
   Lookup(m_folded, FoldedKey(name, kind), candidates);
   for (const int j : candidates) consider(j, true);
-  // The lengths nearest the name's first: a distance is at least the
+  // The names within 1 first, where the index can look them up apart:
+  // when one of them is the best, no name further off matters. And the
+  // lengths nearest the name's first: a distance is at least the
   // difference of the lengths in characters, which the index counts.
-  const CCloseNameQuery query{indexed, kind, limit};
-  for (int gap = 0; gap <= limit && gap <= std::max(reachOf(false), reachOf(true)); ++gap) {
-    for (const int grow : {-gap, gap}) {
-      if (gap == 0 && grow < 0) continue;
-      candidates.clear();
-      m_closeNames->Candidates(query, candidates, scratch, grow);
-      for (const int j : candidates) consider(j, false);
+  const auto lookUp = [&](int within) {
+    const CCloseNameQuery query{indexed, kind, within};
+    for (int gap = 0; gap <= within && gap <= std::max(reachOf(false), reachOf(true)); ++gap) {
+      for (const int grow : {-gap, gap}) {
+        if (gap == 0 && grow < 0) continue;
+        candidates.clear();
+        if (!m_closeNames->Candidates(query, candidates, scratch, grow)) return false;
+        for (const int j : candidates) consider(j, false);
+      }
     }
-  }
+    return true;
+  };
+  // Those within 1 looked up apart or not, all within the limit once some
+  // name further off may still matter.
+  if (limit < 2 || !lookUp(1) || std::max(reachOf(false), reachOf(true)) >= 2) lookUp(limit);
   if (!best) return std::nullopt;
   int chosen = std::get<2>(*best);
   if (std::get<0>(*best)) {
