@@ -230,6 +230,14 @@ std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind,
       tied = false;
     }
   };
+  // Every name this close has been considered: those that differ only in
+  // case and blanks (the very same name among them) at first. Two unused
+  // lists as close as any name not yet considered can come leave the
+  // choice open whatever else there is, so the look-up stops there.
+  int covered = 0;
+  const auto settled = [&] {
+    return best && tied && !std::get<0>(*best) && std::get<1>(*best) <= covered + 1;
+  };
   std::vector<int> candidates;
   Lookup(m_folded, FoldedKey(name, kind), candidates);
   for (const int j : candidates) consider(j, true);
@@ -244,14 +252,21 @@ std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind,
         if (gap == 0 && grow < 0) continue;
         candidates.clear();
         if (!m_closeNames->Candidates(query, candidates, scratch, grow)) return false;
-        for (const int j : candidates) consider(j, false);
+        for (const int j : candidates) {
+          consider(j, false);
+          if (settled()) return true;
+        }
       }
     }
     return true;
   };
   // Those within 1 looked up apart or not, all within the limit once some
   // name further off may still matter.
-  if (limit < 2 || !lookUp(1) || std::max(reachOf(false), reachOf(true)) >= 2) lookUp(limit);
+  if (!settled()) {
+    const bool apart = limit >= 2 && lookUp(1);
+    if (apart) covered = 1;
+    if (!apart || (!settled() && std::max(reachOf(false), reachOf(true)) >= 2)) lookUp(limit);
+  }
   if (!best) return std::nullopt;
   int chosen = std::get<2>(*best);
   if (std::get<0>(*best)) {
