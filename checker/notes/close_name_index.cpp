@@ -89,22 +89,23 @@ CCloseNameIndex::CCloseNameIndex(const CLabelList& definitions,
     m_indexed.push_back(query);
     if (KindSlot(query.kind) < 0) m_kinds.push_back(query.kind);
   }
-  // With the room left, each name looked up within 2 may be looked up
-  // within 1 as well: of names that share a long start, far fewer hold
-  // enough of its grams to be within 1, and a name found that close spares
-  // looking further.
+  std::size_t size = 16;
+  while (size < 2 * keys) size *= 2;
+  // With the room the table has left, each name looked up within 2 may be
+  // looked up within 1 as well: of names that share a long start, far
+  // fewer hold enough of its grams to be within 1, and a name found that
+  // close spares looking further. The table grows no larger for them, and
+  // fills to three quarters at most.
   const std::size_t within = m_indexed.size();
   for (std::size_t i = 0; i < within; ++i) {
     const CCloseNameQuery nearer{m_indexed[i].name, m_indexed[i].kind, 1};
     if (m_indexed[i].limit < 2) continue;
     const std::size_t more = nearer.name.size() * 9;
-    if (keys + more > kMaxKeys) break;
+    if (4 * (keys + more) > 3 * size) break;
     keys += more;
     m_indexed.push_back(nearer);
   }
   std::sort(m_indexed.begin(), m_indexed.end(), QueryLess);
-  std::size_t size = 16;
-  while (size < 2 * keys) size *= 2;
   m_table.resize(size);
   // About sixteen bits a key, up to 2^20: a small file's index stays small,
   // since it is built anew for every file with a label not found.
