@@ -69,7 +69,7 @@ class CCloseNameIndex {
   // A name looked up within 2 may be looked up within 1 as well, which
   // finds fewer candidates, unless the index ran out of room for that;
   // false, with none appended, when the index holds no such query.
-  // REQUIRES: `scratch` serves one thread at a time.
+  // REQUIRES: `scratch` serves this index alone, one thread at a time.
   bool Candidates(const CCloseNameQuery& query, std::vector<int>& found, CScratch& scratch,
                   int grow) const;
 

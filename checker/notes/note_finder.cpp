@@ -2,6 +2,7 @@
 #include "checker/notes/note_finder.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <tuple>
 
@@ -143,11 +144,24 @@ std::optional<CListHint> CNoteFinder::NoteFor(std::string_view name, int kind) c
 
 std::optional<CListHint> CNoteFinder::NoteFor(std::string_view name, int kind,
                                               CScratch& scratch) const {
-  if (auto note = OtherSection(name, kind)) return note;
-  bool undecided = false;
-  if (auto note = CloseName(name, kind, undecided, scratch)) return note;
-  if (undecided) return std::nullopt;
-  return OnlyUnused(kind);
+  // The note depends on the name and section alone: one referred to again
+  // is looked up once, as long as it stays among the names remembered.
+  CScratch::Remembered& remembered =
+      scratch.m_remembered[(std::hash<std::string_view>{}(name) ^ static_cast<std::size_t>(kind)) %
+                           CScratch::kRemembered];
+  if (remembered.held && remembered.kind == kind && remembered.name == name)
+    return remembered.note;
+  std::optional<CListHint> note = OtherSection(name, kind);
+  if (!note) {
+    bool undecided = false;
+    note = CloseName(name, kind, undecided, scratch.m_index);
+    if (!note && !undecided) note = OnlyUnused(kind);
+  }
+  remembered.held = true;
+  remembered.kind = kind;
+  remembered.name.assign(name);
+  remembered.note = note;
+  return note;
 }
 
 bool CNoteFinder::Extends(std::string_view name, std::string_view other) {
@@ -183,7 +197,8 @@ void CNoteFinder::Lookup(const std::vector<Posting>& postings, std::uint64_t key
 }
 
 std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind,
-                                                bool& undecided, CScratch& scratch) const {
+                                                bool& undecided,
+                                                CCloseNameIndex::CScratch& scratch) const {
   if (name.empty() || !m_closeNames) return std::nullopt;
   const bool wide = HasWideCharacters(m_codePage);
   const std::string oneByte = wide ? OneBytePerCharacter(name, m_codePage) : std::string();
