@@ -245,9 +245,11 @@ void AddNotes(CCheckResult& result, bool notes, bool trimmed) {
   // Each finding's note depends on nothing but the lists, so the findings
   // can be split between two threads with the same result.
   const auto hint = [&](std::size_t begin, std::size_t end) {
+    CNoteFinder::CScratch scratch;
     for (std::size_t i = begin; i < end; ++i) {
       CFinding& finding = *unexplained[i];
-      if (const std::optional<CListHint> hint = finder.NoteFor(finding.name, finding.section)) {
+      if (const std::optional<CListHint> hint =
+              finder.NoteFor(finding.name, finding.section, scratch)) {
         finding.note = ListNote(*hint, *result.definitions, result.codePage);
         if (!NamesOtherList(result, *labels, finding, hint->definition))
           finding.fix = ReferenceFix(finding, result.codePage);

@@ -89,9 +89,23 @@ CCloseNameIndex::CCloseNameIndex(const CLabelList& definitions,
     m_indexed.push_back(query);
     if (KindSlot(query.kind) < 0) m_kinds.push_back(query.kind);
   }
-  std::sort(m_indexed.begin(), m_indexed.end(), QueryLess);
   std::size_t size = 16;
   while (size < 2 * keys) size *= 2;
+  // With the room the table has left, each name looked up within 2 may be
+  // looked up within 1 as well: of names that share a long start, far
+  // fewer hold enough of its grams to be within 1, and a name found that
+  // close spares looking further. The table grows no larger for them, and
+  // fills to three quarters at most.
+  const std::size_t within = m_indexed.size();
+  for (std::size_t i = 0; i < within; ++i) {
+    const CCloseNameQuery nearer{m_indexed[i].name, m_indexed[i].kind, 1};
+    if (m_indexed[i].limit < 2) continue;
+    const std::size_t more = nearer.name.size() * 9;
+    if (4 * (keys + more) > 3 * size) break;
+    keys += more;
+    m_indexed.push_back(nearer);
+  }
+  std::sort(m_indexed.begin(), m_indexed.end(), QueryLess);
   m_table.resize(size);
   // About sixteen bits a key, up to 2^20: a small file's index stays small,
   // since it is built anew for every file with a label not found.
@@ -228,13 +242,14 @@ void CCloseNameIndex::Insert(GramKey key) {
 
 template <typename Visit>
 void CCloseNameIndex::ForEachLookupKey(const CCloseNameQuery& query, int slot,
-                                       std::uint32_t gram, int place, Visit visit) const {
+                                       std::uint32_t gram, int place, Visit visit,
+                                       int onlyGrow) const {
   // A name `grow` bytes longer whose gram stands `shift` places later took
   // at least |shift| insertions or deletions before it and |grow - shift|
   // after it.
   const int length = static_cast<int>(query.name.size());
   for (int grow = -query.limit; grow <= query.limit; ++grow) {
-    if (length + grow < 1) continue;
+    if (length + grow < 1 || (onlyGrow != kAnyGrow && grow != onlyGrow)) continue;
     for (int shift = -query.limit; shift <= query.limit; ++shift) {
       if (place + shift < 0 || std::abs(shift) + std::abs(grow - shift) > query.limit) continue;
       visit(KeyOf(slot, static_cast<std::size_t>(length + grow), gram,
@@ -276,39 +291,55 @@ CCloseNameIndex::Plan CCloseNameIndex::PlanFor(const CCloseNameQuery& query, int
   return plan;
 }
 
-void CCloseNameIndex::Candidates(const CCloseNameQuery& query, std::vector<int>& found) const {
+bool CCloseNameIndex::Candidates(const CCloseNameQuery& query, std::vector<int>& found,
+                                 CScratch& scratch, int grow) const {
   const int slot = KindSlot(query.kind);
   if (slot < 0 || !std::binary_search(m_indexed.begin(), m_indexed.end(), query, QueryLess))
-    return;
-  const std::size_t first = found.size();
-  const Plan plan = PlanFor(query, slot);
+    return false;
+  if (scratch.m_planKind != query.kind || scratch.m_planLimit != query.limit ||
+      scratch.m_planName != query.name) {
+    scratch.m_plan = PlanFor(query, slot);
+    scratch.m_planName.assign(query.name);
+    scratch.m_planKind = query.kind;
+    scratch.m_planLimit = query.limit;
+  }
+  const Plan& plan = scratch.m_plan;
   if (plan.q == 0) {
+    // Short names have no grams: m_short holds each definition once.
     for (const int j : m_short) {
-      if (m_definitions.At(j).kind == query.kind) found.push_back(j);
+      if (m_definitions.At(j).kind != query.kind) continue;
+      if (NameOf(j).size() == query.name.size() + static_cast<std::size_t>(grow)) found.push_back(j);
     }
+    return true;
   }
   // A definition for each place whose gram it holds, then only those held
   // at enough places. One that holds a gram twice within reach of a place
   // counts twice, which lets it through when it need not: it is compared
-  // all the same.
-  std::vector<int> hits;
+  // all the same. Counting in a table by definition rather than sorting
+  // the hits keeps a lookup linear in them: names that share a long start
+  // ("Bank 1204") make even the rarest grams common.
+  std::vector<std::uint8_t>& hits = scratch.m_hits;
+  std::vector<int>& touched = scratch.m_touched;
+  if (hits.size() < static_cast<std::size_t>(m_definitions.GetCount()))
+    hits.resize(static_cast<std::size_t>(m_definitions.GetCount()), 0);
+  touched.clear();
   for (const int place : plan.places) {
     const std::uint32_t gram = GramAt(query.name, plan.q, static_cast<std::size_t>(place));
     ForEachLookupKey(query, slot, gram, place, [&](GramKey key) {
-      const Slot& found = m_table[Find(key, Mix(key))];
-      if (found.key == 0 || !found.Wanted()) return;
-      hits.insert(hits.end(), m_postings.begin() + found.first,
-                  m_postings.begin() + found.first + found.count);
-    });
+      const Slot& at = m_table[Find(key, Mix(key))];
+      if (at.key == 0 || !at.Wanted()) return;
+      for (std::uint32_t p = at.first; p < at.first + at.count; ++p) {
+        const int j = m_postings[p];
+        std::uint8_t& n = hits[static_cast<std::size_t>(j)];
+        if (n == 0) touched.push_back(j);
+        if (n < 0xFF) ++n;
+      }
+    }, grow);
   }
-  std::sort(hits.begin(), hits.end());
-  for (std::size_t i = 0; i < hits.size();) {
-    std::size_t end = i;
-    while (end < hits.size() && hits[end] == hits[i]) ++end;
-    if (static_cast<int>(end - i) >= plan.minHits) found.push_back(hits[i]);
-    i = end;
+  for (const int j : touched) {
+    std::uint8_t& n = hits[static_cast<std::size_t>(j)];
+    if (n >= plan.minHits) found.push_back(j);
+    n = 0;
   }
-  std::sort(found.begin() + static_cast<std::ptrdiff_t>(first), found.end());
-  found.erase(std::unique(found.begin() + static_cast<std::ptrdiff_t>(first), found.end()),
-              found.end());
+  return true;
 }

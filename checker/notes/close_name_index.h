@@ -23,6 +23,15 @@ struct CCloseNameQuery {
 // at each place, how many names hold it there, and keeps the definitions
 // of only the rarest of them.
 class CCloseNameIndex {
+ private:
+  // The places whose grams a query is looked up by, and their size q;
+  // q = 0 when the name is too short and m_short serves instead.
+  struct Plan {
+    int q = 0;
+    std::vector<int> places;
+    int minHits = 1;  // a close name holds the grams of at least this many
+  };
+
  public:
   // Indexes the definitions with a name for `queries`. Each limit is 1 or 2.
   // `names`, when given, stands for the definitions' names, one for each
@@ -31,13 +40,38 @@ class CCloseNameIndex {
   CCloseNameIndex(const CLabelList& definitions, const std::vector<CCloseNameQuery>& queries,
                   const std::vector<std::string>* names = nullptr);
 
-  // Appends to `found`, in ascending order and each once, the indices of
-  // definitions of the query's section that may be within its limit: all
-  // that are, and some that are not. The queries past a budget of about two
-  // million gram keys (thousands of broken references) get none, so that
-  // memory stays bounded on hostile files.
-  // REQUIRES: `query` is one of those the index was built for.
-  void Candidates(const CCloseNameQuery& query, std::vector<int>& found) const;
+  // The room a lookup counts each definition's hits in: one for each
+  // thread that looks up, kept from lookup to lookup, as clearing room for
+  // every definition at every lookup would cost more than the lookup.
+  class CScratch {
+   public:
+    CScratch() = default;
+
+   private:
+    friend class CCloseNameIndex;
+    std::vector<std::uint8_t> m_hits;  // by definition; all zero between lookups
+    std::vector<int> m_touched;        // the definitions with hits
+    // The plan of the last query, which is looked up length by length.
+    std::string m_planName;
+    int m_planKind = -1;
+    int m_planLimit = -1;
+    Plan m_plan;
+  };
+
+  // Appends to `found`, each once and in no particular order, the indices
+  // of definitions of the query's section whose names are `grow` bytes
+  // longer than the query's (shorter when negative) and that may be within
+  // its limit: all that are, and some that are not. A distance is at least
+  // the difference of the lengths, so a caller that already holds a name
+  // as close need not look at the lengths further off. The queries past a
+  // budget of about two million gram keys (thousands of broken references)
+  // get none, so that memory stays bounded on hostile files.
+  // A name looked up within 2 may be looked up within 1 as well, which
+  // finds fewer candidates, unless the index ran out of room for that;
+  // false, with none appended, when the index holds no such query.
+  // REQUIRES: `scratch` serves this index alone, one thread at a time.
+  bool Candidates(const CCloseNameQuery& query, std::vector<int>& found, CScratch& scratch,
+                  int grow) const;
 
  private:
   // A gram of one or two bytes, at a place, in names of a section and a
@@ -52,14 +86,6 @@ class CCloseNameIndex {
 
     static constexpr std::uint32_t kNotWanted = 0xFFFFFFFF;
     bool Wanted() const { return first != kNotWanted; }
-  };
-
-  // The places whose grams `query` is looked up by, and their size q;
-  // q = 0 when the name is too short and m_short serves instead.
-  struct Plan {
-    int q = 0;
-    std::vector<int> places;
-    int minHits = 1;  // a close name holds the grams of at least this many
   };
 
   int KindSlot(int kind) const;
@@ -80,10 +106,13 @@ class CCloseNameIndex {
   std::uint64_t Spread(const CCloseNameQuery& query, int slot, std::uint32_t gram,
                        int place) const;
   Plan PlanFor(const CCloseNameQuery& query, int slot) const;
-  // Calls `visit(key)` for every key a plan's gram at `place` is looked up by.
+  // Calls `visit(key)` for every key a plan's gram at `place` is looked up
+  // by, in names `grow` bytes longer, or of every length within reach when
+  // `grow` is kAnyGrow.
+  static constexpr int kAnyGrow = 1 << 20;
   template <typename Visit>
   void ForEachLookupKey(const CCloseNameQuery& query, int slot, std::uint32_t gram, int place,
-                        Visit visit) const;
+                        Visit visit, int grow = kAnyGrow) const;
 
   const CLabelList& m_definitions;
   const std::vector<std::string>* m_names;

@@ -2,6 +2,7 @@
 #include "checker/notes/note_finder.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <tuple>
 
@@ -137,11 +138,30 @@ int CNoteFinder::KindSlot(int kind) const {
 }
 
 std::optional<CListHint> CNoteFinder::NoteFor(std::string_view name, int kind) const {
-  if (auto note = OtherSection(name, kind)) return note;
-  bool undecided = false;
-  if (auto note = CloseName(name, kind, undecided)) return note;
-  if (undecided) return std::nullopt;
-  return OnlyUnused(kind);
+  CScratch scratch;
+  return NoteFor(name, kind, scratch);
+}
+
+std::optional<CListHint> CNoteFinder::NoteFor(std::string_view name, int kind,
+                                              CScratch& scratch) const {
+  // The note depends on the name and section alone: one referred to again
+  // is looked up once, as long as it stays among the names remembered.
+  CScratch::Remembered& remembered =
+      scratch.m_remembered[(std::hash<std::string_view>{}(name) ^ static_cast<std::size_t>(kind)) %
+                           CScratch::kRemembered];
+  if (remembered.held && remembered.kind == kind && remembered.name == name)
+    return remembered.note;
+  std::optional<CListHint> note = OtherSection(name, kind);
+  if (!note) {
+    bool undecided = false;
+    note = CloseName(name, kind, undecided, scratch.m_index);
+    if (!note && !undecided) note = OnlyUnused(kind);
+  }
+  remembered.held = true;
+  remembered.kind = kind;
+  remembered.name.assign(name);
+  remembered.note = note;
+  return note;
 }
 
 bool CNoteFinder::Extends(std::string_view name, std::string_view other) {
@@ -177,36 +197,44 @@ void CNoteFinder::Lookup(const std::vector<Posting>& postings, std::uint64_t key
 }
 
 std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind,
-                                                bool& undecided) const {
+                                                bool& undecided,
+                                                CCloseNameIndex::CScratch& scratch) const {
   if (name.empty() || !m_closeNames) return std::nullopt;
   const bool wide = HasWideCharacters(m_codePage);
   const std::string oneByte = wide ? OneBytePerCharacter(name, m_codePage) : std::string();
   const std::string_view indexed = wide ? std::string_view(oneByte) : name;
   const int limit = DistanceLimit(indexed.size());
 
-  std::vector<int> candidates;
-  Lookup(m_folded, FoldedKey(name, kind), candidates);
-  const std::size_t foldedCount = candidates.size();
-  m_closeNames->Candidates(CCloseNameQuery{indexed, kind, limit}, candidates);
-
   // The best is the smallest (used, distance, sorted position); a name that
   // differs only in case and blanks is as close as a name can be. Two
   // lists as close and both used, or both unused, leave the choice open.
+  // So the order of the candidates does not matter, and once there is a
+  // best, a candidate that cannot come as close, or is used where the best
+  // is not, changes nothing: the distance is worked out only as far as it
+  // may still matter, and names longer or shorter by more than that are
+  // not looked up at all, which on many near names spares most of the work.
   std::optional<std::tuple<bool, int, int>> best;
   bool tied = false;
-  for (std::size_t c = 0; c < candidates.size(); ++c) {
-    const int j = candidates[c];
+  // How close a candidate must come to matter, -1 when it cannot.
+  const auto reachOf = [&](bool used) {
+    if (!best) return limit;
+    if (used != std::get<0>(*best)) return used ? -1 : limit;
+    return std::get<1>(*best);
+  };
+  const auto consider = [&](int j, bool folded) {
     const CLabelEntry& entry = m_definitions.At(j);
     // Another section's short name, a hash collision, or a list no
     // reference can reach.
-    if (entry.kind != kind || !Matchable(entry)) continue;
-    int distance = limit + 1;
-    if (c < foldedCount) {
+    if (entry.kind != kind || !Matchable(entry)) return;
+    const int reach = reachOf(entry.used);
+    if (reach < 0) return;
+    int distance = reach + 1;
+    if (folded) {
       if (FoldedEqual(entry.name, name)) distance = 0;
     } else {
-      distance = Distance(entry.name, name, limit);
+      distance = Distance(entry.name, name, reach);
     }
-    if (distance > limit) continue;
+    if (distance > reach) return;
     const std::tuple<bool, int, int> rank{entry.used, distance, j};
     if (best && std::get<0>(rank) == std::get<0>(*best) && std::get<1>(rank) == std::get<1>(*best) &&
         j != std::get<2>(*best)) {
@@ -216,6 +244,43 @@ std::optional<CListHint> CNoteFinder::CloseName(std::string_view name, int kind,
       best = rank;
       tied = false;
     }
+  };
+  // Every name this close has been considered: those that differ only in
+  // case and blanks (the very same name among them) at first. Two unused
+  // lists as close as any name not yet considered can come leave the
+  // choice open whatever else there is, so the look-up stops there.
+  int covered = 0;
+  const auto settled = [&] {
+    return best && tied && !std::get<0>(*best) && std::get<1>(*best) <= covered + 1;
+  };
+  std::vector<int> candidates;
+  Lookup(m_folded, FoldedKey(name, kind), candidates);
+  for (const int j : candidates) consider(j, true);
+  // The names within 1 first, where the index can look them up apart:
+  // when one of them is the best, no name further off matters. And the
+  // lengths nearest the name's first: a distance is at least the
+  // difference of the lengths in characters, which the index counts.
+  const auto lookUp = [&](int within) {
+    const CCloseNameQuery query{indexed, kind, within};
+    for (int gap = 0; gap <= within && gap <= std::max(reachOf(false), reachOf(true)); ++gap) {
+      for (const int grow : {-gap, gap}) {
+        if (gap == 0 && grow < 0) continue;
+        candidates.clear();
+        if (!m_closeNames->Candidates(query, candidates, scratch, grow)) return false;
+        for (const int j : candidates) {
+          consider(j, false);
+          if (settled()) return true;
+        }
+      }
+    }
+    return true;
+  };
+  // Those within 1 looked up apart or not, all within the limit once some
+  // name further off may still matter.
+  if (!settled()) {
+    const bool apart = limit >= 2 && lookUp(1);
+    if (apart) covered = 1;
+    if (!apart || (!settled() && std::max(reachOf(false), reachOf(true)) >= 2)) lookUp(limit);
   }
   if (!best) return std::nullopt;
   int chosen = std::get<2>(*best);

@@ -3,9 +3,11 @@
 #ifndef VELTRANE_CHECKER_NOTE_FINDER_H_
 #define VELTRANE_CHECKER_NOTE_FINDER_H_
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -49,13 +51,36 @@ class CNoteFinder {
   // REQUIRES: a reference of `references` with that name and kind matched
   // no definition.
   std::optional<CListHint> NoteFor(std::string_view name, int kind) const;
+  // The room one thread's look-ups count in, and the notes of the names it
+  // looked up last, for a name referred to again and again.
+  class CScratch {
+   public:
+    CScratch() = default;
+
+   private:
+    friend class CNoteFinder;
+    struct Remembered {
+      bool held = false;
+      int kind = 0;
+      std::string name;
+      std::optional<CListHint> note;
+    };
+    static constexpr std::size_t kRemembered = 64;  // a few names, whatever the file
+    CCloseNameIndex::CScratch m_index;
+    std::array<Remembered, kRemembered> m_remembered;
+  };
+  // The same, counting in `scratch`, which is best kept from one reference
+  // to the next.
+  // REQUIRES: `scratch` serves this finder alone, one thread at a time.
+  std::optional<CListHint> NoteFor(std::string_view name, int kind, CScratch& scratch) const;
 
  private:
   using Posting = std::pair<std::uint64_t, int>;  // (key, definition index)
 
   std::optional<CListHint> OtherSection(std::string_view name, int kind) const;
   // Nothing, with `undecided` set, when two lists are equally likely.
-  std::optional<CListHint> CloseName(std::string_view name, int kind, bool& undecided) const;
+  std::optional<CListHint> CloseName(std::string_view name, int kind, bool& undecided,
+                                     CCloseNameIndex::CScratch& scratch) const;
   // Whether, with case and blanks left out, one name starts the other.
   static bool Extends(std::string_view name, std::string_view other);
   std::optional<CListHint> OnlyUnused(int kind) const;
