@@ -74,4 +74,9 @@ class CTextCodec {
 // ASCII, else 1252.
 int GuessTextCodePage(std::string_view bytes);
 
+// What bytes are as UTF-8: ASCII alone, well-formed with other characters
+// too, or not well-formed.
+enum class Utf8Shape { ascii, wellFormed, malformed };
+Utf8Shape ShapeAsUtf8(std::string_view bytes);
+
 #endif  // VELTRANE_WEB_BINDING_TEXT_CODEC_H_
