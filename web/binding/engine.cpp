@@ -71,6 +71,8 @@ struct CSettings {
   bool text = true;
   bool protocol = true;
   bool gnu = true;
+  // What the bytes are as UTF-8, where the code page was guessed from it.
+  std::optional<Utf8Shape> shape;
 };
 
 std::vector<std::string> Patterns(const json& request, const char* key) {
@@ -130,7 +132,8 @@ CSettings ReadSettings(const json& request, std::string_view bytes) {
     settings.textCodePage = *number;
   } else {
     settings.codePage = SystemCodePage();
-    settings.textCodePage = GuessTextCodePage(bytes);
+    settings.shape = ShapeAsUtf8(bytes);
+    settings.textCodePage = *settings.shape == Utf8Shape::wellFormed ? 65001 : 1252;
   }
   settings.unsafe = request.value("unsafe", false);
   settings.sarif = request.value("sarif", true);
@@ -285,8 +288,8 @@ std::unique_ptr<CFindingsSource> g_findings;
 
 // Whether the bytes read as UTF-8 are the text the codec makes of them:
 // ASCII in any code page, well-formed UTF-8 in 65001.
-bool ReadsAsUtf8(std::string_view bytes, const CTextCodec& codec) {
-  const Utf8Shape shape = ShapeAsUtf8(bytes);
+bool ReadsAsUtf8(std::string_view bytes, const CTextCodec& codec, const CSettings& settings) {
+  const Utf8Shape shape = settings.shape ? *settings.shape : ShapeAsUtf8(bytes);
   return shape == Utf8Shape::ascii || (shape == Utf8Shape::wellFormed && codec.Number() == 65001);
 }
 
@@ -325,7 +328,7 @@ void RunCheck(std::string_view bytes, const json& request) {
   if (settings.text) {
     // Without a decoder on its side (none of the browsers the page runs
     // in lacks one) the JavaScript side asks for the text made here.
-    g_outputs.textIsUtf8 = request.value("utf8Decoder", false) && ReadsAsUtf8(bytes, codec);
+    g_outputs.textIsUtf8 = request.value("utf8Decoder", false) && ReadsAsUtf8(bytes, codec, settings);
     if (!g_outputs.textIsUtf8) g_outputs.texts[0] = codec.Decode(bytes, &escaped);
   }
   g_outputs.escaped[0] = escaped;

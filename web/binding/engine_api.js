@@ -100,7 +100,7 @@ function veltraneFindings(request) {
     if (!Module['_vlt_findings'](from, VELTRANE_FINDINGS_PIECE)) return veltraneJson();
     var piece = veltraneJson();
     for (var i = 0; i < piece.length; ++i) findings.push(piece[i]);
-    veltraneProgress(request, 0.8 + 0.2 * Math.min(1, (from + piece.length) / count) - 0.01, 'formatting');
+    veltraneProgress(request, 0.8 + 0.19 * Math.min(1, (from + piece.length) / count), 'formatting');
   }
   return findings;
 }

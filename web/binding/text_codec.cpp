@@ -192,10 +192,6 @@ bool CTextCodec::Encode(std::u16string_view text, std::string_view lineEnd, std:
   return true;
 }
 
-int GuessTextCodePage(std::string_view bytes) {
-  return ShapeAsUtf8(bytes) == Utf8Shape::wellFormed ? 65001 : 1252;
-}
-
 Utf8Shape ShapeAsUtf8(std::string_view bytes) {
   bool beyondAscii = false;
   for (std::size_t i = 0; i < bytes.size();) {
