@@ -1,6 +1,8 @@
 #include "platform/line_end_index.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -8,6 +10,40 @@
 #endif
 
 namespace {
+
+// Bit i set when byte i of `word` (in memory order) equals `byte`: eight
+// bytes at a time in plain 64-bit arithmetic, for processors without the
+// vector instructions below and for WebAssembly. A byte is equal when its
+// exclusive or with `byte` is zero; adding 0x7F to its low seven bits sets
+// the high bit of every byte but a zero one, with no carry into the next.
+inline std::uint8_t EqualBytes(std::uint64_t word, unsigned char byte) {
+  constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7Full;
+  const std::uint64_t x = word ^ (0x0101010101010101ull * byte);
+  const std::uint64_t zero = ~(((x & kLow) + kLow) | x | kLow);
+  // The high bit of byte i, moved to bit i of the top byte.
+  return static_cast<std::uint8_t>(((zero >> 7) * 0x0102040810204080ull) >> 56);
+}
+
+// Marks the bytes equal to each of kBytes, from p[64 * w] on, a word at
+// a time; returns the first word not marked (the last, partial one).
+template <char... kBytes>
+std::size_t IndexWords(const char* p, std::size_t n, std::size_t w,
+                       std::uint64_t* const (&bits)[sizeof...(kBytes)]) {
+  if constexpr (std::endian::native != std::endian::little) return w;
+  constexpr unsigned char kWanted[] = {static_cast<unsigned char>(kBytes)...};
+  constexpr std::size_t kCount = sizeof...(kBytes);
+  for (; (w + 1) * 64 <= n; ++w) {
+    std::uint64_t words[kCount] = {};
+    for (int k = 0; k < 8; ++k) {
+      std::uint64_t eight;
+      std::memcpy(&eight, p + 64 * w + 8 * k, sizeof eight);
+      for (std::size_t b = 0; b < kCount; ++b)
+        words[b] |= static_cast<std::uint64_t>(EqualBytes(eight, kWanted[b])) << (8 * k);
+    }
+    for (std::size_t b = 0; b < kCount; ++b) bits[b][w] = words[b];
+  }
+  return w;
+}
 
 // Marks the bytes equal to each of kBytes in the bitmap of the same index.
 template <char... kBytes>
@@ -30,6 +66,8 @@ void IndexBytes(const char* p, std::size_t n, std::uint64_t* const (&bits)[sizeo
     }
     for (std::size_t b = 0; b < kCount; ++b) bits[b][w] = words[b];
   }
+#else
+  w = IndexWords<kBytes...>(p, n, w, bits);
 #endif
   for (; w * 64 < n; ++w) {
     std::uint64_t words[kCount] = {};
@@ -97,6 +135,16 @@ void IndexLineEnds(const char* p, std::size_t n, std::uint64_t* lf, std::uint64_
 void IndexLineEndsAndSemicolonsPortably(const char* p, std::size_t n, std::uint64_t* lf,
                                         std::uint64_t* cr, std::uint64_t* semicolons) {
   IndexBytes<'\n', '\r', ';'>(p, n, {lf, cr, semicolons});
+}
+
+void IndexLineEndsAndSemicolonsInWords(const char* p, std::size_t n, std::uint64_t* lf,
+                                       std::uint64_t* cr, std::uint64_t* semicolons) {
+  std::uint64_t* const bits[3] = {lf, cr, semicolons};
+  std::size_t w = IndexWords<'\n', '\r', ';'>(p, n, 0, bits);
+  // The last, partial word (or all, where the order of bytes in a word
+  // is not the one IndexWords reads) the plain way.
+  const std::size_t done = 64 * w;
+  if (done < n) IndexLineEndsAndSemicolonsPortably(p + done, n - done, lf + w, cr + w, semicolons + w);
 }
 
 void IndexLineEndsAndSemicolons(const char* p, std::size_t n, std::uint64_t* lf, std::uint64_t* cr,

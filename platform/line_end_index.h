@@ -26,6 +26,11 @@ void IndexLineEndsAndSemicolons(const char* p, std::size_t n, std::uint64_t* lf,
 void IndexLineEndsAndSemicolonsPortably(const char* p, std::size_t n, std::uint64_t* lf,
                                         std::uint64_t* cr, std::uint64_t* semicolons);
 
+// The same with eight bytes at a time in 64-bit arithmetic, as where there
+// are no vector instructions (WebAssembly): for tests, as the one above.
+void IndexLineEndsAndSemicolonsInWords(const char* p, std::size_t n, std::uint64_t* lf,
+                                       std::uint64_t* cr, std::uint64_t* semicolons);
+
 // The position of the first set bit in [from, to), or `to`. Inline: it is
 // called for every line read.
 inline std::size_t FirstBit(const std::uint64_t* bits, std::size_t from, std::size_t to) {

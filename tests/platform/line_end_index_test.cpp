@@ -14,7 +14,10 @@ namespace {
 // word.
 TEST(LineEndIndexTest, MarksWhatAPlainLookFinds) {
   std::mt19937 random(3);
-  const char kBytes[] = {'\n', '\r', ';', 'a', '\0', '\xff', 'x'};
+  // Bytes one bit away from those looked for, and with the high bit set,
+  // catch a comparison of eight bytes at a time that carries or borrows.
+  const char kBytes[] = {'\n', '\r', ';', 'a', '\0', '\xff', 'x', '\x8a', '\x8d', '\xbb',
+                         '\x0b', '\x0c', ':', '\x01', '\x80', '\x7f'};
   for (std::size_t n = 0; n < 300; ++n) {
     std::string text(n, 'a');
     for (char& c : text) c = kBytes[random() % sizeof kBytes];
@@ -27,11 +30,14 @@ TEST(LineEndIndexTest, MarksWhatAPlainLookFinds) {
         if (text[i] == wanted[b]) expected[b][i / 64] |= std::uint64_t{1} << (i % 64);
     }
     // A word past those in use stays as it was.
-    std::vector<std::uint64_t> fast[3], portable[3];
+    std::vector<std::uint64_t> fast[3], portable[3], inWords[3];
     for (int b = 0; b < 3; ++b) {
       fast[b].assign(words + 1, 7);
       portable[b].assign(words + 1, 7);
+      inWords[b].assign(words + 1, 7);
     }
+    IndexLineEndsAndSemicolonsInWords(text.data(), n, inWords[0].data(), inWords[1].data(),
+                                      inWords[2].data());
     IndexLineEndsAndSemicolons(text.data(), n, fast[0].data(), fast[1].data(), fast[2].data());
     IndexLineEndsAndSemicolonsPortably(text.data(), n, portable[0].data(), portable[1].data(),
                                        portable[2].data());
@@ -41,6 +47,7 @@ TEST(LineEndIndexTest, MarksWhatAPlainLookFinds) {
       expected[b].push_back(7);
       EXPECT_EQ(fast[b], expected[b]) << n << " " << b;
       EXPECT_EQ(portable[b], expected[b]) << n << " " << b;
+      EXPECT_EQ(inWords[b], expected[b]) << n << " " << b;
     }
     EXPECT_EQ(lf, expected[0]) << n;
     EXPECT_EQ(cr, expected[1]) << n;

@@ -195,6 +195,14 @@ function inputs() {
   };
   add(options.corpus, 'corpus');
   add(options.examples, 'example');
+  // More findings than the engine hands over at once (they come in pieces
+  // of 20,000), with names beyond ASCII before some of them.
+  const many = ['.Patch Names\r\n'];
+  for (let k = 0; k < 180; ++k) {
+    many.push(`[List ${k}${k % 3 ? '' : ' \u00e9t\u00e9'}]\r\n`);
+    for (let i = 0; i < 128; ++i) many.push(`${i}=Name ${i}\r\n${i}=Name ${i}\r\n`);
+  }
+  list.push({label: 'many findings', name: 'many.ins', bytes: Buffer.from(many.join(''), 'latin1'), codePages: ['auto', 65001]});
   if (options.generator && options.files > 0) {
     for (const page of [1252, 65001, 932, 936, 949, 950]) {
       const dir = fs.mkdtempSync(path.join(scratch, `generated-${page}-`));

@@ -14,6 +14,11 @@ const DECODE_CASES = [
   ['auto: well-formed UTF-8 beyond ASCII reads as UTF-8', 'c3 a9 0d 0a', 'auto', '\u00e9\r\n', 65001],
   ['auto: anything else as 1252', 'e9 0a c3 a9', 'auto', '\u00e9\n\u00c3\u00a9', 1252],
   ['auto: plain ASCII as 1252', '5b 41 5d', 'auto', '[A]', 1252],
+  ['auto: 1252 after more than a word of ASCII', '41 41 41 41 41 41 41 41 41 e9', 'auto', 'AAAAAAAAA\u00e9', 1252],
+  ['auto: UTF-8 after more than a word of ASCII', '41 41 41 41 41 41 41 41 41 c3 a9', 'auto', 'AAAAAAAAA\u00e9', 65001],
+  ['auto: a sequence cut off by the end after a word of ASCII', '41 41 41 41 41 41 41 41 c3', 'auto', 'AAAAAAAA\u00c3', 1252],
+  ['65001: ASCII with a NUL and controls reads as itself', '00 09 41 7f 0d', 65001, '\u0000\tA\u007f\r', 65001],
+  ['932: ASCII reads as itself', '5c 7e 41 42 43 44 45 46 47', 932, '\\~ABCDEFG', 932],
   ['auto: a byte-order mark stays in the text', 'ef bb bf 5b c3 a9 5d', 'auto', '\ufeff[\u00e9]', 65001],
   ['65001: a byte that starts no sequence is kept as its escape', 'c3 28 ff', 65001, '\udcc3(\udcff', 65001],
   ['65001: a character beyond the BMP is two units', 'f0 9f 8e b9', 65001, '\ud83c\udfb9', 65001],
@@ -121,7 +126,7 @@ function run(engine, {expect, expectBytes, runCheck, examples}) {
   // Without the outputs a request may go without, the rest is the same.
   const file = fs.readFileSync(path.join(examples, 'studio_rack.ins'));
   const whole = engine.check(file, {name: 'studio_rack.ins'});
-  for (const left of ['sarif', 'text', 'protocol']) {
+  for (const left of ['sarif', 'text', 'protocol', 'gnu']) {
     const some = engine.check(file, {name: 'studio_rack.ins', [left]: false});
     const kept = ['sarif', 'text', 'protocol', 'gnu'].filter((k) => k !== left);
     expect(`check without ${left}`, some[left] === null && typeof whole[left] === 'string' &&
@@ -129,11 +134,14 @@ function run(engine, {expect, expectBytes, runCheck, examples}) {
            `the check without ${left} differs`);
   }
 
-  // Progress rises by phase to 1.
-  const seen = [];
-  engine.check(hex('5b 41 5d'), {name: 'x.ins', onProgress: (fraction) => seen.push(fraction)});
-  expect('progress', seen.length >= 2 && seen[seen.length - 1] === 1 &&
-         seen.every((f, i) => i === 0 || f >= seen[i - 1]), JSON.stringify(seen));
+  // Progress rises by phase to 1, through the pieces of many findings too.
+  const manyNames = Buffer.from('[A]\n' + '0=x\n'.repeat(50000), 'latin1');
+  for (const [label, bytes] of [['a file', hex('5b 41 5d')], ['many findings', manyNames]]) {
+    const seen = [];
+    engine.check(bytes, {name: 'x.ins', onProgress: (fraction) => seen.push(fraction)});
+    expect(`progress ${label}`, seen.length >= 2 && seen[seen.length - 1] === 1 &&
+           seen.every((f, i) => i === 0 || f >= seen[i - 1]), JSON.stringify(seen));
+  }
 }
 
 module.exports = {run};

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -42,6 +44,9 @@ struct COutputs {
   std::vector<std::string> bytes;
   std::vector<std::u16string> texts;
   std::vector<bool> escaped;  // whether each text holds a lone surrogate
+  // The file's text is its bytes read as UTF-8, which the JavaScript side
+  // decodes much faster than a copy made here.
+  bool textIsUtf8 = false;
 };
 COutputs g_outputs;
 
@@ -65,6 +70,9 @@ struct CSettings {
   bool sarif = true;
   bool text = true;
   bool protocol = true;
+  bool gnu = true;
+  // What the bytes are as UTF-8, where the code page was guessed from it.
+  std::optional<Utf8Shape> shape;
 };
 
 std::vector<std::string> Patterns(const json& request, const char* key) {
@@ -124,12 +132,14 @@ CSettings ReadSettings(const json& request, std::string_view bytes) {
     settings.textCodePage = *number;
   } else {
     settings.codePage = SystemCodePage();
-    settings.textCodePage = GuessTextCodePage(bytes);
+    settings.shape = ShapeAsUtf8(bytes);
+    settings.textCodePage = *settings.shape == Utf8Shape::wellFormed ? 65001 : 1252;
   }
   settings.unsafe = request.value("unsafe", false);
   settings.sarif = request.value("sarif", true);
   settings.text = request.value("text", true);
   settings.protocol = request.value("protocol", true);
+  settings.gnu = request.value("gnu", true);
   if (request.contains("only") && request["only"].is_array())
     settings.only = request["only"].get<std::vector<int>>();
   return settings;
@@ -152,26 +162,36 @@ CCheckResult Check(std::string_view bytes, const CSettings& settings) {
 void AppendQuoted(std::string& out, std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   out.push_back('"');
+  // Characters that need nothing go in runs: one append per run, not one
+  // call per character.
+  std::size_t run = 0;
   for (std::size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x80) {
-      const std::size_t length = Utf8SequenceLength(text.substr(i));
-      out.append(length ? text.substr(i, length) : std::string_view("\xEF\xBF\xBD"));
-      i += length ? length : 1;
+    if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
+      ++i;
       continue;
     }
-    if (c == '"' || c == '\\') {
-      out.push_back('\\');
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x20) {
-      out.append("\\u00");
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 15]);
-    } else {
-      out.push_back(static_cast<char>(c));
+    const std::size_t length = c >= 0x80 ? Utf8SequenceLength(text.substr(i)) : 0;
+    if (length) {
+      i += length;
+      continue;
     }
-    ++i;
+    out.append(text.substr(run, i - run));
+    if (c >= 0x80) {
+      out.append("\xEF\xBF\xBD");
+      ++i;
+    } else if (c == '"' || c == '\\') {
+      const char escape[2] = {'\\', static_cast<char>(c)};
+      out.append(escape, 2);
+      ++i;
+    } else {
+      const char escape[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 15]};
+      out.append(escape, 6);
+      ++i;
+    }
+    run = i;
   }
+  out.append(text.substr(run));
   out.push_back('"');
 }
 
@@ -204,13 +224,14 @@ void AppendNote(std::string& out, std::string_view message, const CPlace& place,
   out.push_back('}');
 }
 
+// The findings from `from` to `to` as a JSON list.
 void AppendFindings(std::string& out, const CCheckResult& result, std::string_view bytes,
-                    const CTextCodec& codec) {
+                    const CTextCodec& codec, std::size_t from, std::size_t to) {
   out.push_back('[');
-  for (std::size_t index = 0; index < result.reported.size(); ++index) {
+  for (std::size_t index = from; index < to; ++index) {
     const CFinding& finding = *result.reported[index];
     const FindingRule& rule = finding.Rule();
-    if (index > 0) out.push_back(',');
+    if (index > from) out.push_back(',');
     out.append("{\"index\":").append(std::to_string(index)).append(",\"rule\":");
     AppendQuoted(out, rule.id);
     out.append(",\"severity\":");
@@ -255,10 +276,29 @@ std::string ProtocolBytes(const CSettings& settings, const CCheckResult& result)
   return protocol;
 }
 
+// A check whose findings the JavaScript side reads in pieces: the JSON of
+// half a million findings at once would take hundreds of megabytes here
+// and again as a string there.
+struct CFindingsSource {
+  std::string_view bytes;  // the caller's, alive until it has read them all
+  CTextCodec codec;
+  CCheckResult result;
+};
+std::unique_ptr<CFindingsSource> g_findings;
+
+// Whether the bytes read as UTF-8 are the text the codec makes of them:
+// ASCII in any code page, well-formed UTF-8 in 65001.
+bool ReadsAsUtf8(std::string_view bytes, const CTextCodec& codec, const CSettings& settings) {
+  const Utf8Shape shape = settings.shape ? *settings.shape : ShapeAsUtf8(bytes);
+  return shape == Utf8Shape::ascii || (shape == Utf8Shape::wellFormed && codec.Number() == 65001);
+}
+
 void RunCheck(std::string_view bytes, const json& request) {
   const CSettings settings = ReadSettings(request, bytes);
-  const CTextCodec codec(settings.textCodePage);
-  const CCheckResult result = Check(bytes, settings);
+  g_findings.reset(
+      new CFindingsSource{bytes, CTextCodec(settings.textCodePage), Check(bytes, settings)});
+  const CTextCodec& codec = g_findings->codec;
+  const CCheckResult& result = g_findings->result;
   std::string& out = g_outputs.json;
   out.append("{\"ok\":true");
   AppendNumber(out, "codePage", static_cast<std::size_t>(codec.Number()));
@@ -270,9 +310,8 @@ void RunCheck(std::string_view bytes, const json& request) {
     if (&note != &result.fileNotes.front()) out.push_back(',');
     AppendNote(out, note.message, note.place, bytes, codec);
   }
-  out.append("],\"findings\":");
-  AppendFindings(out, result, bytes, codec);
-  out.push_back('}');
+  // The findings themselves come through vlt_findings().
+  out.append("],\"findings\":[]}");
   // The SARIF log takes longer than the check of a large file: only when
   // asked for (as by default).
   std::string sarif;
@@ -282,11 +321,16 @@ void RunCheck(std::string_view bytes, const json& request) {
     sarif = log.Text();
   }
   const std::string protocol = settings.protocol ? ProtocolBytes(settings, result) : "";
-  g_outputs.bytes = {GnuLines(settings, result), std::move(sarif), protocol};
+  g_outputs.bytes = {settings.gnu ? GnuLines(settings, result) : "", std::move(sarif), protocol};
   g_outputs.texts.resize(2);
   g_outputs.escaped.resize(2);
   bool escaped = false;
-  if (settings.text) g_outputs.texts[0] = codec.Decode(bytes, &escaped);
+  if (settings.text) {
+    // Without a decoder on its side (none of the browsers the page runs
+    // in lacks one) the JavaScript side asks for the text made here.
+    g_outputs.textIsUtf8 = request.value("utf8Decoder", false) && ReadsAsUtf8(bytes, codec, settings);
+    if (!g_outputs.textIsUtf8) g_outputs.texts[0] = codec.Decode(bytes, &escaped);
+  }
   g_outputs.escaped[0] = escaped;
   g_outputs.texts[1] = codec.Decode(protocol, &escaped);
   g_outputs.escaped[1] = escaped;
@@ -390,7 +434,28 @@ EMSCRIPTEN_KEEPALIVE std::size_t vlt_bytes_size(int i) { return g_outputs.bytes.
 EMSCRIPTEN_KEEPALIVE const char16_t* vlt_text(int i) { return g_outputs.texts.at(i).data(); }
 EMSCRIPTEN_KEEPALIVE std::size_t vlt_text_size(int i) { return g_outputs.texts.at(i).size(); }
 EMSCRIPTEN_KEEPALIVE int vlt_text_escaped(int i) { return g_outputs.escaped.at(i) ? 1 : 0; }
-EMSCRIPTEN_KEEPALIVE void vlt_release() { g_outputs = {}; }
+EMSCRIPTEN_KEEPALIVE int vlt_text_is_utf8() { return g_outputs.textIsUtf8 ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE void vlt_release() {
+  g_outputs = {};
+  g_findings.reset();
+}
+
+// After vlt_check: how many findings it made, and the JSON list of those
+// from `from` on, at most `count` of them, in vlt_json().
+EMSCRIPTEN_KEEPALIVE std::size_t vlt_finding_count() {
+  return g_findings ? g_findings->result.reported.size() : 0;
+}
+EMSCRIPTEN_KEEPALIVE int vlt_findings(std::size_t from, std::size_t count) {
+  return Guarded([&] {
+    if (!g_findings) throw CRequestError("no check to read findings from");
+    const std::size_t size = g_findings->result.reported.size();
+    const std::size_t to = from + std::min(count, size - std::min(from, size));
+    std::string& out = g_outputs.json;
+    out.reserve(256 * (to - std::min(from, to)) + 2);
+    AppendFindings(out, g_findings->result, g_findings->bytes, g_findings->codec,
+                   std::min(from, to), to);
+  });
+}
 
 EMSCRIPTEN_KEEPALIVE int vlt_rules() {
   return Guarded([] { g_outputs.json = RulesJson().dump(); });

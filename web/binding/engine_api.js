@@ -61,6 +61,7 @@ function veltraneWithInput(bytes, request, call) {
   for (var key in request) {
     if (key !== 'onProgress') options[key] = request[key];
   }
+  options.utf8Decoder = veltraneUtf8 !== null;
   var pointer = _malloc(Math.max(1, bytes.length));
   if (!pointer) return false;
   HEAPU8.set(bytes, pointer);
@@ -88,32 +89,60 @@ Module['rules'] = function() {
   return rules;
 };
 
+// How many findings each piece of the findings' JSON holds.
+var VELTRANE_FINDINGS_PIECE = 20000;
+
+// The findings of the check just made, read in pieces (see vlt_findings).
+function veltraneFindings(request) {
+  var count = Module['_vlt_finding_count']();
+  var findings = [];
+  for (var from = 0; from < count; from += VELTRANE_FINDINGS_PIECE) {
+    if (!Module['_vlt_findings'](from, VELTRANE_FINDINGS_PIECE)) return veltraneJson();
+    var piece = veltraneJson();
+    for (var i = 0; i < piece.length; ++i) findings.push(piece[i]);
+    veltraneProgress(request, 0.8 + 0.19 * Math.min(1, (from + piece.length) / count), 'formatting');
+  }
+  return findings;
+}
+
 Module['check'] = function(bytes, request) {
   request = request || {};
   veltraneProgress(request, 0, 'reading');
-  var done;
+  var result;
   try {
-    done = veltraneWithInput(bytes, request, function(data, size, options) {
+    result = veltraneWithInput(bytes, request, function(data, size, options) {
       veltraneProgress(request, 0.1, 'checking');
-      return Module['_vlt_check'](data, size, options);
+      Module['_vlt_check'](data, size, options);
+      veltraneProgress(request, 0.8, 'formatting');
+      // Everything is read while the bytes are still in the module's
+      // memory: the findings' places are counted in them.
+      var result = veltraneJson();
+      if (!result.ok) return result;
+      // The gnu lines, the SARIF log, the protocol and the text are made
+      // unless the request says false for them.
+      result.gnu = request.gnu === false ? null : veltraneUtf8Output(0);
+      result.sarif = request.sarif === false ? null : veltraneUtf8Output(1);
+      result.protocolBytes = request.protocol === false ? null : veltraneBytes(2);
+      result.protocol = request.protocol === false ? null : veltraneText(1);
+      if (request.text === false) {
+        result.text = null;
+      } else if (Module['_vlt_text_is_utf8']()) {
+        result.text = veltraneUtf8.decode(bytes);
+      } else {
+        result.text = veltraneText(0);
+      }
+      var findings = veltraneFindings(request);
+      if (!Array.isArray(findings)) return findings;
+      result.findings = findings;
+      return result;
     });
   } catch (e) {
+    Module['_vlt_release']();
     if (e instanceof RangeError) return veltraneTooLarge();
     throw e;
   }
-  if (done === false) return veltraneTooLarge();
-  veltraneProgress(request, 0.8, 'formatting');
-  var result = veltraneJson();
-  if (result.ok) {
-    result.gnu = veltraneUtf8Output(0);
-    // The SARIF log, the protocol and the text are made unless the request
-    // says false for them.
-    result.sarif = request.sarif === false ? null : veltraneUtf8Output(1);
-    result.protocolBytes = request.protocol === false ? null : veltraneBytes(2);
-    result.protocol = request.protocol === false ? null : veltraneText(1);
-    result.text = request.text === false ? null : veltraneText(0);
-  }
   Module['_vlt_release']();
+  if (result === false) return veltraneTooLarge();
   veltraneProgress(request, 1, 'done');
   return result;
 };

@@ -1,6 +1,7 @@
 #include "web/binding/text_codec.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/code_page.h"
 #include "platform/tables/code_page_tables.h"
@@ -191,17 +192,26 @@ bool CTextCodec::Encode(std::u16string_view text, std::string_view lineEnd, std:
   return true;
 }
 
-int GuessTextCodePage(std::string_view bytes) {
+Utf8Shape ShapeAsUtf8(std::string_view bytes) {
   bool beyondAscii = false;
   for (std::size_t i = 0; i < bytes.size();) {
+    // Eight ASCII bytes at a time: most files are ASCII all through.
+    std::uint64_t word = 0;
+    if (i + sizeof word <= bytes.size()) {
+      std::memcpy(&word, bytes.data() + i, sizeof word);
+      if ((word & 0x8080808080808080ull) == 0) {
+        i += sizeof word;
+        continue;
+      }
+    }
     if (static_cast<unsigned char>(bytes[i]) < 0x80) {
       ++i;
       continue;
     }
     const std::size_t length = Utf8SequenceLength(bytes.substr(i));
-    if (length == 0) return 1252;
+    if (length == 0) return Utf8Shape::malformed;
     beyondAscii = true;
     i += length;
   }
-  return beyondAscii ? 65001 : 1252;
+  return beyondAscii ? Utf8Shape::wellFormed : Utf8Shape::ascii;
 }

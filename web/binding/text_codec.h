@@ -69,9 +69,10 @@ class CTextCodec {
   std::unordered_map<std::uint16_t, std::uint16_t> m_spelling;
 };
 
-// The code page a file's text is best shown in when its code page was not
-// chosen: UTF-8 when the bytes are well-formed UTF-8 with something beyond
-// ASCII, else 1252.
-int GuessTextCodePage(std::string_view bytes);
+// What bytes are as UTF-8: ASCII alone, well-formed with other characters
+// too, or not well-formed. A file's text is best shown in UTF-8 when its
+// code page was not chosen and it is well-formed, else in 1252.
+enum class Utf8Shape { ascii, wellFormed, malformed };
+Utf8Shape ShapeAsUtf8(std::string_view bytes);
 
 #endif  // VELTRANE_WEB_BINDING_TEXT_CODEC_H_

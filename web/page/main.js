@@ -51,6 +51,7 @@ const state = {
   workerHasFile: false, // the worker holds the file's bytes (a new one holds none)
   checked: false, // the findings belong to the text as it is
   checks: 0, // how many checks the page has shown, for whoever waits for the next
+  checkSeconds: null, // how long the last one took the engine in the worker
 };
 
 // ---------------------------------------------------------------- messages
@@ -348,6 +349,7 @@ function show(reply) {
   state.findings = inPlaceOrder(reply.findings);
   state.fileNotes = reply.fileNotes || [];
   state.checked = true;
+  state.checkSeconds = reply.seconds ?? null;
   state.checks++;
   state.shown = PAGE_SIZE;
   updateRuleFilter();

@@ -29,7 +29,7 @@ function post(message, transfer) {
 
 // The SARIF log and the protocol are wanted only when downloaded (the log
 // costs more than the check on a large file): checks leave them out, a
-// download makes them.
+// download makes them. The page never shows the gnu lines.
 function request(extra) {
   return {
     name: file.name,
@@ -39,6 +39,7 @@ function request(extra) {
     toml: null,
     sarif: false,
     protocol: false,
+    gnu: false,
     ...extra,
   };
 }
@@ -59,10 +60,12 @@ function progress(id, phase) {
 // false).
 function check(id, large, withText = true) {
   post({ type: 'progress', id, phase: 'checking', fraction: null });
+  const started = performance.now();
   const result = engine.check(file.bytes, request({
     onProgress: progress(id, 'checking'),
     text: withText || large,
   }));
+  const seconds = (performance.now() - started) / 1000;
   if (!result.ok) {
     file.last = null;
     return { ok: false, error: result.error };
@@ -77,6 +80,7 @@ function check(id, large, withText = true) {
     findings: result.findings,
     fileNotes: result.fileNotes || [],
     size: file.bytes.length,
+    seconds, // the engine's time, for scripts/bench
   };
   if (large && typeof result.text === 'string') {
     const starts = lineStarts(result.text);
