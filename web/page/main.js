@@ -52,7 +52,6 @@ const state = {
   checked: false, // the findings belong to the text as it is
   checks: 0, // how many checks the page has shown, for whoever waits for the next
   checkSeconds: null, // how long the last one took the engine in the worker
-  progressShown: 0, // how many times the progress bar came up, for whoever waits for it
 };
 
 // ---------------------------------------------------------------- messages
@@ -185,7 +184,6 @@ function showProgress(msg) {
   $('progress-text').textContent = `${words[msg.phase] || 'Working'} ${state.name}…`;
   if (typeof msg.fraction === 'number') bar.value = msg.fraction;
   else bar.removeAttribute('value');
-  if ($('progress').hidden) state.progressShown += 1;
   $('progress').hidden = false;
 }
 

@@ -616,7 +616,7 @@ await test('an engine that cannot start: one message, no endless restarts', asyn
   await spoilt.close();
 });
 
-await test('50 MB checked to the end: progress, its findings, its bytes', async () => {
+await test('50 MB checked to the end: its findings, its bytes', async () => {
   // A real file with 50 MB of comment lines after it: big, yet quick to check.
   const file = join(work, 'long.ins');
   const filler = Buffer.from(`; ${'filler '.repeat(30)}\r\n`);
@@ -624,13 +624,11 @@ await test('50 MB checked to the end: progress, its findings, its bytes', async 
   for (let size = 0; size < 50 * 1024 * 1024; size += filler.length) parts.push(filler);
   writeFileSync(file, Buffer.concat(parts));
   const before = await checks(page);
-  // The bar may come and go between two looks at the page: the page counts
-  // its showings.
-  const shown = await page.evaluate(() => self.veltranePage.state.progressShown);
+  // Comment lines are checked quickly: the bar, which comes up only for a
+  // check of more than a moment, may not come at all (the test above, of a
+  // file with many findings, sees it and cancels the check).
   await (await page.$('#file-input')).uploadFile(file);
   await nextCheck(page, before, 300000);
-  assert.ok(await page.evaluate((n) => self.veltranePage.state.progressShown > n, shown),
-    'the progress bar came up');
   assert.deepEqual((await panel(page)).sort(), gnuFindings(file));
   sameBytes((await download(page, '#download-file')).bytes, readFileSync(file), 'the 50 MB file');
   rmSync(file);
