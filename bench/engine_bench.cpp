@@ -218,13 +218,7 @@ void BM_LintLines(benchmark::State& state) {
   const CRuleSelection rules = SelectRules(std::vector<std::string>{"ALL"}, {});
   for (auto _ : state) {
     CCheckResult result;
-    CRuleSink sink{result.ruleFindings,
-                   result.kept,
-                   result.codePage,
-                   result.lineEnd,
-                   nullptr,
-                   nullptr,
-                   0};
+    CRuleSink sink{result.ruleFindings, result.kept, result.codePage, result.lineEnd};
     std::vector<CSuppression> suppressions;
     CLabelList definitions, references;
     std::vector<CSectionHeader> headers;

@@ -482,6 +482,20 @@ CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
     const CChoice choice = ChooseFixes(text().size(), fixes, unsafe);
     return ApplyInPlace(outcome.text, choice.taken, asGiven);
   };
+  // Checks the text with the edits of `undo` made: they stay when no rule
+  // has more findings than `before`; otherwise they are taken back, and the
+  // check of the text they changed is let go.
+  const auto stays = [&](CUndo& undo, const CCounts& before) {
+    recheck();
+    if (RaisesNothing(before, **view)) {
+      asGiven = false;
+      return true;
+    }
+    release();
+    TakeBack(outcome.text, undo, bytes);
+    undo = CUndo();
+    return false;
+  };
   const auto done = [&](bool converged) {
     // The findings that are gone, rule by rule; no rule has more than
     // before, as rounds that raised one were taken back.
@@ -515,18 +529,11 @@ CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
       undo = ApplyInPlace(outcome.text, choice.taken, asGiven);
     }
     release();
-    recheck();
-    if (RaisesNothing(before, **view)) {
-      asGiven = false;
-      continue;
-    }
+    if (stays(undo, before)) continue;
 
     // Some fix of the round raised a finding: the round is taken back, and
     // its fixes are tried again in groups, each alone, and those of a
     // group that raises one are left out from now on.
-    release();
-    TakeBack(outcome.text, undo, bytes);
-    undo = CUndo();
     recheck();
     std::vector<CHeldFix> taken;
     CTextArena heldTexts;
@@ -570,14 +577,7 @@ CFixOutcome FixBytes(std::string_view bytes, const CCheckResult& first,
       std::vector<CFixRef> fixes;
       for (const CHeldFix* held : kept) fixes.push_back(fixOf(*held));
       undo = applyInPlace(fixes);
-      recheck();
-      if (RaisesNothing(before, **view)) {
-        asGiven = false;
-        continue;
-      }
-      release();
-      TakeBack(outcome.text, undo, bytes);
-      undo = CUndo();
+      if (stays(undo, before)) continue;
       for (const CHeldFix* held : kept) leftOut.insert(held->key);
     }
     // The next round reads the findings of the text as it was again.

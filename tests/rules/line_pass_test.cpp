@@ -55,13 +55,7 @@ TEST(LinePassTest, TheLineRulesReadTheListsAsTheScanDoes) {
       for (const bool inParts : {false, true}) {
         CCheckResult result;
         result.codePage = codePage;
-        CRuleSink sink{result.ruleFindings,
-                       result.kept,
-                       result.codePage,
-                       result.lineEnd,
-                       nullptr,
-                       nullptr,
-                       0};
+        CRuleSink sink{result.ruleFindings, result.kept, result.codePage, result.lineEnd};
         std::vector<CSuppression> suppressions;
         CLabelList readDefinitions, readReferences;
         std::vector<CSectionHeader> readHeaders;

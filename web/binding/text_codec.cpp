@@ -152,9 +152,7 @@ bool CTextCodec::EncodeOne(std::uint32_t code, std::string& bytes) const {
   }
   if (code >= 0xD800 && code <= 0xDFFF) return false;  // any other lone surrogate
   if (m_utf8) {
-    std::string utf8;
-    AppendUtf8(utf8, code);
-    bytes += utf8;
+    AppendUtf8(bytes, code);
     return true;
   }
   if (code > 0xFFFF) return false;
